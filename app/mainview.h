@@ -1,0 +1,29 @@
+// What the libraries reach of the main window: its status labels, its mouse
+// pointer and its menu items, addressed by their names ("LabelMode",
+// "mnuMsgEx", "mnuRecentFile_3" for an element of a menu array). The window
+// side installs the main window's implementation; while none is installed
+// (no main window yet, or a test without one), the screen is skipped and
+// only the state changes.
+#pragma once
+
+#include <string>
+
+class MainView {
+ public:
+  virtual ~MainView() = default;
+  virtual void SetLabelCaption(const std::string& label, const std::string& text) = 0;
+  virtual std::string LabelCaption(const std::string& label) const = 0;
+  virtual void SetBusyCursor(bool hourglass) = 0;
+  virtual bool MenuEnabled(const std::string& item) const = 0;
+  virtual void SetMenuEnabled(const std::string& item, bool on) = 0;
+  virtual bool MenuChecked(const std::string& item) const = 0;
+  virtual void SetMenuChecked(const std::string& item, bool on) = 0;
+  virtual bool MenuVisible(const std::string& item) const = 0;
+  virtual void SetMenuVisible(const std::string& item, bool on) = 0;
+  virtual std::string MenuCaption(const std::string& item) const = 0;
+  virtual void SetMenuCaption(const std::string& item, const std::string& text) = 0;
+};
+
+// The installed main window, or nullptr.
+MainView* TheMainView();
+void SetMainView(MainView* view);  // not owned
