@@ -8,6 +8,8 @@
 
 #include <string>
 
+class ChildView;
+
 class MainView {
  public:
   virtual ~MainView() = default;
@@ -22,6 +24,9 @@ class MainView {
   virtual void SetMenuVisible(const std::string& item, bool on) = 0;
   virtual std::string MenuCaption(const std::string& item) const = 0;
   virtual void SetMenuCaption(const std::string& item, const std::string& text) = 0;
+  // The active child window (the current subwindow of the MDI area), or
+  // nullptr when there is none.
+  virtual ChildView* ActiveChild() const = 0;
 };
 
 // The installed main window, or nullptr.

@@ -58,7 +58,7 @@ class Dialogs {
 // The installed implementation (never null: a scripted one answers until
 // the program installs its own).
 Dialogs& TheDialogs();
-void SetDialogs(Dialogs* dialogs);  // not owned; nullptr restores the default
+void SetDialogs(Dialogs* dialogs);  // not owned; nullptr restores the default, emptied
 
 // Scripted dialogs for tests. Each call takes the next answer of its own
 // queue; with an empty queue a message box answers OK for an OK box and
@@ -86,7 +86,7 @@ class ScriptedDialogs : public Dialogs {
 
   std::vector<Box> boxes;
   std::vector<FileCall> fileCalls;
-  std::vector<std::string> folderCalls;
+  std::vector<std::string> folderCalls;  // the title of each folder choice
   int languageCalls = 0;
 
   int MessageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override;
@@ -94,5 +94,5 @@ class ScriptedDialogs : public Dialogs {
   FileDialogResult ShowSave(const FileDialogRequest& req) override;
   std::string ChooseFolder(const std::string& title, const std::string& initDir) override;
   int ChooseLanguage() override;
-  void Clear();
+  void Clear();  // empties every queue and record
 };

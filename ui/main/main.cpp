@@ -1,6 +1,30 @@
+// The program's entry: the toolkit, the real dialogs, then Main.
 #include <QApplication>
+
+#include "app/startup.h"
+#include "platform/dialogs.h"
+#include "platform/midi/winmm.h"
+#include "ui/main/frmlingua.h"
+#include "ui/main/frmmain.h"
+#include "ui/main/qt_dialogs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  app.setApplicationName("Brenvolta");
+  QtDialogs dialogs;
+  QtDialogs::SetLanguageDialog(&frmLingua::RunModal);
+  SetDialogs(&dialogs);
+
+  frmMain* mainWindow = nullptr;
+  SetMainWindowShow([&mainWindow] {
+    mainWindow = new frmMain();
+    mainWindow->MDIForm_Load();
+    mainWindow->show();
+  });
+  int rc = 0;
+  if (Main()) rc = app.exec();
+  delete mainWindow;
+  midiplatform::Shutdown();
+  SetDialogs(nullptr);
+  return rc;
 }

@@ -1,0 +1,388 @@
+#include "app/settings.h"
+
+#include <functional>
+
+#include "app/appstate.h"
+#include "app/messages.h"
+#include "app/nametables.h"
+#include "app/recent.h"
+#include "app/shareddev.h"
+#include "app/sharedinfo.h"
+#include "app/slots.h"
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "midi/channels.h"
+#include "midi/midilink.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/twips.h"
+#include "platform/winfolder.h"
+
+const std::string kSettingsName = "Brenvolta.ini";
+const std::string kSettingsTag = std::string("Brenvolta") + '\0';
+std::string gSettingsBuf(kSettingsRecLen, '\0');
+
+std::string SettingsPath() { return WinPath(kSettingsName); }
+
+bool DecodeU16(const std::string& rec, int pos, int& value) {
+  const int high = Asc(rec, pos);
+  if (high >= 128) return false;
+  value = high * 256 + Asc(rec, pos + 1);
+  return true;
+}
+
+bool DecodePosition(const std::string& rec, int pos, int& value) {
+  int raw = 0;
+  if (!DecodeU16(rec, pos, raw)) return false;
+  value = raw - 16000;
+  return true;
+}
+
+WinPosRec WinPosFirstStart(int kind) {
+  WinPosRec r;
+  switch (kind) {
+    case 1:
+      r.State = 2;  // maximised
+      break;
+    case 2:
+    case 3:
+      r.Height = static_cast<int16_t>(gArrABBigHeight);
+      r.Width = static_cast<int16_t>(gArrABBigWidth);
+      break;
+    case 4: case 5: case 6: case 7: case 8:
+      r.Height = static_cast<int16_t>(gPcgAEBigHeight);
+      r.Width = static_cast<int16_t>(gPcgAEBigWidth);
+      r.Extra = 1;  // MIDI channel 2
+      break;
+    case 9:
+    case 10:
+      r.Height = static_cast<int16_t>(gDrumBigHeight);
+      r.Width = static_cast<int16_t>(gDrumBigWidth);
+      r.Extra = 1;
+      break;
+    case 11:
+      r.Height = static_cast<int16_t>(gDrumBigHeight);
+      r.Width = static_cast<int16_t>(gDrumBigWidth);
+      break;
+    case 12:
+      r.Height = 6072;
+      r.Width = 4308;
+      break;
+    case 13:
+    case 14:
+      r.Height = 5916;
+      r.Width = 9228;
+      break;
+    case 15:
+      r.Height = 5532;
+      r.Width = 9288;
+      break;
+    case 16:
+      r.Height = 5760;
+      r.Width = 8000;
+      break;
+    case 17:
+    case 18:
+      r.Height = static_cast<int16_t>(gStyABBigHeight);
+      r.Width = static_cast<int16_t>(gStyABBigWidth);
+      break;
+    default:
+      break;
+  }
+  return r;
+}
+
+namespace {
+
+// Runs one file statement of InitApp under its error handler: a missing file
+// shows "File not found" and ends the start after InitApp; a disk that is
+// not ready runs the statement again (a few times); any other error goes on
+// with the next statement. True when the statement succeeded.
+bool Run(const std::function<int()>& statement) {
+  for (int attempt = 1;; ++attempt) {
+    const int err = statement();
+    if (err == 0) return true;
+    if (err == kErrDiskNotReady && attempt < 3) continue;
+    if (err == kErrFileNotFound) {
+      ShowMsg(27, Res(111) + kSettingsName, "");
+      gStartCancelled = true;
+    }
+    return false;
+  }
+}
+
+void SetField16(const std::string& rec, int pos, int16_t& field) {
+  int v = 0;
+  if (DecodeU16(rec, pos, v)) field = static_cast<int16_t>(v);
+}
+
+void SetPosition(const std::string& rec, int pos, int16_t& field) {
+  int v = 0;
+  if (DecodePosition(rec, pos, v)) field = static_cast<int16_t>(v);
+}
+
+// A channel byte above 15 would change the status byte it is Or-ed into:
+// such a channel takes its first-start value.
+int ChannelByte(const std::string& rec, int pos, int firstStart) {
+  const int v = Asc(rec, pos);
+  return v > 15 ? firstStart : v;
+}
+
+void ReadWindowRecords(const std::string& b) {
+  for (int k = 1; k <= 28; ++k) {
+    gWinPosCur = gWinPosTab[k];
+    if (k <= 18) {
+      const int base = 51 + 9 * (k - 1);
+      SetPosition(b, base, gWinPosCur.Top);
+      SetPosition(b, base + 2, gWinPosCur.Left);
+      SetField16(b, base + 4, gWinPosCur.Height);
+      SetField16(b, base + 6, gWinPosCur.Width);
+      const int byte = Asc(b, base + 8);
+      gWinPosCur.State = static_cast<uint8_t>(byte);
+      if (k >= 4 && k <= 10) {
+        gWinPosCur.State = static_cast<uint8_t>(byte & 15);
+        gWinPosCur.Extra = static_cast<uint8_t>(byte >> 4);
+      }
+      if (k == 13 || k == 14 || k == 17 || k == 18) {
+        gWinPosCur.State = 0;
+        gWinPosCur.Extra = 0;
+      }
+      if (k == 1) {
+        // A record with no size (an unfinished first run) opens maximised.
+        if (gWinPosCur.State == 0 && (gWinPosCur.Height == 0 || gWinPosCur.Width == 0)) gWinPosCur.State = 2;
+      } else if (gWinPosCur.Height == 0 || gWinPosCur.Width == 0) {
+        // A window placed at -16000 with no size would be out of sight.
+        const WinPosRec def = WinPosFirstStart(k);
+        gWinPosCur.Top = def.Top;
+        gWinPosCur.Left = def.Left;
+        gWinPosCur.Height = def.Height;
+        gWinPosCur.Width = def.Width;
+      }
+    }
+    if (k == 28) {
+      gWinPosCur.State = 0;
+      gWinPosCur.Extra = 0;
+    }
+    gWinPosTab[k] = gWinPosCur;
+  }
+}
+
+void ReadOptions(const std::string& b) {
+  gOptReadOnly = Asc(b, 17) == 1;
+  gSetReserved18 = Asc(b, 18);
+  gSetReserved19 = Asc(b, 19);
+  gOptLoadArr = Asc(b, 28) != 0;
+  gOptLoadSty = Asc(b, 21) != 0;
+  gOptLoadStyNewArr = Asc(b, 20) != 0;
+  gOptOpenPrgFile = Asc(b, 22) != 0;
+  gOptLoadPrg = Asc(b, 23) != 0;
+  gOptAutoDB = Asc(b, 26) != 0;
+  gMidiThru = Asc(b, 46) != 0;
+  gOptStatusBar = Asc(b, 27) != 0;
+  gChGlobal = ChannelByte(b, 214, 0);
+  gChArrang = ChannelByte(b, 215, 0);
+  gChLower = ChannelByte(b, 216, 0);
+  gChUpper2 = ChannelByte(b, 217, 0);
+  gChUpper1 = ChannelByte(b, 218, 0);
+  gChDrum = ChannelByte(b, 219, 9);
+  gChPerc = ChannelByte(b, 220, 10);
+  gChBass = ChannelByte(b, 221, 11);
+  gChAcc1 = ChannelByte(b, 222, 12);
+  gChAcc2 = ChannelByte(b, 223, 13);
+  gChAcc3 = ChannelByte(b, 224, 14);
+  gGblCurValid = Asc(b, 49);
+  for (int i = 1; i <= 16; ++i) gTasSettings[i] = Asc(b, 29 + i);
+  gInstrMode = Asc(b, 47);
+}
+
+// Settings found: reads every record into the shared variables. Returns
+// false when the start is to end (the language dialog was cancelled).
+bool ReadSettings(RecordFile& f) {
+  std::string& b = gSettingsBuf;
+  ReadOptions(b);
+
+  const int lang = Asc(b, 25);
+  if (lang == 1 || lang == 2) {
+    gLangSel = lang;
+  } else {
+    // No language was ever confirmed (a first start ended in the dialog):
+    // ask again; Cancel ends the program and leaves the file as it is.
+    gLangSel = 0;
+    const int chosen = TheDialogs().ChooseLanguage();
+    if (chosen != 1 && chosen != 2) {
+      gStartCancelled = true;
+      return false;
+    }
+    gLangSel = chosen;
+    MidAssign(b, 25, Chr(chosen));
+    Run([&] { return f.Put(1, b); });
+  }
+  gLangBase = (gLangSel - 1) * 200;
+
+  ReadWindowRecords(b);
+
+  std::string rec;
+  if (Run([&] { return f.Get(2, rec); })) gLastDir = RTrimBlankNul(Left(rec, 238));
+  if (Run([&] { return f.Get(3, rec); })) gLastDlgPath = RTrimBlankNul(Left(rec, 238));
+
+  for (int i = 1; i <= 8; ++i) {
+    gPrgSlotCur = gPrgSlots[i];
+    if (Run([&] { return f.Get(4 + i, rec); })) {
+      gPrgSlotCur.Path = Left(rec, 238);
+      gPrgSlotCur.Open = static_cast<uint8_t>(Asc(rec, 241));
+      gPrgSlotCur.Channel = static_cast<uint8_t>(Asc(rec, 242));
+      gPrgSlotCur.ReadOnly = static_cast<uint8_t>(Asc(rec, 247));
+      gPrgSlotCur.Pgg = static_cast<uint8_t>(Asc(rec, 248));
+      SetPosition(rec, 243, gPrgSlotCur.Top);
+      SetPosition(rec, 245, gPrgSlotCur.Left);
+      SetField16(rec, 239, gPrgSlotCur.Height);
+      SetField16(rec, 249, gPrgSlotCur.Width);
+    }
+    gPrgSlots[i] = gPrgSlotCur;
+  }
+
+  for (int i = 1; i <= 8; ++i) {
+    gArrSlotCur = gArrSlots[i];
+    if (Run([&] { return f.Get(20 + i, rec); })) {
+      gArrSlotCur.Path = Left(rec, 238);
+      gArrSlotCur.Open = static_cast<uint8_t>(Asc(rec, 241));
+      gArrSlotCur.Carried = static_cast<uint8_t>(Asc(rec, 247));
+      SetPosition(rec, 243, gArrSlotCur.Top);
+      SetPosition(rec, 245, gArrSlotCur.Left);
+      SetField16(rec, 239, gArrSlotCur.Height);
+      SetField16(rec, 249, gArrSlotCur.Width);
+    }
+    gArrSlots[i] = gArrSlotCur;
+  }
+
+  std::string rec37, rec38;
+  if (Run([&] { return f.Get(37, rec37); }) && Run([&] { return f.Get(38, rec38); }))
+    gGblCur = rec37 + Left(rec38, 198);
+
+  for (int i = 0; i < 8; ++i) {
+    gRecentFileCur = gRecentFiles[i];
+    if (Run([&] { return f.Get(39 + i, rec); })) {
+      const int kind = Asc(rec, 242);
+      if (kind >= 1 && kind <= 5) {
+        gRecentFileCur.Path = Left(rec, 238);
+        gRecentFileCur.Kind = static_cast<uint8_t>(kind);
+        gRecentFileCur.Flag = static_cast<uint8_t>(Asc(rec, 247));
+        SetPosition(rec, 243, gRecentFileCur.Top);
+        SetPosition(rec, 245, gRecentFileCur.Left);
+        SetField16(rec, 239, gRecentFileCur.Height);
+        SetField16(rec, 249, gRecentFileCur.Width);
+      } else {
+        // Not a file kind (blank or damaged record): a free entry.
+        gRecentFileCur = RecentFileRec();
+      }
+    }
+    gRecentFiles[i] = gRecentFileCur;
+  }
+  return true;
+}
+
+void FirstStartDefaults() {
+  gOptReadOnly = gOptLoadStyNewArr = gOptLoadSty = gOptOpenPrgFile = gOptLoadPrg = false;
+  gOptAutoDB = gOptLoadArr = false;
+  gOptStatusBar = true;
+  gMidiThru = false;
+  gGblCurValid = 0;
+  gInstrMode = 0;
+  gLastDir.clear();
+  gLastDlgPath.clear();
+  ChannelsReset();
+  for (auto& r : gRecentFiles) r = RecentFileRec();
+  for (int& v : gTasSettings) v = 0;
+  TasSettingsDefaults();
+
+  for (int k = 1; k <= 16; ++k) gWinPosTab[k] = WinPosRec();
+  for (int k = 1; k <= 18; ++k) gWinPosTab[k] = WinPosFirstStart(k);
+
+  for (int i = 1; i <= 16; ++i) {
+    PrgSlotRec r;
+    r.Height = static_cast<int16_t>(gPrgUNBigHeight);
+    r.Width = static_cast<int16_t>(gPrgUNBigWidth);
+    gPrgSlots[i] = r;
+  }
+  for (int i = 1; i <= 8; ++i) {
+    ArrSlotRec r;
+    r.Height = static_cast<int16_t>(gArrUBigHeight);
+    r.Width = static_cast<int16_t>(gArrUBigWidth);
+    gArrSlots[i] = r;
+    StySlotRec s;
+    s.Height = static_cast<int16_t>(gStyUNBigHeight);
+    s.Width = static_cast<int16_t>(gStyUNBigWidth);
+    gStySlots[i] = s;
+  }
+}
+
+// No settings (or another program's file): defaults, a fresh device-sharing
+// record and info file, and the language dialog. Returns false when the
+// dialog was cancelled (the file is then deleted again).
+bool FirstStart(RecordFile& f) {
+  SharedDevRecReset();
+  Run([] { return SharedInfoInit(); });
+
+  std::string& b = gSettingsBuf;
+  b = Nuls(kSettingsRecLen);
+  MidAssign(b, 1, kSettingsTag);
+  Run([&] { return f.Put(1, b); });
+
+  FirstStartDefaults();
+
+  for (int r = 2; r <= 37; ++r) Run([&] { return f.Put(r, Nuls(kSettingsRecLen)); });
+  for (int r = 38; r <= 46; ++r) Run([&] { return f.Put(r, Space(kSettingsRecLen)); });
+
+  Run([&] { return f.Get(1, b); });
+
+  const int chosen = TheDialogs().ChooseLanguage();
+  if (chosen != 1 && chosen != 2) {
+    gStartCancelled = true;
+    f.Close();
+    Run([] { return KillFile(SettingsPath()); });
+    return false;
+  }
+  gLangSel = chosen;
+  MidAssign(b, 25, Chr(gLangSel));
+  gLangBase = (gLangSel - 1) * 200;
+  Run([&] { return f.Put(1, b); });
+
+  for (int i = 1; i <= 8; ++i) {
+    gPrgSlots[i].Channel = 1;  // MIDI channel 2
+    gPrgSlots[i].Open = 0;
+    gPrgSlots[i].Top = 0;
+    gPrgSlots[i].Left = 0;
+    gPrgSlots[i].Pgg = 0;
+  }
+  for (auto& r : gRecentFiles) r = RecentFileRec();
+  return true;
+}
+
+}  // namespace
+
+void InitApp() {
+  gMidiState = 1;
+  gMidiOpen = 0;
+  gClosing = false;
+  gDlgFilterIndex = 1;
+  gDBArrLastRec = 999;
+
+  gTwipsPerPixel = TwipsPerPixel();
+  SetEnlargedSizes(gTwipsPerPixel);
+
+  RecordFile f;
+  Run([&] { return f.Open(SettingsPath(), kSettingsRecLen); });
+  gSettingsBuf = Nuls(kSettingsRecLen);
+  Run([&] { return f.Get(1, gSettingsBuf); });
+
+  bool goOn;
+  if (Left(gSettingsBuf, 10) == kSettingsTag)
+    goOn = ReadSettings(f);
+  else
+    goOn = FirstStart(f);
+  f.Close();
+  if (!goOn) return;
+  NameTablesBuild();
+}
+
+void SettingsReset() { gSettingsBuf = Nuls(kSettingsRecLen); }

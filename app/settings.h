@@ -1,0 +1,39 @@
+// The settings file "Brenvolta.ini" in the Windows folder: fixed records of
+// 250 bytes (record n at byte (n - 1) x 250), read once at start-up by
+// InitApp and written at every orderly exit.
+//
+// Values are single bytes, flags (1 on, 0 off), 16-bit values high byte
+// first, and positions: 16-bit values with a bias of 16000 so that negative
+// Top and Left fit.
+#pragma once
+
+#include <string>
+
+#include "app/winpos.h"
+
+constexpr int kSettingsRecLen = 250;
+extern const std::string kSettingsName;  // "Brenvolta.ini"
+extern const std::string kSettingsTag;   // "Brenvolta" followed by one NUL
+
+// The 250-byte record buffer of the settings file.
+extern std::string gSettingsBuf;
+
+std::string SettingsPath();
+
+// The first-start Top, Left, Height, Width, State and Extra of window kind
+// k (1-18; zeros for the others), with the enlarged sizes in force.
+WinPosRec WinPosFirstStart(int kind);
+
+// The one-time initialisation: first values of the shared state, enlarged
+// window sizes for the screen, the settings file read (or a first start with
+// the language dialog) and the name tables built. On return gStartCancelled
+// tells Main to end the program.
+void InitApp();
+
+// Decoding of 16-bit fields, as the reader does it: false when the value
+// does not fit its field (high byte of 128 or more); the caller then keeps
+// the field's previous value.
+bool DecodeU16(const std::string& rec, int pos, int& value);
+bool DecodePosition(const std::string& rec, int pos, int& value);
+
+void SettingsReset();

@@ -1,0 +1,91 @@
+#include "app/shareddev.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/messages.h"
+#include "app/paths.h"
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "platform/files.h"
+#include "platform/winfolder.h"
+
+const std::string kSharedDevName = "Veltrano";
+SharedDevRec gSharedDev;
+int gSharedDevLockWaitMs = 3000;
+
+std::string SharedDevRec::Tag() const { return Mid(image, 1, 8); }
+uint32_t SharedDevRec::OutHandle() const { return GetU32LE(image, 10); }
+void SharedDevRec::SetOutHandle(uint32_t h) { PutU32LE(image, 10, h); }
+int SharedDevRec::UserCount() const { return Asc(image, 14); }
+void SharedDevRec::SetUserCount(int n) { MidAssign(image, 14, Chr(n)); }
+int SharedDevRec::Running() const { return Asc(image, 18); }
+void SharedDevRec::SetRunning(int v) { MidAssign(image, 18, Chr(v)); }
+uint32_t SharedDevRec::InHandle() const { return GetU32LE(image, 46); }
+void SharedDevRec::SetInHandle(uint32_t h) { PutU32LE(image, 46, h); }
+
+std::string SharedDevPath() { return WinPath(kSharedDevName); }
+
+void SharedDevRecInit() {
+  const char byte145 = gSharedDev.image.size() == kSharedDevLen ? gSharedDev.image[kSharedDevLen - 1] : '\0';
+  std::string r = kSharedDevName;  // 1-8 tag
+  r += Nuls(1);                    // 9 separator
+  r += Nuls(4);                    // 10-13 output handle
+  r += Chr(0);                     // 14 user count
+  r += Nuls(3);                    // 15-17 flags
+  r += Chr(0);                     // 18 running flag
+  r += Nuls(27);                   // 19-45 reserved text
+  r += Nuls(4);                    // 46-49 input handle
+  r += Space(24) + Chr(0);         // 50-74 text 1, byte 1
+  r += Space(24) + Chr(0);         // 75-99 text 2, byte 2
+  r += Space(24) + Chr(0);         // 100-124 text 3, byte 3
+  r += Nuls(10) + Nuls(10);        // 125-144 texts 4 and 5
+  r += byte145;                    // 145
+  gSharedDev.image = r;
+}
+
+void SharedDevRecReset() {
+  const std::string path = SharedDevPath();
+  gOpCaption = Res(111) + PathFileName(path);
+  SharedDevRecInit();
+  RecordFile f;
+  int err = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    err = f.Open(path, kSharedDevLen);
+    if (err == 0) err = f.Put(1, gSharedDev.image);
+    f.Close();
+    if (err == 0) return;
+    if (FileErrMsg(gOpCaption, err) != 2) return;
+  }
+}
+
+SharedDevLock::SharedDevLock() {
+  const std::string path = SharedDevPath();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gSharedDevLockWaitMs);
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+SharedDevLock::~SharedDevLock() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+}
+
+void SharedDevReset() {
+  gSharedDev = SharedDevRec();
+  gSharedDevLockWaitMs = 3000;
+}

@@ -1,0 +1,58 @@
+// The device-sharing file "Veltrano" in the Windows folder, shared with the
+// sibling programs: one 145-byte record with a tag, the published MIDI
+// output and input handles, the number of programs using them and this
+// program's running flag. Every byte this program does not own is carried
+// through as read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr int kSharedDevLen = 145;
+extern const std::string kSharedDevName;  // "Veltrano"
+
+// The program's copy of the record, kept as its 145 bytes with accessors at
+// the record's positions (from 1).
+struct SharedDevRec {
+  std::string image = std::string(kSharedDevLen, '\0');
+
+  std::string Tag() const;                // 1-8
+  uint32_t OutHandle() const;             // 10-13, low byte first
+  void SetOutHandle(uint32_t h);
+  int UserCount() const;                  // 14
+  void SetUserCount(int n);
+  int Running() const;                    // 18
+  void SetRunning(int v);
+  uint32_t InHandle() const;              // 46-49
+  void SetInHandle(uint32_t h);
+};
+
+extern SharedDevRec gSharedDev;
+
+// The file's path in the Windows folder.
+std::string SharedDevPath();
+
+// Fills gSharedDev with the default record (byte 145, which belongs to no
+// field, is kept as it was).
+void SharedDevRecInit();
+// Writes the default record to the file (first start).
+void SharedDevRecReset();
+
+// Holds an exclusive lock on the device-sharing file while this program
+// reads, decides and writes its record, so that two starts of this program
+// never interleave. Waits a few seconds at most, then goes on without it.
+class SharedDevLock {
+ public:
+  SharedDevLock();
+  ~SharedDevLock();
+  SharedDevLock(const SharedDevLock&) = delete;
+  SharedDevLock& operator=(const SharedDevLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+// How long the lock is waited for (tests shorten it).
+extern int gSharedDevLockWaitMs;
+
+void SharedDevReset();

@@ -1,0 +1,126 @@
+#include "app/sharedinfo.h"
+
+#include "app/mainview.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "platform/files.h"
+#include "platform/winfolder.h"
+
+const std::string kSharedInfoName = "TessaroInfo";
+std::string gSharedInfoBuf(kSharedInfoLen, ' ');
+std::string gSentArrName;
+std::string gSentPrgName;
+
+std::string SharedInfoPath() { return WinPath(kSharedInfoName); }
+
+int SharedInfoInit() {
+  RecordFile f;
+  int err = f.Open(SharedInfoPath(), kSharedInfoLen);
+  if (err != 0) return err;
+  if (f.Lof() == kSharedInfoLen) return f.Close();
+  f.Close();
+  err = KillFile(SharedInfoPath());
+  if (err != 0) return err;
+  err = f.Open(SharedInfoPath(), kSharedInfoLen);
+  if (err != 0) return err;
+  gSentArrName.clear();
+  gSentPrgName.clear();
+  gSharedInfoBuf = Space(kSharedInfoLen);
+  MidAssign(gSharedInfoBuf, 1, kSharedInfoName);
+  err = f.Put(1, gSharedInfoBuf);
+  const int closeErr = f.Close();
+  return err != 0 ? err : closeErr;
+}
+
+namespace {
+
+// Runs the body, retrying it (a few times) while FileErrMsg asks for it.
+// Returns the body's result, or giveUp when a file error ended it.
+template <typename Body, typename Result>
+Result WithFileErrors(Body body, Result giveUp) {
+  for (int attempt = 1;; ++attempt) {
+    int err = 0;
+    Result r = body(err);
+    if (err == 0) return r;
+    if (FileErrMsg(gOpCaption, err) != 2 || attempt >= 3) return giveUp;
+  }
+}
+
+int PutField(const std::string& tag, int pos, const std::string& label, const std::string& labelText) {
+  const std::string name = Left(PathFileName(Mid(tag, 21, 238)), 24);
+  return WithFileErrors(
+      [&](int& err) -> int {
+        RecordFile f;
+        err = f.Open(SharedInfoPath(), kSharedInfoLen);
+        if (err != 0) return 0;
+        if (f.Lof() == 0) {
+          // The file was missing: it is not made again.
+          f.Close();
+          KillFile(SharedInfoPath());
+          return 1;
+        }
+        std::string rec;
+        err = f.Get(1, rec, ' ');
+        if (err != 0) return 0;
+        gSharedInfoBuf = rec;
+        MidAssign(gSharedInfoBuf, pos, Space(50));
+        MidAssign(gSharedInfoBuf, pos, name);
+        err = f.Put(1, gSharedInfoBuf);
+        if (err != 0) return 0;
+        err = f.Close();
+        if (err != 0) return 0;
+        if (MainView* view = TheMainView()) view->SetLabelCaption(label, name + labelText);
+        return 0;
+      },
+      1);
+}
+
+}  // namespace
+
+std::string SharedInfoRead() {
+  gOpCaption = Res(111) + kSharedInfoName;
+  return WithFileErrors(
+      [](int& err) -> std::string {
+        RecordFile f;
+        err = f.Open(SharedInfoPath(), kSharedInfoLen);
+        if (err != 0) return std::string();
+        if (f.Lof() == 0) {
+          f.Close();
+          KillFile(SharedInfoPath());
+          return std::string();
+        }
+        std::string rec;
+        // A file shorter than its record reads as padded with blanks.
+        err = f.Get(1, rec, ' ');
+        if (err != 0) return std::string();
+        gSharedInfoBuf = rec;
+        gSentArrName = RTrim(Mid(rec, 51, 50));
+        gSentPrgName = RTrim(Mid(rec, 151, 50));
+        f.Close();
+        return RTrim(Mid(rec, 101, 50));
+      },
+      std::string());
+}
+
+int SharedInfoPutArr(const std::string& tag) {
+  gOpCaption = "Brenvolta - " + Res(111) + kSharedInfoName;
+  return PutField(tag, 51, "LabelArr", ".arr");
+}
+
+int SharedInfoPutSty(const std::string& tag) {
+  gOpCaption = Res(111) + kSharedInfoName;
+  return PutField(tag, 101, "LabelSty", ".sty");
+}
+
+int SharedInfoPutPrg(const std::string& tag, const std::string& ext) {
+  gOpCaption = "Brenvolta - " + Res(111) + kSharedInfoName;
+  return PutField(tag, 151, "LabelPrg", "." + ext);
+}
+
+void SharedInfoReset() {
+  gSharedInfoBuf = Space(kSharedInfoLen);
+  gSentArrName.clear();
+  gSentPrgName.clear();
+}

@@ -1,0 +1,37 @@
+// The info file "TessaroInfo" in the Windows folder, shared with the sibling
+// programs: one 1000-character record naming the arrangement, style and
+// program files whose data were last sent to the instrument, at positions
+// 51, 101 and 151 in fields of 50 characters. This program reads and writes
+// only those fields; the rest keeps what another program wrote there.
+#pragma once
+
+#include <string>
+
+constexpr int kSharedInfoLen = 1000;
+extern const std::string kSharedInfoName;  // "TessaroInfo"
+
+extern std::string gSharedInfoBuf;  // the record's image
+extern std::string gSentArrName;    // arrangement name of the last read
+extern std::string gSentPrgName;    // program name of the last read
+
+std::string SharedInfoPath();
+
+// First start: makes sure the file exists with length 1000; a file of any
+// other length is made anew (tag, blanks, empty names). Returns 0 or the
+// error number of the failed file statement (the caller's handler reports).
+int SharedInfoInit();
+
+// Reads the file: returns the style name (empty when the file is missing or
+// a file error ended the read) and sets gSentArrName and gSentPrgName.
+std::string SharedInfoRead();
+
+// Record what was sent: the file title of characters 21-258 of tag, cut to
+// 24 characters, into the file's field, and name & extension into the main
+// window's label. 0 when written (or a file error was reported), 1 when the
+// info file does not exist (it is not made again) or the file-error routine
+// gave up.
+int SharedInfoPutArr(const std::string& tag);
+int SharedInfoPutSty(const std::string& tag);
+int SharedInfoPutPrg(const std::string& tag, const std::string& ext);
+
+void SharedInfoReset();

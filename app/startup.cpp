@@ -1,0 +1,246 @@
+#include "app/startup.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "app/appstate.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/shareddev.h"
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "core/pathsep.h"
+#include "midi/midilink.h"
+#include "platform/files.h"
+
+bool gMidiOwner = false;
+bool gMidiOpenedHere = false;
+bool gSharedDevCounted = false;
+bool gSharedDevUntouched = false;
+
+static std::function<void()> sMainWindowShow;
+
+void SetMainWindowShow(std::function<void()> show) { sMainWindowShow = std::move(show); }
+
+// Run-time error number of a user count that would pass 255 (an overflow).
+constexpr int kErrOverflow = 6;
+
+namespace {
+
+enum class Device { Output, Input };
+
+// Steps 5 and 6 of Main. Returns 0 when the start goes on, -1 when the
+// program ends (second instance), or a run-time error number.
+int SettleDevices() {
+  gOpCaption = Res(113);
+  gMidiOpenedHere = false;
+  SharedDevLock lock;
+  RecordFile f;
+  int err = f.Open(SharedDevPath(), kSharedDevLen);
+  if (err != 0) return err;
+  std::string rec;
+  err = f.Get(1, rec);
+  if (err != 0) return err;
+  gSharedDev.image = rec;
+
+  enum class Outcome { Free, InUse } start;
+  if (gSharedDev.Tag() != kSharedDevName) {
+    SharedDevRecInit();
+    start = Outcome::Free;
+  } else if (gSharedDev.UserCount() == 0) {
+    start = Outcome::Free;
+  } else {
+    start = Outcome::InUse;
+  }
+
+  Device failed = Device::Output;
+  bool failure = false;
+  bool borrow = false;
+  bool second = false;
+
+  if (start == Outcome::Free) {
+    gSharedDev.SetUserCount(1);
+    gSharedDev.SetRunning(1);
+    gSharedDevCounted = true;
+    gMidiGuest = false;
+    if (MidiOutOpen() != 0) {
+      failed = Device::Output;
+      failure = true;
+    } else {
+      gSharedDev.SetOutHandle(gMidiOutHandle);
+      gMidiOwner = true;
+      if (MidiInOpen() != 0) {
+        failed = Device::Input;
+        failure = true;
+      } else {
+        gSharedDev.SetInHandle(gMidiInHandle);
+        gMidiOpenedHere = true;
+      }
+    }
+  } else {
+    gMidiOwner = false;
+    gMidiGuest = true;
+    int r = MidiOutOpen();
+    if (r == 0 && gMidiState == 0) {
+      // No output device at all: the record is not stale, it belongs to
+      // the programs that hold it. Run without MIDI and leave it alone.
+      gMidiGuest = false;
+      gSharedDevUntouched = true;
+      f.Close();
+      return 0;
+    }
+    if (r == 0) {
+      r = MidiInOpen();
+      if (r == 0) {
+        // Both devices opened although the record counts users: stale.
+        gMidiGuest = false;
+        SharedDevRecInit();
+        gSharedDev.SetUserCount(1);
+        gSharedDev.SetRunning(1);
+        gSharedDev.SetOutHandle(gMidiOutHandle);
+        gSharedDev.SetInHandle(gMidiInHandle);
+        gMidiOpenedHere = true;
+        gMidiOwner = true;
+        gSharedDevCounted = true;
+      } else {
+        failed = Device::Input;
+        // A non-owner keeps no device it never publishes and never closes.
+        midiOutClose(gMidiOutHandle);
+        gMidiOutHandle = 0;
+      }
+    } else {
+      failed = Device::Output;
+    }
+    if (r != 0) {
+      if (r == static_cast<int>(MMSYSERR_ALLOCATED)) {
+        gMidiGuest = false;
+        if (gSharedDev.Running() == 0)
+          borrow = true;
+        else
+          second = true;
+      } else if (gSharedDev.Running() != 0) {
+        second = true;
+      } else {
+        failure = true;
+      }
+    }
+  }
+
+  if (second) {
+    f.Close();
+    gOpCaption = Res(111) + "Brenvolta";
+    ShowMsg(10, gOpCaption, "");
+    return -1;
+  }
+  if (borrow) {
+    gMidiOwner = false;
+    const int count = gSharedDev.UserCount() + 1;
+    if (count > 255) return kErrOverflow;
+    gSharedDev.SetUserCount(count);
+    gSharedDev.SetRunning(1);
+    gSharedDevCounted = true;
+    gMidiOutHandle = gSharedDev.OutHandle();
+    gMidiInHandle = gSharedDev.InHandle();
+  }
+  if (failure) {
+    gSharedDev.SetRunning(1);
+    gMidiGuest = false;
+    ShowMsg(failed == Device::Output ? 21 : 34, gOpCaption, "");
+    ShowMsg(35, gOpCaption, "");
+    gMidiState = 0;
+  }
+  err = f.Put(1, gSharedDev.image);
+  f.Close();
+  return err;
+}
+
+}  // namespace
+
+bool Main() {
+  gStarting = true;
+  gStartCancelled = false;
+  gAppDir = QFile::encodeName(QDir::currentPath()).toStdString();
+  gArrAPath = gAppDir + kPathSep + "r40ArrA";
+  gArrBPath = gAppDir + kPathSep + "r40ArrB";
+  gPrgBankPath = gAppDir + kPathSep + "r40Prg";
+  gStyTemplatePath = gAppDir + kPathSep + "r40Sty";
+  gGuideItPath = gAppDir + kPathSep + "Brenvolta_GuidaUtente.txt";
+  gGuideEnPath = gAppDir + kPathSep + "Brenvolta_UserGuide.txt";
+
+  InitApp();
+  if (gStartCancelled) return false;
+
+  const int result = SettleDevices();
+  if (result == -1) return false;
+  if (result != 0) {
+    FileErrMsg(gOpCaption, result);
+    return false;
+  }
+
+  if (gMidiThru && gMidiOpenedHere && gMidiState == 1) {
+    MidiThruOn();
+    MidiInStart();
+  }
+
+  if (sMainWindowShow) sMainWindowShow();
+  gStarting = false;
+  return true;
+}
+
+bool ExitDeviceSharing() {
+  gOpCaption = Res(114);
+  if (gSharedDevUntouched) return false;
+  SharedDevLock lock;
+  RecordFile f;
+  int err = f.Open(SharedDevPath(), kSharedDevLen);
+  std::string rec;
+  if (err == 0) err = f.Get(1, rec);
+  if (err != 0) {
+    f.Close();
+    FileErrMsg(gOpCaption, err);
+    return false;
+  }
+  gSharedDev.image = rec;
+
+  if (gSharedDev.Tag() != kSharedDevName) {
+    f.Close();
+    KillFile(SharedDevPath());
+    MidiOutClose();
+    if (gMidiThru) MidiThruOff();
+    MidiInClose();
+    return false;
+  }
+  if (gMidiOwner) {
+    // Refused only while another program is still counted in; a count a
+    // sibling left at 0 or 1 never keeps this program from exiting.
+    if (gSharedDev.UserCount() >= 2) {
+      gClosing = false;
+      f.Close();
+      ShowMsg(12, gOpCaption, "");
+      return true;
+    }
+    gSharedDev.SetOutHandle(0);
+    gSharedDev.SetUserCount(0);
+    gSharedDev.SetRunning(0);
+    if (gMidiOpen == 1) {
+      MidiOutClose();
+      MidiInClose();
+    }
+  } else {
+    // A borrower takes out only what its own start added.
+    if (gSharedDevCounted && gSharedDev.UserCount() > 0) gSharedDev.SetUserCount(gSharedDev.UserCount() - 1);
+    gSharedDev.SetRunning(0);
+  }
+  err = f.Put(1, gSharedDev.image);
+  f.Close();
+  if (err != 0) FileErrMsg(gOpCaption, err);
+  return false;
+}
+
+void StartupReset() {
+  gMidiOwner = false;
+  gMidiOpenedHere = false;
+  gSharedDevCounted = false;
+  gSharedDevUntouched = false;
+  sMainWindowShow = nullptr;
+}

@@ -1,0 +1,32 @@
+// Start-up: Main fixes the program folder, runs InitApp, settles with the
+// sibling programs through the device-sharing file who owns the MIDI devices,
+// switches MIDI thru on where it applies and shows the main window. The exit
+// side of the device sharing is here too.
+#pragma once
+
+#include <functional>
+
+extern bool gMidiOwner;       // this program opened the output and published it
+extern bool gMidiOpenedHere;  // this program opened both devices itself in this start
+// This start set or raised the user count of the record (free, stale reset
+// or borrow): the exit takes it out again. A start that failed while the
+// devices were in use, or found no output device there, did not.
+extern bool gSharedDevCounted;
+// This start left the record alone (no output device while the devices
+// were in use): the exit leaves it alone too.
+extern bool gSharedDevUntouched;
+
+// The window side installs what shows the main window (its load runs
+// inside this call).
+void SetMainWindowShow(std::function<void()> show);
+
+// The program's first procedure. Returns true when the main window was
+// shown (the event loop then runs), false when the program is to end.
+bool Main();
+
+// The device-sharing step of the main window's unload. Returns true when
+// the exit is refused (other programs still use the devices this program
+// owns); false when the program may end.
+bool ExitDeviceSharing();
+
+void StartupReset();

@@ -1,0 +1,9 @@
+#include "files/clipboard.h"
+
+std::string gClipText;
+int gClipKind = 0;
+
+void ClipboardReset() {
+  gClipText.clear();
+  gClipKind = 0;
+}

@@ -1,0 +1,47 @@
+// What the file readers and writers share: the file number in use, the path
+// being written, and the open / statement helpers that route a failed file
+// statement through the file-error reporter.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class RecordFile;
+
+// The file number of the file in hand. Files here are objects, not numbered
+// channels, so a reader or writer sets it to the one number it takes.
+extern int gFileNum;
+// The path of the file being written or deleted (set by the style writers).
+extern std::string gCurFilePath;
+
+// A failed file statement is tried at most this many times in all, even when
+// the reporter keeps asking for a retry (a disk that stays not ready).
+constexpr int kFileTries = 3;
+
+// The number a reader or writer takes for its file.
+int FreeFileNum();
+
+// Runs a file statement. When it fails, FileErrMsg(gOpCaption, error) shows
+// the reason; when that answers 2 (retry) and mayRetry is set, the statement
+// runs again, at most kFileTries times in all. Returns 0, or the error number
+// of the last failed attempt (already reported).
+int FileStatement(const std::function<int()>& statement, bool mayRetry = true);
+
+// Opens path for reading only with record length recLen; nothing is created.
+// 0 open; kErrFileNotFound when there is no such file (nothing is shown);
+// any other error number after it was reported as FileStatement does.
+int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry = true);
+
+// The common part of the readers of one-record image files (arrangement,
+// program and global files): opens path for reading with record length
+// recLen, deletes an empty file, and reads record 1 into image. readFirst
+// reads the record before the length is tested, so that image also takes the
+// start of a file of the wrong length. The file is closed on every path.
+// 0 the file is recLen bytes long and image holds it (its header is the
+//   caller's to test);
+// 1 a file error, already reported;
+// 2 a wrong length, reported with message code msgCode;
+// 3 an empty file (deleted) or no file at all; nothing is shown.
+int ReadImageFile(const std::string& path, int recLen, std::string& image, int msgCode, bool readFirst);
+
+void FileCommonReset();  // gFileNum 0, gCurFilePath empty

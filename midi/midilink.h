@@ -1,0 +1,39 @@
+// The MIDI device link: the program's only contact with the MIDI system.
+// It opens one output (always the mapper, device -1) and one input (always
+// device 0, the source of MIDI thru), holds their handles, sends the packed
+// channel message gShortMsg and the System Exclusive message in gOutMsg,
+// switches thru, and turns every failing result into a message box where the
+// user must know. Every routine first tests gMidiState and does nothing while
+// MIDI is off, so callers test nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/midi/winmm.h"
+
+extern int gMidiState;         // 1 MIDI in use, 0 off
+extern int gMidiOpen;          // 1 once an open found its device class present
+extern MMRESULT gMidiErr;      // result of the last call made here
+extern HMIDIOUT gMidiOutHandle;
+extern HMIDIIN gMidiInHandle;
+extern bool gMidiGuest;        // quiet open during start-up: no box from the result check
+extern uint32_t gShortMsg;     // status | data1 << 8 | data2 << 16
+extern MIDIHDR gOutMsg;        // the long message; its data also feed the monitor echo
+extern bool gKbdMonitorOn;     // the on-screen keyboard echoes its notes
+
+int MidiOutOpen();
+int MidiInOpen();
+void MidiOutClose();
+void MidiInClose();
+void MidiThruOn();
+void MidiThruOff();
+void MidiInStart();
+void MidiInStop();
+void TxShortMsg();
+void TxSysEx();
+void MidiOutErrCheck();
+void TxNoteOn(int channel, int note, int velocity);
+void TxNoteOff(int channel, int note, int velocity);
+
+void MidiLinkReset();

@@ -1,0 +1,118 @@
+#include "platform/midi/midi_sender.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/bytes.h"
+
+namespace midiplatform {
+
+namespace {
+// The next chunk is handed over when the one before has this much wire time
+// left, so a thread that wakes up late does not leave the wire idle. The
+// interface's buffer then holds at most this much (about 310 bytes) plus one
+// chunk, far below what it can take.
+constexpr int64_t kLeadUs = 100000;
+
+bool Matches(const OutTarget* t, const OutTarget* wanted) { return t && (!wanted || t == wanted); }
+}  // namespace
+
+Sender::~Sender() {
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    stop_ = true;
+    queue_.clear();
+    if (current_) current_->cancelled = true;
+  }
+  cv_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void Sender::Push(std::shared_ptr<OutTarget> target, std::string bytes) {
+  if (bytes.empty()) return;
+  {
+    std::lock_guard<std::mutex> lk(mu_);
+    queue_.push_back(Item{std::move(target), std::move(bytes)});
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  }
+  cv_.notify_all();
+}
+
+bool Sender::Pending(const OutTarget* target) const {
+  if (Matches(current_.get(), target)) return true;
+  for (const Item& item : queue_) {
+    if (Matches(item.target.get(), target)) return true;
+  }
+  return false;
+}
+
+bool Sender::Drain(const OutTarget* target) {
+  std::unique_lock<std::mutex> lk(mu_);
+  int64_t bytes = Matches(current_.get(), target) ? static_cast<int64_t>(currentBytes_) : 0;
+  for (const Item& item : queue_) {
+    if (Matches(item.target.get(), target)) bytes += static_cast<int64_t>(item.bytes.size());
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(bytes * kWireUsPerByte) +
+                        std::chrono::milliseconds(kDrainMarginMs);
+  if (cv_.wait_until(lk, deadline, [&] { return !Pending(target); })) return true;
+
+  // The wire did not take it in time (a stalled port): drop the rest.
+  for (auto it = queue_.begin(); it != queue_.end();) {
+    it = Matches(it->target.get(), target) ? queue_.erase(it) : it + 1;
+  }
+  if (Matches(current_.get(), target)) current_->cancelled = true;
+  cv_.wait(lk, [&] { return !Matches(current_.get(), target); });
+  return false;
+}
+
+void Sender::WaitIdle() {
+  std::unique_lock<std::mutex> lk(mu_);
+  cv_.wait(lk, [&] { return queue_.empty() && !current_; });
+}
+
+void Sender::Run() {
+  for (;;) {
+    Item item;
+    {
+      std::unique_lock<std::mutex> lk(mu_);
+      cv_.wait(lk, [&] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      item = std::move(queue_.front());
+      queue_.pop_front();
+      current_ = item.target;
+      currentBytes_ = item.bytes.size();
+    }
+    SendItem(item);
+    bool last;
+    {
+      std::lock_guard<std::mutex> lk(mu_);
+      last = queue_.empty();
+    }
+    // Idle means the last byte has left the wire, not only the queue.
+    if (last) backend_.GetClock().SleepUntilUs(prevEndUs_);
+    {
+      std::lock_guard<std::mutex> lk(mu_);
+      current_.reset();
+      currentBytes_ = 0;
+    }
+    cv_.notify_all();
+  }
+}
+
+void Sender::SendItem(const Item& item) {
+  Clock& clock = backend_.GetClock();
+  const int size = static_cast<int>(item.bytes.size());
+  for (int pos = 1; pos <= size; pos += kMaxChunkBytes) {
+    if (item.target->cancelled) return;
+    const std::string chunk = Mid(item.bytes, pos, kMaxChunkBytes);
+    // A chunk begins on the wire when it is handed over, or when the one
+    // before has left, whichever is later.
+    const int64_t now = clock.NowUs();
+    const int64_t startUs = std::max(now, prevEndUs_);
+    backend_.SendChunk(item.target->name, chunk, pos == 1, startUs);
+    prevEndUs_ = startUs + static_cast<int64_t>(chunk.size()) * kWireUsPerByte;
+    clock.SleepUntilUs(prevEndUs_ - kLeadUs);
+  }
+}
+
+}  // namespace midiplatform

@@ -1,0 +1,320 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include "app/appstate.h"
+#include "app/messages.h"
+#include "app/shareddev.h"
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "midi/midilink.h"
+#include "platform/files.h"
+#include "platform/winfolder.h"
+#include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/settingsimage.h"
+
+namespace {
+
+// A device-sharing record with its fields; the carried bytes hold marks so
+// that a test sees they come back unchanged.
+std::string DevRec(int count, int running, uint32_t out = 0, uint32_t in = 0, const std::string& tag = "Veltrano") {
+  std::string r = PadRight(tag, 8, '\0') + Nuls(137);
+  PutU32LE(r, 10, out);
+  MidAssign(r, 14, Chr(count));
+  MidAssign(r, 15, "abc");
+  MidAssign(r, 18, Chr(running));
+  MidAssign(r, 19, std::string(27, 'r'));
+  PutU32LE(r, 46, in);
+  MidAssign(r, 50, std::string(75, 't'));
+  MidAssign(r, 125, std::string(20, 'u'));
+  MidAssign(r, 145, "Z");
+  return r;
+}
+
+std::string WithFields(std::string r, int count, int running, uint32_t out, uint32_t in) {
+  PutU32LE(r, 10, out);
+  MidAssign(r, 14, Chr(count));
+  MidAssign(r, 18, Chr(running));
+  PutU32LE(r, 46, in);
+  return r;
+}
+
+// The default record as this program makes it, with the given fields.
+std::string DefaultRec(int count, int running, uint32_t out, uint32_t in, char byte145 = '\0') {
+  std::string r = "Veltrano" + Nuls(41) + Space(24) + Nuls(1) + Space(24) + Nuls(1) + Space(24) + Nuls(21) + byte145;
+  return WithFields(r, count, running, out, in);
+}
+
+}  // namespace
+
+class StartupTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(2).bytes());
+    SetMainWindowShow([this] { ++shown_; });
+  }
+  std::string Dev() const { return ReadBytes(WinFile("Veltrano")); }
+  void PutDev(const std::string& r) { WriteBytes(WinFile("Veltrano"), r); }
+  int shown_ = 0;
+};
+
+TEST_F(StartupTest, FreeWithoutAFileTheProgramBecomesTheOwner) {
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(shown_, 1);
+  EXPECT_FALSE(gStarting);
+  EXPECT_TRUE(gMidiOwner);
+  EXPECT_TRUE(gMidiOpenedHere);
+  EXPECT_EQ(gMidiState, 1);
+  EXPECT_NE(gMidiOutHandle, 0u);
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, gMidiOutHandle, gMidiInHandle));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(gAppDir, ProgFile("").substr(0, ProgFile("").size() - 1));
+  EXPECT_EQ(gArrAPath, ProgFile("r40ArrA"));
+  EXPECT_EQ(gGuideEnPath, ProgFile("Brenvolta_UserGuide.txt"));
+}
+
+TEST_F(StartupTest, AWrongTagIsReplacedByTheDefaultRecord) {
+  PutDev(DevRec(3, 1, 77, 88, "Another!"));
+  ASSERT_TRUE(Main());
+  EXPECT_TRUE(gMidiOwner);
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, gMidiOutHandle, gMidiInHandle, 'Z'));
+}
+
+TEST_F(StartupTest, UserCountZeroIsFreeAndKeepsTheCarriedBytes) {
+  PutDev(DevRec(0, 0, 77, 88));
+  ASSERT_TRUE(Main());
+  EXPECT_TRUE(gMidiOwner);
+  EXPECT_EQ(Dev(), WithFields(DevRec(0, 0), 1, 1, gMidiOutHandle, gMidiInHandle));
+}
+
+TEST_F(StartupTest, AStaleRecordIsResetWhenBothDevicesOpen) {
+  PutDev(DevRec(3, 0, 77, 88));
+  ASSERT_TRUE(Main());
+  EXPECT_TRUE(gMidiOwner);
+  EXPECT_TRUE(gMidiOpenedHere);
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, gMidiOutHandle, gMidiInHandle, 'Z'));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(StartupTest, AHeldOutputIsBorrowed) {
+  const std::string before = DevRec(1, 0, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  ASSERT_TRUE(Main());
+  EXPECT_FALSE(gMidiOwner);
+  EXPECT_FALSE(gMidiOpenedHere);
+  EXPECT_EQ(gMidiOutHandle, 0x1234u);
+  EXPECT_EQ(gMidiInHandle, 0x5678u);
+  EXPECT_EQ(gMidiState, 1);
+  EXPECT_EQ(Dev(), WithFields(before, 2, 1, 0x1234, 0x5678));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(StartupTest, AHeldInputIsBorrowedAndTheOwnOutputClosedFirst) {
+  const std::string before = DevRec(1, 0, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetResult("midiInOpen", MMSYSERR_ALLOCATED);
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(midi_->CallsNamed("midiOutClose").size(), 1u);
+  EXPECT_EQ(gMidiOutHandle, 0x1234u);
+  EXPECT_EQ(Dev(), WithFields(before, 2, 1, 0x1234, 0x5678));
+}
+
+TEST_F(StartupTest, ASecondInstanceIsRefusedAndTheFileUnchanged) {
+  const std::string before = DevRec(1, 1, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  EXPECT_FALSE(Main());
+  EXPECT_EQ(shown_, 0);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Not more than one istance is allowed");
+  EXPECT_EQ(dialogs_.boxes[0].title, "Opening Brenvolta");
+  EXPECT_EQ(Dev(), before);
+}
+
+TEST_F(StartupTest, AFailedInputInFreeKeepsTheOutputPublished) {
+  midi_->SetResult("midiInOpen", MMSYSERR_BADDEVICEID);
+  ASSERT_TRUE(Main());
+  // The open's own result box first, then the start-up's two.
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error opening Output MIDI Device",
+                                                   "Error Opening the MIDI Input Device",
+                                                   "The MIDI Device will not be used"}));
+  EXPECT_EQ(BoxTitles(), (std::vector<std::string>{kAppTitle, "Opening MIDI out device", "Opening MIDI out device"}));
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_TRUE(gMidiOwner);
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, gMidiOutHandle, 0));
+}
+
+TEST_F(StartupTest, AFailedOutputInFreeRunsWithoutMidi) {
+  midi_->SetResult("midiOutOpen", MMSYSERR_NODRIVER);
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error opening Output MIDI Device",
+                                                   "Error opening Output MIDI Device",
+                                                   "The MIDI Device will not be used"}));
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, 0, 0));
+}
+
+TEST_F(StartupTest, AFailureWhileInUseDoesNotCountThisProgramIn) {
+  const std::string before = DevRec(2, 0, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetResult("midiOutOpen", MMSYSERR_NODRIVER);
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error opening Output MIDI Device",
+                                                   "The MIDI Device will not be used"}));
+  EXPECT_EQ(Dev(), WithFields(before, 2, 1, 0x1234, 0x5678));
+  EXPECT_FALSE(gSharedDevCounted);
+  // The exit then only clears the running flag.
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_EQ(Dev(), WithFields(before, 2, 0, 0x1234, 0x5678));
+}
+
+TEST_F(StartupTest, NoOutputDeviceWhileInUseLeavesTheRecordAlone) {
+  const std::string before = DevRec(1, 1, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetDeviceCounts(0, 0);
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found"}));
+  EXPECT_EQ(BoxTitles()[0], kAppTitle);
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(Dev(), before);
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_EQ(Dev(), before);
+}
+
+TEST_F(StartupTest, NoOutputDeviceWhenFreeWritesTheRecordWithoutHandles) {
+  midi_->SetDeviceCounts(0, 0);
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found"}));
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, 0, 0));
+  EXPECT_EQ(shown_, 1);
+}
+
+TEST_F(StartupTest, ThruIsConnectedOnlyWhenThisProgramOpenedBothDevices) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Byte(1, 46, 1);
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(midi_->ThruConnections().size(), 1u);
+  EXPECT_TRUE(midi_->InputStarted(0));
+}
+
+TEST_F(StartupTest, NoThruWithBorrowedDevices) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Byte(1, 46, 1);
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  PutDev(DevRec(1, 0, 0x1234, 0x5678));
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  ASSERT_TRUE(Main());
+  EXPECT_TRUE(midi_->ThruConnections().empty());
+  EXPECT_TRUE(midi_->CallsNamed("midiConnect").empty());
+}
+
+TEST_F(StartupTest, AUserCountThatWouldPass255EndsTheStartUnwritten) {
+  const std::string before = DevRec(255, 0, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  EXPECT_FALSE(Main());
+  EXPECT_EQ(shown_, 0);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].title, "Opening MIDI out device");
+  EXPECT_EQ(Dev(), before);
+}
+
+TEST_F(StartupTest, AShortFileReadsItsMissingBytesAsZerosAndALongOneKeepsItsTail) {
+  PutDev("Veltrano");
+  ASSERT_TRUE(Main());  // count 0: free
+  EXPECT_EQ(Dev(), WithFields("Veltrano" + Nuls(137), 1, 1, gMidiOutHandle, gMidiInHandle));
+
+  midiplatform::Shutdown();
+  midi_ = &VirtualMidi::Install(1, 1);
+  ResetProgramState();
+  SetMainWindowShow([] {});
+  PutDev(DevRec(0, 0) + "TAIL");
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(Mid(Dev(), 146), "TAIL");
+}
+
+TEST_F(StartupTest, ACancelledLanguageChoiceEndsBeforeTheDeviceFile) {
+  KillFile(WinFile("Brenvolta.ini"));
+  dialogs_.languageAnswers = {0};
+  EXPECT_FALSE(Main());
+  EXPECT_EQ(shown_, 0);
+  EXPECT_FALSE(Exists(WinFile("Brenvolta.ini")));
+  EXPECT_TRUE(midi_->Calls().empty());
+}
+
+TEST_F(StartupTest, AnUnopenableWindowsFolderEndsAtTheDeviceStep) {
+  WriteBytes(WinFile("plainfile"), "x");  // a folder below a file can never be made
+  SetWinFolder(WinFile("plainfile/Brenvolta"));
+  dialogs_.languageAnswers = {2};
+  EXPECT_FALSE(Main());
+  EXPECT_EQ(shown_, 0);
+  ASSERT_FALSE(dialogs_.boxes.empty());
+  EXPECT_EQ(dialogs_.boxes.back().title, "Opening MIDI out device");
+  EXPECT_EQ(dialogs_.boxes.back().text, "Path not found");
+}
+
+class ExitTest : public StartupTest {};
+
+TEST_F(ExitTest, TheOwnerAloneClearsTheRecordAndClosesTheDevices) {
+  ASSERT_TRUE(Main());
+  midi_->ClearRecords();
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_EQ(Dev(), DefaultRec(0, 0, 0, gMidiInHandle));
+  EXPECT_EQ(midi_->CallsNamed("midiOutClose").size(), 1u);
+  EXPECT_EQ(midi_->CallsNamed("midiInClose").size(), 1u);
+  EXPECT_EQ(gMidiOpen, 0);
+}
+
+TEST_F(ExitTest, TheOwnerIsRefusedWhileOthersAreCounted) {
+  ASSERT_TRUE(Main());
+  const std::string counted = WithFields(Dev(), 2, 1, gMidiOutHandle, gMidiInHandle);
+  PutDev(counted);
+  gClosing = true;
+  EXPECT_TRUE(ExitDeviceSharing());
+  EXPECT_FALSE(gClosing);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Close before all other applications"}));
+  EXPECT_EQ(BoxTitles()[0], "Closing MIDI out device");
+  EXPECT_EQ(Dev(), counted);
+  EXPECT_TRUE(midi_->CallsNamed("midiOutClose").empty());
+  // Once the other program has counted itself out, the exit goes through.
+  PutDev(WithFields(counted, 1, 1, gMidiOutHandle, gMidiInHandle));
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_EQ(Asc(Dev(), 14), 0);
+}
+
+TEST_F(ExitTest, ACountASiblingLeftAtZeroNeverRefusesTheOwner) {
+  ASSERT_TRUE(Main());
+  PutDev(WithFields(Dev(), 0, 0, gMidiOutHandle, gMidiInHandle));
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(ExitTest, ABorrowerCountsItselfOut) {
+  const std::string before = DevRec(1, 0, 0x1234, 0x5678);
+  PutDev(before);
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  ASSERT_TRUE(Main());
+  midi_->ClearRecords();
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_EQ(Dev(), WithFields(before, 1, 0, 0x1234, 0x5678));
+  EXPECT_TRUE(midi_->CallsNamed("midiOutClose").empty());
+}
+
+TEST_F(ExitTest, AnInvalidRecordAtExitIsDeletedAndTheDevicesClosed) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Byte(1, 46, 1);
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  ASSERT_TRUE(Main());
+  PutDev(DevRec(1, 1, 0, 0, "Another!"));
+  midi_->ClearRecords();
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_FALSE(Exists(WinFile("Veltrano")));
+  const auto calls = midi_->Calls();
+  std::vector<std::string> names;
+  for (const auto& c : calls) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"midiOutClose", "midiDisconnect", "midiInClose"}));
+}

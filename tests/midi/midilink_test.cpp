@@ -1,0 +1,199 @@
+#include "midi/midilink.h"
+
+#include <gtest/gtest.h>
+
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "midi/monitor.h"
+#include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/fakemainview.h"
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += Chr(b);
+  return s;
+}
+
+class RecordingMonitor : public MonitorView {
+ public:
+  std::string text;
+  int clears = 0;
+  void Clear() override {
+    text.clear();
+    ++clears;
+  }
+  void Append(const std::string& line) override { text += line; }
+};
+
+}  // namespace
+
+class MidiLinkTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    gLangBase = 200;
+  }
+  void OpenBoth() {
+    ASSERT_EQ(MidiOutOpen(), 0);
+    ASSERT_EQ(MidiInOpen(), 0);
+    midi_->ClearRecords();
+    dialogs_.Clear();
+  }
+};
+
+TEST_F(MidiLinkTest, OpensTheMapperAndInputZero) {
+  EXPECT_EQ(MidiOutOpen(), 0);
+  EXPECT_EQ(gMidiOpen, 1);
+  EXPECT_NE(gMidiOutHandle, 0u);
+  EXPECT_EQ(MidiInOpen(), 0);
+  EXPECT_NE(gMidiInHandle, 0u);
+  const auto opens = midi_->CallsNamed("midiOutOpen");
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(MidiLinkTest, NoOutputDeviceShowsCode22EvenWhenQuiet) {
+  midi_->SetDeviceCounts(0, 1);
+  gMidiGuest = true;
+  EXPECT_EQ(MidiOutOpen(), 0);
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(gMidiOpen, 0);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Output MIDI Device not found");
+  EXPECT_EQ(dialogs_.boxes[0].title, "Brenvolta - Brenvolta v 2.0 ");
+  EXPECT_TRUE(midi_->CallsNamed("midiOutOpen").empty());
+}
+
+TEST_F(MidiLinkTest, NoInputDeviceReturns100WithoutABox) {
+  midi_->SetDeviceCounts(1, 0);
+  ASSERT_EQ(MidiOutOpen(), 0);
+  EXPECT_EQ(MidiInOpen(), 100);
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(gMidiOpen, 0);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_TRUE(midi_->CallsNamed("midiInOpen").empty());
+}
+
+TEST_F(MidiLinkTest, OpenErrorsShowTheirBoxUnlessQuiet) {
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  EXPECT_EQ(MidiOutOpen(), 4);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Output MIDI Device already in use");
+
+  dialogs_.Clear();
+  midi_->SetResult("midiInOpen", MMSYSERR_NODRIVER);
+  EXPECT_EQ(MidiInOpen(), 6);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Error opening Output MIDI Device");
+
+  dialogs_.Clear();
+  gMidiGuest = true;
+  midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
+  EXPECT_EQ(MidiOutOpen(), 4);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(MidiLinkTest, MidiOffSendsNothingAndShowsNothing) {
+  gMidiState = 0;
+  gShortMsg = 0x90 | 60 << 8 | 100 << 16;
+  TxShortMsg();
+  gOutMsg.data = Bytes({0xF0, 0x7E, 0xF7});
+  TxSysEx();
+  TxNoteOn(0, 60, 100);
+  MidiOutClose();
+  MidiInClose();
+  MidiThruOn();
+  MidiInStart();
+  EXPECT_EQ(MidiOutOpen(), 0);
+  EXPECT_EQ(MidiInOpen(), 0);
+  EXPECT_TRUE(midi_->Calls().empty());
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(MidiLinkTest, SysExGoesOutAsOneLongMessageAndStaysInGOutMsg) {
+  OpenBoth();
+  const std::string msg = Bytes({0xF0, 0x42, 0x30, 0x4D, 0x4E, 0x0A, 0xF7});
+  gOutMsg.data = msg;
+  TxSysEx();
+  EXPECT_EQ(gOutMsg.dwBufferLength, 7u);
+  const auto calls = midi_->Calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].name, "midiOutPrepareHeader");
+  EXPECT_EQ(calls[1].name, "midiOutLongMsg");
+  EXPECT_EQ(calls[1].bytes, msg);
+  EXPECT_EQ(calls[2].name, "midiOutUnprepareHeader");
+  midi_->WaitIdle();
+  EXPECT_EQ(midi_->WireBytes(), msg);
+  EXPECT_EQ(gOutMsg.data, msg);
+}
+
+TEST_F(MidiLinkTest, AFailingSendShowsABoxForEachFailedCallAndGoesOn) {
+  OpenBoth();
+  midi_->SetResult("midiOutLongMsg", MMSYSERR_INVALHANDLE);
+  gOutMsg.data = Bytes({0xF0, 0xF7});
+  TxSysEx();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Error opening Output MIDI Device");
+  EXPECT_EQ(midi_->CallsNamed("midiOutUnprepareHeader").size(), 1u);
+
+  dialogs_.Clear();
+  midi_->SetResult("midiOutShortMsg", MMSYSERR_ALLOCATED);
+  gShortMsg = 0xC0 | 5 << 8;
+  TxShortMsg();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Output MIDI Device already in use");
+}
+
+TEST_F(MidiLinkTest, ASendOnAClosedHandleShowsCode21ForEachStep) {
+  OpenBoth();
+  MidiOutClose();
+  ASSERT_EQ(gMidiOpen, 0);
+  dialogs_.Clear();
+  gOutMsg.data = Bytes({0xF0, 0xF7});
+  TxSysEx();
+  ASSERT_EQ(dialogs_.boxes.size(), 3u);
+  for (const auto& box : dialogs_.boxes) EXPECT_EQ(box.text, "Error opening Output MIDI Device");
+}
+
+TEST_F(MidiLinkTest, CloseFailureShowsCode23AndKeepsGMidiOpen) {
+  OpenBoth();
+  midi_->SetResult("midiOutClose", MMSYSERR_ERROR);
+  MidiOutClose();
+  EXPECT_EQ(gMidiOpen, 1);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Error closing Output MIDI Device");
+  MidiInClose();
+  EXPECT_EQ(gMidiOpen, 0);
+}
+
+TEST_F(MidiLinkTest, ThruConnectsInputToOutputAndReportsNothing) {
+  OpenBoth();
+  MidiThruOn();
+  MidiInStart();
+  EXPECT_EQ(midi_->ThruConnections().size(), 1u);
+  EXPECT_TRUE(midi_->InputStarted(0));
+  midi_->SetResult("midiDisconnect", MMSYSERR_ERROR);
+  MidiThruOff();
+  EXPECT_EQ(gMidiErr, MMSYSERR_ERROR);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(MidiLinkTest, NotesInKeyboardMonitorModeShowOnlyTheLatestNote) {
+  OpenBoth();
+  FakeMainView view;
+  view.enabled["mnuMsgEx"] = false;  // the monitor is open
+  SetMainView(&view);
+  RecordingMonitor monitor;
+  SetMonitorView(&monitor);
+  gMonitorOn = true;
+  gKbdMonitorOn = true;
+  TxNoteOn(0, 60, 100);
+  TxNoteOff(2, 60, 64);
+  EXPECT_EQ(monitor.text, "82 3C 40 \r\n\r\n");
+  EXPECT_EQ(monitor.clears, 2);
+  midi_->WaitIdle();
+  EXPECT_EQ(midi_->WireBytes(), Bytes({0x90, 0x3C, 0x64, 0x82, 0x3C, 0x40}));
+  SetMonitorView(nullptr);
+}

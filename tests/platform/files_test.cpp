@@ -1,0 +1,343 @@
+#include "platform/files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Bytes(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string data;
+  EXPECT_EQ(ReadWholeFile(path, data), 0) << path;
+  return data;
+}
+
+void WriteRaw(const std::string& path, const std::string& data) {
+  ASSERT_EQ(WriteWholeFileAtomic(path, data), 0) << path;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const QString& n : QDir(QFile::decodeName(folder.c_str())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+    names.push_back(Bytes(n));
+  return names;
+}
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = Bytes(tmp_.path());
+  }
+  void TearDown() override {
+    SetFileFaultHook(nullptr);
+    // Give back write permission so the temporary folder can be removed.
+    for (const std::string& p : restore_) ::chmod(p.c_str(), 0755);
+  }
+  std::string P(const std::string& name) const { return dir_ + "/" + name; }
+
+  // Permission bits do not stop writes for root (or with CAP_DAC_OVERRIDE):
+  // the permission cases are meaningful only where they do.
+  bool PermissionsBite() {
+    const std::string ro = P("probe");
+    ::mkdir(ro.c_str(), 0555);
+    restore_.push_back(ro);
+    const std::string f = ro + "/x";
+    const int fd = ::open(f.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return false;
+    }
+    return true;
+  }
+  void ReadOnlyFolder(const std::string& path) {
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+    restore_.push_back(path);
+  }
+
+  QTemporaryDir tmp_;
+  std::string dir_;
+  std::vector<std::string> restore_;
+};
+
+TEST_F(FilesTest, RecordsPastTheEndReadAsPad) {
+  WriteRaw(P("s.ini"), std::string(300, 'a'));
+  RecordFile f;
+  ASSERT_EQ(f.Open(P("s.ini"), 250), 0);
+  std::string rec;
+  ASSERT_EQ(f.Get(1, rec), 0);
+  EXPECT_EQ(rec, std::string(250, 'a'));
+  ASSERT_EQ(f.Get(2, rec), 0);  // 50 bytes of the file, then zeros
+  EXPECT_EQ(rec, std::string(50, 'a') + std::string(200, '\0'));
+  ASSERT_EQ(f.Get(40, rec), 0);
+  EXPECT_EQ(rec, std::string(250, '\0'));
+  ASSERT_EQ(f.Get(2, rec, ' '), 0);
+  EXPECT_EQ(rec, std::string(50, 'a') + std::string(200, ' '));
+  EXPECT_EQ(f.Lof(), 300);  // reading never lengthens the file
+  EXPECT_EQ(f.Close(), 0);
+  EXPECT_EQ(f.Lof(), -1);
+
+  // An info file one byte short reads blank-padded.
+  WriteRaw(P("info"), std::string(999, 'i'));
+  ASSERT_EQ(f.Open(P("info"), 1000), 0);
+  ASSERT_EQ(f.Get(1, rec, ' '), 0);
+  EXPECT_EQ(rec, std::string(999, 'i') + " ");
+}
+
+TEST_F(FilesTest, PutNeverTruncatesAndExtendsWithNuls) {
+  WriteRaw(P("f"), std::string(1000, 'x'));
+  RecordFile f;
+  ASSERT_EQ(f.Open(P("f"), 250), 0);
+  ASSERT_EQ(f.Put(1, "abc"), 0);  // padded with NULs to the record length
+  ASSERT_EQ(f.Put(2, std::string(300, 'y')), 0);  // cut to the record length
+  EXPECT_EQ(f.Lof(), 1000);
+  ASSERT_EQ(f.Put(6, "z"), 0);  // past the end: record 5 is a gap of NULs
+  EXPECT_EQ(f.Lof(), 1500);
+  ASSERT_EQ(f.Close(), 0);
+
+  const std::string data = ReadAll(P("f"));
+  ASSERT_EQ(data.size(), 1500u);
+  EXPECT_EQ(data.substr(0, 250), "abc" + std::string(247, '\0'));
+  EXPECT_EQ(data.substr(250, 250), std::string(250, 'y'));
+  EXPECT_EQ(data.substr(500, 500), std::string(500, 'x'));
+  EXPECT_EQ(data.substr(1000, 250), std::string(250, '\0'));
+  EXPECT_EQ(data.substr(1250), "z" + std::string(249, '\0'));
+}
+
+TEST_F(FilesTest, ReadWriteCreatesAMissingFileReadOnlyDoesNot) {
+  RecordFile f;
+  EXPECT_EQ(f.Open(P("ro"), 250, OpenMode::ReadOnly), kErrFileNotFound);
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_FALSE(FileExists(P("ro")));
+
+  ASSERT_EQ(f.Open(P("new"), 250), 0);
+  EXPECT_TRUE(f.IsOpen());
+  EXPECT_EQ(f.Lof(), 0);
+  EXPECT_TRUE(FileExists(P("new")));
+  ASSERT_EQ(f.Close(), 0);
+
+  // Opened for reading only, a record cannot be written.
+  ASSERT_EQ(f.Open(P("new"), 250, OpenMode::ReadOnly), 0);
+  EXPECT_EQ(f.Put(1, "a"), kErrPathFileAccess);
+  EXPECT_EQ(f.Lof(), 0);
+}
+
+TEST_F(FilesTest, ErrorNumbersOfRealFailures) {
+  WriteRaw(P("afile"), "data");
+  ASSERT_EQ(MakeDirs(P("adir")), 0);
+  RecordFile f;
+  std::string data;
+  long long len = 0;
+
+  struct Case {
+    const char* what;
+    std::function<int()> call;
+    int expected;
+  };
+  const std::vector<Case> cases = {
+      {"read-only open of a missing file", [&] { return f.Open(P("none"), 10, OpenMode::ReadOnly); }, kErrFileNotFound},
+      {"open in a missing folder", [&] { return f.Open(P("nodir/x"), 10); }, kErrPathNotFound},
+      {"read-only open in a missing folder", [&] { return f.Open(P("nodir/x"), 10, OpenMode::ReadOnly); }, kErrPathNotFound},
+      {"open through a file", [&] { return f.Open(P("afile/x"), 10); }, kErrPathNotFound},
+      {"open of a folder", [&] { return f.Open(P("adir"), 10); }, kErrPathFileAccess},
+      {"empty name", [&] { return f.Open("", 10); }, kErrBadFileName},
+      {"name with a NUL", [&] { return f.Open(P(std::string("a\0b", 3)), 10); }, kErrBadFileName},
+      {"record length 0", [&] { return f.Open(P("afile"), 0); }, kErrBadRecordLength},
+      {"length of a missing file", [&] { return FileLength(P("none"), len); }, kErrFileNotFound},
+      {"length in a missing folder", [&] { return FileLength(P("nodir/x"), len); }, kErrPathNotFound},
+      {"kill of a missing file", [&] { return KillFile(P("none")); }, kErrFileNotFound},
+      {"kill in a missing folder", [&] { return KillFile(P("nodir/x")); }, kErrPathNotFound},
+      {"read of a missing file", [&] { return ReadWholeFile(P("none"), data); }, kErrFileNotFound},
+      {"read of a folder", [&] { return ReadWholeFile(P("adir"), data); }, kErrPathFileAccess},
+      {"atomic write into a missing folder", [&] { return WriteWholeFileAtomic(P("nodir/x"), "d"); }, kErrPathNotFound},
+      {"atomic write over a folder", [&] { return WriteWholeFileAtomic(P("adir"), "d"); }, kErrPathFileAccess},
+      {"folders under a file", [&] { return MakeDirs(P("afile/sub")); }, kErrPathNotFound},
+      {"folder where a file stands", [&] { return MakeDirs(P("afile")); }, kErrPathFileAccess},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.call(), c.expected) << c.what;
+  EXPECT_FALSE(DirExists(P("nodir")));
+  EXPECT_EQ(ReadAll(P("afile")), "data");
+
+  // Calls on a file that is not open, and bad record numbers.
+  EXPECT_EQ(f.Get(1, data), kErrBadFileName);
+  EXPECT_EQ(f.Put(1, "a"), kErrBadFileName);
+  ASSERT_EQ(f.Open(P("afile"), 10), 0);
+  EXPECT_EQ(f.Get(0, data), kErrBadRecordNumber);
+  EXPECT_EQ(f.Put(-1, "a"), kErrBadRecordNumber);
+}
+
+TEST_F(FilesTest, DiskFullOnAFullDevice) {
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no full device here";
+  RecordFile f;
+  ASSERT_EQ(f.Open("/dev/full", 250), 0);
+  EXPECT_EQ(f.Put(1, "abc"), kErrDiskFull);
+}
+
+TEST_F(FilesTest, ReadOnlyFilesAndFolders) {
+  if (!PermissionsBite()) GTEST_SKIP() << "permission bits do not stop writes for this user";
+
+  // A read-only file still opens for random access and reads; writing fails.
+  WriteRaw(P("ro"), "old");
+  ASSERT_EQ(::chmod(P("ro").c_str(), 0444), 0);
+  RecordFile f;
+  ASSERT_EQ(f.Open(P("ro"), 3), 0);
+  std::string rec;
+  ASSERT_EQ(f.Get(1, rec), 0);
+  EXPECT_EQ(rec, "old");
+  EXPECT_EQ(f.Put(1, "new"), kErrPathFileAccess);
+  ASSERT_EQ(f.Close(), 0);
+  // A save must not replace it either, though its folder may be written.
+  EXPECT_EQ(WriteWholeFileAtomic(P("ro"), "new"), kErrPathFileAccess);
+  EXPECT_EQ(KillFile(P("ro")), kErrPathFileAccess);
+  EXPECT_EQ(ReadAll(P("ro")), "old");
+
+  // A file that may not be read at all.
+  WriteRaw(P("none"), "secret");
+  ASSERT_EQ(::chmod(P("none").c_str(), 0), 0);
+  EXPECT_EQ(f.Open(P("none"), 6, OpenMode::ReadOnly), kErrPathFileAccess);
+  EXPECT_EQ(f.Open(P("none"), 6), kErrPathFileAccess);
+
+  // A read-only folder: nothing can be made, replaced or deleted in it.
+  const std::string folder = P("rofolder");
+  ReadOnlyFolder(folder);
+  WriteRaw(folder + "/kept", "kept");
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  EXPECT_EQ(f.Open(folder + "/new", 10), kErrPathFileAccess);
+  EXPECT_EQ(WriteWholeFileAtomic(folder + "/new", "d"), kErrPathFileAccess);
+  EXPECT_EQ(WriteWholeFileAtomic(folder + "/kept", "changed"), kErrPathFileAccess);
+  EXPECT_EQ(KillFile(folder + "/kept"), kErrPathFileAccess);
+  EXPECT_EQ(MakeDirs(folder + "/sub"), kErrPathFileAccess);
+  EXPECT_EQ(ReadAll(folder + "/kept"), "kept");
+  EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"kept"});
+}
+
+TEST(FileErrorFromErrno, MapsSystemErrorsToTheProgramsNumbers) {
+  const std::vector<std::pair<int, int>> table = {
+      {0, 0},
+      {ENOENT, kErrFileNotFound},
+      {ENOTDIR, kErrPathNotFound},
+      {EACCES, kErrPathFileAccess},
+      {EPERM, kErrPathFileAccess},
+      {EROFS, kErrPathFileAccess},
+      {EISDIR, kErrPathFileAccess},
+      {ENOSPC, kErrDiskFull},
+      {EDQUOT, kErrDiskFull},
+      {EIO, kErrDeviceIO},
+      {ENXIO, kErrDiskNotReady},
+      {ENODEV, kErrDiskNotReady},
+      {ENOMEDIUM, kErrDiskNotReady},
+      {EBUSY, kErrDiskNotReady},
+      {EMFILE, kErrTooManyFiles},
+      {ENFILE, kErrTooManyFiles},
+      {ENAMETOOLONG, kErrBadFileName},
+      {EINVAL, kErrDeviceIO},
+      {EFBIG, kErrDeviceIO},
+  };
+  for (const auto& [err, number] : table) EXPECT_EQ(FileErrorFromErrno(err), number) << "errno " << err;
+}
+
+TEST_F(FilesTest, AtomicWriteReplacesWholeAndKeepsPermissions) {
+  WriteRaw(P("doc.arr"), std::string(10528, 'a'));
+  ASSERT_EQ(::chmod(P("doc.arr").c_str(), 0640), 0);
+  const std::string image = std::string(5000, 'b') + std::string(1, '\0') + "tail";
+  ASSERT_EQ(WriteWholeFileAtomic(P("doc.arr"), image), 0);
+  EXPECT_EQ(ReadAll(P("doc.arr")), image);  // the new image whole, nothing of the old tail
+  struct stat st {};
+  ASSERT_EQ(::stat(P("doc.arr").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.arr"});  // no temporary file left
+
+  ASSERT_EQ(WriteWholeFileAtomic(P("empty"), ""), 0);
+  long long len = -1;
+  ASSERT_EQ(FileLength(P("empty"), len), 0);
+  EXPECT_EQ(len, 0);
+}
+
+TEST_F(FilesTest, AtomicWriteThatFailsLeavesTheOldFileWhole) {
+  WriteRaw(P("doc.sty"), "old contents");
+  for (const char* step : {"write", "rename"}) {
+    SetFileFaultHook([step](const std::string& op, const std::string&) {
+      return op == step ? kErrDiskFull : 0;
+    });
+    EXPECT_EQ(WriteWholeFileAtomic(P("doc.sty"), "new contents"), kErrDiskFull) << step;
+    EXPECT_EQ(WriteWholeFileAtomic(P("fresh"), "new contents"), kErrDiskFull) << step;
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(ReadAll(P("doc.sty")), "old contents") << step;
+    EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.sty"}) << step;
+  }
+}
+
+TEST_F(FilesTest, FaultHookFailsEveryOperationWithoutActing) {
+  WriteRaw(P("f"), std::string(20, 'f'));
+  RecordFile open;
+  ASSERT_EQ(open.Open(P("f"), 10), 0);
+  RecordFile fresh;
+  std::string data;
+  long long len = 0;
+
+  struct Case {
+    const char* op;
+    std::function<int()> call;
+  };
+  const std::vector<Case> cases = {
+      {"open", [&] { return fresh.Open(P("created"), 10); }},
+      {"get", [&] { return open.Get(1, data); }},
+      {"put", [&] { return open.Put(3, "x"); }},
+      {"close", [&] { return open.Close(); }},
+      {"len", [&] { return FileLength(P("f"), len); }},
+      {"kill", [&] { return KillFile(P("f")); }},
+      {"read", [&] { return ReadWholeFile(P("f"), data); }},
+      {"write", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
+      {"rename", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
+      {"mkdir", [&] { return MakeDirs(P("d/e")); }},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> asked;
+    SetFileFaultHook([&](const std::string& op, const std::string& path) {
+      asked.push_back(op + " " + path);
+      return op == c.op ? kErrDiskNotReady : 0;
+    });
+    EXPECT_EQ(c.call(), kErrDiskNotReady) << c.op;
+    ASSERT_FALSE(asked.empty()) << c.op;
+    EXPECT_EQ(asked.back().substr(0, asked.back().find(' ')), c.op);
+    EXPECT_NE(asked.back().find(P("")), std::string::npos) << "the path is passed: " << asked.back();
+  }
+  SetFileFaultHook(nullptr);
+
+  // Nothing was done: no file made, the open file open and unchanged.
+  EXPECT_FALSE(fresh.IsOpen());
+  EXPECT_FALSE(FileExists(P("created")));
+  EXPECT_FALSE(DirExists(P("d")));
+  EXPECT_TRUE(open.IsOpen());
+  EXPECT_EQ(open.Lof(), 20);
+  EXPECT_EQ(ReadAll(P("f")), std::string(20, 'f'));
+  EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"f"});
+}
+
+TEST_F(FilesTest, MakeDirsAndKill) {
+  const std::string deep = P("a/b/c");
+  EXPECT_EQ(MakeDirs(deep), 0);
+  EXPECT_TRUE(DirExists(deep));
+  EXPECT_EQ(MakeDirs(deep + "/"), 0);  // already there
+  EXPECT_FALSE(FileExists(deep));
+
+  WriteRaw(deep + "/k", "k");
+  EXPECT_TRUE(FileExists(deep + "/k"));
+  EXPECT_EQ(KillFile(deep + "/k"), 0);
+  EXPECT_FALSE(FileExists(deep + "/k"));
+  EXPECT_EQ(KillFile(deep), kErrPathFileAccess);  // a folder is not a file
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// Sending through the paced queue: order, copies, wire form of short
+// messages, chunks and their timing, header errors, draining at close.
+#include <chrono>
+
+#include "tests/platform/midi_fixture.h"
+
+namespace {
+
+using SendTest = MidiTest;
+
+std::string Hex(const std::string& bytes) {
+  std::string s;
+  for (int i = 1; i <= static_cast<int>(bytes.size()); ++i) s += (i > 1 ? " " : "") + Hex2(Asc(bytes, i));
+  return s;
+}
+
+TEST_F(SendTest, ShortAndLongMessagesLeaveInCallOrderInChunksOfAtMost256) {
+  const HMIDIOUT h = OpenOut();
+  const std::string dump = SysEx(600);
+  EXPECT_EQ(midiOutShortMsg(h, 0x643C90), MMSYSERR_NOERROR);
+  SendLong(h, dump);
+  EXPECT_EQ(midiOutShortMsg(h, 0x05C0), MMSYSERR_NOERROR);
+  SendLong(h, SysEx(3));
+  vm_->WaitIdle();
+
+  EXPECT_EQ(vm_->WireBytes(), Chr(0x90) + Chr(0x3C) + Chr(0x64) + dump + Chr(0xC0) + Chr(0x05) + SysEx(3));
+  std::vector<size_t> sizes;
+  for (const VirtualMidi::WireChunk& chunk : vm_->Wire()) {
+    sizes.push_back(chunk.bytes.size());
+    EXPECT_EQ(chunk.port, 0u);
+  }
+  EXPECT_EQ(sizes, (std::vector<size_t>{3, 256, 256, 88, 2, 3}));
+}
+
+TEST_F(SendTest, LongMessageBytesAreCopiedAtTheCall) {
+  const HMIDIOUT h = OpenOut();
+  MIDIHDR hdr;
+  hdr.data = SysEx(1000) + "trailing bytes past the buffer length";
+  hdr.dwBufferLength = 1000;
+  ASSERT_EQ(midiOutPrepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(hdr.dwFlags & MHDR_PREPARED, MHDR_PREPARED);
+  ASSERT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(hdr.dwFlags & MHDR_DONE, MHDR_DONE);
+  // The header is the caller's again at once: change it, reuse it.
+  hdr.data.assign(hdr.data.size(), 'X');
+  EXPECT_EQ(midiOutUnprepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(hdr.dwFlags & MHDR_PREPARED, 0u);
+  vm_->WaitIdle();
+
+  EXPECT_EQ(vm_->WireBytes(), SysEx(1000));
+  const std::vector<VirtualMidi::Call> sends = vm_->CallsNamed("midiOutLongMsg");
+  ASSERT_EQ(sends.size(), 1u);
+  EXPECT_EQ(sends[0].bytes, SysEx(1000));
+  EXPECT_EQ(sends[0].args, (std::vector<int64_t>{h, kMidiHdrSize}));
+}
+
+TEST_F(SendTest, ShortMessagesPutOnlyTheBytesTheirStatusNeeds) {
+  const HMIDIOUT h = OpenOut();
+  const struct {
+    DWORD msg;
+    const char* wire;  // "" when refused
+  } cases[] = {
+      {0x643C90, "90 3C 64"}, {0x00403C81, "81 3C 40"}, {0x7F07A2, "A2 07 7F"}, {0x7F07B3, "B3 07 7F"},
+      {0x4000E4, "E4 00 40"}, {0x7F05C5, "C5 05"},    {0x7F40D6, "D6 40"},    {0x7F05F2, "F2 05 7F"},
+      {0x7F05F1, "F1 05"},    {0x7F05F3, "F3 05"},    {0x7F05F6, "F6"},       {0x7F05F8, "F8"},
+      {0x7F05FE, "FE"},       {0x7F05FF, "FF"},       {0x643C, ""},           {0x7F05F0, ""},
+      {0x7F05F7, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wire);
+    vm_->ClearRecords();
+    const MMRESULT r = midiOutShortMsg(h, c.msg);
+    vm_->WaitIdle();
+    const std::string wanted = c.wire;
+    EXPECT_EQ(r, wanted.empty() ? MMSYSERR_INVALPARAM : MMSYSERR_NOERROR);
+    EXPECT_EQ(Hex(vm_->WireBytes()), wanted);
+    ASSERT_EQ(vm_->Calls().size(), 1u);
+    EXPECT_EQ(Hex(vm_->Calls()[0].bytes), wanted);
+  }
+}
+
+TEST_F(SendTest, WireRunsAt320MicrosecondsAByteOnTheVirtualClock) {
+  const HMIDIOUT h = OpenOut();
+  const int64_t t0 = vm_->NowUs();
+  SendLong(h, SysEx(75000));  // one message, never refused for its size
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(midiOutShortMsg(h, 0x643C90), MMSYSERR_NOERROR);
+  vm_->WaitIdle();
+
+  const std::vector<VirtualMidi::WireChunk> wire = vm_->Wire();
+  ASSERT_EQ(wire.size(), 293u + 3u);  // 292 full chunks, 248 bytes, three notes
+  int64_t expectedStart = wire.front().startUs;
+  EXPECT_GE(expectedStart, t0);
+  for (const VirtualMidi::WireChunk& chunk : wire) {
+    EXPECT_LE(chunk.bytes.size(), 256u);
+    EXPECT_EQ(chunk.startUs, expectedStart);  // back to back, no gap, no overlap
+    EXPECT_EQ(chunk.endUs - chunk.startUs, 320 * static_cast<int64_t>(chunk.bytes.size()));
+    expectedStart = chunk.endUs;
+  }
+  EXPECT_EQ(wire.back().endUs - wire.front().startUs, 320 * (75000 + 9));
+  EXPECT_EQ(vm_->NowUs(), wire.back().endUs);  // idle means the last byte has left
+  EXPECT_EQ(vm_->WireBytes(), SysEx(75000) + Chr(0x90) + Chr(0x3C) + Chr(0x64) + Chr(0x90) + Chr(0x3C) +
+                                  Chr(0x64) + Chr(0x90) + Chr(0x3C) + Chr(0x64));
+}
+
+TEST_F(SendTest, HeaderErrorsSendNothing) {
+  const HMIDIOUT h = OpenOut();
+  MIDIHDR hdr;
+  hdr.data = SysEx(10);
+  hdr.dwBufferLength = 10;
+  EXPECT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), MIDIERR_UNPREPARED);
+  EXPECT_EQ(midiOutPrepareHeader(h, &hdr, kMidiHdrSize - 1), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(midiOutPrepareHeader(h, nullptr, kMidiHdrSize), MMSYSERR_INVALPARAM);
+  ASSERT_EQ(midiOutPrepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  hdr.dwBufferLength = 11;  // more than the data hold
+  EXPECT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(midiOutLongMsg(h, nullptr, kMidiHdrSize), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(midiOutUnprepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), MIDIERR_UNPREPARED);
+  vm_->WaitIdle();
+  EXPECT_EQ(vm_->WireBytes(), "");
+}
+
+TEST_F(SendTest, CloseDrainsTheQueueOnTheRealClock) {
+  Reinstall(1, 1, true);
+  const HMIDIOUT h = OpenOut();
+  const std::string dump = SysEx(1500);  // 480 ms on the wire
+  const auto t0 = std::chrono::steady_clock::now();
+  SendLong(h, dump);  // unprepare answers 0 while the dump is still going out
+  EXPECT_EQ(midiOutShortMsg(h, 0x7BB0), MMSYSERR_NOERROR);
+  const auto queued = std::chrono::steady_clock::now() - t0;
+  EXPECT_LT(queued, std::chrono::milliseconds(200));  // the calls return at once
+
+  EXPECT_EQ(midiOutClose(h), MMSYSERR_NOERROR);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(470));
+  EXPECT_EQ(vm_->WireBytes(), dump + Chr(0xB0) + Chr(0x7B) + Chr(0x00));
+  const std::vector<VirtualMidi::WireChunk> wire = vm_->Wire();
+  ASSERT_FALSE(wire.empty());
+  // Real sleeps are late by a little, never early.
+  for (size_t i = 1; i < wire.size(); ++i) EXPECT_GE(wire[i].startUs, wire[i - 1].endUs);
+}
+
+TEST_F(SendTest, APortThatGoesAwayAndComesBackIsFollowedByName) {
+  const HMIDIOUT h = OpenOut();
+  vm_->SetDeviceCounts(0, 0);  // unplugged: the bytes are lost, the call still answers 0
+  EXPECT_EQ(midiOutShortMsg(h, 0x643C90), MMSYSERR_NOERROR);
+  vm_->WaitIdle();
+  EXPECT_EQ(vm_->WireBytes(), "");
+  vm_->SetDeviceCounts(2, 1);  // plugged back in
+  EXPECT_EQ(midiOutShortMsg(h, 0x003C80), MMSYSERR_NOERROR);
+  vm_->WaitIdle();
+  EXPECT_EQ(vm_->WireBytes(), Chr(0x80) + Chr(0x3C) + Chr(0x00));
+}
+
+}  // namespace

@@ -1,0 +1,279 @@
+#include "ui/main/qt_dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Bytes(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// Runs act on the modal dialog as soon as it is up (the call that shows it
+// blocks in its own event loop meanwhile). Gives up after a few seconds so a
+// dialog that never appears fails the test instead of hanging it.
+void WhenModal(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w && ++*tries < 500) return;
+    timer->stop();
+    timer->deleteLater();
+    if (w) act(w);
+  });
+  timer->start(10);
+}
+
+void PressKey(QWidget* w, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+  QApplication::sendEvent(w, &release);
+}
+
+void PressEsc(QWidget* w) {
+  PressKey(w, Qt::Key_Escape);
+}
+
+// Lets the event loop run for ms milliseconds.
+void Wait(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+TEST(QtNameFilters, PairsBecomeFiltersMatchingBothCases) {
+  const QStringList open = QtNameFilters(
+      "Arrangements (*.arr)|*.arr|Style (*.sty)|*.sty|Programs (*.prg/pgg)|*.prg;*.pgg|Global (*.gbl)|*.gbl| All "
+      "files (*.*)|*.*|");
+  const QStringList expected = {
+      "Arrangements (*.arr) (*.arr *.ARR)",
+      "Style (*.sty) (*.sty *.STY)",
+      "Programs (*.prg/pgg) (*.prg *.pgg *.PRG *.PGG)",
+      "Global (*.gbl) (*.gbl *.GBL)",
+      " All files (*.*) (*.*)",
+  };
+  EXPECT_EQ(open, expected);
+
+  // The Save As string has blanks around its patterns and descriptions
+  // without a space before the bracket.
+  const QStringList save = QtNameFilters("Programs(*.pgg)| *.pgg| Global(*.gbl)| *.gbl|");
+  EXPECT_EQ(save, QStringList({"Programs(*.pgg) (*.pgg *.PGG)", " Global(*.gbl) (*.gbl *.GBL)"}));
+  EXPECT_TRUE(QtNameFilters("").isEmpty());
+  EXPECT_EQ(QtNameFilters("Texte \xe8|*.txt"), QStringList({QString::fromUtf8("Texte \u00e8 (*.txt *.TXT)")}));
+}
+
+TEST(QtDialogs, EscOrTheCloseBoxAnswersClosedWhateverTheButtons) {
+  QtDialogs d;
+  for (MsgButtons buttons : {MsgButtons::OK, MsgButtons::OKCancel, MsgButtons::YesNo, MsgButtons::YesNoCancel,
+                             MsgButtons::RetryCancel}) {
+    WhenModal(PressEsc);
+    EXPECT_EQ(d.MessageBox("t", "x", MsgIcon::Exclamation, buttons), kMsgClosed) << int(buttons);
+    WhenModal([](QWidget* w) { w->close(); });
+    EXPECT_EQ(d.MessageBox("t", "x", MsgIcon::Question, buttons), kMsgClosed) << int(buttons);
+  }
+}
+
+TEST(QtDialogs, MessageBoxShowsItsTextsAndAnswersTheButtonPressed) {
+  QtDialogs d;
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  int buttonCount = 0;
+  WhenModal([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    buttonCount = static_cast<int>(box->buttons().size());
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_EQ(d.MessageBox("Saving r\xe8", "Il file \xe8 stato modificato", MsgIcon::Exclamation,
+                         MsgButtons::YesNoCancel),
+            kMsgNo);
+  EXPECT_EQ(title, QString::fromUtf8("Saving r\u00e8"));
+  EXPECT_EQ(text, QString::fromUtf8("Il file \u00e8 stato modificato"));
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(buttonCount, 3);
+
+  const std::pair<MsgButtons, int> firstIsDefault[] = {{MsgButtons::OK, kMsgOK},
+                                                       {MsgButtons::OKCancel, kMsgOK},
+                                                       {MsgButtons::YesNo, kMsgYes},
+                                                       {MsgButtons::RetryCancel, kMsgRetry}};
+  for (const auto& [buttons, answer] : firstIsDefault) {
+    WhenModal([](QWidget* w) { PressKey(w, Qt::Key_Return); });
+    EXPECT_EQ(d.MessageBox("t", "x", MsgIcon::None, buttons), answer) << int(buttons);
+  }
+  WhenModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click(); });
+  EXPECT_EQ(d.MessageBox("t", "x", MsgIcon::None, MsgButtons::RetryCancel), kMsgCancel);
+}
+
+class QtFileDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = tmp_.path();
+    for (const char* name : {"a.arr", "b.STY", "c.prg"}) {
+      QFile f(dir_ + "/" + name);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+  }
+  FileDialogRequest OpenRequest() const {
+    FileDialogRequest req;
+    req.title = "Brenvolta - Open File";
+    req.filter = "Arrangements (*.arr)|*.arr|Style (*.sty)|*.sty|Programs (*.prg/pgg)|*.prg;*.pgg|";
+    req.filterIndex = 3;
+    req.initDir = Bytes(dir_);
+    req.readOnlyBox = true;
+    req.readOnlyChecked = true;
+    return req;
+  }
+  QTemporaryDir tmp_;
+  QString dir_;
+};
+
+TEST_F(QtFileDialogTest, OpenStartsAsAskedAndReportsTheChoiceAtOK) {
+  QtDialogs d;
+  QString title, folder;
+  int shownFilter = -1;
+  bool readOnlyShown = false, readOnlyTicked = false;
+  WhenModal([&](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dlg, nullptr);
+    title = dlg->windowTitle();
+    folder = dlg->directory().absolutePath();
+    auto* combo = dlg->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(combo, nullptr);
+    shownFilter = combo->currentIndex();
+    auto* box = dlg->findChild<QCheckBox*>("ReadOnly");
+    readOnlyShown = box && box->isVisible() && box->text() == "Read only";
+    readOnlyTicked = box && box->isChecked();
+    if (box) box->setChecked(false);
+    dlg->selectNameFilter(dlg->nameFilters().at(1));  // the user picks the style filter
+    dlg->selectFile(dir_ + "/b.STY");
+    static_cast<QDialog*>(dlg)->accept();  // QFileDialog::accept, as the OK button runs it
+  });
+  const FileDialogResult got = d.ShowOpen(OpenRequest());
+  EXPECT_EQ(title, "Brenvolta - Open File");
+  EXPECT_EQ(folder, QDir(dir_).absolutePath());
+  EXPECT_EQ(shownFilter, 2);
+  EXPECT_TRUE(readOnlyShown);
+  EXPECT_TRUE(readOnlyTicked);
+  EXPECT_TRUE(got.accepted);
+  EXPECT_EQ(got.fileName, Bytes(dir_ + "/b.STY"));
+  EXPECT_EQ(got.filterIndex, 2);
+  EXPECT_FALSE(got.readOnly);
+}
+
+// The names the dialog's list offers for choosing: shown and enabled.
+QStringList OfferedNames(QFileDialog* dlg) {
+  QStringList names;
+  auto* view = dlg->findChild<QAbstractItemView*>("listView");
+  if (!view || !view->model()) return names;
+  const QModelIndex root = view->rootIndex();
+  for (int r = 0; r < view->model()->rowCount(root); ++r) {
+    const QModelIndex index = view->model()->index(r, 0, root);
+    if ((index.flags() & Qt::ItemIsEnabled) && !static_cast<QListView*>(view)->isRowHidden(r))
+      names << index.data().toString();
+  }
+  names.sort();
+  return names;
+}
+
+TEST_F(QtFileDialogTest, FiltersMatchUpperCaseNamesAndShowTheirDescriptions) {
+  QtDialogs d;
+  QStringList shown, offered;
+  WhenModal([&](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    auto* combo = dlg->findChild<QComboBox*>("fileTypeCombo");
+    for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+    dlg->selectNameFilter(dlg->nameFilters().at(1));
+    // The folder is read in the background: wait until its names are in.
+    for (int i = 0; i < 300 && OfferedNames(dlg) != QStringList{"b.STY"}; ++i) Wait(10);
+    offered = OfferedNames(dlg);
+    dlg->reject();
+  });
+  EXPECT_FALSE(d.ShowOpen(OpenRequest()).accepted);
+  EXPECT_EQ(shown, QStringList({"Arrangements (*.arr)", "Style (*.sty)", "Programs (*.prg/pgg)"}));
+  EXPECT_EQ(offered, QStringList{"b.STY"});
+}
+
+TEST_F(QtFileDialogTest, SaveAddsTheDefaultExtensionAndFallsBackToTheCurrentFolder) {
+  QtDialogs d;
+  FileDialogRequest req;
+  req.title = "Save file as";
+  req.filter = "Arrangements (*.arr)|*.arr|";
+  req.defaultExt = "arr";
+  req.initDir = Bytes(dir_ + "/missing");
+  req.fileName = "Untitled.arr";
+  QString folder, proposed;
+  bool hasReadOnlyBox = true;
+  WhenModal([&](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    folder = dlg->directory().absolutePath();
+    auto* edit = dlg->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    proposed = edit->text();
+    hasReadOnlyBox = dlg->findChild<QCheckBox*>("ReadOnly") != nullptr;
+    edit->setText("saved");  // typed without its extension
+    static_cast<QDialog*>(dlg)->accept();  // QFileDialog::accept, as the OK button runs it
+  });
+  const FileDialogResult got = d.ShowSave(req);
+  EXPECT_EQ(folder, QDir::current().absolutePath());
+  EXPECT_EQ(proposed, "Untitled.arr");
+  EXPECT_FALSE(hasReadOnlyBox);
+  EXPECT_TRUE(got.accepted);
+  EXPECT_EQ(got.fileName, Bytes(QDir::current().absoluteFilePath("saved.arr")));
+  EXPECT_EQ(got.filterIndex, 1);
+}
+
+TEST_F(QtFileDialogTest, CancelledDialogsAnswerNothing) {
+  QtDialogs d;
+  WhenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+  const FileDialogResult open = d.ShowOpen(OpenRequest());
+  EXPECT_FALSE(open.accepted);
+  EXPECT_TRUE(open.fileName.empty());
+
+  WhenModal(PressEsc);
+  EXPECT_EQ(d.ChooseFolder("Folder", Bytes(dir_)), "");
+
+  WhenModal([this](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dlg, nullptr);
+    dlg->setDirectory(dir_);
+    static_cast<QDialog*>(dlg)->accept();  // QFileDialog::accept, as the OK button runs it
+  });
+  EXPECT_EQ(d.ChooseFolder("Folder", Bytes(dir_)), Bytes(QDir(dir_).absolutePath()));
+}
+
+TEST(QtDialogs, LanguageDialogIsTheInstalledOne) {
+  QtDialogs d;
+  EXPECT_EQ(d.ChooseLanguage(), 0);
+  int calls = 0;
+  QtDialogs::SetLanguageDialog([&calls] {
+    ++calls;
+    return 2;
+  });
+  EXPECT_EQ(d.ChooseLanguage(), 2);
+  EXPECT_EQ(calls, 1);
+  QtDialogs::SetLanguageDialog(nullptr);
+  EXPECT_EQ(d.ChooseLanguage(), 0);
+}
+
+}  // namespace

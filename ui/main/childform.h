@@ -1,0 +1,69 @@
+// The base of every child window of the main window. It holds the window's
+// document string (WinTag), keeps its geometry in twips (outer frame size,
+// turned into pixels in one place), and maps the toolkit's events onto the
+// handlers the windows implement: Form_Load, Form_Activate, Form_Resize,
+// Form_QueryUnload and Form_Unload.
+#pragma once
+
+#include <QMdiSubWindow>
+#include <string>
+
+#include "app/childview.h"
+
+// True while a window fills its controls: its change and resize handlers
+// then do nothing.
+extern bool gFormLoading;
+
+class ChildForm : public QMdiSubWindow, public ChildView {
+  Q_OBJECT
+ public:
+  explicit ChildForm(QWidget* parent = nullptr);
+  ~ChildForm() override;
+
+  std::string& WinTag() { return winTag_; }
+  const std::string& Tag() const override { return winTag_; }
+  int Kind() const;
+
+  // Geometry in twips (Top and Left inside the MDI area; outer size).
+  int TopTwips() const;
+  int LeftTwips() const;
+  int HeightTwips() const override;
+  int WidthTwips() const override;
+  void SetGeometryTwips(int top, int left, int height, int width);
+  void SetSizeTwips(int height, int width);
+  // 0 normal, 1 minimised, 2 maximised.
+  int WindowStateNo() const;
+
+  bool Unloading() const override { return unloading_; }
+  bool ButtonEnabled(const std::string& name) const override;
+
+  // The close query on its own (the main window asks every child before any
+  // closes): false when the window refuses to close.
+  bool QueryUnload();
+  // Closes the window without asking again.
+  void UnloadNow();
+
+  // Called by the main window when this window becomes the active one.
+  void Activated() { Form_Activate(); }
+
+ protected:
+  virtual void Form_Activate() {}
+  virtual void Form_Resize() {}
+  // Set cancel to true to keep the window open.
+  virtual void Form_QueryUnload(bool& cancel) { (void)cancel; }
+  virtual void Form_Unload() {}
+
+  // Pops the main window's Edit menu up at the mouse (right button).
+  void PopupEditMenu();
+
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+  std::string winTag_;
+
+ private:
+  bool unloading_ = false;
+  bool queried_ = false;
+};
