@@ -126,11 +126,6 @@ int StyGrpPutSlot(int& slotOut, int& srcSlot, std::string& srcGroup, int& mode, 
   const std::string data = Mid(source, srcPos, srcLen);
   const std::string name = NameAt(source, 1, s);
 
-  if (fromTemplate) {
-    srcGroup = gStyTemplate;
-    srcSlot = 0;
-  }
-
   int target = mode;
   if (byName) {
     for (int k = 0; k < kStySlotCount; ++k) {
@@ -157,7 +152,6 @@ int StyGrpPutSlot(int& slotOut, int& srcSlot, std::string& srcGroup, int& mode, 
   if (oldEnd > size) return 2;
   const int tail = size - oldEnd;
   const int delta = srcLen - oldLen;
-  slotOut = target;
 
   if (delta > 0) {
     if (StyGrpBankSize(target, dstGroup) + delta >= kStyBankLimit) return 3;
@@ -169,5 +163,10 @@ int StyGrpPutSlot(int& slotOut, int& srcSlot, std::string& srcGroup, int& mode, 
   }
   MidAssign(dstGroup, oldPos, data);
   PutU16LE(dstGroup, 25 + 4 * target, srcLen);
+  slotOut = target;
+  if (fromTemplate) {
+    srcGroup = gStyTemplate;
+    srcSlot = 0;
+  }
   return 0;
 }

@@ -71,18 +71,20 @@ int ArrHasStyles(const std::string& tag);
 int StyIdxMap(int v);
 
 // Puts a style into a slot of dstGroup. The arguments are changed in place.
-// - slotOut not 0 on entry: the source is the empty style of the template
-//   (srcGroup becomes gStyTemplate, srcSlot 0) and the target is slot mode:
-//   this deletes a style.
+// - slotOut not 0 on entry: the source is slot 0 of the template, the empty
+//   style, and the target is slot mode: this deletes a style. When done,
+//   srcGroup is gStyTemplate and srcSlot 0.
 // - slotOut 0 and mode 100 or more: when dstGroup holds a style of the
 //   source's name, slotOut becomes its slot and the result is 1, nothing
 //   changed; otherwise mode becomes 0 and the target is the first free slot
 //   (length 0, or named "- empty -" or blank), result 2 when there is none.
-// - otherwise the target is slot mode.
-// The target's data are replaced by the source slot's, the later slots move
+// - otherwise the target is slot mode of dstGroup, from slot srcSlot of
+//   srcGroup.
+// The target's data are replaced by the source slot's, the later data move
 // with them, the target's length entry is set and slotOut is the target.
 // Returns 0 done; 1 the name is already there; 2 no free slot, or nothing
 // done because the source slot has length 0 (or 32,768 or more), a slot
 // number is outside 0-15, or a group does not hold the data its lengths
-// give; 3 the target's bank would reach 65,496 bytes (nothing changed).
+// give; 3 the target's bank would reach 65,496 bytes. On 2 and 3 only mode
+// may have changed (to 0, after a search by name).
 int StyGrpPutSlot(int& slotOut, int& srcSlot, std::string& srcGroup, int& mode, std::string& dstGroup);

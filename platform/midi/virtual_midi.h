@@ -17,6 +17,12 @@
 
 class VirtualMidi {
  public:
+  // args per call: the handle first for every call that takes one (two for
+  // midiConnect/midiDisconnect: input, output), then the message for
+  // midiOutShortMsg or the header size for the header calls; the opens
+  // record device id, callback, instance, flags and then the handle written
+  // (0 when none); midiInGetDevCapsA records device id and size. The
+  // GetNumDevs calls have none and record the count as their result.
   struct Call {
     std::string name;           // "midiOutOpen", "midiOutShortMsg", ...
     std::vector<int64_t> args;  // numeric arguments: handle, device id, msg, size ...

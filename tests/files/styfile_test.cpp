@@ -117,7 +117,7 @@ TEST_F(FilesTest, StyleFilesAreReadInRecordsOf32200BytesUpTo289800) {
   EXPECT_EQ(gStyData, mid);
 
   // Past 289,800 bytes nothing more is read.
-  std::vector<StySlotSpec> slotList(9, StySlotSpec{"Huge", 30000, 'h'});
+  std::vector<StySlotDef> slotList(9, StySlotDef{"Huge", 30000, 'h'});
   std::string big = StyGroupBytes(slotList);
   big += std::string(300000 - big.size(), 'e');
   WriteBytes(Path("big.sty"), big);
@@ -174,7 +174,7 @@ TEST_F(FilesTest, AStyleReadErrorIsReportedOnceAndNeverRetried) {
 
 TEST_F(FilesTest, StyFileWriteWritesTheUsedBanksInBlankPaddedBlocks) {
   // Banks 0-2 in use, bank 3 all "- empty -": the file holds banks 0-2.
-  std::vector<StySlotSpec> slotList;
+  std::vector<StySlotDef> slotList;
   for (int k = 0; k < 16; ++k) slotList.push_back({k < 12 ? "Style" + std::to_string(k) : "- empty -", k == 0 ? 101 : 100});
   const std::string group = StyGroupBytes(slotList);
   std::string tag = StyWinTag(23, Path("out"), group);

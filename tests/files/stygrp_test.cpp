@@ -9,7 +9,7 @@ namespace {
 
 // A group of n named slots with the given lengths.
 std::string NamedGroup(const std::vector<std::pair<std::string, int>>& slotList) {
-  std::vector<StySlotSpec> specs;
+  std::vector<StySlotDef> specs;
   char fill = 'a';
   for (const auto& [name, len] : slotList) specs.push_back({name, len, fill++});
   return StyGroupBytes(specs);

@@ -29,7 +29,7 @@
 inline const std::string& FuzzDir() {
   static const std::string dir = [] {
     const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/brv_fuzz_XXXXXX";
+    std::string templ = std::string(tmp && *tmp ? tmp : P_tmpdir) + "/brv_fuzz_XXXXXX";
     if (!::mkdtemp(templ.data())) std::abort();
     gLangBase = 200;
     return templ;

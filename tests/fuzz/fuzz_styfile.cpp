@@ -1,5 +1,7 @@
 // Style files: the reader, then every group operation on what it accepted,
 // and a write and re-read of the group.
+#include <algorithm>
+
 #include "tests/fuzz/fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -24,11 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       PutU16LE(group, 25 + 4 * k, len);
       total += len;
     }
+    // The data: the rest of the input repeated, up to a little past what
+    // the reader takes in.
     const int tail = in.Byte();
+    const int want = std::min(total + ((how & 4) ? tail : 0), kStyReadMax + 4000);
     std::string rest = in.Rest();
     if (rest.empty()) rest = "- empty -       ";
-    while (static_cast<int>(rest.size()) < total) rest += rest;
-    bytes = group + Left(rest, total + ((how & 4) ? tail : 0));
+    while (static_cast<int>(rest.size()) < want) rest += rest;
+    bytes = group + Left(rest, want);
   }
   const int result = StyFileRead(FuzzWriteFile("in.sty", bytes));
   FUZZ_CHECK(result >= 0 && result <= 2);

@@ -332,7 +332,6 @@ void frmMain::mnuMsgEx_Click() {
   SetMenuEnabled("mnuWindow", true);
   if (!msgEx_) {
     msgEx_ = new frmMsgEx();
-    connect(msgEx_, &QObject::destroyed, this, [this] { msgEx_ = nullptr; });
     msgEx_->Form_Load(this);
   }
   msgEx_->show();

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <string>
 
 #include "app/mainview.h"
+#include "ui/main/frmmsgex.h"
 
 class QAction;
 class QLabel;
@@ -15,7 +17,6 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class ChildForm;
-class frmMsgEx;
 
 class frmMain : public QMainWindow, public MainView {
   Q_OBJECT
@@ -78,5 +79,5 @@ class frmMain : public QMainWindow, public MainView {
   std::map<std::string, std::string> itemCaption_;
   bool busy_ = false;
   bool exitRefused_ = false;
-  frmMsgEx* msgEx_ = nullptr;
+  QPointer<frmMsgEx> msgEx_;
 };
