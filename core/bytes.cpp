@@ -81,7 +81,11 @@ int InStrRev(const std::string& s, const std::string& what) {
   return p == std::string::npos ? 0 : static_cast<int>(p) + 1;
 }
 
-std::string Str(long long n) { return n >= 0 ? " " + std::to_string(n) : std::to_string(n); }
+std::string Str(long long n) {
+  std::string r(n >= 0 ? 1 : 0, ' ');
+  r += std::to_string(n);
+  return r;
+}
 std::string CStr(long long n) { return std::to_string(n); }
 
 std::string Hex2(int byte) {

@@ -6,7 +6,9 @@
 int gFileNum = 0;
 std::string gCurFilePath;
 
-int FreeFileNum() { return 1; }
+int FreeFileNum() {
+  return 1;
+}
 
 int FileStatement(const std::function<int()>& statement, bool mayRetry) {
   int err = 0;

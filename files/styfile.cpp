@@ -30,9 +30,9 @@ bool IsTemplateImage(const std::string& image) {
   return true;
 }
 
-// A style file's first bytes (n bytes of it were read) describe a group
-// that these bytes hold: the header, the whole 224-byte header, no slot
-// length beyond the limit, and every slot's data present.
+// Whether the first record of a style file, of which n bytes were read,
+// describes a group those bytes hold: the style header, all 224 header
+// bytes, no slot length at or past the limit, and every slot's data there.
 bool IsStyleGroup(const std::string& first, long long n) {
   if (n < kStyHeaderLen || Left(first, 7) != kStyHeader) return false;
   long long total = kStyHeaderLen;
@@ -95,7 +95,9 @@ int ReadStyleFile(const std::string& path) {
 }
 
 // The style file of a window's tag.
-std::string TagStyPath(const std::string& tag) { return RTrim(Mid(tag, 21, 238)) + ".sty"; }
+std::string TagStyPath(const std::string& tag) {
+  return RTrim(Mid(tag, 21, 238)) + ".sty";
+}
 
 }  // namespace
 

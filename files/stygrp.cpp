@@ -8,7 +8,9 @@ namespace {
 // The helpers below take the string that holds the group and the group's
 // base, the 1-based position of its first header byte in that string.
 
-bool ValidSlot(int slot) { return slot >= 0 && slot < kStySlotCount; }
+bool ValidSlot(int slot) {
+  return slot >= 0 && slot < kStySlotCount;
+}
 
 int LenAt(const std::string& s, int base, int slot) {
   if (!ValidSlot(slot)) return 0;
@@ -57,14 +59,26 @@ int StyGrpBase(const std::string& tag) {
   return (kind == 23 || kind == 24) ? kStyWinGrpBase : kArrWinGrpBase;
 }
 
-int StyGrpSlotLen(int slot, const std::string& group) { return LenAt(group, 1, slot); }
-int ArrStySlotLen(int slot, const std::string& tag) { return LenAt(tag, kArrWinGrpBase, slot); }
+int StyGrpSlotLen(int slot, const std::string& group) {
+  return LenAt(group, 1, slot);
+}
+int ArrStySlotLen(int slot, const std::string& tag) {
+  return LenAt(tag, kArrWinGrpBase, slot);
+}
 
-int StyGrpSlotPos(int slot, const std::string& group) { return PosAt(group, 1, slot); }
-int ArrStySlotPos(int slot, const std::string& tag) { return PosAt(tag, kArrWinGrpBase, slot); }
+int StyGrpSlotPos(int slot, const std::string& group) {
+  return PosAt(group, 1, slot);
+}
+int ArrStySlotPos(int slot, const std::string& tag) {
+  return PosAt(tag, kArrWinGrpBase, slot);
+}
 
-std::string StyGrpSlotName(int slot, const std::string& group) { return NameAt(group, 1, slot); }
-std::string StySlotName(int slot, const std::string& tag) { return NameAt(tag, StyGrpBase(tag), slot); }
+std::string StyGrpSlotName(int slot, const std::string& group) {
+  return NameAt(group, 1, slot);
+}
+std::string StySlotName(int slot, const std::string& tag) {
+  return NameAt(tag, StyGrpBase(tag), slot);
+}
 
 int StyBankCount(const std::string& tag) {
   for (int k = kStySlotCount - 1; k >= 0; --k) {
@@ -73,7 +87,9 @@ int StyBankCount(const std::string& tag) {
   return 0;
 }
 
-int StyGrpBankSize(int slot, const std::string& group) { return BankSizeAt(group, 1, slot); }
+int StyGrpBankSize(int slot, const std::string& group) {
+  return BankSizeAt(group, 1, slot);
+}
 
 int StyBankSizeInTag(int slot, const std::string& tag) {
   return kStyHeaderLen + BankSizeAt(tag, StyGrpBase(tag), slot);

@@ -9,6 +9,7 @@
 #include "core/bytes.h"
 #include "midi/midilink.h"
 #include "platform/files.h"
+#include "platform/midi/winmm.h"
 #include "platform/winfolder.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/settingsimage.h"
@@ -317,4 +318,17 @@ TEST_F(ExitTest, AnInvalidRecordAtExitIsDeletedAndTheDevicesClosed) {
   std::vector<std::string> names;
   for (const auto& c : calls) names.push_back(c.name);
   EXPECT_EQ(names, (std::vector<std::string>{"midiOutClose", "midiDisconnect", "midiInClose"}));
+}
+
+TEST_F(StartupTest, WithoutASequencerTheProgramStartsWithoutMidi) {
+  if (Exists("/dev/snd/seq")) GTEST_SKIP() << "this machine has a MIDI sequencer";
+  midiplatform::UseAlsaBackend();
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(shown_, 1);
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found"}));
+  EXPECT_EQ(BoxTitles(), (std::vector<std::string>{"Brenvolta - Brenvolta v 2.0 "}));
+  EXPECT_EQ(Dev(), DefaultRec(1, 1, 0, 0));
+  EXPECT_FALSE(ExitDeviceSharing());
+  EXPECT_EQ(Asc(Dev(), 14), 0);
 }

@@ -1,15 +1,16 @@
 // The program folder's data files, made by the build-time maker, read back
 // through the program's own readers.
+#include "files/datafiles.h"
 #include "app/nametables.h"
 #include "core/bytes.h"
-#include "files/datafiles.h"
 #include "files/stygrp.h"
 #include "tests/files/files_fixture.h"
 #include "tests/fixtures/filebuilders.h"
 
 TEST_F(FilesTest, TheMadeDataFilesReadBackThroughTheirReaders) {
   NameTablesBuild();
-  ASSERT_EQ(MakeDataFiles(QFile::encodeName(dir.path()).toStdString(), [](int s) { return gStyNames[s]; }), 0);
+  ASSERT_EQ(MakeDataFiles(QFile::encodeName(dir.path()).toStdString(), [](int s) { return gStyNames[s]; }),
+            0);
   EXPECT_EQ(Listing(), (std::vector<std::string>{"r40ArrA", "r40ArrB", "r40Prg", "r40Sty"}));
 
   for (int bank : {0, 1}) {

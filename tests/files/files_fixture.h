@@ -3,9 +3,9 @@
 // back to its start values before and after each test.
 #pragma once
 
-#include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <string>
 #include <vector>
@@ -46,7 +46,9 @@ class FilesTest : public ::testing::Test {
     PathsReset();
     StringsReset();
   }
-  std::string Path(const std::string& name) const { return QFile::encodeName(dir.path()).toStdString() + "/" + name; }
+  std::string Path(const std::string& name) const {
+    return QFile::encodeName(dir.path()).toStdString() + "/" + name;
+  }
   // The names of the files in the temporary folder, sorted.
   std::vector<std::string> Listing() const;
 
@@ -56,7 +58,8 @@ class FilesTest : public ::testing::Test {
 
 inline std::vector<std::string> FilesTest::Listing() const {
   std::vector<std::string> names;
-  for (const QString& n : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
+  for (const QString& n :
+       QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
     names.push_back(QFile::encodeName(n).toStdString());
   return names;
 }

@@ -157,10 +157,22 @@ TEST_F(FilesTest, PrgFileLoadTriesTheExtensionsInTurn) {
       {"KORG named .pgg", {{"a.pgg", korg}}, "a.pgg", 2, "pgg", true, {"a.pgg"}},
       {"own .prg empty", {{"a.prg", ""}}, "a.prg", 3, "prg", false, {}},
       {"own .prg short", {{"a.prg", Left(korg, 30000)}}, "a.prg", 2, "prg", true, {"a.prg"}},
-      {"no extension, .prg there", {{"a.prg", korg}, {"a.pgg", kpgg}}, "a", 0, "prg", false, {"a.pgg", "a.prg"}},
+      {"no extension, .prg there",
+       {{"a.prg", korg}, {"a.pgg", kpgg}},
+       "a",
+       0,
+       "prg",
+       false,
+       {"a.pgg", "a.prg"}},
       {"no extension, only .pgg", {{"a.pgg", kpgg}}, "a", 4, "pgg", false, {"a.pgg"}},
       {"no extension, empty .prg", {{"a.prg", ""}, {"a.pgg", kpgg}}, "a", 4, "pgg", false, {"a.pgg"}},
-      {"no extension, short .prg", {{"a.prg", "xx"}, {"a.pgg", kpgg}}, "a", 2, "prg", true, {"a.pgg", "a.prg"}},
+      {"no extension, short .prg",
+       {{"a.prg", "xx"}, {"a.pgg", kpgg}},
+       "a",
+       2,
+       "prg",
+       true,
+       {"a.pgg", "a.prg"}},
       {"no extension, .prg holds KPGG", {{"a.prg", kpgg}}, "a", 2, "prg", true, {"a.prg"}},
       {"no extension, .pgg holds KORG", {{"a.pgg", korg}}, "a", 2, "pgg", true, {"a.pgg"}},
       {"no extension, .pgg empty", {{"a.pgg", ""}}, "a", 3, "pgg", false, {}},
@@ -272,7 +284,8 @@ TEST_F(FilesTest, AnEmptyFileThatCannotBeDeletedIsAFileError) {
 TEST_F(FilesTest, PrgFileLoadStopsAtAFileErrorOfTheFirstCandidate) {
   WriteBytes(Path("d.pgg"), PrgFileBytes(true));
   FaultHook hook([](const std::string& op, const std::string& path, int) {
-    return op == "open" && path.size() > 4 && path.compare(path.size() - 4, 4, ".prg") == 0 ? kErrDeviceIO : 0;
+    return op == "open" && path.size() > 4 && path.compare(path.size() - 4, 4, ".prg") == 0 ? kErrDeviceIO
+                                                                                            : 0;
   });
   EXPECT_EQ(PrgFileLoad(Path("d")), 1);
   EXPECT_EQ(hook.Count("open"), 1);

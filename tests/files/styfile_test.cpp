@@ -16,7 +16,9 @@ std::string MarkedTemplate() {
 }
 
 // A style file's bytes for a group: whole 4-byte blocks, blank-padded.
-std::string Padded(const std::string& group) { return group + std::string((4 - group.size() % 4) % 4, ' '); }
+std::string Padded(const std::string& group) {
+  return group + std::string((4 - group.size() % 4) % 4, ' ');
+}
 
 std::string TwoBankGroup() {
   return StyGroupBytes({{"Rock", 300}, {"Jazz", 200}, {"Pop", 100}, {"Funk", 50}, {"Latin", 400}});
@@ -175,7 +177,8 @@ TEST_F(FilesTest, AStyleReadErrorIsReportedOnceAndNeverRetried) {
 TEST_F(FilesTest, StyFileWriteWritesTheUsedBanksInBlankPaddedBlocks) {
   // Banks 0-2 in use, bank 3 all "- empty -": the file holds banks 0-2.
   std::vector<StySlotDef> slotList;
-  for (int k = 0; k < 16; ++k) slotList.push_back({k < 12 ? "Style" + std::to_string(k) : "- empty -", k == 0 ? 101 : 100});
+  for (int k = 0; k < 16; ++k)
+    slotList.push_back({k < 12 ? "Style" + std::to_string(k) : "- empty -", k == 0 ? 101 : 100});
   const std::string group = StyGroupBytes(slotList);
   std::string tag = StyWinTag(23, Path("out"), group);
 

@@ -1,7 +1,7 @@
 // The style group's slot operations.
+#include "files/stygrp.h"
 #include "core/bytes.h"
 #include "files/datafiles.h"
-#include "files/stygrp.h"
 #include "tests/files/files_fixture.h"
 #include "tests/fixtures/filebuilders.h"
 
@@ -18,7 +18,8 @@ std::string NamedGroup(const std::vector<std::pair<std::string, int>>& slotList)
 // A full group of 16 slots; names[k] names slot k, the rest "- empty -".
 std::string FullGroup(const std::vector<std::string>& names, int len = 40) {
   std::vector<std::pair<std::string, int>> slotList;
-  for (int k = 0; k < 16; ++k) slotList.push_back({k < static_cast<int>(names.size()) ? names[k] : "- empty -", len});
+  for (int k = 0; k < 16; ++k)
+    slotList.push_back({k < static_cast<int>(names.size()) ? names[k] : "- empty -", len});
   return NamedGroup(slotList);
 }
 
@@ -40,7 +41,8 @@ Put PutSlot(int slotOut, int srcSlot, std::string src, int mode, std::string& ds
 
 TEST_F(FilesTest, SlotLengthsPositionsAndNames) {
   // Slots 0-3 present, 4 absent, 5 present after it.
-  const std::string g = NamedGroup({{"One", 100}, {"Two", 200}, {"Three", 300}, {"Four", 400}, {"", 0}, {"Six", 50}});
+  const std::string g =
+      NamedGroup({{"One", 100}, {"Two", 200}, {"Three", 300}, {"Four", 400}, {"", 0}, {"Six", 50}});
   EXPECT_EQ(StyGrpSlotLen(1, g), 200);
   EXPECT_EQ(StyGrpSlotLen(4, g), 0);
   EXPECT_EQ(StyGrpSlotLen(16, g), 0);
@@ -140,7 +142,8 @@ TEST_F(FilesTest, ArrHasStylesLooksBeforeTheFirstAbsentSlot) {
 }
 
 TEST_F(FilesTest, StyIdxMapSkipsTheBankSeparators) {
-  const std::pair<int, int> cases[] = {{0, 0}, {3, 3}, {4, 5}, {7, 8}, {8, 10}, {12, 15}, {15, 18}, {16, 0}, {-1, 0}};
+  const std::pair<int, int> cases[] = {{0, 0},   {3, 3},   {4, 5},  {7, 8}, {8, 10},
+                                       {12, 15}, {15, 18}, {16, 0}, {-1, 0}};
   for (const auto& [v, line] : cases) EXPECT_EQ(StyIdxMap(v), line) << v;
 }
 
@@ -170,7 +173,8 @@ TEST_F(FilesTest, PutSlotGrowsAndShrinksTheGroupMovingTheLaterSlots) {
 
 TEST_F(FilesTest, PutSlotRefusesABankOf65496BytesAndChangesNothing) {
   // Bank 0: three styles of 20,000 bytes and an empty one of 1,176.
-  const std::string base = NamedGroup({{"A", 20000}, {"B", 20000}, {"C", 20000}, {"- empty -", 1176}, {"E", 500}});
+  const std::string base =
+      NamedGroup({{"A", 20000}, {"B", 20000}, {"C", 20000}, {"- empty -", 1176}, {"E", 500}});
   for (const auto& [len, result] : {std::pair{5495, 0}, std::pair{5496, 3}, std::pair{30000, 3}}) {
     SCOPED_TRACE(len);
     const std::string src = NamedGroup({{"New", len}});

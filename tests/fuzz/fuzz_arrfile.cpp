@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < kArrRecCount; ++i) {
     const int rec = 271 + kArrRecStart + kArrRecLen * i;
     const int style = Asc(tag, rec + 17);
-    volatile size_t sink = StySlotName(style, tag).size() + ArrStySlotLen(style, tag) + ArrStySlotPos(style, tag);
+    volatile size_t sink =
+        StySlotName(style, tag).size() + ArrStySlotLen(style, tag) + ArrStySlotPos(style, tag);
     (void)sink;
     if (Asc(tag, rec + 18) == 1) {
       int slotOut = 0, srcSlot = style, mode = 100;

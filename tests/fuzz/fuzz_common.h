@@ -17,12 +17,12 @@
 #include "files/stygrp.h"
 
 // Stops the run with a message: libFuzzer reports it as a crash.
-#define FUZZ_CHECK(cond)                                              \
-  do {                                                                \
-    if (!(cond)) {                                                    \
+#define FUZZ_CHECK(cond)                                                            \
+  do {                                                                              \
+    if (!(cond)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                   \
-    }                                                                 \
+      std::abort();                                                                 \
+    }                                                                               \
   } while (0)
 
 // The folder of this process's files, made on first use.
@@ -37,7 +37,9 @@ inline const std::string& FuzzDir() {
   return dir;
 }
 
-inline std::string FuzzPath(const std::string& name) { return FuzzDir() + "/" + name; }
+inline std::string FuzzPath(const std::string& name) {
+  return FuzzDir() + "/" + name;
+}
 
 // Writes bytes as the file `name` of the fuzz folder and returns its path.
 inline std::string FuzzWriteFile(const std::string& name, const std::string& bytes) {
@@ -49,14 +51,15 @@ inline std::string FuzzWriteFile(const std::string& name, const std::string& byt
   return path;
 }
 
-// The reader reads from the input, one byte at a time; past the end it gives 0.
+// The input, taken one byte at a time; past its end every byte is 0.
 struct FuzzInput {
   const uint8_t* data;
   size_t size;
   size_t pos = 0;
   int Byte() { return pos < size ? data[pos++] : 0; }
   std::string Rest() {
-    std::string s(reinterpret_cast<const char*>(data) + (pos < size ? pos : size), pos < size ? size - pos : 0);
+    std::string s(reinterpret_cast<const char*>(data) + (pos < size ? pos : size),
+                  pos < size ? size - pos : 0);
     pos = size;
     return s;
   }

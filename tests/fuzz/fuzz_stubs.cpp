@@ -19,5 +19,7 @@ SilentDialogs gSilent;
 
 }  // namespace
 
-Dialogs& TheDialogs() { return gSilent; }
+Dialogs& TheDialogs() {
+  return gSilent;
+}
 void SetDialogs(Dialogs*) {}
