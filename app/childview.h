@@ -1,6 +1,7 @@
-// What the menu refresh and the Edit relay read of a child window: its
-// document string, its size, its list and the enabled state of its command
-// buttons. Every child window of the main window offers it.
+// What the menu refresh, the Edit relay and the list builders reach of a
+// child window: its document string, its size, its list, its style box and
+// the enabled state of its command buttons. Every child window of the main
+// window offers it.
 #pragma once
 
 #include <string>
@@ -19,6 +20,18 @@ class ChildView {
   // "CommLoadStyGrp_2" for an element of a button array); false when the
   // window has no such button.
   virtual bool ButtonEnabled(const std::string&) const { return false; }
+  // Combo1, the style box of an arrangement window: clear it, add an item,
+  // the number of items and an item's text (cut at its first NUL, as the
+  // box shows it), select an item by index, set the box's text. A window
+  // without such a box ignores them.
+  virtual void Combo1Clear() {}
+  virtual void Combo1AddItem(const std::string&) {}
+  virtual int Combo1ListCount() const { return 0; }
+  virtual std::string Combo1List(int) const { return std::string(); }
+  virtual void Combo1SetListIndex(int) {}
+  virtual void Combo1SetText(const std::string&) {}
   // True while the window is being unloaded.
   virtual bool Unloading() const { return false; }
+  // Sets the window's caption (after Save As gave the document a new name).
+  virtual void SetWindowCaption(const std::string&) {}
 };

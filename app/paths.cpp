@@ -1,7 +1,10 @@
 #include "app/paths.h"
 
+#include <dirent.h>
+
 #include "core/bytes.h"
 #include "core/pathsep.h"
+#include "platform/files.h"
 
 std::string gCurExt = "   ";
 
@@ -40,6 +43,32 @@ int FileTypeOfPath(const std::string& path) {
   }
   gCurExt = "   ";
   return 0;
+}
+
+std::string WithExtension(const std::string& pathNoExt, const std::string& extension) {
+  const std::string ext = Left(extension, 1) == "." ? extension : "." + extension;
+  const std::string lower = pathNoExt + LCase(ext);
+  if (FileExists(lower)) return lower;
+
+  // The folder part with its separator, the folder to list, and the name.
+  const int sep = InStrRev(pathNoExt, kPathSep);
+  const std::string prefix = Left(pathNoExt, sep);
+  const std::string folder = sep == 0 ? "." : (sep == 1 ? kPathSep : Left(pathNoExt, sep - 1));
+  const std::string name = Mid(pathNoExt, sep + 1);
+  const int nameLen = static_cast<int>(name.size());
+
+  // Of several spellings the first in byte order, so that the choice is stable.
+  std::string found;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string entryName = entry->d_name;
+      if (entryName.size() != name.size() + ext.size() || Left(entryName, nameLen) != name) continue;
+      if (LCase(Mid(entryName, nameLen + 1)) != LCase(ext)) continue;
+      if (found.empty() || entryName < found) found = entryName;
+    }
+    ::closedir(dir);
+  }
+  return found.empty() ? lower : prefix + found;
 }
 
 void PathsReset() { gCurExt = "   "; }

@@ -19,4 +19,12 @@ std::string PathFileName(const std::string& path);
 // 5 gbl, 0 any other. Sets gCurExt.
 int FileTypeOfPath(const std::string& path);
 
+// pathNoExt, a point and the extension ext ("arr" or ".arr", any case
+// given): when a file of that name exists with the extension in some other
+// case ("x.ARR"), that file's spelling, so that a save or a delete reaches
+// the file the user has rather than making a second one beside it;
+// otherwise the extension in lower case. The name before the extension is
+// matched exactly.
+std::string WithExtension(const std::string& pathNoExt, const std::string& ext);
+
 void PathsReset();

@@ -385,4 +385,131 @@ void InitApp() {
   NameTablesBuild();
 }
 
+namespace {
+
+int ClampPosition(long v) { return v < -16000 ? -16000 : v > 16000 ? 16000 : static_cast<int>(v); }
+int ClampSize(long v) { return v < 0 ? 0 : v > 32767 ? 32767 : static_cast<int>(v); }
+
+void PutPosition(std::string& rec, int pos, long value) { PutU16BE(rec, pos, ClampPosition(value) + 16000); }
+void PutSize(std::string& rec, int pos, long value) { PutU16BE(rec, pos, ClampSize(value)); }
+
+}  // namespace
+
+int SettingsWrite(const MainWindowState& main) {
+  RecordFile f;
+  auto step = [&](int err) {
+    if (err != 0) {
+      f.Close();
+      FileErrMsg(gOpCaption, err);
+    }
+    return err;
+  };
+  if (int err = step(f.Open(SettingsPath(), kSettingsRecLen))) return err;
+  std::string& b = gSettingsBuf;
+  if (int err = step(f.Get(1, b))) return err;
+
+  auto flag = [](bool on) { return Chr(on ? 1 : 0); };
+  MidAssign(b, 25, Chr(gLangSel));
+  MidAssign(b, 46, flag(gMidiThru));
+  MidAssign(b, 19, Chr(gSetReserved19));
+  MidAssign(b, 18, Chr(gSetReserved18));
+  MidAssign(b, 28, flag(main.loadArrChecked));
+  MidAssign(b, 20, flag(gOptLoadStyNewArr));
+  MidAssign(b, 21, flag(gOptLoadSty));
+  MidAssign(b, 22, flag(gOptOpenPrgFile));
+  MidAssign(b, 23, flag(gOptLoadPrg));
+  MidAssign(b, 17, flag(gOptReadOnly));
+  MidAssign(b, 26, flag(gOptAutoDB));
+  MidAssign(b, 27, flag(main.statusBarChecked));
+  MidAssign(b, 49, Chr(gGblCurValid));
+  const int channels[] = {gChGlobal, gChArrang, gChLower, gChUpper2, gChUpper1, gChDrum,
+                          gChPerc,   gChBass,   gChAcc1,  gChAcc2,   gChAcc3};
+  for (int i = 0; i < 11; ++i) MidAssign(b, 214 + i, Chr(channels[i]));
+  for (int i = 1; i <= 16; ++i) MidAssign(b, 29 + i, Chr(gTasSettings[i]));
+  MidAssign(b, 47, Chr(gInstrMode));
+
+  // The main window keeps the geometry of its last normal state.
+  gWinPosCur = gWinPosTab[kKindMain];
+  if (main.state == 0) {
+    gWinPosCur.Top = ClampTwips16(main.top);
+    gWinPosCur.Left = ClampTwips16(main.left);
+    gWinPosCur.Height = ClampTwips16(main.height);
+    gWinPosCur.Width = ClampTwips16(main.width);
+  }
+  gWinPosCur.State = static_cast<uint8_t>(main.state);
+  gWinPosTab[kKindMain] = gWinPosCur;
+
+  // A position outside what the bias of 16000 can hold in 16 bits would lose
+  // the rest of the settings: Top and Left are kept within -16000..16000.
+  for (int k = 1; k <= 18; ++k) {
+    const WinPosRec& r = gWinPosTab[k];
+    const int base = 51 + 9 * (k - 1);
+    PutPosition(b, base, r.Top);
+    PutPosition(b, base + 2, r.Left);
+    PutSize(b, base + 4, r.Height);
+    PutSize(b, base + 6, r.Width);
+    const int byte = (k >= 4 && k <= 10) ? ((r.Extra & 15) * 16 | (r.State & 15)) : r.State;
+    MidAssign(b, base + 8, Chr(byte));
+  }
+  if (int err = step(f.Put(1, b))) return err;
+
+  std::string rec = PadRight(gLastDir, kSettingsRecLen);
+  if (int err = step(f.Put(2, rec))) return err;
+  rec = PadRight(gLastDlgPath, kSettingsRecLen);
+  if (int err = step(f.Put(3, rec))) return err;
+
+  for (int i = 1; i <= 16; ++i) {
+    const PrgSlotRec& s = gPrgSlots[i];
+    rec = Nuls(kSettingsRecLen);
+    if (s.Open != 0) {
+      MidAssign(rec, 1, PadRight(s.Path, 238));
+      PutSize(rec, 239, s.Height);
+      MidAssign(rec, 241, Chr(s.Open));
+      MidAssign(rec, 242, Chr(s.Channel));
+      PutPosition(rec, 243, s.Top);
+      PutPosition(rec, 245, s.Left);
+      MidAssign(rec, 247, Chr(s.ReadOnly));
+      MidAssign(rec, 248, Chr(s.Pgg));
+      PutSize(rec, 249, s.Width);
+    }
+    if (int err = step(f.Put(4 + i, rec))) return err;
+  }
+  for (int i = 1; i <= 8; ++i) {
+    const ArrSlotRec& s = gArrSlots[i];
+    rec = Nuls(kSettingsRecLen);
+    if (s.Open != 0) {
+      MidAssign(rec, 1, PadRight(s.Path, 238));
+      PutSize(rec, 239, s.Height);
+      MidAssign(rec, 241, Chr(s.Open));
+      PutPosition(rec, 243, s.Top);
+      PutPosition(rec, 245, s.Left);
+      MidAssign(rec, 247, Chr(s.Carried));
+      PutSize(rec, 249, s.Width);
+    }
+    if (int err = step(f.Put(20 + i, rec))) return err;
+  }
+  if (gGblCurValid == 1) {
+    const std::string block = PadRight(gGblCur, 448, '\0');
+    rec = Left(block, 250);
+    if (int err = step(f.Put(37, rec))) return err;
+    rec = Mid(block, 251) + Space(52);
+    if (int err = step(f.Put(38, rec))) return err;
+  }
+  // The recent records are built in the buffer of the record written last,
+  // without clearing it: positions 241 and 248, which a recent record does
+  // not use, keep what the record before left there.
+  for (int i = 0; i < 8; ++i) {
+    const RecentFileRec& r = gRecentFiles[i];
+    MidAssign(rec, 1, PadRight(r.Path, 238));
+    PutSize(rec, 239, r.Height);
+    MidAssign(rec, 242, Chr(r.Kind));
+    PutPosition(rec, 243, r.Top);
+    PutPosition(rec, 245, r.Left);
+    MidAssign(rec, 247, Chr(r.Flag));
+    PutSize(rec, 249, r.Width);
+    if (int err = step(f.Put(39 + i, rec))) return err;
+  }
+  return step(f.Close());
+}
+
 void SettingsReset() { gSettingsBuf = Nuls(kSettingsRecLen); }

@@ -36,4 +36,21 @@ void InitApp();
 bool DecodeU16(const std::string& rec, int pos, int& value);
 bool DecodePosition(const std::string& rec, int pos, int& value);
 
+// The main window as the exit writer reads it: its window state (0 normal,
+// 1 minimised, 2 maximised), its outer geometry in twips and the two
+// check marks the writer takes from the menu.
+struct MainWindowState {
+  int state = 0;
+  long top = 0, left = 0, height = 0, width = 0;
+  bool loadArrChecked = false;
+  bool statusBarChecked = false;
+};
+
+// Writes every setting back at an orderly exit: record 1 read first and
+// changed in place, the folders, the slot records, the global block (while
+// gGblCurValid is 1) and the recent files. A file error is reported titled
+// gOpCaption ("Closing MIDI out device") and ends the write; what was
+// written before stays. Returns 0, or the error number.
+int SettingsWrite(const MainWindowState& main);
+
 void SettingsReset();

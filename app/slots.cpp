@@ -21,6 +21,9 @@ int gNewWinKind = 0;
 int gNewArrABKind = 0;
 int gNewStyABKind = 0;
 bool gOpenReadOnly = false;
+bool gArrOpenedByMenu = false;
+bool gArrSelectPending = false;
+int gArrSelectIdx = 0;
 
 int gArrWinCount = 0, gStyWinCount = 0, gPrgWinCount = 0, gToolWinCount = 0, gGblWinCount = 0;
 
@@ -41,5 +44,8 @@ void SlotsReset() {
   gArrSlotIdx = gArrNewSlotIdx = gStySlotIdx = gStyWinIdx = gPrgSlotIdx = gGblSlotIdx = 0;
   gNewWinKind = gNewArrABKind = gNewStyABKind = 0;
   gOpenReadOnly = false;
+  gArrOpenedByMenu = false;
+  gArrSelectPending = false;
+  gArrSelectIdx = 0;
   gArrWinCount = gStyWinCount = gPrgWinCount = gToolWinCount = gGblWinCount = 0;
 }

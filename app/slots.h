@@ -69,6 +69,13 @@ extern int gNewWinKind;     // the kind to open where one window class serves tw
 extern int gNewArrABKind;   // arrangement bank to open: 2 or 3
 extern int gNewStyABKind;   // style bank to open: 17 or 18
 extern bool gOpenReadOnly;  // read-only state chosen in the Open dialog
+// True when an arrangement window is opened from File > Open Arr or the
+// recent-file list (the window's deferred program load reads it).
+extern bool gArrOpenedByMenu;
+// A selection by ID is pending: the next arrangement or bank window to open
+// selects gArrSelectIdx and calls it up.
+extern bool gArrSelectPending;
+extern int gArrSelectIdx;
 
 // Open-window counters, +1 in a window's load, -1 in its unload.
 extern int gArrWinCount, gStyWinCount, gPrgWinCount, gToolWinCount, gGblWinCount;

@@ -187,9 +187,9 @@ bool Main() {
   return true;
 }
 
-bool ExitDeviceSharing() {
+int ExitDeviceSharing() {
   gOpCaption = Res(114);
-  if (gSharedDevUntouched) return false;
+  if (gSharedDevUntouched) return kExitGoOn;
   SharedDevLock lock;
   RecordFile f;
   int err = f.Open(SharedDevPath(), kSharedDevLen);
@@ -198,7 +198,7 @@ bool ExitDeviceSharing() {
   if (err != 0) {
     f.Close();
     FileErrMsg(gOpCaption, err);
-    return false;
+    return kExitError;
   }
   gSharedDev.image = rec;
 
@@ -208,7 +208,7 @@ bool ExitDeviceSharing() {
     MidiOutClose();
     if (gMidiThru) MidiThruOff();
     MidiInClose();
-    return false;
+    return kExitGoOn;
   }
   if (gMidiOwner) {
     // Refused only while another program is still counted in; a count a
@@ -217,7 +217,7 @@ bool ExitDeviceSharing() {
       gClosing = false;
       f.Close();
       ShowMsg(12, gOpCaption, "");
-      return true;
+      return kExitRefused;
     }
     gSharedDev.SetOutHandle(0);
     gSharedDev.SetUserCount(0);
@@ -233,8 +233,11 @@ bool ExitDeviceSharing() {
   }
   err = f.Put(1, gSharedDev.image);
   f.Close();
-  if (err != 0) FileErrMsg(gOpCaption, err);
-  return false;
+  if (err != 0) {
+    FileErrMsg(gOpCaption, err);
+    return kExitError;
+  }
+  return kExitGoOn;
 }
 
 void StartupReset() {

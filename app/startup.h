@@ -24,9 +24,13 @@ void SetMainWindowShow(std::function<void()> show);
 // shown (the event loop then runs), false when the program is to end.
 bool Main();
 
-// The device-sharing step of the main window's unload. Returns true when
-// the exit is refused (other programs still use the devices this program
-// owns); false when the program may end.
-bool ExitDeviceSharing();
+// The device-sharing step of the main window's unload: kExitGoOn when the
+// program may end, kExitRefused while other programs still use the devices
+// this program owns, kExitError when a file error (reported) ended the
+// step: the rest of the unload is skipped and the program ends.
+constexpr int kExitGoOn = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitError = 2;
+int ExitDeviceSharing();
 
 void StartupReset();

@@ -17,6 +17,9 @@ std::string gStyFileName;
 
 namespace {
 
+// Set by a read that refused the file's content (no message shown).
+bool gStyReadRefused = false;
+
 // A style file error is reported once; the reader never retries.
 constexpr bool kNoRetry = false;
 
@@ -61,7 +64,10 @@ int ReadTemplate(const std::string& path) {
   std::string image;
   if (FileStatement([&] { return file.Get(1, image); }, kNoRetry) != 0) return 1;
   if (FileStatement([&] { return file.Close(); }, kNoRetry) != 0) return 1;
-  if (len != kStyTemplateLen || !IsTemplateImage(image)) return 1;
+  if (len != kStyTemplateLen || !IsTemplateImage(image)) {
+    gStyReadRefused = true;
+    return 1;
+  }
 
   for (int pos : {225, 1401, 2577, 3753}) MidAssign(image, pos, kStyEmptyName);
   gStyTemplate = image;
@@ -82,6 +88,7 @@ int ReadStyleFile(const std::string& path) {
   if (FileStatement([&] { return file.Get(1, rec); }, kNoRetry) != 0) return 1;
   if (!IsStyleGroup(rec, n)) {
     FileStatement([&] { return file.Close(); }, kNoRetry);
+    gStyReadRefused = true;
     return 1;
   }
   std::string data = Left(rec, static_cast<int>(n));
@@ -96,7 +103,7 @@ int ReadStyleFile(const std::string& path) {
 
 // The style file of a window's tag.
 std::string TagStyPath(const std::string& tag) {
-  return RTrim(Mid(tag, 21, 238)) + ".sty";
+  return WithExtension(RTrim(Mid(tag, 21, 238)), ".sty");
 }
 
 }  // namespace
@@ -107,9 +114,12 @@ int StyFileRead(const std::string& path) {
   gStyFileName = Left(title, static_cast<int>(title.size()) - 4);
   gStyFileDir = PathDir(path);
   gFileNum = FreeFileNum();
+  gStyReadRefused = false;
   if (Right(path, 6) == "r40Sty") return ReadTemplate(path);
   return ReadStyleFile(path);
 }
+
+bool StyFileReadRefused() { return gStyReadRefused; }
 
 int StyFileWrite(std::string& tag) {
   gCurFilePath = TagStyPath(tag);
@@ -137,4 +147,5 @@ void StyFileReset() {
   gStyTemplate = Nuls(kStyTemplateLen);
   gStyFileDir.clear();
   gStyFileName.clear();
+  gStyReadRefused = false;
 }

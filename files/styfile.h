@@ -36,10 +36,14 @@ extern std::string gStyFileName;
 // written over), and gStyTemplate and gStyData take it. A refused template
 // leaves gStyTemplate as it was.
 int StyFileRead(const std::string& path);
+// True when the last StyFileRead answered 1 because the file is not a style
+// group (nothing was shown), false after a file error it reported and after
+// every other answer. It lets a caller report the refused file itself.
+bool StyFileReadRefused();
 
 // Writes the group of a window's tag to its style file: the path at tag
-// positions 21-258, trailing blanks removed, and ".sty" (kept in
-// gCurFilePath). The group is first cut to its banks in use
+// positions 21-258, trailing blanks removed, and ".sty" in the case of the
+// file that exists (WithExtension; kept in gCurFilePath). The group is first cut to its banks in use
 // (StyGrpUsedPart), so the tag changes. Sets gOpCaption. Returns 0 written,
 // 1 when the write failed (reported by FileErrMsg; a disk that is not ready
 // is retried a bounded number of times).

@@ -4,7 +4,7 @@
 #
 #   tests/fuzz/run.sh [runs] [target ...]
 #
-# runs defaults to 1000000; targets default to all five. Binaries and the
+# runs defaults to 1000000; targets default to all six. Binaries and the
 # corpus of each target go to $FUZZ_BUILD_DIR (default: build-fuzz in the
 # checkout). Each target reports its inputs, time and whether it crashed.
 set -eu
@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 runs=${1:-1000000}
 [ $# -gt 0 ] && shift
-targets=${*:-"fuzz_arrfile fuzz_prgfile fuzz_gblfile fuzz_styfile fuzz_template"}
+targets=${*:-"fuzz_arrfile fuzz_prgfile fuzz_gblfile fuzz_styfile fuzz_template fuzz_dbarr"}
 out=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 cxx=${CXX_FUZZ:-clang++}
 mkdir -p "$out"
@@ -34,6 +34,22 @@ max_len() {
     fuzz_gblfile) echo 600 ;;
     fuzz_styfile) echo 80000 ;;
     fuzz_template) echo 6000 ;;
+    fuzz_dbarr) echo 27300 ;;
+  esac
+}
+
+# Sources of one target beyond the shared ones. The database target answers
+# its question Yes through the scripted dialogs, so it links them in place of
+# the stubs.
+extra_sources() {
+  case $1 in
+    fuzz_dbarr) echo "app/dbarr.cpp app/slots.cpp app/appstate.cpp platform/dialogs.cpp" ;;
+  esac
+}
+dialog_objs() {
+  case $1 in
+    fuzz_dbarr) ;;
+    *) echo "$out/fuzz_stubs.o" ;;
   esac
 }
 
@@ -49,8 +65,15 @@ $cxx $flags -c "$here/fuzz_stubs.cpp" -o "$out/fuzz_stubs.o"
 
 # Build every target first, then run them side by side.
 for t in $targets; do
+  extra=""
+  for src in $(extra_sources "$t"); do
+    obj="$out/$(echo "$src" | tr / _).o"
+    # shellcheck disable=SC2086
+    $cxx $flags -c "$root/$src" -o "$obj"
+    extra="$extra $obj"
+  done
   # shellcheck disable=SC2086
-  $cxx $flags "$here/$t.cpp" $objs "$out/fuzz_stubs.o" -o "$out/$t"
+  $cxx $flags "$here/$t.cpp" $objs $extra $(dialog_objs "$t") -o "$out/$t"
   mkdir -p "$out/corpus_$t"
 done
 

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QMenu>
+#include <QTimer>
 
 #include "core/bytes.h"
 #include "platform/twips.h"
@@ -38,6 +39,17 @@ int ChildForm::WindowStateNo() const {
 bool ChildForm::ButtonEnabled(const std::string& name) const {
   const auto* button = findChild<QAbstractButton*>(QString::fromStdString(name));
   return button && button->isEnabled();
+}
+
+void ChildForm::SetWindowCaption(const std::string& text) {
+  setWindowTitle(QString::fromUtf8(ScreenUtf8(text)));
+}
+
+bool ChildForm::StartTimer(const std::string& name) {
+  auto* timer = findChild<QTimer*>(QString::fromStdString(name));
+  if (!timer) return false;
+  timer->start();
+  return true;
 }
 
 bool ChildForm::QueryUnload() {

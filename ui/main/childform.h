@@ -36,6 +36,10 @@ class ChildForm : public QMdiSubWindow, public ChildView {
 
   bool Unloading() const override { return unloading_; }
   bool ButtonEnabled(const std::string& name) const override;
+  void SetWindowCaption(const std::string& text) override;
+  // Switches on the window's one-shot timer of that name (leaving its
+  // interval as it is); false when the window has no such timer.
+  bool StartTimer(const std::string& name);
 
   // The close query on its own (the main window asks every child before any
   // closes): false when the window refuses to close.

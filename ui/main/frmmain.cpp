@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/appstate.h"
@@ -25,6 +26,7 @@
 #include "platform/twips.h"
 #include "ui/main/childform.h"
 #include "ui/main/frmmsgex.h"
+#include "ui/main/openers.h"
 
 namespace {
 
@@ -131,6 +133,8 @@ frmMain::frmMain() {
   BuildStatusBar();
   layout->addWidget(picture1_);
   BuildMenus();
+  BuildTimers();
+  ConnectCommands();
   connect(mdi_, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
     if (auto* child = dynamic_cast<ChildForm*>(w)) child->Activated();
   });
@@ -155,8 +159,11 @@ void frmMain::BuildMenus() {
   auto addEntries = [&](QMenu* menu, const MenuEntry* entries, size_t n) {
     for (size_t i = 0; i < n; ++i) {
       const MenuEntry& e = entries[i];
-      QAction* a = std::string(e.name) == "-" ? menu->addSeparator() : menu->addAction(Screen(e.caption));
-      if (std::string(e.name) == "-") continue;
+      if (std::string(e.name) == "-") {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* a = menu->addAction(Screen(e.caption));
       a->setObjectName(e.name);
       a->setCheckable(e.checkable);
       items_[e.name] = a;
@@ -200,16 +207,6 @@ void frmMain::BuildMenus() {
                                    {"-", "", 0, false},
                                    {"mnuInfo", "Informazioni su Brenvolta", 0, false}};
   addEntries(help, helpEntries, 3);
-
-  // Commands whose windows are not part of this build stay disabled.
-  for (auto& [name, action] : items_) {
-    if (action->menu() || action->isSeparator()) continue;
-    action->setEnabled(false);
-  }
-  for (const char* on : {"mnuExit", "mnuMsgEx"}) items_[on]->setEnabled(true);
-
-  connect(items_["mnuMsgEx"], &QAction::triggered, this, &frmMain::mnuMsgEx_Click);
-  connect(items_["mnuExit"], &QAction::triggered, this, &frmMain::mnuExit_Click);
 }
 
 void frmMain::BuildStatusBar() {
@@ -222,6 +219,23 @@ void frmMain::BuildStatusBar() {
     labels_[name] = label;
     labelText_[name] = std::string();
   }
+}
+
+void frmMain::BuildTimers() {
+  // One-shot timers, created disabled with an interval of 10 ms.
+  auto make = [this](const QString& name, auto handler) {
+    auto* t = new QTimer(this);
+    t->setObjectName(name);
+    t->setSingleShot(true);
+    t->setInterval(10);
+    connect(t, &QTimer::timeout, this, handler);
+    return t;
+  };
+  for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14})
+    timerAuto_[i] = make(QString("TimerAuto_%1").arg(i), [this, i] { TimerAuto_Timer(i); });
+  for (int i = 1; i <= 16; ++i)
+    timerArrU_[i] = make(QString("TimerArrU_%1").arg(i), [this, i] { TimerArrU_Timer(i); });
+  timer0_ = make("Timer_0", [this] { Timer_Timer(); });
 }
 
 void frmMain::LayoutStatusBar() {
@@ -242,78 +256,6 @@ void frmMain::LayoutStatusBar() {
     labels_[p.name]->setGeometry(TwipsToPixels(p.left), 0, TwipsToPixels(p.width), TwipsToPixels(height));
 }
 
-void frmMain::MDIForm_Load() {
-  SetMainView(this);
-  gArrWinCount = gStyWinCount = gPrgWinCount = gToolWinCount = gGblWinCount = 0;
-  picture1_->setVisible(gOptStatusBar);
-  LayoutStatusBar();
-  SetLabelCaption("LabelNomeAppl", "Brenvolta v 2.0");
-  SetLabelCaption("Label1", "");
-  SetLabelCaption("LabelMode", "");
-  for (int i = 1; i <= 8; ++i) gPrgSlotUsed[i] = 0;
-  gClipText.clear();
-  gClipKind = 0;
-
-  setWindowTitle(Screen(kAppTitle));
-  for (const MenuCaptionId& m : kMenuCaptionIds) SetMenuCaption(m.name, Res(m.id));
-  for (const MenuEntry* table : {kFileMenu, kEditMenu, kViewMenu, kPrefMenuAfterLanguage}) {
-    const size_t n = table == kFileMenu   ? std::size(kFileMenu)
-                     : table == kEditMenu ? std::size(kEditMenu)
-                     : table == kViewMenu ? std::size(kViewMenu)
-                                          : std::size(kPrefMenuAfterLanguage);
-    for (size_t i = 0; i < n; ++i)
-      if (table[i].id != 0) SetMenuCaption(table[i].name, Res(table[i].id));
-  }
-  SetMenuCaption("mnuInfo", Res(30) + "Brenvolta");
-
-  for (const char* off : {"mnuTaglia", "mnuCopia", "mnuIncolla", "mnuChiudi", "mnuSalva", "mnuSalvaAs", "mnuWindow"})
-    SetMenuEnabled(off, false);
-  SetMenuEnabled("mnuModifica", true);
-
-  gMonitorOn = false;
-  if (gLangSel == 1) {
-    SetMenuChecked("mnuItaliano", true);
-    SetMenuChecked("mnuInglese", false);
-  } else if (gLangSel == 2) {
-    SetMenuChecked("mnuItaliano", false);
-    SetMenuChecked("mnuInglese", true);
-  }
-  SetMenuChecked("mnuCaricaArr", gOptLoadArr);
-  SetMenuChecked("mnuCaricaSty", gOptLoadSty);
-  SetMenuChecked("mnuCaricaStyNuovoArr", gOptLoadStyNewArr);
-  SetMenuChecked("mnuCaricaPrg", gOptLoadPrg);
-  SetMenuChecked("mnuRdOnly", gOptReadOnly);
-  SetMenuChecked("mnuAddi40DBArr", gOptAutoDB);
-  SetMenuChecked("mnuMIDIThru", gMidiThru);
-  SetMenuChecked("mnuVisBarraStato", gOptStatusBar);
-  picture1_->setVisible(MenuChecked("mnuVisBarraStato"));
-
-  switch (gInstrMode) {
-    case 0: TxModeArrPlay(); break;
-    case 1: TxModeSongPlay(); break;
-    case 2: TxModeGlobal(); break;
-    default: break;
-  }
-
-  SetLabelCaption("LabelSty", SharedInfoRead());
-  SetLabelCaption("LabelArr", gSentArrName);
-  SetLabelCaption("LabelPrg", gSentPrgName);
-  if (!LabelCaption("LabelSty").empty()) SetLabelCaption("LabelSty", LabelCaption("LabelSty") + ".sty");
-  if (!LabelCaption("LabelArr").empty()) SetLabelCaption("LabelArr", LabelCaption("LabelArr") + ".arr");
-  if (!LabelCaption("LabelPrg").empty()) SetLabelCaption("LabelPrg", LabelCaption("LabelPrg") + ".prg");
-
-  const WinPosRec& rec = gWinPosTab[kKindMain];
-  if (rec.State == 0) {
-    setWindowState(Qt::WindowNoState);
-    setGeometry(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top), TwipsToPixels(rec.Width), TwipsToPixels(rec.Height));
-  } else if (rec.State == 1) {
-    setWindowState(Qt::WindowMinimized);
-  } else if (rec.State == 2) {
-    setWindowState(Qt::WindowMaximized);
-  }
-  MenuUpdate();
-}
-
 QAction* frmMain::Item(const std::string& name) const {
   auto it = items_.find(name);
   return it == items_.end() ? nullptr : it->second;
@@ -324,58 +266,28 @@ QLabel* frmMain::Label(const std::string& name) const {
   return it == labels_.end() ? nullptr : it->second;
 }
 
-ChildForm* frmMain::ActiveForm() const { return dynamic_cast<ChildForm*>(mdi_->currentSubWindow()); }
+QTimer* frmMain::TimerAuto(int index) const {
+  auto it = timerAuto_.find(index);
+  return it == timerAuto_.end() ? nullptr : it->second;
+}
+
+QTimer* frmMain::TimerArrU(int index) const {
+  auto it = timerArrU_.find(index);
+  return it == timerArrU_.end() ? nullptr : it->second;
+}
+
+ChildForm* frmMain::ActiveForm() const {
+  // The current subwindow, not the active one: that is null while another
+  // application has the focus.
+  auto* child = dynamic_cast<ChildForm*>(mdi_->currentSubWindow());
+  return child && !child->Unloading() ? child : nullptr;
+}
 
 QMdiSubWindow* frmMain::AddChild(ChildForm* child) { return mdi_->addSubWindow(child); }
 
-void frmMain::mnuMsgEx_Click() {
-  SetMenuEnabled("mnuWindow", true);
-  if (!msgEx_) {
-    msgEx_ = new frmMsgEx();
-    msgEx_->Form_Load(this);
-  }
-  msgEx_->show();
-  mdi_->setActiveSubWindow(msgEx_);
-  SetMenuEnabled("mnuMsgEx", false);
-  gMonitorOn = true;
-}
-
-void frmMain::mnuExit_Click() { close(); }
-
-bool frmMain::QueryExit() {
-  gClosing = true;
-  for (QMdiSubWindow* w : mdi_->subWindowList()) {
-    if (auto* child = dynamic_cast<ChildForm*>(w)) {
-      if (!child->QueryUnload()) {
-        gClosing = false;
-        MenuUpdate();
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
-void frmMain::closeEvent(QCloseEvent* event) {
-  exitRefused_ = false;
-  if (!QueryExit()) {
-    exitRefused_ = true;
-    event->ignore();
-    return;
-  }
-  for (QMdiSubWindow* w : mdi_->subWindowList()) {
-    if (auto* child = dynamic_cast<ChildForm*>(w)) child->UnloadNow();
-  }
-  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  if (ExitDeviceSharing()) {
-    exitRefused_ = true;
-    gClosing = false;
-    MenuUpdate();
-    event->ignore();
-    return;
-  }
-  event->accept();
-}
+int frmMain::HeightTwips() const { return PixelsToTwips(frameGeometry().height()); }
+int frmMain::WidthTwips() const { return PixelsToTwips(frameGeometry().width()); }
+int frmMain::Picture1HeightTwips() const { return kPicture1Height; }
 
 void frmMain::SetLabelCaption(const std::string& label, const std::string& text) {
   auto it = labels_.find(label);
@@ -439,3 +351,17 @@ void frmMain::SetMenuCaption(const std::string& item, const std::string& text) {
 }
 
 ChildView* frmMain::ActiveChild() const { return ActiveForm(); }
+
+void frmMain::ApplyCaptions() {
+  setWindowTitle(Screen(kAppTitle));
+  for (const MenuCaptionId& m : kMenuCaptionIds) SetMenuCaption(m.name, Res(m.id));
+  auto apply = [this](const MenuEntry* table, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+      if (table[i].id != 0) SetMenuCaption(table[i].name, Res(table[i].id));
+  };
+  apply(kFileMenu, std::size(kFileMenu));
+  apply(kEditMenu, std::size(kEditMenu));
+  apply(kViewMenu, std::size(kViewMenu));
+  apply(kPrefMenuAfterLanguage, std::size(kPrefMenuAfterLanguage));
+  SetMenuCaption("mnuInfo", Res(30) + "Brenvolta");
+}

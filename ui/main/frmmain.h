@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/mainview.h"
+#include "ui/main/frmabout.h"
+#include "ui/main/frmguida.h"
 #include "ui/main/frmmsgex.h"
 
 class QAction;
@@ -16,6 +18,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QTimer;
 class ChildForm;
 
 class frmMain : public QMainWindow, public MainView {
@@ -34,14 +37,68 @@ class frmMain : public QMainWindow, public MainView {
   QMenu* EditMenu() const { return editMenu_; }
   QAction* Item(const std::string& name) const;
   QLabel* Label(const std::string& name) const;
+  QTimer* TimerAuto(int index) const;
+  QTimer* TimerArrU(int index) const;
+  QTimer* Timer0() const { return timer0_; }
   // The current child window (the one commands act on), or nullptr.
   ChildForm* ActiveForm() const;
   // Adds a child window to the MDI area.
   QMdiSubWindow* AddChild(ChildForm* child);
+  // Outer geometry in twips.
+  int HeightTwips() const;
+  int WidthTwips() const;
+  int Picture1HeightTwips() const;
+  frmMsgEx* MsgEx() const { return msgEx_; }
+  frmGuida* Guida() const { return guida_; }
+  frmAbout* About() const { return about_; }
 
-  // Menu commands.
-  void mnuMsgEx_Click();
+  // Restore counters of the start-up.
+  int RestoreTimersArmed() const { return restoreArmed_; }
+  int RestoreTimersRun() const { return restoreRun_; }
+
+  // File menu.
+  void mnuNuovoArr_Click();
+  void mnuNuovoSty_Click();
+  void mnuNuovoPrg_Click();
+  void mnuApriArr_Click();
+  void mnuApriSty_Click();
+  void mnuApriPrg_Click();
+  void mnuApriGbl_Click();
+  void mnuRecentFile_Click(int index);
+  void mnuChiudi_Click();
+  void mnuSalva_Click();
+  void mnuSalvaAs_Click();
   void mnuExit_Click();
+  // Edit menu.
+  void mnuIngrandisci_Click();
+  void Relay(const std::string& timerName);
+  void mnuLoadSty_Click();
+  void mnui40DBArr_Click();
+  void mnuArrPlay_Click();
+  void mnuSongPlay_Click();
+  void mnuWFindID_Click();
+  void mnuAggArr_Click();
+  void Timer_Timer();
+  // View menu.
+  void mnuArrA_Click();
+  void mnuArrB_Click();
+  void mnuStyA_Click();
+  void mnuStyB_Click();
+  void mnuWProg_Click(int kind);
+  void mnuDrum_Click();
+  void mnuPerc_Click();
+  void mnuGlobalParam_Click();
+  void mnuMsgEx_Click();
+  void mnuWEditDBArr_Click();
+  void mnuTastiera_Click();
+  // Preferences.
+  void Toggle_Click(const std::string& item);
+  void mnuMIDIThru_Click();
+  void mnuLanguage_Click(int language);
+  // Window and Help.
+  void mnuWCascade_Click();
+  void mnuGuida_Click();
+  void mnuInfo_Click();
 
   // MainView
   void SetLabelCaption(const std::string& label, const std::string& text) override;
@@ -66,9 +123,21 @@ class frmMain : public QMainWindow, public MainView {
  private:
   void BuildMenus();
   void BuildStatusBar();
+  void BuildTimers();
+  void ConnectCommands();
   void LayoutStatusBar();
-  // The query step of the exit; false when a child cancelled it.
-  bool QueryExit();
+  void ApplyCaptions();
+  void ShowRecentCaptions();
+  void RestoreProgramWindows();
+  void TimerAuto_Timer(int index);
+  void TimerArrU_Timer(int index);
+  // The exit's query step; undone when a child cancels.
+  void QueryUnloadStep();
+  void UndoQueryUnload();
+  void UnloadStep(QCloseEvent* event);
+  // Full-table check of an Open or New command.
+  void FullTableCheck(const char* item, const int* used);
+  void OpenCommonMessages(int result);
 
   QMdiArea* mdi_ = nullptr;
   QWidget* picture1_ = nullptr;
@@ -77,7 +146,15 @@ class frmMain : public QMainWindow, public MainView {
   std::map<std::string, QLabel*> labels_;
   std::map<std::string, std::string> labelText_;
   std::map<std::string, std::string> itemCaption_;
+  std::map<int, QTimer*> timerAuto_;
+  std::map<int, QTimer*> timerArrU_;
+  QTimer* timer0_ = nullptr;
+  int restoreArmed_ = 0;
+  int restoreRun_ = 0;
+  int dbArrCheck_ = 1;
   bool busy_ = false;
   bool exitRefused_ = false;
   QPointer<frmMsgEx> msgEx_;
+  QPointer<frmGuida> guida_;
+  QPointer<frmAbout> about_;
 };

@@ -1,0 +1,404 @@
+#include "app/dbarr.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <map>
+#include <unistd.h>
+
+#include "app/appstate.h"
+#include "app/mainview.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "app/slots.h"
+#include "app/strings.h"
+#include "core/bytes.h"
+#include "core/pathsep.h"
+#include "files/arrfile.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/winfolder.h"
+
+std::string DBArrBuf(kDBArrLen, '\0');
+int gDBArrId = 0;
+bool gDBArrEditOpen = false;
+
+namespace {
+
+DBArrWindows* gWindows = nullptr;
+
+// The map byte of an ID of 3-999; 0 for any other ID, which has none.
+int MapPos(int id) {
+  return id >= kDBArrFirstRec && id <= kDBArrLastRec ? id + kDBArrMapPos - kDBArrFirstRec : 0;
+}
+
+std::string EmptyRec() { return Chr(0) + Space(kDBArrNameLen - 1) + Nuls(2); }
+
+// Record k becomes empty. Only its first byte and ID bytes matter to the
+// readers.
+void ClearRec(std::string& image, int k) {
+  const int pos = DBArrRecPos(k);
+  MidAssign(image, pos, Chr(0));
+  MidAssign(image, pos + kDBArrNameLen, Nuls(2));
+}
+
+// The key names are sorted and matched by.
+std::string Key(const std::string& image, int k) { return UCase(DBArrRecName(image, k)); }
+
+// Reads the open database whole into DBArrBuf. A file shorter than the
+// record reads as padded with zeros, so DBArrBuf always has its full length.
+int ReadImage(RecordFile& f) { return f.Get(1, DBArrBuf); }
+
+bool FileIsDamaged(const RecordFile& f) { return f.Lof() != kDBArrLen || !DBArrImageValid(DBArrBuf); }
+
+// An empty database file is no database: it is deleted. A failed delete
+// leaves an empty file, which counts as missing all the same.
+void DropEmptyFile(RecordFile& f) {
+  f.Close();
+  KillFile(DBArrPath());
+}
+
+void RefreshEditor() {
+  if (!gDBArrEditOpen || !gWindows) return;
+  const std::vector<std::string> lines = DBArrListLines(DBArrBuf);
+  gWindows->EditorShowList(lines, DBArrCountText(static_cast<int>(lines.size())));
+}
+
+// The new or found ID of the file in hand goes to the window open on it.
+void ShowIdInWindow(int id) {
+  if (id <= 0) return;
+  const std::string path = gArrFileDir + kPathSep + gArrFileName;
+  for (int slot = 1; slot <= 8; ++slot) {
+    if (gArrSlotUsed[slot] != 1 || RTrim(gArrSlots[slot].Path) != path) continue;
+    gArrSlots[slot].DbId = static_cast<int16_t>(id);
+    if (gWindows) gWindows->ArrWindowShowId(slot, id);
+  }
+}
+
+// The files of the database folder by upper-cased name, listed once for an
+// update: an entry's name is matched without case, so "SONG.ARR" is the file
+// of the entry "song".
+using FolderFiles = std::map<std::string, std::vector<std::string>>;
+
+// 0, or why the folder cannot be looked at: it is missing or unreadable.
+int ListFolder(const std::string& folder, FolderFiles& files) {
+  if (!DirExists(folder)) return kErrPathNotFound;
+  if (::access(folder.c_str(), R_OK | X_OK) != 0) return kErrPathFileAccess;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return FileErrorFromErrno(errno, folder);
+  while (const dirent* e = ::readdir(dir)) files[UCase(e->d_name)].push_back(e->d_name);
+  ::closedir(dir);
+  for (auto& entry : files) std::sort(entry.second.begin(), entry.second.end());
+  return 0;
+}
+
+enum class EntryFile { Kept, Dead, Error };
+
+// Whether the file of an entry is still an arrangement file, looked at
+// without creating anything. Error: the file exists but cannot be read; err
+// then holds why.
+EntryFile CheckEntryFile(const std::string& folder, const FolderFiles& files, const std::string& name, int& err) {
+  err = 0;
+  // A name holding a separator or a NUL names no file of the folder.
+  if (name.find(kPathSep) != std::string::npos || name.find('\0') != std::string::npos) return EntryFile::Dead;
+  const std::string fileName = name + ".arr";
+  const auto found = files.find(UCase(fileName));
+  if (found == files.end()) return EntryFile::Dead;
+  // The name as stored first, then its other spellings.
+  std::vector<std::string> candidates = found->second;
+  const auto exact = std::find(candidates.begin(), candidates.end(), fileName);
+  if (exact != candidates.end()) std::rotate(candidates.begin(), exact, exact + 1);
+
+  for (const std::string& candidate : candidates) {
+    const std::string path = folder + kPathSep + candidate;
+    if (!FileExists(path)) continue;  // a folder of that name
+    long long len = 0;
+    if ((err = FileLength(path, len)) != 0) return EntryFile::Error;
+    if (len != kArrFileLen) continue;  // empty or of another size: not an arrangement file
+    // Only the header is read: the length is known already.
+    RecordFile f;
+    std::string head;
+    if ((err = f.Open(path, static_cast<int>(kArrFileHeader.size()), OpenMode::ReadOnly)) != 0 ||
+        (err = f.Get(1, head)) != 0 || (err = f.Close()) != 0)
+      return EntryFile::Error;
+    if (head == kArrFileHeader) return EntryFile::Kept;
+  }
+  return EntryFile::Dead;
+}
+
+}  // namespace
+
+DBArrWindows* TheDBArrWindows() { return gWindows; }
+void SetDBArrWindows(DBArrWindows* windows) { gWindows = windows; }
+
+std::string DBArrPath() { return WinPath(kDBArrName); }
+
+int DBArrRecPos(int k) { return (k - 1) * kDBArrRecLen + 1; }
+
+std::string DBArrRecName(const std::string& image, int k) {
+  return RTrim(Mid(image, DBArrRecPos(k), kDBArrNameLen));
+}
+
+int DBArrRecId(const std::string& image, int k) {
+  const int pos = DBArrRecPos(k) + kDBArrNameLen;
+  return Asc(image, pos + 1) * 256 + Asc(image, pos);
+}
+
+bool DBArrRecEmpty(const std::string& image, int k) { return Asc(image, DBArrRecPos(k)) == 0; }
+
+std::string DBArrFolder(const std::string& image) { return RTrim(Mid(image, kDBArrDirPos, kDBArrDirLen)); }
+
+bool DBArrImageValid(const std::string& image) {
+  return image.size() == static_cast<size_t>(kDBArrLen) && Left(image, 8) == kDBArrName;
+}
+
+std::string DBArrNewImage() {
+  std::string image = kDBArrName + Nuls(kDBArrRecLen - 8);
+  for (int k = 2; k <= kDBArrLastRec; ++k) image += EmptyRec();
+  image += Nuls(kDBArrMapLen);
+  image += Space(kDBArrDirLen);
+  return image;
+}
+
+DBArrFind DBArrLookup(const std::string& image, const std::string& name, int& rec) {
+  const std::string key = UCase(name);
+  for (int k = kDBArrFirstRec; k <= kDBArrLastRec; ++k) {
+    if (Key(image, k) == key) {
+      rec = k;
+      return DBArrFind::Found;
+    }
+    if (DBArrRecEmpty(image, k)) {
+      rec = k;
+      return DBArrFind::Absent;
+    }
+  }
+  rec = 0;
+  return DBArrFind::Full;
+}
+
+int DBArrInsert(std::string& image, const std::string& name, int firstEmpty) {
+  if (name.size() > static_cast<size_t>(kDBArrNameLen)) return 0;
+  if (Asc(name, 1) == 0 && !name.empty()) return 0;  // it would read as an empty record
+  if (image.size() != static_cast<size_t>(kDBArrLen)) return 0;
+  if (firstEmpty < kDBArrFirstRec || firstEmpty > kDBArrLastRec) return 0;
+  const int mapAt = InStr(Mid(image, kDBArrMapPos, kDBArrMapLen), Chr(0));
+  if (mapAt == 0) return 0;  // every ID is taken: the database is full
+
+  // The new record's place: after the last used record L when the name sorts
+  // after it, else after the last record (from L down) that sorts before it.
+  // Record 2 is empty, so every name sorts after it.
+  const std::string key = UCase(name);
+  const int last = firstEmpty - 1;
+  int target = firstEmpty;
+  if (!(key > Key(image, last))) {
+    int k = last;
+    while (k >= kDBArrFirstRec && !(Key(image, k) < key)) --k;
+    target = k + 1;
+    // Records target to last move one place towards the end.
+    MidAssign(image, DBArrRecPos(target + 1), Mid(image, DBArrRecPos(target), (last - target + 1) * kDBArrRecLen));
+  }
+
+  const int id = mapAt + kDBArrFirstRec - 1;
+  MidAssign(image, kDBArrMapPos + mapAt - 1, Chr(1));
+  const int pos = DBArrRecPos(target);
+  MidAssign(image, pos, Space(kDBArrNameLen));
+  MidAssign(image, pos, name);
+  MidAssign(image, pos + kDBArrNameLen, Chr(id & 255) + Chr(id >> 8));
+  return id;
+}
+
+void DBArrRemove(std::string& image, int k) {
+  if (k < kDBArrFirstRec || k > kDBArrLastRec) return;
+  if (const int mapPos = MapPos(DBArrRecId(image, k))) MidAssign(image, mapPos, Chr(0));
+  ClearRec(image, k);
+  if (k == kDBArrLastRec) return;
+  // The later records up to the first empty one (included) move up one
+  // place; when there is none, record 999 is left empty.
+  int end = k + 1;
+  while (end <= kDBArrLastRec && !DBArrRecEmpty(image, end)) ++end;
+  const int last = std::min(end, kDBArrLastRec);
+  MidAssign(image, DBArrRecPos(k), Mid(image, DBArrRecPos(k + 1), (last - k) * kDBArrRecLen));
+  if (end > kDBArrLastRec) ClearRec(image, kDBArrLastRec);
+}
+
+std::vector<std::string> DBArrListLines(const std::string& image) {
+  std::vector<std::string> lines{Str(1) + "\tArrA", Str(2) + "\tArrB"};
+  for (int k = kDBArrFirstRec; k <= kDBArrLastRec; ++k) {
+    const int id = DBArrRecId(image, k);
+    if (id == 0) break;
+    lines.push_back(Str(id) + "\t" + DBArrRecName(image, k) + ".arr");
+  }
+  return lines;
+}
+
+std::string DBArrCountText(int lineCount) { return Str(lineCount) + "/999"; }
+
+int DBArrFindID(const std::string& path) {
+  if (!gDBArrEditOpen) {
+    RecordFile f;
+    if (f.Open(DBArrPath(), kDBArrLen) != 0) return 0;
+    if (f.Lof() == 0) {
+      DropEmptyFile(f);
+      return 0;
+    }
+    const int err = ReadImage(f);
+    const bool damaged = err != 0 || FileIsDamaged(f);
+    f.Close();
+    if (damaged) return 0;
+  }
+  if (!DBArrImageValid(DBArrBuf)) return 0;
+  if (DBArrFolder(DBArrBuf) != PathDir(path)) return 0;
+  int rec = 0;
+  if (DBArrLookup(DBArrBuf, PathFileName(path), rec) != DBArrFind::Found) return 0;
+  return DBArrRecId(DBArrBuf, rec);
+}
+
+int DBArrAdd(int kind) {
+  gOpCaption = Res(105) + kDBArrName;
+  RecordFile f;
+  int err = f.Open(DBArrPath(), kDBArrLen);
+
+  if (err == 0 && f.Lof() == 0) {
+    // No database yet: the folder of the file in hand may become its folder.
+    if (AskSaveDir(3, kDBArrEditTitle) != kMsgYes) {
+      DropEmptyFile(f);
+      return 0;
+    }
+    if (MainView* view = TheMainView()) {
+      view->SetMenuEnabled("mnuWEditDBArr", true);
+      view->SetMenuEnabled("mnuAggArr", true);
+      view->SetMenuEnabled("mnuWFindID", true);
+    }
+    DBArrBuf = DBArrNewImage();
+    int id = 0;
+    if (kind == 19) {
+      id = DBArrInsert(DBArrBuf, gArrFileName, kDBArrFirstRec);  // 3, or 0 for a name too long
+      gDBArrId = id;
+    }
+    MidAssign(DBArrBuf, kDBArrDirPos, gArrFileDir);
+    err = f.Put(1, DBArrBuf);
+    if (err == 0) err = f.Close();
+    if (err != 0) {
+      if (kind == 19) gDBArrId = 0;
+      ShowMsg(25, gOpCaption, "");
+      return 0;
+    }
+    ShowIdInWindow(id);
+    return id > 0 ? 1 : 0;
+  }
+
+  if (err == 0 && (kind == 2 || kind == 3)) return 0;
+  if (err == 0) err = ReadImage(f);
+  if (err == 0 && FileIsDamaged(f)) {
+    ShowMsg(4, gOpCaption, "");
+    gDBArrId = 0;
+    return 0;
+  }
+  if (err == 0) {
+    // A file of another folder has no ID and cannot be entered.
+    if (DBArrFolder(DBArrBuf) != gArrFileDir) return 0;
+    int rec = 0;
+    switch (DBArrLookup(DBArrBuf, gArrFileName, rec)) {
+      case DBArrFind::Full:
+        gDBArrId = 0;
+        return 0;
+      case DBArrFind::Found:
+        gDBArrId = DBArrRecId(DBArrBuf, rec);
+        ShowIdInWindow(gDBArrId);
+        return gDBArrId > 0 ? 1 : 0;
+      case DBArrFind::Absent:
+        break;
+    }
+    const std::string before = DBArrBuf;
+    gDBArrId = DBArrInsert(DBArrBuf, gArrFileName, rec);
+    if (gDBArrId == 0) return 0;  // a name too long, or no free ID
+    err = f.Put(1, DBArrBuf);
+    if (err == 0) err = f.Close();
+    if (err == 0) {
+      RefreshEditor();
+      ShowIdInWindow(gDBArrId);
+      return 1;
+    }
+    DBArrBuf = before;  // the entry was not written
+    gDBArrId = 0;
+  }
+  ShowMsg(25, gOpCaption, "");
+  return 0;
+}
+
+void DBArrUpdate() {
+  gOpCaption = Res(105) + kDBArrName;
+  RecordFile f;
+  int err = f.Open(DBArrPath(), kDBArrLen);
+  if (err == 0 && f.Lof() == 0) {
+    ShowMsg(27, gOpCaption, "");
+    DropEmptyFile(f);
+    return;
+  }
+  if (err == 0) err = ReadImage(f);
+  if (err == 0 && FileIsDamaged(f)) {
+    ShowMsg(4, gOpCaption, "");
+    return;
+  }
+  if (err == 0) {
+    const std::string read = DBArrBuf;
+    const std::string folder = DBArrFolder(DBArrBuf);
+    FolderFiles files;
+    bool listed = false;
+    int k = kDBArrFirstRec;
+    while (err == 0 && k <= kDBArrLastRec && !DBArrRecEmpty(DBArrBuf, k)) {
+      const std::string name = DBArrRecName(DBArrBuf, k);
+      gOpCaption = Res(105) + name + ".arr";
+      if (!listed) {
+        listed = true;
+        if ((err = ListFolder(folder, files)) != 0) break;
+      }
+      switch (CheckEntryFile(folder, files, name, err)) {
+        case EntryFile::Kept:
+          ++k;
+          break;
+        case EntryFile::Dead:
+          DBArrRemove(DBArrBuf, k);  // the record moved into its place is looked at next
+          break;
+        case EntryFile::Error:
+          break;
+      }
+    }
+    if (err == 0) err = f.Put(1, DBArrBuf);
+    if (err == 0) err = f.Close();
+    if (err == 0) {
+      RefreshEditor();
+      return;
+    }
+    DBArrBuf = read;  // nothing was written
+  }
+  ShowMsg(25, gOpCaption, "");
+}
+
+int DBArrCheck() {
+  RecordFile f;
+  int err = f.Open(DBArrPath(), kDBArrLen);
+  if (err == 0 && f.Lof() == 0) {
+    if (!gStarting) ShowMsg(6, kDBArrEditTitle, "");
+    DropEmptyFile(f);
+    return 1;
+  }
+  if (err == 0) err = ReadImage(f);
+  const bool damaged = err == 0 && FileIsDamaged(f);
+  if (err == 0) err = f.Close();
+  if (err != 0) {
+    // The file is there but cannot be read: not usable.
+    ShowMsg(25, kDBArrEditTitle, "");
+    return 2;
+  }
+  if (!damaged || gStarting) return 0;
+  ShowMsg(7, kDBArrEditTitle, "");
+  return 2;
+}
+
+void DBArrReset() {
+  DBArrBuf.assign(kDBArrLen, '\0');
+  gDBArrId = 0;
+  gDBArrEditOpen = false;
+  gWindows = nullptr;
+}

@@ -1,0 +1,375 @@
+#include "files/docsave.h"
+
+#include <functional>
+
+#include "app/appstate.h"
+#include "app/childview.h"
+#include "app/messages.h"
+#include "app/openfile.h"
+#include "app/paths.h"
+#include "app/slotfind.h"
+#include "app/slots.h"
+#include "app/strings.h"
+#include "app/wincaption.h"
+#include "core/bytes.h"
+#include "files/arrfile.h"
+#include "files/filecommon.h"
+#include "files/gblfile.h"
+#include "files/prgfile.h"
+#include "files/styfile.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+
+const std::string kSaveAsFilter =
+    "Arrangements (*.arr)|*.arr| Styles (*.sty)|*.sty| Programs (*.prg)|*.prg| Programs(*.pgg)| *.pgg| "
+    "Global(*.gbl)| *.gbl| All files (*.*)|*.*|";
+
+namespace {
+
+// Document string positions.
+constexpr int kPathPos = 21;
+constexpr int kPathLen = 238;
+constexpr int kImagePos = 271;
+
+enum class Format { None, Arr, Sty, Prg, Gbl };
+
+Format FormatOfKind(int kind) {
+  switch (kind) {
+    case 2: case 3: case 19: case 20:
+      return Format::Arr;
+    case 23: case 24:
+      return Format::Sty;
+    case 21: case 22:
+      return Format::Prg;
+    case 14: case 25:
+      return Format::Gbl;
+    default:
+      return Format::None;
+  }
+}
+
+std::string DocPath(const std::string& doc) { return RTrim(Mid(doc, kPathPos, kPathLen)); }
+
+// The file image of the document, exactly len bytes.
+std::string Image(const std::string& doc, int len) { return PadRight(Mid(doc, kImagePos, len), len, '\0'); }
+
+void ClearFlag(std::string& doc, int pos) { MidAssign(doc, pos, Chr(0)); }
+
+std::string PrgExt(const std::string& doc) { return Asc(doc, 19) == 0 ? ".prg" : ".pgg"; }
+std::string OtherPrgExt(const std::string& doc) { return Asc(doc, 19) == 0 ? ".pgg" : ".prg"; }
+
+// How a failed file statement is reported.
+enum class Report {
+  // File > Save: through FileErrMsg titled gOpCaption; a full disk is shown
+  // as such and not retried.
+  FileErr,
+  // The close prompt of an arrangement file and Save As: their own table,
+  // titled with the program's title.
+  OwnTable,
+};
+
+// Runs a file statement; a disk that is not ready (and, in the own table, a
+// full disk) is shown and tried again, at most kFileTries attempts in all,
+// after which "Disk writing error" follows. 0 done, 1 failed (shown).
+int RunStatement(Report report, const std::function<int()>& statement) {
+  const std::string title = report == Report::FileErr ? gOpCaption : kAppTitle;
+  for (int attempt = 1;; ++attempt) {
+    const int err = statement();
+    if (err == 0) return 0;
+    bool retry = false;
+    if (report == Report::FileErr) {
+      if (err == kErrDiskFull) {
+        ShowMsg(19, title, "");
+        return 1;
+      }
+      retry = FileErrMsg(title, err) == 2;
+      if (!retry) return 1;
+    } else if (err == kErrDiskFull || err == kErrDiskNotReady) {
+      ShowMsg(err == kErrDiskFull ? 19 : 28, title, "");
+      retry = true;
+    }
+    if (!retry || attempt == kFileTries) {
+      ShowMsg(29, title, "");
+      return 1;
+    }
+  }
+}
+
+int WriteFile(Report report, const std::string& path, const std::string& image) {
+  return RunStatement(report, [&] { return WriteWholeFileAtomic(path, image); });
+}
+
+// Deletes the program file of the same name with the other extension, so
+// that a ".prg" and a ".pgg" of one name never stand side by side.
+int RemoveNamesake(Report report, const std::string& pathNoExt, const std::string& otherExt) {
+  const std::string namesake = WithExtension(pathNoExt, otherExt);
+  return RunStatement(report, [&] {
+    const int err = KillFile(namesake);
+    return err == kErrFileNotFound ? 0 : err;
+  });
+}
+
+// The slot record of a file window keeps the path (and for a program file
+// its .pgg flag), which the settings, the recent list and the open-window
+// checks read.
+void StoreSlotRecord(const std::string& doc) {
+  const int slot = Asc(doc, 15);
+  if (slot < 1 || slot > 8) return;
+  const std::string path = PadRight(Mid(doc, kPathPos, kPathLen), kPathLen);
+  switch (Asc(doc, 1)) {
+    case 19:
+      gArrSlots[slot].Path = path;
+      break;
+    case 21:
+      gPrgSlots[slot].Path = path;
+      gPrgSlots[slot].Pgg = Asc(doc, 19) != 0 ? 1 : 0;
+      break;
+    case 23:
+      gStySlots[slot].Path = path;
+      break;
+    case 25:
+      gGblSlots[slot].Path = path;
+      break;
+    default:
+      break;
+  }
+}
+
+// The chosen name without an extension of the document's format typed at
+// its end (any case); another extension stays part of the name.
+std::string DropTypedExt(const std::string& chosen, Format format) {
+  const int n = static_cast<int>(chosen.size());
+  const std::string tail = LCase(Right(chosen, 4));
+  bool own = false;
+  switch (format) {
+    case Format::Arr: own = tail == ".arr"; break;
+    case Format::Sty: own = tail == ".sty"; break;
+    case Format::Prg: own = tail == ".prg" || tail == ".pgg"; break;
+    case Format::Gbl: own = tail == ".gbl"; break;
+    default: break;
+  }
+  return own ? Left(chosen, n - 4) : chosen;
+}
+
+// 1 when a window shows the file of this path (without extension) already.
+bool ShownByAWindow(Format format, const std::string& pathNoExt) {
+  switch (format) {
+    case Format::Arr: return ArrFileIsOpen(pathNoExt) == 1;
+    case Format::Sty: return StyFileIsOpen(pathNoExt) == 1;
+    case Format::Prg: return PrgFileIsOpen(pathNoExt) == 1;
+    case Format::Gbl: return GblWinFind(pathNoExt + ".gbl") == 1;
+    default: return false;
+  }
+}
+
+// The Save As dialog as the document's kind starts it.
+FileDialogRequest SaveAsRequest(const std::string& doc) {
+  const std::string path = DocPath(doc);
+  FileDialogRequest req;
+  switch (Asc(doc, 1)) {
+    case 2: case 3: case 19: case 20:
+      gDlgFilterIndex = 1;
+      req.initDir = gLastDir;
+      req.defaultExt = "arr";
+      if (Asc(doc, 1) == 2) req.fileName = "r40ArrA.arr";
+      else if (Asc(doc, 1) == 3) req.fileName = "r40ArrB.arr";
+      else if (Asc(doc, 1) == 19) req.fileName = path + ".arr";
+      else req.fileName = (Asc(doc, 18) == 1 ? Res(81) : PathFileName(path)) + ".arr";
+      break;
+    case 21:
+      req.initDir = PathDir(path);
+      req.defaultExt = gCurExt;
+      req.fileName = PathFileName(path) + "." + gCurExt;
+      break;
+    case 22:
+      gDlgFilterIndex = 3;
+      req.initDir = gLastDlgPath;
+      req.defaultExt = gCurExt;
+      req.fileName = Res(81) + "." + gCurExt;
+      break;
+    case 23: case 24:
+      gDlgFilterIndex = 2;
+      req.initDir = gLastDir;
+      req.defaultExt = "sty";
+      req.fileName = Res(81) + ".sty";
+      break;
+    default:  // 14 and 25, global
+      gDlgFilterIndex = 5;
+      req.initDir = gGblDir;
+      req.defaultExt = "gbl";
+      req.fileName = PathFileName(path) + ".gbl";
+      break;
+  }
+  req.filterIndex = gDlgFilterIndex;
+  req.filter = kSaveAsFilter;
+  req.title = Res(75);
+  return req;
+}
+
+}  // namespace
+
+int FileSave(std::string& document, ChildView* /*owner: a save in place keeps the caption*/) {
+  std::string doc = document;
+  gFileNum = FreeFileNum();
+  const std::string path = DocPath(doc);
+  gCurFilePath = path;
+  const int kind = Asc(doc, 1);
+
+  switch (kind) {
+    case 19:
+    case 20:
+      gCurFilePath = WithExtension(path, ".arr");
+      gOpCaption = Res(115) + PathFileName(gCurFilePath);
+      gArrFileBuf = Image(doc, kArrFileLen);
+      if (WriteFile(Report::FileErr, gCurFilePath, gArrFileBuf) != 0) return 1;
+      ClearFlag(doc, 4);
+      if (kind == 19) {
+        if (Asc(doc, 9) != 0) {
+          if (StyFileWrite(doc) != 0) return 1;
+          ClearFlag(doc, 10);
+        }
+      } else {
+        if (StyFileKill(doc) != 0) return 1;
+        if (Asc(doc, 9) == 2) {
+          if (StyFileWrite(doc) != 0) return 1;
+          ClearFlag(doc, 10);
+        }
+      }
+      break;
+    case 21:
+    case 22:  // a new program that has a name is saved as a program file
+      gCurFilePath = WithExtension(path, PrgExt(doc));
+      gOpCaption = Res(115) + PathFileName(gCurFilePath);
+      gPrgFileBuf = Image(doc, kPrgFileLen);
+      if (WriteFile(Report::FileErr, gCurFilePath, gPrgFileBuf) != 0) return 1;
+      ClearFlag(doc, 7);
+      if (RemoveNamesake(Report::FileErr, path, OtherPrgExt(doc)) != 0) return 1;
+      break;
+    case 23:
+    case 24:  // likewise a new style
+      gOpCaption = Res(115) + PathFileName(WithExtension(path, ".sty"));
+      if (StyFileWrite(doc) != 0) return 1;
+      ClearFlag(doc, 10);
+      break;
+    case 25:
+      gCurFilePath = WithExtension(path, ".gbl");
+      gOpCaption = Res(115) + PathFileName(gCurFilePath);
+      gGblFileBuf = Image(doc, kGblFileLen);
+      if (WriteFile(Report::FileErr, gCurFilePath, gGblFileBuf) != 0) return 1;
+      ClearFlag(doc, 4);
+      break;
+    default:  // the banks and the other windows have no file of their own
+      return 0;
+  }
+  StoreSlotRecord(doc);
+  document = doc;
+  return 0;
+}
+
+int ArrFileSaveClose(std::string& document, ChildView* /*owner: a save in place keeps the caption*/) {
+  std::string doc = document;
+  gFileNum = FreeFileNum();
+  gCurFilePath = WithExtension(DocPath(doc), ".arr");
+  gArrFileBuf = Image(doc, kArrFileLen);
+  if (WriteFile(Report::OwnTable, gCurFilePath, gArrFileBuf) != 0) return 1;
+  ClearFlag(doc, 4);
+  switch (Asc(doc, 9)) {
+    case 1:
+      if (StyFileKill(doc) != 0) return 1;
+      ClearFlag(doc, 10);
+      break;
+    case 2:
+      if (Asc(doc, 10) == 1) {
+        if (StyFileWrite(doc) != 0) return 1;
+        ClearFlag(doc, 10);
+      }
+      break;
+    default:
+      break;
+  }
+  StoreSlotRecord(doc);
+  document = doc;
+  return 0;
+}
+
+int FileSaveAs(std::string& document, ChildView* owner) {
+  std::string doc = document;
+  const int kind = Asc(doc, 1);
+  if (Asc(doc, 19) == 0) {
+    gCurExt = "prg";
+    gDlgFilterIndex = 3;
+  } else {
+    gCurExt = "pgg";
+    gDlgFilterIndex = 4;
+  }
+  const Format format = FormatOfKind(kind);
+  if (format == Format::None) return 0;  // no file format of its own: nothing to save
+
+  const FileDialogResult answer = TheDialogs().ShowSave(SaveAsRequest(doc));
+  if (!answer.accepted || answer.fileName.empty()) return 1;
+
+  // The path kept in the document: the chosen one without an extension of
+  // the format; it must fit the path field whole and name a file.
+  const std::string pathNoExt = DropTypedExt(answer.fileName, format);
+  const std::string folder = PathDir(pathNoExt);
+  const std::string name = PathFileName(pathNoExt);
+  if (static_cast<int>(pathNoExt.size()) > kPathLen || name.empty()) {
+    TheDialogs().MessageBox(kAppTitle, Res(48), MsgIcon::Exclamation, MsgButtons::OK);
+    return 1;
+  }
+  if (pathNoExt != DocPath(doc) && ShownByAWindow(format, pathNoExt)) {
+    ShowMsg(16, kAppTitle, "");
+    return 1;
+  }
+
+  gFileNum = FreeFileNum();
+  switch (format) {
+    case Format::Arr:
+      gArrFileBuf = Image(doc, kArrFileLen);
+      if (WriteFile(Report::OwnTable, WithExtension(pathNoExt, ".arr"), gArrFileBuf) != 0) return 1;
+      gCurFilePath = folder;
+      gArrFileName = name;
+      if (kind == 2 || kind == 3) return 0;  // a bank exports a copy
+      ClearFlag(doc, 4);
+      MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
+      if (Asc(doc, 9) == 2) {  // the style file now goes beside the new path
+        if (StyFileWrite(doc) != 0) return 1;
+        ClearFlag(doc, 10);
+      }
+      break;
+    case Format::Sty:
+      gCurFilePath = folder;
+      gStyFileName = name;
+      MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
+      if (StyFileWrite(doc) != 0) return 1;
+      ClearFlag(doc, 10);
+      break;
+    case Format::Prg:
+      gLastDlgPath = PathDir(answer.fileName);
+      gCurFilePath = WithExtension(pathNoExt, "." + gCurExt);
+      gPrgFileBuf = Image(doc, kPrgFileLen);
+      if (WriteFile(Report::OwnTable, gCurFilePath, gPrgFileBuf) != 0) return 1;
+      if (RemoveNamesake(Report::OwnTable, pathNoExt, OtherPrgExt(doc)) != 0) return 1;
+      gCurFilePath = folder;
+      gPrgFileName = name;
+      ClearFlag(doc, 7);
+      MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
+      break;
+    case Format::Gbl:
+      gGblFileBuf = Image(doc, kGblFileLen);
+      if (WriteFile(Report::OwnTable, WithExtension(pathNoExt, ".gbl"), gGblFileBuf) != 0) return 1;
+      gCurFilePath = folder;
+      gGblFileName = name;
+      if (kind == 14) return 0;  // the instrument's global parameters export a copy
+      ClearFlag(doc, 4);
+      MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
+      break;
+    default:
+      return 0;
+  }
+  ClearFlag(doc, 18);
+  StoreSlotRecord(doc);
+  document = doc;
+  if (owner) owner->SetWindowCaption(WinCaption(document));
+  return 0;
+}

@@ -1,0 +1,51 @@
+// Save and Save As of the document windows. Each window keeps its whole file
+// image in its document string (WinTag); these routines write it back:
+// - FileSave: File > Save of a document with a name, and the save step of
+//   the close prompts (the arrangement-file window's excepted);
+// - ArrFileSaveClose: the save step of the arrangement-file window's close
+//   prompt, which also deletes or writes its companion style file;
+// - FileSaveAs: File > Save As, and Save of an untitled document.
+//
+// `document` is the window's own WinTag: a routine that succeeds leaves the
+// cleared flags (and, for Save As, the new path) in it; one that fails or is
+// cancelled leaves it as it was, so the close prompt can ask again. Every
+// file is written whole beside the old one and renamed over it, so a failed
+// write leaves the old file whole. The extension added to the path takes
+// the case of a file that exists already (WithExtension).
+//
+// Each returns 0 when it saved or had nothing to do, 1 when it was cancelled
+// or failed (the reason shown).
+#pragma once
+
+#include <string>
+
+class ChildView;
+
+// The filter list of the Save As dialog; its entries give the indexes 1
+// arrangements, 2 styles, 3 ".prg" programs, 4 ".pgg" programs, 5 global,
+// 6 all files.
+extern const std::string kSaveAsFilter;
+
+// Writes the document in place by its kind: 19 and 20 ".arr" (with the
+// companion style file by character 9), 21 and 22 ".prg" or ".pgg" by
+// character 19 (the namesake of the other extension is deleted), 23 and 24
+// ".sty", 25 ".gbl"; any other kind writes nothing. Errors are shown titled
+// gOpCaption ("Saving " and the file name): a full disk as "Disk full"
+// without a retry, a disk that is not ready retried up to 3 attempts.
+int FileSave(std::string& document, ChildView* owner = nullptr);
+
+// Writes an arrangement document's ".arr" file, then deletes (character 9 =
+// 1) or writes (9 = 2, styles modified) its style file. A full disk or a disk
+// that is not ready is shown and retried up to 3 attempts; then, or on any
+// other error, "Disk writing error". Boxes are titled with the program's title.
+int ArrFileSaveClose(std::string& document, ChildView* owner = nullptr);
+
+// Asks for a name and writes the document's own format by its kind (2, 3,
+// 19, 20 arrangement; 23, 24 style; 21, 22 program; 25 and 14 global). The
+// banks (2, 3) and the instrument's global parameters (14) only export a
+// copy: the window keeps its document and caption. Any other document is
+// taken over: its path becomes the chosen one, its flags are cleared, it is
+// no longer untitled, and owner's caption is set anew. A name that another
+// window shows, or that does not fit the document's path field, is refused
+// with a message. Errors as in ArrFileSaveClose; Cancel returns 1 quietly.
+int FileSaveAs(std::string& document, ChildView* owner = nullptr);

@@ -1,0 +1,69 @@
+#include "ui/main/frmabout.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/mainview.h"
+#include "app/menuupdate.h"
+#include "app/slots.h"
+#include "app/strings.h"
+#include "app/winpos.h"
+#include "core/bytes.h"
+#include "ui/main/frmmain.h"
+
+namespace {
+QString Screen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
+
+// The two fixed lines of the window, by language.
+const char* Description() {
+  return gLangBase == 0 ? "Controlla lo strumento via MIDI in tempo reale e ne gestisce i file sul computer."
+                        : "Controls the instrument over MIDI in real time and manages its files on the computer.";
+}
+const char* Disclaimer() {
+  return gLangBase == 0 ? "Questo programma è fornito così com'è, senza alcuna garanzia."
+                        : "This program is provided as is, without any warranty.";
+}
+}  // namespace
+
+frmAbout::frmAbout() {
+  setObjectName("frmAbout");
+  auto* body = new QWidget(this);
+  auto* layout = new QVBoxLayout(body);
+  lblTitle_ = new QLabel(body);
+  lblTitle_->setObjectName("lblTitle");
+  lblVersion_ = new QLabel(body);
+  lblVersion_->setObjectName("lblVersion");
+  lblDescription_ = new QLabel(body);
+  lblDescription_->setObjectName("lblDescription");
+  lblDisclaimer_ = new QLabel(body);
+  lblDisclaimer_->setObjectName("lblDisclaimer");
+  for (QLabel* l : {lblTitle_, lblVersion_, lblDescription_, lblDisclaimer_}) {
+    l->setWordWrap(true);
+    layout->addWidget(l);
+  }
+  setWidget(body);
+}
+
+void frmAbout::Form_Load(frmMain* main) {
+  gWinPosCur = gWinPosTab[kKindAbout];
+  gWinPosCur.State = 1;
+  gWinPosTab[kKindAbout] = gWinPosCur;
+  main->AddChild(this);
+  move(0, 0);
+  if (MainView* view = TheMainView()) view->SetMenuEnabled("mnuInfo", false);
+  setWindowTitle(Screen(Res(30) + "Brenvolta"));
+  lblTitle_->setText(Screen(Res(32)));
+  lblVersion_->setText(Screen(Res(31)));
+  lblDescription_->setText(Screen(Utf8ToLatin1(Description())));
+  lblDisclaimer_->setText(Screen(Utf8ToLatin1(Disclaimer())));
+  winTag_ = Chr(kKindAbout) + Chr(0) + Space(3);
+  ++gToolWinCount;
+}
+
+void frmAbout::Form_Activate() { MenuUpdate(); }
+
+void frmAbout::Form_Unload() {
+  if (MainView* view = TheMainView()) view->SetMenuEnabled("mnuInfo", true);
+  --gToolWinCount;
+  MenuUpdate();
+}

@@ -1,0 +1,229 @@
+// The main window's load and the restore of the windows of the last run.
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/appstate.h"
+#include "app/dbarr.h"
+#include "app/menuupdate.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "app/recent.h"
+#include "app/recentfiles.h"
+#include "app/sharedinfo.h"
+#include "app/slotfind.h"
+#include "app/slots.h"
+#include "app/strings.h"
+#include "app/winpos.h"
+#include "core/bytes.h"
+#include "core/pathsep.h"
+#include "files/arrfile.h"
+#include "files/clipboard.h"
+#include "files/filecommon.h"
+#include "files/prgfile.h"
+#include "files/styfile.h"
+#include "midi/monitor.h"
+#include "midi/sysex.h"
+#include "platform/twips.h"
+#include "ui/main/frmmain.h"
+#include "ui/main/openers.h"
+
+void frmMain::MDIForm_Load() {
+  SetMainView(this);
+  gArrWinCount = gStyWinCount = gPrgWinCount = gToolWinCount = gGblWinCount = 0;
+  picture1_->setVisible(gOptStatusBar);
+  LayoutStatusBar();
+  SetLabelCaption("LabelNomeAppl", "Brenvolta v 2.0");
+  SetLabelCaption("Label1", "");
+  SetLabelCaption("LabelMode", "");
+  for (int i = 1; i <= 8; ++i) gPrgSlotUsed[i] = 0;
+  gClipText.clear();
+  gClipKind = 0;
+
+  // A language other than 1 or 2 never passes the start; should one reach
+  // this point the texts are looked up in English.
+  if (gLangSel != 1 && gLangSel != 2) gLangBase = 200;
+  ApplyCaptions();
+  ShowRecentCaptions();
+
+  for (const char* off : {"mnuTaglia", "mnuCopia", "mnuIncolla", "mnuChiudi", "mnuSalva", "mnuSalvaAs", "mnuWindow"})
+    SetMenuEnabled(off, false);
+  SetMenuEnabled("mnuModifica", true);
+
+  gMonitorOn = false;
+  if (gLangSel == 1) {
+    SetMenuChecked("mnuItaliano", true);
+    SetMenuChecked("mnuInglese", false);
+  } else if (gLangSel == 2) {
+    SetMenuChecked("mnuItaliano", false);
+    SetMenuChecked("mnuInglese", true);
+  }
+  SetMenuChecked("mnuCaricaArr", gOptLoadArr);
+  SetMenuChecked("mnuCaricaSty", gOptLoadSty);
+  SetMenuChecked("mnuCaricaStyNuovoArr", gOptLoadStyNewArr);
+  SetMenuChecked("mnuCaricaPrg", gOptLoadPrg);
+  SetMenuChecked("mnuRdOnly", gOptReadOnly);
+  SetMenuChecked("mnuAddi40DBArr", gOptAutoDB);
+  SetMenuChecked("mnuMIDIThru", gMidiThru);
+  SetMenuChecked("mnuVisBarraStato", gOptStatusBar);
+  SetMenuEnabled("mnuGlobalParam", gGblCurValid == 1 && static_cast<bool>(Openers().gbl));
+  picture1_->setVisible(MenuChecked("mnuVisBarraStato"));
+
+  dbArrCheck_ = DBArrCheck();
+  SetMenuEnabled("mnuWEditDBArr", dbArrCheck_ == 0 && static_cast<bool>(Openers().editDBArr));
+  SetMenuEnabled("mnuAggArr", dbArrCheck_ == 0);
+  SetMenuEnabled("mnuWFindID", dbArrCheck_ == 0 && static_cast<bool>(Openers().findId));
+
+  StyFileRead(gStyTemplatePath);
+
+  switch (gInstrMode) {
+    case 0: TxModeArrPlay(); break;
+    case 1: TxModeSongPlay(); break;
+    case 2: TxModeGlobal(); break;
+    default: break;
+  }
+
+  SetLabelCaption("LabelSty", SharedInfoRead());
+  SetLabelCaption("LabelArr", gSentArrName);
+  SetLabelCaption("LabelPrg", gSentPrgName);
+  if (!LabelCaption("LabelSty").empty()) SetLabelCaption("LabelSty", LabelCaption("LabelSty") + ".sty");
+  if (!LabelCaption("LabelArr").empty()) SetLabelCaption("LabelArr", LabelCaption("LabelArr") + ".arr");
+  // Only a program name gets the extension: an empty label stays empty.
+  if (!LabelCaption("LabelPrg").empty()) SetLabelCaption("LabelPrg", LabelCaption("LabelPrg") + ".prg");
+
+  restoreArmed_ = 0;
+  restoreRun_ = 0;
+  for (int kind = 2; kind <= 10; ++kind) {
+    gWinPosCur = gWinPosTab[kind];
+    if (gWinPosCur.State > 0) {
+      timerAuto_[kind]->start();
+      ++restoreArmed_;
+    }
+  }
+  // The find-by-ID window reopens too, when the database is usable.
+  gWinPosCur = gWinPosTab[kKindFindId];
+  if (gWinPosCur.State > 0 && dbArrCheck_ == 0) {
+    timerAuto_[11]->start();
+    ++restoreArmed_;
+  }
+  if (restoreArmed_ == 0) timerArrU_[1]->start();
+
+  RestoreProgramWindows();
+
+  const WinPosRec& rec = gWinPosTab[kKindMain];
+  int state = rec.State;
+  if (state == 0) {
+    // A record without a size, or one that lies wholly off every screen,
+    // opens maximised rather than out of sight.
+    const QRect wanted(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top), TwipsToPixels(rec.Width),
+                       TwipsToPixels(rec.Height));
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+      if (screen->geometry().intersects(wanted)) onScreen = true;
+    if (rec.Height <= 0 || rec.Width <= 0 || !onScreen) state = 2;
+  }
+  if (state == 0) {
+    setWindowState(Qt::WindowNoState);
+    move(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top));
+    resize(TwipsToPixels(rec.Width), TwipsToPixels(rec.Height));
+  } else if (state == 1) {
+    setWindowState(Qt::WindowMinimized);
+  } else if (state == 2) {
+    setWindowState(Qt::WindowMaximized);
+  }
+  MenuUpdate();
+}
+
+void frmMain::ShowRecentCaptions() {
+  for (int i = 0; i < 8; ++i) {
+    gRecentFileCur = gRecentFiles[i];
+    // The list ends at the first entry that is not a file kind.
+    if (gRecentFileCur.Kind < 1 || gRecentFileCur.Kind > 5) break;
+    SetMenuVisible("mnuSep16", true);
+    const std::string item = "mnuRecentFile_" + CStr(i);
+    SetMenuCaption(item, RecentMenuCaption(i));
+    SetMenuVisible(item, true);
+  }
+}
+
+void frmMain::RestoreProgramWindows() {
+  if (!Openers().prg) return;
+  for (int i = 1; i <= 8; ++i) {
+    gPrgSlotCur = gPrgSlots[i];
+    if (gPrgSlotCur.Open == 0) continue;
+    gPrgSlotIdx = PrgWinFreeSlot();
+    if (gPrgSlotIdx == 0) break;
+    if (i > gPrgSlotIdx) {
+      // The record moves down to the slot the window takes.
+      gPrgSlots[gPrgSlotIdx] = gPrgSlots[i];
+      gPrgSlotCur.Open = 0;
+      gPrgSlots[i] = gPrgSlotCur;
+      gPrgSlotCur = gPrgSlots[gPrgSlotIdx];
+    }
+    gCurFilePath = WithExtension(RTrim(gPrgSlotCur.Path), gPrgSlotCur.Pgg == 0 ? "prg" : "pgg");
+    if (PrgFileRead(gCurFilePath) == 0) {
+      gPrgSlotUsed[gPrgSlotIdx] = 1;
+      gNewWinKind = 21;
+      gPrgFileDir = PathDir(gCurFilePath);
+      gPrgFileName = PathFileName(Left(gCurFilePath, static_cast<int>(gCurFilePath.size()) - 4));
+      gOpenReadOnly = gPrgSlotCur.ReadOnly != 0;
+      PrgWinShow(21);
+    } else {
+      gPrgSlotCur.Open = 0;
+      gPrgSlots[gPrgSlotIdx] = gPrgSlotCur;
+      gPrgFileDir.clear();
+      gPrgFileName.clear();
+    }
+  }
+}
+
+void frmMain::TimerAuto_Timer(int index) {
+  timerAuto_[index]->stop();
+  switch (index) {
+    case 2: mnuArrA_Click(); break;
+    case 3: mnuArrB_Click(); break;
+    case 4: case 5: case 6: case 7: case 8: mnuWProg_Click(index); break;
+    case 9: mnuDrum_Click(); break;
+    case 10: mnuPerc_Click(); break;
+    case 11:
+      if (Openers().findId) Openers().findId();
+      break;
+    default:
+      return;
+  }
+  ++restoreRun_;
+  // The arrangement-file windows reopen once the last bank window has.
+  if (restoreArmed_ == restoreRun_) timerArrU_[1]->start();
+}
+
+void frmMain::TimerArrU_Timer(int index) {
+  timerArrU_[index]->stop();
+  if (!Openers().arrFile) return;
+  for (int i = 1; i <= 8; ++i) {
+    gArrSlotCur = gArrSlots[i];
+    if (gArrSlotCur.Open == 0) continue;
+    gArrSlotIdx = ArrWinFreeSlot();
+    if (gArrSlotIdx == 0) break;
+    if (i > gArrSlotIdx) {
+      gArrSlots[gArrSlotIdx] = gArrSlots[i];
+      gArrSlotCur.Open = 0;
+      gArrSlots[i] = gArrSlotCur;
+      gArrSlotCur = gArrSlots[gArrSlotIdx];
+    }
+    gArrSlotUsed[gArrSlotIdx] = 1;
+    const std::string path = RTrim(gArrSlotCur.Path);
+    gArrFileDir = PathDir(path);
+    gArrFileName = PathFileName(path);
+    if (ArrFileRead(WithExtension(path, "arr")) == 0) {
+      gArrOpenedByMenu = false;
+      gOpenReadOnly = false;
+      Openers().arrFile();
+      PrgFileOpenFromDir();
+    } else {
+      gArrSlotUsed[gArrSlotIdx] = 0;
+      gArrSlotCur.Open = 0;
+      gArrSlots[gArrSlotIdx] = gArrSlotCur;
+    }
+  }
+}
