@@ -22,36 +22,13 @@
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "platform/twips.h"
-#include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/mainfixture.h"
 #include "tests/fixtures/settingsimage.h"
 #include "ui/main/frmmsgex.h"
 
-class FrmMainTest : public AppFixture {
+class FrmMainTest : public MainFixture {
  protected:
-  void SetUp() override {
-    AppFixture::SetUp();
-    WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(2).bytes());
-  }
-  void TearDown() override {
-    delete main_;
-    main_ = nullptr;
-    AppFixture::TearDown();
-  }
-  // Starts the program as Main does, with the real main window.
-  void Start() {
-    SetMainWindowShow([this] {
-      main_ = new frmMain();
-      main_->MDIForm_Load();
-      main_->show();
-    });
-    ASSERT_TRUE(Main());
-    ASSERT_NE(main_, nullptr);
-  }
-  std::string Caption(const char* item) const {
-    return main_->Item(item)->text().toStdString();
-  }
   frmMsgEx* Monitor() const { return main_->findChild<frmMsgEx*>("frmMsgEx"); }
-  frmMain* main_ = nullptr;
 };
 
 TEST_F(FrmMainTest, LoadsInEnglishWithItsStatusBar) {

@@ -1,0 +1,394 @@
+// The main window's load, restore, exit and menu commands.
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/appstate.h"
+#include "app/messages.h"
+#include "app/recent.h"
+#include "app/shareddev.h"
+#include "app/slots.h"
+#include "app/strings.h"
+#include "app/winpos.h"
+#include "core/bytes.h"
+#include "files/arrfile.h"
+#include "files/prgfile.h"
+#include "midi/channels.h"
+#include "midi/midilink.h"
+#include "platform/twips.h"
+#include "tests/fixtures/filebuilders.h"
+#include "tests/fixtures/mainfixture.h"
+#include "tests/fixtures/testchild.h"
+
+class MainWindowTest : public MainFixture {};
+
+TEST_F(MainWindowTest, CheckMarksFollowTheSettingsAndTheModeIsSent) {
+  SettingsImage s = SettingsImage::Valid(1);
+  for (int p : {17, 21, 26, 28, 46}) s.Byte(1, p, 1);
+  s.Byte(1, 47, 1);  // song play at the last exit
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  Start();
+  EXPECT_TRUE(Checked("mnuRdOnly"));
+  EXPECT_TRUE(Checked("mnuCaricaSty"));
+  EXPECT_TRUE(Checked("mnuAddi40DBArr"));
+  EXPECT_TRUE(Checked("mnuCaricaArr"));
+  EXPECT_TRUE(Checked("mnuMIDIThru"));
+  EXPECT_FALSE(Checked("mnuCaricaPrg"));
+  EXPECT_FALSE(Checked("mnuVisBarraStato"));
+  EXPECT_FALSE(main_->findChild<QWidget*>("Picture1")->isVisible());
+  EXPECT_TRUE(Checked("mnuItaliano"));
+  EXPECT_EQ(main_->Label("LabelMode")->text().toStdString(), "SONG PLAY");
+  EXPECT_EQ(midi_->CallsNamed("midiOutLongMsg").back().bytes.substr(4, 2), Chr(0x4E) + Chr(0x06));
+  // No database yet: its three items are off; windows not in the program stay off.
+  EXPECT_FALSE(Enabled("mnuAggArr"));
+  EXPECT_FALSE(Enabled("mnuWFindID"));
+  EXPECT_FALSE(Enabled("mnuApriArr"));
+  EXPECT_TRUE(Enabled("mnuExit"));
+}
+
+TEST_F(MainWindowTest, RecentFilesAreListedUpToTheFirstFreeEntry) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Text(39, 1, PadRight("/m/live", 238));
+  s.Byte(39, 242, 1);
+  s.Text(40, 1, PadRight("/m/sounds", 238));
+  s.Byte(40, 242, 3);
+  s.Text(42, 1, PadRight("/m/later", 238));  // after a free entry: not shown
+  s.Byte(42, 242, 2);
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  Start();
+  EXPECT_TRUE(main_->Item("mnuSep16")->isVisible());
+  EXPECT_EQ(Caption("mnuRecentFile_0"), "&1  /m/live.arr");
+  EXPECT_EQ(Caption("mnuRecentFile_1"), "&2  /m/sounds.prg");
+  EXPECT_TRUE(main_->Item("mnuRecentFile_1")->isVisible());
+  EXPECT_FALSE(main_->Item("mnuRecentFile_2")->isVisible());
+  EXPECT_FALSE(main_->Item("mnuRecentFile_3")->isVisible());
+}
+
+TEST_F(MainWindowTest, PreferencesToggleTheirOptions) {
+  Start();
+  main_->Item("mnuCaricaPrg")->trigger();
+  EXPECT_TRUE(gOptLoadPrg);
+  main_->Item("mnuCaricaPrg")->trigger();
+  EXPECT_FALSE(gOptLoadPrg);
+  main_->Item("mnuRdOnly")->trigger();
+  EXPECT_TRUE(gOptReadOnly);
+  main_->Item("mnuCaricaStyNuovoArr")->trigger();
+  EXPECT_TRUE(gOptLoadStyNewArr);
+  // The settings of these tests keep the status bar hidden.
+  main_->Item("mnuVisBarraStato")->trigger();
+  EXPECT_TRUE(main_->findChild<QWidget*>("Picture1")->isVisible());
+  main_->Item("mnuVisBarraStato")->trigger();
+  EXPECT_FALSE(main_->findChild<QWidget*>("Picture1")->isVisible());
+
+  main_->Item("mnuMIDIThru")->trigger();
+  EXPECT_TRUE(gMidiThru);
+  EXPECT_EQ(midi_->ThruConnections().size(), 1u);
+  EXPECT_TRUE(midi_->InputStarted(0));
+  main_->Item("mnuMIDIThru")->trigger();
+  EXPECT_FALSE(gMidiThru);
+  EXPECT_TRUE(midi_->ThruConnections().empty());
+}
+
+TEST_F(MainWindowTest, ALanguageChangeTakesEffectAtTheNextStart) {
+  WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(1).bytes());
+  Start();
+  main_->Item("mnuItaliano")->trigger();  // the language in use: nothing
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_TRUE(Checked("mnuItaliano"));
+  main_->Item("mnuInglese")->trigger();
+  EXPECT_EQ(gLangSel, 2);
+  EXPECT_EQ(gLangBase, 0);
+  EXPECT_TRUE(Checked("mnuInglese"));
+  EXPECT_FALSE(Checked("mnuItaliano"));
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].title, "Cambio lingua");
+  EXPECT_EQ(dialogs_.boxes[0].text, Utf8ToLatin1("Il cambio avrà effetto alla prossima esecuzione del programma"));
+  EXPECT_EQ(Caption("mnuExit"), "&Esci");
+}
+
+TEST_F(MainWindowTest, MaximizeBringsTheActiveWindowToItsLargestSize) {
+  Start();
+  main_->Item("mnuMsgEx")->trigger();
+  frmMsgEx* monitor = main_->MsgEx();
+  monitor->SetSizeTwips(3000, 3000);
+  Settle();
+  EXPECT_TRUE(Enabled("mnuIngrandisci"));
+  main_->Item("mnuIngrandisci")->trigger();
+  EXPECT_NEAR(monitor->HeightTwips(), 5760, TwipsPerPixel());
+  EXPECT_NEAR(monitor->WidthTwips(), 8000, TwipsPerPixel());
+  // A minimised window first returns to the normal state.
+  monitor->showMinimized();
+  Settle();
+  main_->Item("mnuIngrandisci")->trigger();
+  EXPECT_EQ(monitor->WindowStateNo(), 0);
+  EXPECT_NEAR(monitor->WidthTwips(), 8000, TwipsPerPixel());
+}
+
+TEST_F(MainWindowTest, RelaysSwitchOnTheActiveWindowsTimer) {
+  Start();
+  auto* child = new TestChild(main_, kKindArrFile, 1);
+  child->AddTimer("TimerLoadAll");
+  child->AddTimer("TimerLoadSty");
+  child->AddButton("CommLoadAll");
+  child->AddButton("CommLoadSty");
+  child->AddButton("CommAdd");
+  main_->MdiArea()->setActiveSubWindow(child);
+  MenuUpdate();
+  ASSERT_TRUE(Enabled("mnuLoadAll"));
+  main_->Item("mnuLoadAll")->trigger();
+  EXPECT_EQ(child->fired["TimerLoadAll"], 0);  // the command runs after the handler
+  Settle();
+  EXPECT_EQ(child->fired["TimerLoadAll"], 1);
+  main_->Item("mnuLoadSty")->trigger();
+  main_->Item("mnui40DBArr")->trigger();
+  Settle();
+  EXPECT_EQ(child->fired["TimerLoadSty"], 1);
+  EXPECT_EQ(child->clicks["CommAdd"], 1);
+  // A style window takes the timer of the group of its selected line.
+  auto* sty = new TestChild(main_, kKindStyFile, 1);
+  sty->AddTimer("TimerLoadStyGrp_0");
+  sty->AddTimer("TimerLoadStyGrp_1");
+  for (int i = 0; i < 19; ++i) sty->list_->addItem(QString("line %1").arg(i));
+  main_->MdiArea()->setActiveSubWindow(sty);
+  main_->mnuLoadSty_Click();
+  sty->list_->setCurrentRow(7);
+  main_->mnuLoadSty_Click();
+  Settle();
+  EXPECT_EQ(sty->fired["TimerLoadStyGrp_0"], 1);
+  EXPECT_EQ(sty->fired["TimerLoadStyGrp_1"], 1);
+}
+
+TEST_F(MainWindowTest, UpdateDatabaseRunsInTwoPhases) {
+  WriteBytes(WinFile("r40DBArr"), "");  // present but empty: no database
+  Start();
+  gLangBase = 200;
+  main_->mnuAggArr_Click();
+  EXPECT_EQ(main_->Label("Label1")->text().toStdString(), "Update r40DBArr");
+  EXPECT_TRUE(dialogs_.boxes.empty());  // the work waits for the tick
+  Settle();
+  EXPECT_EQ(main_->Label("Label1")->text().toStdString(), "");
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "File not found");
+  EXPECT_EQ(main_->Timer0()->interval(), 10);
+  main_->mnuAggArr_Click();  // a second command behaves the same way
+  Settle();
+  EXPECT_EQ(dialogs_.boxes.size(), 2u);
+}
+
+TEST_F(MainWindowTest, TheRestoreMovesWindowsDownToTheLowestSlots) {
+  WriteBytes(ProgFile("p2.prg"), PrgFileBytes());
+  WriteBytes(ProgFile("p5.pgg"), PrgFileBytes(true));
+  WriteBytes(ProgFile("a3.arr"), ArrFileBytes());
+  WriteBytes(ProgFile("a6.arr"), ArrFileBytes());
+  SettingsImage s = SettingsImage::Valid(2);
+  auto slot = [&](int rec, const std::string& path, int pgg) {
+    s.Text(rec, 1, PadRight(path, 238));
+    s.Byte(rec, 241, 1);
+    s.Byte(rec, 248, pgg);
+    s.U16(rec, 239, 3000);
+    s.U16(rec, 249, 4000);
+  };
+  slot(6, ProgFile("p2"), 0);      // program record 2
+  slot(9, ProgFile("p5"), 1);      // program record 5, a .pgg
+  slot(23, ProgFile("a3"), 0);     // arrangement record 3
+  slot(24, ProgFile("gone"), 0);   // arrangement record 4: file deleted
+  slot(26, ProgFile("a6"), 0);     // arrangement record 6
+  s.Window(3, 0, 0, 4810, 7780, 1);  // arrangement bank B
+  s.Window(6, 0, 0, 4810, 7780, 1);  // program bank C
+  s.Window(9, 0, 0, 1920, 7780, 1);  // drum kits
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+
+  std::vector<std::string> events;
+  Openers().prg = [&](int kind) { events.push_back("prg" + CStr(kind) + "@" + CStr(gPrgSlotIdx) + " " + gPrgFileName); };
+  Openers().arrFile = [&] { events.push_back("arr@" + CStr(gArrSlotIdx) + " " + gArrFileName); };
+  Openers().arrBank = [&] { events.push_back("bank" + CStr(gNewArrABKind)); };
+  Openers().prgBank = [&] { events.push_back("pcg" + CStr(gNewWinKind)); };
+  Openers().kitBank = [&] { events.push_back("kit" + CStr(gNewWinKind)); };
+  WriteBytes(ProgFile("r40ArrB"), ArrFileBytes());
+  Start();
+  // The program windows reopen during the load.
+  EXPECT_EQ(events, (std::vector<std::string>{"prg21@1 p2", "prg21@2 p5"}));
+  EXPECT_EQ(main_->RestoreTimersArmed(), 3);
+  Settle(100);
+  EXPECT_EQ(events, (std::vector<std::string>{"prg21@1 p2", "prg21@2 p5", "bank3", "pcg6", "kit9", "arr@1 a3",
+                                              "arr@2 a6"}));
+  EXPECT_EQ(main_->RestoreTimersRun(), 3);
+  EXPECT_EQ(RTrim(gPrgSlots[1].Path), ProgFile("p2"));
+  EXPECT_EQ(RTrim(gPrgSlots[2].Path), ProgFile("p5"));
+  EXPECT_EQ(gPrgSlots[5].Open, 0);
+  EXPECT_EQ(gPrgSlotUsed[1] + gPrgSlotUsed[2] + gPrgSlotUsed[3], 2);
+  EXPECT_EQ(RTrim(gArrSlots[1].Path), ProgFile("a3"));
+  EXPECT_EQ(RTrim(gArrSlots[2].Path), ProgFile("a6"));
+  EXPECT_EQ(gArrSlots[3].Open, 0);  // the deleted file's record, moved down, is closed
+  EXPECT_EQ(gArrSlots[4].Open, 0);
+  EXPECT_EQ(gArrSlots[6].Open, 0);
+  EXPECT_EQ(gArrSlotUsed[3], 0);
+}
+
+TEST_F(MainWindowTest, ACancelledExitLeavesWorkingMenus) {
+  Start();
+  auto* child = new TestChild(main_, kKindArrFile, 2);
+  gArrSlotUsed[2] = 1;
+  gArrSlots[2].Open = 1;
+  child->refuseClose = true;
+  main_->Item("mnuExit")->trigger();
+  EXPECT_TRUE(main_->ExitRefused());
+  EXPECT_TRUE(main_->isVisible());
+  EXPECT_FALSE(gClosing);
+  EXPECT_EQ(gArrSlots[2].Open, 1);  // the flag the query step cleared is back
+  EXPECT_FALSE(child->unloaded);
+  main_->MdiArea()->setActiveSubWindow(child);
+  MenuUpdate();
+  EXPECT_TRUE(Enabled("mnuChiudi"));  // the menu refresh works again
+  child->refuseClose = false;
+}
+
+TEST_F(MainWindowTest, ARefusedExitWritesNothingAndTheNextExitSucceeds) {
+  Start();
+  auto* child = new TestChild(main_, kKindMonitor);
+  (void)child;
+  const std::string ini = ReadBytes(WinFile("Brenvolta.ini"));
+  std::string dev = ReadBytes(WinFile("Veltrano"));
+  MidAssign(dev, 14, Chr(2));
+  WriteBytes(WinFile("Veltrano"), dev);
+  main_->Item("mnuExit")->trigger();
+  EXPECT_TRUE(main_->ExitRefused());
+  EXPECT_TRUE(main_->MdiArea()->subWindowList().isEmpty());
+  EXPECT_EQ(ReadBytes(WinFile("Brenvolta.ini")), ini);
+  EXPECT_FALSE(Enabled("mnuChiudi"));
+  // The other program counts itself out; the exit then goes through.
+  MidAssign(dev, 14, Chr(1));
+  WriteBytes(WinFile("Veltrano"), dev);
+  main_->Item("mnuExit")->trigger();
+  EXPECT_FALSE(main_->ExitRefused());
+  EXPECT_NE(ReadBytes(WinFile("Brenvolta.ini")), ini);
+  EXPECT_EQ(Asc(ReadBytes(WinFile("Veltrano")), 14), 0);
+}
+
+TEST_F(MainWindowTest, TheExitWritesTheSettingsOfThisRun) {
+  Start();
+  main_->Item("mnuCaricaArr")->trigger();
+  main_->Item("mnuVisBarraStato")->trigger();  // shown at exit
+  main_->Item("mnuMsgEx")->trigger();
+  gChArrang = 6;
+  gInstrMode = 1;
+  main_->Item("mnuExit")->trigger();
+  const std::string rec1 = ReadBytes(WinFile("Brenvolta.ini")).substr(0, 250);
+  EXPECT_EQ(Mid(rec1, 1, 10), std::string("Brenvolta") + '\0');
+  EXPECT_EQ(Asc(rec1, 25), 2);
+  EXPECT_EQ(Asc(rec1, 28), 1);
+  EXPECT_EQ(Asc(rec1, 27), 1);
+  EXPECT_EQ(Asc(rec1, 215), 6);
+  EXPECT_EQ(Asc(rec1, 47), 1);
+  EXPECT_EQ(Asc(rec1, 51 + 9 * 15 + 8), 0);  // the monitor never reopens
+}
+
+TEST_F(MainWindowTest, AboutWindowAndItsMenuItem) {
+  WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(1).bytes());
+  Start();
+  main_->Item("mnuInfo")->trigger();
+  frmAbout* about = main_->About();
+  ASSERT_NE(about, nullptr);
+  EXPECT_FALSE(Enabled("mnuInfo"));
+  EXPECT_EQ(gToolWinCount, 1);
+  EXPECT_EQ(about->windowTitle().toStdString(), "Informazioni su Brenvolta");
+  EXPECT_EQ(about->findChild<QLabel*>("lblVersion")->text().toStdString(),
+            "Versione 2.0 2000 (Release Ottobre 2000)");
+  EXPECT_EQ(about->Tag(), Chr(28) + Chr(0) + "   ");
+  about->close();
+  Settle();
+  EXPECT_TRUE(Enabled("mnuInfo"));
+  EXPECT_EQ(gToolWinCount, 0);
+}
+
+class GuideTest : public MainFixture {
+ protected:
+  void ShipGuides() {
+    for (const char* name : {"Brenvolta_UserGuide.txt", "Brenvolta_GuidaUtente.txt"})
+      WriteBytes(ProgFile(name), ReadBytes(std::string(BRV_RESOURCES_DIR) + "/" + name));
+  }
+  std::string Shown() const { return main_->Guida()->Text1()->toPlainText().toStdString(); }
+};
+
+TEST_F(GuideTest, TheShippedGuidesOpenInTheirLanguage) {
+  ShipGuides();
+  Start();
+  main_->Item("mnuGuida")->trigger();
+  ASSERT_NE(main_->Guida(), nullptr);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(Shown().substr(0, 9), "BRENVOLTA");
+  EXPECT_EQ(main_->Guida()->windowTitle().toStdString(), "Brenvolta - Brenvolta v 2.0  - User's Guide");
+  main_->Item("mnuGuida")->trigger();  // a second time: still one window
+  EXPECT_EQ(gToolWinCount, 1);
+  gLangSel = 1;
+  main_->Item("mnuGuida")->trigger();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_NE(Shown().find("GUIDA"), std::string::npos);
+  EXPECT_EQ(gToolWinCount, 1);
+}
+
+TEST_F(GuideTest, AGuideWithoutItsTagOrTooLongIsRefused) {
+  Start();
+  main_->Item("mnuGuida")->trigger();  // missing
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "File not found");
+  EXPECT_EQ(dialogs_.boxes[0].title, "Opening Brenvolta_UserGuide.txt");
+  EXPECT_EQ(main_->Guida(), nullptr);
+
+  WriteBytes(ProgFile("Brenvolta_UserGuide.txt"), "GuidaUtente.txt\r\ntext");
+  main_->Item("mnuGuida")->trigger();
+  EXPECT_EQ(dialogs_.boxes.size(), 2u);
+
+  WriteBytes(ProgFile("Brenvolta_UserGuide.txt"), "UserGuide.txt\r\n" + std::string(32001, 'x'));
+  main_->Item("mnuGuida")->trigger();
+  EXPECT_EQ(dialogs_.boxes.size(), 3u);
+  EXPECT_EQ(main_->Guida(), nullptr);
+
+  WriteBytes(ProgFile("Brenvolta_UserGuide.txt"), "UserGuide.txt\r\n" + std::string(32000, 'x'));
+  main_->Item("mnuGuida")->trigger();
+  EXPECT_EQ(dialogs_.boxes.size(), 3u);
+  ASSERT_NE(main_->Guida(), nullptr);
+  EXPECT_EQ(Shown(), std::string(32000, 'x'));
+
+  // A shorter guide read after a longer one leaves no tail behind.
+  WriteBytes(ProgFile("Brenvolta_UserGuide.txt"), "UserGuide.txt\r\nshort");
+  main_->Item("mnuGuida")->trigger();
+  EXPECT_EQ(RTrim(Shown()), "short");
+}
+
+TEST_F(MainWindowTest, SaveOfTheGlobalParametersGoesThroughSaveAs) {
+  Start();
+  auto* child = new TestChild(main_, kKindGblParam);
+  MidAssign(child->WinTag(), 21, PadRight("Global Parameters", 250));
+  child->WinTag() += GblFileBytes();
+  main_->MdiArea()->setActiveSubWindow(child);
+  MenuUpdate();
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("mine.gbl");
+  answer.filterIndex = 5;
+  dialogs_.fileAnswers = {answer};
+  main_->Item("mnuSalva")->trigger();
+  ASSERT_EQ(dialogs_.fileCalls.size(), 1u);
+  EXPECT_TRUE(dialogs_.fileCalls[0].save);
+  EXPECT_EQ(ReadBytes(ProgFile("mine.gbl")), GblFileBytes());
+}
+
+TEST_F(MainWindowTest, CascadeMovesOnlyOpenNormalWindows) {
+  Start();
+  main_->Item("mnuMsgEx")->trigger();
+  main_->Item("mnuInfo")->trigger();
+  main_->About()->showMinimized();  // skipped
+  Settle();
+  main_->Item("mnuWCascade")->trigger();
+  EXPECT_EQ(main_->MsgEx()->TopTwips(), 0);
+  EXPECT_EQ(main_->MsgEx()->LeftTwips(), 0);
+  EXPECT_EQ(gWinPosTab[kKindMonitor].Top, 330);
+  EXPECT_EQ(gWinPosTab[kKindMonitor].Left, 300);
+  EXPECT_EQ(main_->MdiArea()->currentSubWindow(), main_->MsgEx());
+}
