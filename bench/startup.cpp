@@ -13,6 +13,7 @@
 #include "platform/midi/virtual_midi.h"
 #include "platform/midi/winmm.h"
 #include "platform/winfolder.h"
+#include "ui/documents/register.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/qt_dialogs.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   VirtualMidi::Install(1, 1);
   QtDialogs dialogs;
   SetDialogs(&dialogs);
+  RegisterDocumentWindows();
   frmMain* mainWindow = nullptr;
   SetMainWindowShow([&mainWindow] {
     mainWindow = new frmMain();

@@ -47,7 +47,6 @@ TEST_F(MainWindowTest, CheckMarksFollowTheSettingsAndTheModeIsSent) {
   // No database yet: its three items are off; windows not in the program stay off.
   EXPECT_FALSE(Enabled("mnuAggArr"));
   EXPECT_FALSE(Enabled("mnuWFindID"));
-  EXPECT_FALSE(Enabled("mnuApriArr"));
   EXPECT_TRUE(Enabled("mnuExit"));
 }
 

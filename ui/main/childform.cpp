@@ -4,10 +4,15 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 
+#include "app/appstate.h"
+#include "app/winpos.h"
 #include "core/bytes.h"
+#include "midi/sysex.h"
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
 
@@ -91,4 +96,45 @@ void ChildForm::closeEvent(QCloseEvent* event) {
 void ChildForm::contextMenuEvent(QContextMenuEvent* event) {
   PopupEditMenu();
   event->accept();
+}
+
+void ChildForm::FrameRestore(int top, int left, int height, int width) {
+  SetGeometryTwips(top, left, height, width);
+}
+
+bool ChildForm::FrameResize(int maxHeight, int maxWidth, int16_t* height, int16_t* width, uint8_t* state) {
+  if (WindowStateNo() == 0) {
+    const int w = WidthTwips(), h = HeightTwips();
+    const int cappedW = maxWidth > 0 && w > maxWidth ? maxWidth : w;
+    const int cappedH = maxHeight > 0 && h > maxHeight ? maxHeight : h;
+    if (cappedW != w || cappedH != h) {
+      SetSizeTwips(cappedH, cappedW);
+      return false;
+    }
+  }
+  if (height) *height = ClampTwips16(HeightTwips());
+  if (width) *width = ClampTwips16(WidthTwips());
+  if (state) {
+    if (WindowStateNo() == 0) *state = 1;
+    if (WindowStateNo() == 1) *state = 2;
+  }
+  return true;
+}
+
+void ChildForm::FrameUnload(int16_t* top, int16_t* left, uint8_t* state) {
+  if (top) *top = ClampTwips16(TopTwips());
+  if (left) *left = ClampTwips16(LeftTwips());
+  if (state && !gClosing) *state = 0;
+}
+
+void ChildForm::FrameControls() {
+  if (auto* close = findChild<QPushButton*>("CommClose"))
+    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
+  if (auto* arr = findChild<QPushButton*>("CommArrPlay")) connect(arr, &QPushButton::clicked, this, [] { TxModeArrPlay(); });
+  if (auto* song = findChild<QPushButton*>("CommSongPlay"))
+    connect(song, &QPushButton::clicked, this, [] { TxModeSongPlay(); });
+  if (auto* list = findChild<QListWidget*>("List1")) {
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, [this] { PopupEditMenu(); });
+  }
 }

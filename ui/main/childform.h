@@ -60,6 +60,22 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   // Pops the main window's Edit menu up at the mouse (right button).
   void PopupEditMenu();
 
+  // The frame every child window follows.
+  // Load: place and size from the window's record.
+  void FrameRestore(int top, int left, int height, int width);
+  // Resize: caps the size at maxHeight x maxWidth (0: no cap), then stores
+  // Height and Width and the state byte (1 normal, 2 minimised, unchanged
+  // when maximised) into the record's fields. Returns false when the window
+  // had to be cut back: the resize that follows records the size.
+  bool FrameResize(int maxHeight, int maxWidth, int16_t* height, int16_t* width, uint8_t* state);
+  // Unload: Top and Left into the record, the state byte 0 unless the
+  // program is closing.
+  void FrameUnload(int16_t* top, int16_t* left, uint8_t* state);
+  // Connects the window's own Close button (CommClose), the mode buttons
+  // (CommArrPlay, CommSongPlay) and the right-button menu of its list
+  // (List1), where it has them.
+  void FrameControls();
+
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

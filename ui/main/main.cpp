@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "platform/dialogs.h"
 #include "platform/midi/winmm.h"
+#include "ui/documents/register.h"
 #include "ui/main/frmlingua.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/qt_dialogs.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   QtDialogs dialogs;
   QtDialogs::SetLanguageDialog(&frmLingua::RunModal);
   SetDialogs(&dialogs);
+  RegisterDocumentWindows();
 
   frmMain* mainWindow = nullptr;
   SetMainWindowShow([&mainWindow] {

@@ -1,0 +1,5 @@
+// The document and bank windows register their openers with the main
+// window (ui/main/openers.h); the program calls this once before Main.
+#pragma once
+
+void RegisterDocumentWindows();

@@ -1,0 +1,72 @@
+#include "ui/main/listtext.h"
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include "core/bytes.h"
+
+namespace {
+constexpr int kBytesRole = Qt::UserRole + 1;
+
+QString Screen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
+QByteArray Raw(const std::string& bytes) { return QByteArray(bytes.data(), static_cast<int>(bytes.size())); }
+std::string FromRaw(const QVariant& v) {
+  const QByteArray a = v.toByteArray();
+  return std::string(a.constData(), static_cast<size_t>(a.size()));
+}
+}  // namespace
+
+std::string CutAtNul(const std::string& bytes) {
+  const size_t p = bytes.find('\0');
+  return p == std::string::npos ? bytes : bytes.substr(0, p);
+}
+
+void ListAddItem(QListWidget* list, const std::string& bytes) {
+  const std::string text = CutAtNul(bytes);
+  auto* item = new QListWidgetItem(Screen(text));
+  item->setData(kBytesRole, Raw(text));
+  list->addItem(item);
+}
+
+void ListSetItem(QListWidget* list, int index, const std::string& bytes) {
+  QListWidgetItem* item = list->item(index);
+  if (!item) return;
+  const std::string text = CutAtNul(bytes);
+  item->setText(Screen(text));
+  item->setData(kBytesRole, Raw(text));
+}
+
+std::string ListItemText(const QListWidget* list, int index) {
+  const QListWidgetItem* item = list->item(index);
+  return item ? FromRaw(item->data(kBytesRole)) : std::string();
+}
+
+void ComboAddItem(QComboBox* combo, const std::string& bytes) {
+  const std::string text = CutAtNul(bytes);
+  combo->addItem(Screen(text), Raw(text));
+}
+
+std::string ComboItemText(const QComboBox* combo, int index) {
+  if (index < 0 || index >= combo->count()) return std::string();
+  return FromRaw(combo->itemData(index));
+}
+
+std::string ComboText(const QComboBox* combo) {
+  if (combo->isEditable()) return Utf8ToLatin1(combo->currentText().toStdString());
+  return ComboItemText(combo, combo->currentIndex());
+}
+
+void ComboSetText(QComboBox* combo, const std::string& bytes) {
+  const std::string text = CutAtNul(bytes);
+  if (combo->isEditable()) {
+    combo->setEditText(Screen(text));
+    return;
+  }
+  for (int i = 0; i < combo->count(); ++i) {
+    if (ComboItemText(combo, i) == text) {
+      combo->setCurrentIndex(i);
+      return;
+    }
+  }
+  combo->setCurrentIndex(-1);
+}

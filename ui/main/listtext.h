@@ -1,0 +1,23 @@
+// Every list and combo box of the windows is filled through these helpers:
+// an item's text ends at its first NUL byte (as the designed list controls
+// do), the bytes are shown as screen text, and reading an item back gives
+// exactly the bytes it shows (kept with the item), not a re-encoding.
+#pragma once
+
+#include <string>
+
+class QComboBox;
+class QListWidget;
+
+// bytes up to, not including, the first NUL.
+std::string CutAtNul(const std::string& bytes);
+
+void ListAddItem(QListWidget* list, const std::string& bytes);
+void ListSetItem(QListWidget* list, int index, const std::string& bytes);
+std::string ListItemText(const QListWidget* list, int index);
+
+void ComboAddItem(QComboBox* combo, const std::string& bytes);
+std::string ComboItemText(const QComboBox* combo, int index);
+// The edit text of an editable combo, or the current item's text.
+std::string ComboText(const QComboBox* combo);
+void ComboSetText(QComboBox* combo, const std::string& bytes);
