@@ -16,6 +16,11 @@ class ChildView {
   virtual int ListIndex() const { return -1; }
   virtual bool ListSelected(int) const { return false; }
   virtual std::string ListText(int) const { return std::string(); }
+  // Rewrites the text of List1's line (cut at its first NUL).
+  virtual void SetListText(int, const std::string&) {}
+  // The window's document string for a routine that changes it in place;
+  // nullptr for a window that lends none.
+  virtual std::string* MutableTag() { return nullptr; }
   // The enabled state of a command button by name ("CommLoadArr",
   // "CommLoadStyGrp_2" for an element of a button array); false when the
   // window has no such button.

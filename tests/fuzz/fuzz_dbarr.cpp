@@ -211,7 +211,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // folder does not exist: the update stops at the first entry, as
     // checking hundreds of files per input would make the run crawl; the
     // removal rule is run on the image directly instead.
-    bytes = NearlyFull(985 + in.Byte() % 13, FuzzPath("gone"));
+    static const std::vector<std::string> images = [] {
+      std::vector<std::string> v;
+      for (int count = 985; count <= 997; ++count) v.push_back(NearlyFull(count, FuzzPath("gone")));
+      return v;
+    }();
+    bytes = images[in.Byte() % images.size()];
     const size_t end = in.size - std::min<size_t>(in.size, 16);  // the last bytes drive the rules
     while (in.pos + 2 < end) {
       const int at = in.Byte() | in.Byte() << 8;

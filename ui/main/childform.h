@@ -37,6 +37,7 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   bool Unloading() const override { return unloading_; }
   bool ButtonEnabled(const std::string& name) const override;
   void SetWindowCaption(const std::string& text) override;
+  std::string* MutableTag() override { return &winTag_; }
   // Switches on the window's one-shot timer of that name (leaving its
   // interval as it is); false when the window has no such timer.
   bool StartTimer(const std::string& name);
