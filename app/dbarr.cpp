@@ -97,10 +97,12 @@ enum class EntryFile { Kept, Dead, Error };
 // Whether the file of an entry is still an arrangement file, looked at
 // without creating anything. Error: the file exists but cannot be read; err
 // then holds why.
-EntryFile CheckEntryFile(const std::string& folder, const FolderFiles& files, const std::string& name, int& err) {
+EntryFile CheckEntryFile(const std::string& folder, const FolderFiles& files, const std::string& name,
+                         int& err) {
   err = 0;
   // A name holding a separator or a NUL names no file of the folder.
-  if (name.find(kPathSep) != std::string::npos || name.find('\0') != std::string::npos) return EntryFile::Dead;
+  if (name.find(kPathSep) != std::string::npos || name.find('\0') != std::string::npos)
+    return EntryFile::Dead;
   const std::string fileName = name + ".arr";
   const auto found = files.find(UCase(fileName));
   if (found == files.end()) return EntryFile::Dead;
@@ -195,7 +197,8 @@ int DBArrInsert(std::string& image, const std::string& name, int firstEmpty) {
     while (k >= kDBArrFirstRec && !(Key(image, k) < key)) --k;
     target = k + 1;
     // Records target to last move one place towards the end.
-    MidAssign(image, DBArrRecPos(target + 1), Mid(image, DBArrRecPos(target), (last - target + 1) * kDBArrRecLen));
+    MidAssign(image, DBArrRecPos(target + 1),
+              Mid(image, DBArrRecPos(target), (last - target + 1) * kDBArrRecLen));
   }
 
   const int id = mapAt + kDBArrFirstRec - 1;

@@ -8,6 +8,7 @@
 #include "app/slots.h"
 #include "core/bytes.h"
 #include "files/clipboard.h"
+#include "platform/twips.h"
 
 namespace {
 
@@ -71,7 +72,12 @@ void MenuUpdate() {
   const int width = child->WidthTwips();
   const int kind = Asc(tag, 1);
   const Big big = EnlargedSize(kind);
-  auto enlargeRule = [&] { main->SetMenuEnabled("mnuIngrandisci", height != big.height || width != big.width); };
+  // Compared in pixels: a size in twips read back from the screen is
+  // rounded to whole pixels.
+  auto enlargeRule = [&] {
+    main->SetMenuEnabled("mnuIngrandisci", TwipsToPixels(height) != TwipsToPixels(big.height) ||
+                                               TwipsToPixels(width) != TwipsToPixels(big.width));
+  };
   auto copy = [&](const char* item, const std::string& button) {
     main->SetMenuEnabled(item, child->ButtonEnabled(button));
   };

@@ -172,7 +172,8 @@ TEST_F(DBArrTest, TheFirstEntryOfANewDatabaseIsId3InRecord3) {
   EXPECT_EQ(Db(), Image(dir_, {{"song", 3}}));
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].title, "Edit r40DBArr");
-  EXPECT_EQ(dialogs_.boxes[0].text, "Choose the directory of the opened file as working directory of r40DBArr?");
+  EXPECT_EQ(dialogs_.boxes[0].text,
+            "Choose the directory of the opened file as working directory of r40DBArr?");
   EXPECT_EQ(dialogs_.boxes[0].buttons, MsgButtons::YesNo);
   EXPECT_TRUE(view.MenuEnabled("mnuWEditDBArr"));
   EXPECT_TRUE(view.MenuEnabled("mnuAggArr"));
@@ -375,7 +376,8 @@ TEST_F(DBArrTest, AnEntryAddedWhileTheEditorIsOpenRefreshesItsList) {
   EXPECT_EQ(windows.editorCalls, 0);
   EXPECT_EQ(Add("alpha"), 1);
   EXPECT_EQ(windows.editorCalls, 1);
-  EXPECT_EQ(windows.lines, (std::vector<std::string>{" 1\tArrA", " 2\tArrB", " 4\talpha.arr", " 3\tsong.arr"}));
+  EXPECT_EQ(windows.lines,
+            (std::vector<std::string>{" 1\tArrA", " 2\tArrB", " 4\talpha.arr", " 3\tsong.arr"}));
   EXPECT_EQ(windows.count, " 4/999");
   EXPECT_EQ(DBArrBuf, Db());
 }

@@ -72,7 +72,12 @@ TEST_F(MenuUpdateTest, TheEnlargeRuleComparesBothSizes) {
   EXPECT_FALSE(view_.MenuEnabled("mnuIngrandisci"));
   EXPECT_TRUE(view_.MenuEnabled("mnuChiudi"));
   EXPECT_TRUE(view_.MenuEnabled("mnuWindow"));
-  child_.width = 9289;
+  // Sizes are compared in whole pixels (15 twips here): one pixel more
+  // enables it, a twip that rounds away does not.
+  child_.width = 9290;
+  MenuUpdate();
+  EXPECT_FALSE(view_.MenuEnabled("mnuIngrandisci"));
+  child_.width = 9288 + 15;
   MenuUpdate();
   EXPECT_TRUE(view_.MenuEnabled("mnuIngrandisci"));
   Child(16, 5760, 8000);

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -34,6 +36,14 @@ inline const std::string& FuzzDir() {
     gLangBase = 200;
     return templ;
   }();
+  // The folder goes at a normal exit; after a crash it stays with the input.
+  static const bool cleanup = [] {
+    return std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(FuzzDir(), ec);
+    }) == 0;
+  }();
+  (void)cleanup;
   return dir;
 }
 

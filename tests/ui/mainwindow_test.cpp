@@ -141,13 +141,10 @@ TEST_F(MainWindowTest, RelaysSwitchOnTheActiveWindowsTimer) {
   ASSERT_TRUE(Enabled("mnuLoadAll"));
   main_->Item("mnuLoadAll")->trigger();
   EXPECT_EQ(child->fired["TimerLoadAll"], 0);  // the command runs after the handler
-  Settle();
-  EXPECT_EQ(child->fired["TimerLoadAll"], 1);
+  EXPECT_TRUE(WaitFor([&] { return child->fired["TimerLoadAll"] == 1; }));
   main_->Item("mnuLoadSty")->trigger();
   main_->Item("mnui40DBArr")->trigger();
-  Settle();
-  EXPECT_EQ(child->fired["TimerLoadSty"], 1);
-  EXPECT_EQ(child->clicks["CommAdd"], 1);
+  EXPECT_TRUE(WaitFor([&] { return child->fired["TimerLoadSty"] == 1 && child->clicks["CommAdd"] == 1; }));
   // A style window takes the timer of the group of its selected line.
   auto* sty = new TestChild(main_, kKindStyFile, 1);
   sty->AddTimer("TimerLoadStyGrp_0");
@@ -157,9 +154,7 @@ TEST_F(MainWindowTest, RelaysSwitchOnTheActiveWindowsTimer) {
   main_->mnuLoadSty_Click();
   sty->list_->setCurrentRow(7);
   main_->mnuLoadSty_Click();
-  Settle();
-  EXPECT_EQ(sty->fired["TimerLoadStyGrp_0"], 1);
-  EXPECT_EQ(sty->fired["TimerLoadStyGrp_1"], 1);
+  EXPECT_TRUE(WaitFor([&] { return sty->fired["TimerLoadStyGrp_0"] == 1 && sty->fired["TimerLoadStyGrp_1"] == 1; }));
 }
 
 TEST_F(MainWindowTest, UpdateDatabaseRunsInTwoPhases) {
@@ -169,14 +164,13 @@ TEST_F(MainWindowTest, UpdateDatabaseRunsInTwoPhases) {
   main_->mnuAggArr_Click();
   EXPECT_EQ(main_->Label("Label1")->text().toStdString(), "Update r40DBArr");
   EXPECT_TRUE(dialogs_.boxes.empty());  // the work waits for the tick
-  Settle();
+  EXPECT_TRUE(WaitFor([&] { return !dialogs_.boxes.empty(); }));
   EXPECT_EQ(main_->Label("Label1")->text().toStdString(), "");
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "File not found");
   EXPECT_EQ(main_->Timer0()->interval(), 10);
   main_->mnuAggArr_Click();  // a second command behaves the same way
-  Settle();
-  EXPECT_EQ(dialogs_.boxes.size(), 2u);
+  EXPECT_TRUE(WaitFor([&] { return dialogs_.boxes.size() == 2u; }));
 }
 
 TEST_F(MainWindowTest, TheRestoreMovesWindowsDownToTheLowestSlots) {
@@ -213,7 +207,7 @@ TEST_F(MainWindowTest, TheRestoreMovesWindowsDownToTheLowestSlots) {
   // The program windows reopen during the load.
   EXPECT_EQ(events, (std::vector<std::string>{"prg21@1 p2", "prg21@2 p5"}));
   EXPECT_EQ(main_->RestoreTimersArmed(), 3);
-  Settle(100);
+  WaitFor([&] { return events.size() >= 7; });
   EXPECT_EQ(events, (std::vector<std::string>{"prg21@1 p2", "prg21@2 p5", "bank3", "pcg6", "kit9", "arr@1 a3",
                                               "arr@2 a6"}));
   EXPECT_EQ(main_->RestoreTimersRun(), 3);

@@ -1,5 +1,7 @@
 #include "ui/main/childform.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -104,11 +106,12 @@ void ChildForm::FrameRestore(int top, int left, int height, int width) {
 
 bool ChildForm::FrameResize(int maxHeight, int maxWidth, int16_t* height, int16_t* width, uint8_t* state) {
   if (WindowStateNo() == 0) {
-    const int w = WidthTwips(), h = HeightTwips();
-    const int cappedW = maxWidth > 0 && w > maxWidth ? maxWidth : w;
-    const int cappedH = maxHeight > 0 && h > maxHeight ? maxHeight : h;
-    if (cappedW != w || cappedH != h) {
-      SetSizeTwips(cappedH, cappedW);
+    // Compared in pixels: a size in twips read back from pixels is rounded.
+    const int w = geometry().width(), h = geometry().height();
+    const int maxW = maxWidth > 0 ? TwipsToPixels(maxWidth) : w;
+    const int maxH = maxHeight > 0 ? TwipsToPixels(maxHeight) : h;
+    if (w > maxW || h > maxH) {
+      resize(std::min(w, maxW), std::min(h, maxH));
       return false;
     }
   }

@@ -82,15 +82,9 @@ void frmMsgEx::Form_Activate() { MenuUpdate(); }
 
 void frmMsgEx::Form_Resize() {
   if (gFormLoading || !loaded_) return;
-  if (WindowStateNo() == 0 && (WidthTwips() > kMaxWidth || HeightTwips() > kMaxHeight)) {
-    SetSizeTwips(std::min(HeightTwips(), kMaxHeight), std::min(WidthTwips(), kMaxWidth));
-    return;  // the resize this causes stores the capped size
-  }
   gWinPosCur = gWinPosTab[kKindMonitor];
-  gWinPosCur.Height = ClampTwips16(HeightTwips());
-  gWinPosCur.Width = ClampTwips16(WidthTwips());
-  if (WindowStateNo() == 0) gWinPosCur.State = 1;
-  if (WindowStateNo() == 1) gWinPosCur.State = 2;
+  if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State))
+    return;  // the resize this causes stores the capped size
   gWinPosTab[kKindMonitor] = gWinPosCur;
   MenuUpdate();
 }

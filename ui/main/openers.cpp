@@ -1,5 +1,8 @@
 #include "ui/main/openers.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
 #include "app/appstate.h"
 #include "app/mainview.h"
 #include "app/slotfind.h"
@@ -8,6 +11,8 @@
 #include "files/arrfile.h"
 #include "files/filecommon.h"
 #include "files/prgfile.h"
+#include "ui/main/childform.h"
+#include "ui/main/frmmain.h"
 
 WindowOpeners& Openers() {
   static WindowOpeners openers;
@@ -40,11 +45,35 @@ void PrgFileOpenFromDir() {
   if (gOptOpenPrgFile && PrgFileIsOpen(gCurFilePath) == 0) PrgWinOpen(gCurFilePath);
 }
 
+namespace {
+
+// The open bank window of a kind (2 or 3), or nullptr.
+ChildForm* OpenBankWindow(int kind) {
+  frmMain* main = frmMain::Instance();
+  if (!main) return nullptr;
+  for (QMdiSubWindow* w : main->MdiArea()->subWindowList()) {
+    auto* child = dynamic_cast<ChildForm*>(w);
+    if (child && !child->Unloading() && child->Kind() == kind) return child;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void ArrBankWinShow() {
   if (!Openers().arrBank) return;
+  const int kind = gNewArrABKind;
+  // A selection by ID that opens the window: its load selects the entry
+  // (which only clears the request), and the call-up follows here, once.
+  const bool callUp = gArrSelectPending && !OpenBankWindow(kind);
   if (MainView* view = TheMainView()) {
     view->SetMenuEnabled("mnuWindow", true);
     view->SetMenuEnabled("mnuChiudi", true);
   }
   Openers().arrBank();
+  if (!callUp) return;
+  // The bank window lives in the document windows' library, which this one
+  // does not see: its click is reached through the object system.
+  if (ChildForm* bank = OpenBankWindow(kind))
+    QMetaObject::invokeMethod(bank, "List1_Click", Qt::DirectConnection);
 }

@@ -1,0 +1,673 @@
+// The arrangement-file window: its load from the file and its companions,
+// the call-up of a clicked arrangement, the transfers and their chains as
+// they reach the wire, the close prompt and the start-up restore. The
+// window is driven through the real main window; the timers run for real.
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "app/appstate.h"
+#include "app/arrrec.h"
+#include "app/dbarr.h"
+#include "app/messages.h"
+#include "app/nametables.h"
+#include "app/paths.h"
+#include "app/sharedinfo.h"
+#include "app/slots.h"
+#include "app/wincaption.h"
+#include "core/bytes.h"
+#include "files/datafiles.h"
+#include "files/styfile.h"
+#include "midi/channels.h"
+#include "midi/sysex.h"
+#include "platform/twips.h"
+#include "tests/fixtures/filebuilders.h"
+#include "tests/fixtures/mainfixture.h"
+#include "ui/documents/frmarru.h"
+
+namespace {
+
+// An arrangement record: its name, style number and style source; a user
+// program on one track when prgTrack is 0-8.
+std::string Rec(const std::string& name, int style, int source = 0, int prgTrack = -1) {
+  std::string rec = Nuls(164);
+  MidAssign(rec, 1, PadRight(name, 16));
+  MidAssign(rec, 18, Chr(style));
+  MidAssign(rec, 19, Chr(source));
+  if (prgTrack >= 0) MidAssign(rec, 41 + 8 * prgTrack, Chr(3));
+  return rec;
+}
+
+// An arrangement file holding the given records (index, record); the others
+// empty.
+std::string ArrFile(const std::vector<std::pair<int, std::string>>& recs) {
+  std::string file = Left(ArrFileBytes(), 32) + Nuls(64 * 164);
+  for (const auto& [i, rec] : recs) MidAssign(file, 33 + 164 * i, rec);
+  return file;
+}
+
+// A style group of whole banks: the names given, each slot 40 bytes.
+std::string StyFile(const std::vector<std::string>& names) {
+  std::vector<StySlotDef> defs;
+  for (const auto& n : names) defs.push_back({n, 40, 's'});
+  return StyGroupBytes(defs);
+}
+
+std::string HexBytes(const std::string& bytes) {
+  std::string s;
+  for (size_t i = 0; i < bytes.size(); ++i) s += (i ? " " : "") + Hex2(static_cast<unsigned char>(bytes[i]));
+  return s;
+}
+
+}  // namespace
+
+class FrmArrUTest : public MainFixture {
+ protected:
+  void SetUp() override {
+    MainFixture::SetUp();
+    WriteBytes(ProgFile("r40Sty"), StyTemplateFileImage());
+  }
+
+  // The info file, naming the files the instrument holds.
+  void WriteInfo(const std::string& arr, const std::string& sty, const std::string& prg) {
+    std::string info = Space(kSharedInfoLen);
+    MidAssign(info, 51, arr);
+    MidAssign(info, 101, sty);
+    MidAssign(info, 151, prg);
+    WriteBytes(WinFile("TessaroInfo"), info);
+  }
+  std::string InfoField(int pos) const { return RTrim(Mid(ReadBytes(WinFile("TessaroInfo")), pos, 50)); }
+
+  // Starts the program and lets its start-up restore run, before a test
+  // opens windows of its own.
+  void StartSettled() {
+    Start();
+    Settle(50);
+  }
+
+  void Tick(const char* item, bool on) {
+    if (Checked(item) != on) main_->Item(item)->trigger();
+  }
+
+  // File > Open Arr on name.arr of the program folder.
+  frmArrU* Open(const std::string& name) {
+    FileDialogResult answer;
+    answer.accepted = true;
+    answer.fileName = ProgFile(name + ".arr");
+    dialogs_.fileAnswers.push_back(answer);
+    main_->mnuApriArr_Click();
+    return gArrUForms[gArrSlotIdx];
+  }
+
+  static bool WaitUntil(const std::function<bool()>& done, int ms = 6000) {
+    const qint64 end = QDateTime::currentMSecsSinceEpoch() + ms;
+    while (!done()) {
+      if (QDateTime::currentMSecsSinceEpoch() > end) return false;
+      QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+  }
+
+  // What went out, in order: the long messages by their function (song,
+  // arr, bank, sty, prg), the short ones as their bytes.
+  std::vector<std::string> Sent() const {
+    std::vector<std::string> out;
+    for (const auto& c : midi_->Calls()) {
+      if (c.name == "midiOutShortMsg") {
+        out.push_back(HexBytes(c.bytes));
+      } else if (c.name == "midiOutLongMsg") {
+        const int fn = Asc(c.bytes, 5);
+        if (fn == 0x4E) out.push_back(Asc(c.bytes, 6) == 0x06 ? "song" : Asc(c.bytes, 6) == 0x0A ? "arr" : "mode");
+        else if (fn == 0x64) out.push_back("bank");
+        else if (fn == 0x65) out.push_back("sty");
+        else if (fn == 0x4C) out.push_back("prg");
+        else out.push_back("?" + Hex2(fn));
+      }
+    }
+    return out;
+  }
+  // The bank select and program change of arrangement n of a file.
+  static std::vector<std::string> CallUp(int n) {
+    const std::string ch = Hex2(gChArrang).substr(1);
+    return {"B" + ch + " 00 00", "B" + ch + " 20 01", "C" + ch + " " + Hex2(n)};
+  }
+  static std::vector<std::string> Seq(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  }
+
+  static QListWidget* List(frmArrU* w) { return w->findChild<QListWidget*>("List1"); }
+  static std::string Text(frmArrU* w, const char* box) {
+    return w->findChild<QLineEdit*>(box)->text().toStdString();
+  }
+  static std::string ComboText(frmArrU* w) { return w->findChild<QComboBox*>("Combo1")->currentText().toStdString(); }
+  static bool On(frmArrU* w, const char* button) { return w->findChild<QPushButton*>(button)->isEnabled(); }
+  static void Press(frmArrU* w, const char* button) { w->findChild<QPushButton*>(button)->click(); }
+  // A left click on a line, as the user makes it.
+  static void Click(frmArrU* w, int line) {
+    QListWidget* list = List(w);
+    list->scrollToItem(list->item(line));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(line)).center());
+  }
+  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
+};
+
+TEST_F(FrmArrUTest, ListsTheFileAndItsCompanionsAndCallsUpWhatIsClicked) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Rock Song", 5, 0, 4)},
+                                            {1, Rec("Own", 1, 1)},
+                                            {9, Rec("Same", 5)},
+                                            {10, Rec("Odd", 200)},
+                                            {11, Rec("Odd own", 40, 1)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile({"Alpha", "Beta", "- empty -", "- empty -"}));
+  WriteBytes(ProgFile("song.prg"), PrgFileBytes());
+  std::string db = DBArrNewImage();
+  MidAssign(db, kDBArrDirPos, PadRight(PathDir(ProgFile("song")), kDBArrDirLen));
+  int rec = 0;
+  ASSERT_EQ(DBArrLookup(db, "song", rec), DBArrFind::Absent);
+  const int id = DBArrInsert(db, "song", rec);
+  WriteBytes(WinFile("r40DBArr"), db);
+  StartSettled();
+  for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg"}) Tick(item, false);
+  midi_->ClearRecords();
+
+  frmArrU* w = Open("song");
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(w->windowTitle().toStdString(), "File Arr - song.arr (1)");
+  QListWidget* list = List(w);
+  ASSERT_EQ(list->count(), 64);
+  EXPECT_EQ(w->ListText(0), "11  Rock Song       ");
+  EXPECT_EQ(w->ListText(1), "12 +Own             ");
+  EXPECT_EQ(w->ListText(2), "13  ");
+  EXPECT_EQ(w->ListText(7), "18  ");
+  EXPECT_EQ(w->ListText(8), "21  ");
+  EXPECT_EQ(w->ListText(63), "88  ");
+  // The factory styles in use once each (none for a number beyond 127),
+  // then the file's own styles.
+  const std::string a16 = RTrim(gStyNames[5]) + " (A16)";
+  std::vector<std::string> items;
+  for (int i = 0; i < w->Combo1ListCount(); ++i) items.push_back(w->Combo1List(i));
+  EXPECT_EQ(items, (std::vector<std::string>{a16, "Alpha (U11)", "Beta (U12)", "- empty - (U13)", "- empty - (U14)"}));
+  EXPECT_EQ(ComboText(w), "");
+  EXPECT_EQ(Text(w, "Text1"), Str(id));
+  EXPECT_EQ(gArrSlots[1].DbId, id);
+  for (const char* b : {"CommLoadArr", "CommLoadSty", "CommLoadPrg", "CommLoadAll"}) EXPECT_TRUE(On(w, b)) << b;
+  const std::string& tag = w->Tag();
+  EXPECT_EQ(Asc(tag, 1), 19);
+  EXPECT_EQ(Asc(tag, 9), 2);
+  EXPECT_EQ(Asc(tag, 6), 1);
+  EXPECT_EQ(Asc(tag, 15), 1);
+  EXPECT_EQ(RTrim(Mid(tag, 21, 238)), ProgFile("song"));
+  EXPECT_EQ(Mid(tag, 12143, 30480), PrgFileBytes());
+  EXPECT_EQ(Mid(tag, 42623), StyFile({"Alpha", "Beta", "- empty -", "- empty -"}));
+  EXPECT_EQ(gArrWinCount, 1);
+  EXPECT_EQ(midi_->CallsNamed("midiOutShortMsg").size(), 0u);
+
+  // With the Load options off, a click sends the call-up alone, and a
+  // second click on the same line sends it again.
+  Click(w, 0);
+  Click(w, 0);
+  EXPECT_EQ(Sent(), Seq({CallUp(0), CallUp(0)}));
+  EXPECT_EQ(Text(w, "Text1"), Str(id) + " 11");
+  EXPECT_EQ(Text(w, "Text2"), "User");
+  EXPECT_EQ(ComboText(w), a16);
+
+  midi_->ClearRecords();
+  gInstrMode = 1;  // not in arrangement play: the mode goes first
+  Click(w, 1);
+  EXPECT_EQ(Sent(), Seq({{"arr"}, CallUp(1)}));
+  EXPECT_EQ(Text(w, "Text2"), "Internal");
+  EXPECT_EQ(ComboText(w), "Beta (U12)");
+  EXPECT_EQ(Text(w, "Text1"), Str(id) + " 12");
+
+  // Style numbers beyond the tables name nothing; an empty slot sends
+  // nothing and leaves the box's items.
+  Click(w, 10);
+  EXPECT_EQ(ComboText(w), "");
+  Click(w, 11);
+  EXPECT_EQ(ComboText(w), "");
+  midi_->ClearRecords();
+  Click(w, 2);
+  EXPECT_TRUE(Sent().empty());
+  EXPECT_EQ(Text(w, "Text1"), "");
+  EXPECT_EQ(Text(w, "Text2"), "");
+  EXPECT_EQ(ComboText(w), "");
+  EXPECT_EQ(w->Combo1ListCount(), 5);
+}
+
+TEST_F(FrmArrUTest, CompanionFilesDecideTheButtons) {
+  struct Case {
+    const char* what;
+    bool used, sty;
+    std::string prg, pgg;
+    bool loadSty, loadPrg, loadAll;
+    int pos9, pos6, pos19;
+  };
+  const std::string bad = Left(PrgFileBytes(), 1000);
+  const std::vector<Case> cases = {
+      {"no companions", true, false, "", "", false, false, true, 1, 0, 0},
+      {"nothing used", false, false, "", "", false, false, false, 1, 0, 0},
+      {"a .prg", true, false, PrgFileBytes(), "", false, true, true, 1, 1, 0},
+      {"bad .prg, good .pgg", true, false, bad, PrgFileBytes(true), false, true, true, 1, 1, 1},
+      {"bad .prg and .pgg", true, true, bad, bad, true, false, true, 2, 0, 0},
+  };
+  StartSettled();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* ext : {".sty", ".prg", ".pgg"}) QFile::remove(QString::fromStdString(ProgFile("f" + std::string(ext))));
+    WriteBytes(ProgFile("f.arr"), c.used ? ArrFile({{3, Rec("X", 7)}}) : ArrFile({}));
+    if (c.sty) WriteBytes(ProgFile("f.sty"), StyFile({"A", "B", "C", "D"}));
+    if (!c.prg.empty()) WriteBytes(ProgFile("f.prg"), c.prg);
+    if (!c.pgg.empty()) WriteBytes(ProgFile("f.pgg"), c.pgg);
+    dialogs_.Clear();
+    frmArrU* w = Open("f");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(On(w, "CommLoadArr"), c.used);
+    EXPECT_EQ(On(w, "CommLoadSty"), c.loadSty);
+    EXPECT_EQ(On(w, "CommLoadPrg"), c.loadPrg);
+    EXPECT_EQ(On(w, "CommLoadAll"), c.loadAll);
+    EXPECT_EQ(Asc(w->Tag(), 9), c.pos9);
+    EXPECT_EQ(Asc(w->Tag(), 6), c.pos6);
+    EXPECT_EQ(Asc(w->Tag(), 19), c.pos19);
+    if (c.pos9 == 1) {
+      EXPECT_EQ(Mid(w->Tag(), 42623), gStyTemplate);
+    }
+    if (c.pos19 == 1) {
+      EXPECT_EQ(Mid(w->Tag(), 12143, 30480), c.pgg);
+    }
+    // A badly formed program file is reported by its reader.
+    const std::vector<std::string> texts = BoxTexts();
+    const auto formatErrors = std::count(texts.begin(), texts.end(), "Data format error");
+    EXPECT_EQ(formatErrors, (c.prg == bad ? 1 : 0) + (c.pgg == bad ? 1 : 0));
+    w->close();
+    Settle(0);
+  }
+}
+
+TEST_F(FrmArrUTest, AnUnusableStyleFileIsReportedAndNeverWrittenOver) {
+  std::string wrongHeader = StyFile({"A", "B", "C", "D"});
+  MidAssign(wrongHeader, 1, "XORG");
+  std::string tooLong = StyFile({"A", "B", "C", "D"});
+  PutU16LE(tooLong, 25, 5000);  // slot 0 claims more than the file holds
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool readFault;
+  };
+  const std::vector<Case> cases = {{"wrong header", wrongHeader, false},
+                                   {"shorter than its header", Left(StyFile({"A"}), 100), false},
+                                   {"lengths beyond its data", tooLong, false},
+                                   {"read error", StyFile({"A", "B", "C", "D"}), true}};
+  StartSettled();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 0, 1)}}));
+    WriteBytes(ProgFile("song.sty"), c.bytes);
+    dialogs_.Clear();
+    frmArrU* w = nullptr;
+    {
+      FaultHook fault([&](const std::string& op, const std::string& path, int) {
+        return c.readFault && op == "get" && Right(path, 4) == ".sty" ? 57 : 0;
+      });
+      w = Open("song");
+    }
+    ASSERT_NE(w, nullptr);
+    ASSERT_FALSE(dialogs_.boxes.empty());
+    EXPECT_EQ(dialogs_.boxes.back().text, "Error reading song.sty");
+    EXPECT_EQ(dialogs_.boxes.back().title, "File Arr - song.arr (1)");
+    EXPECT_EQ(Asc(w->Tag(), 9), 0);
+    EXPECT_EQ(Mid(w->Tag(), 42623), gStyTemplate);
+    EXPECT_FALSE(On(w, "CommLoadSty"));
+    // Saved on closing: the arrangement file is written, the style file
+    // stays as it was.
+    MidAssign(*w->MutableTag(), 4, Chr(1));
+    MidAssign(*w->MutableTag(), 303 + 5, "Z");
+    dialogs_.boxAnswers = {kMsgYes};
+    EXPECT_TRUE(w->close());
+    Settle(0);
+    EXPECT_EQ(Asc(ReadBytes(ProgFile("song.arr")), 33 + 5), 'Z');
+    EXPECT_EQ(ReadBytes(ProgFile("song.sty")), c.bytes);
+  }
+}
+
+TEST_F(FrmArrUTest, UntickedOptionsAndUnreadStylesSendOnlyTheCallUp) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{4, Rec("Own", 2, 1)}}));  // no song.sty
+  WriteInfo("other", "other", "other");
+  StartSettled();
+  frmArrU* w = Open("song");
+  midi_->ClearRecords();
+  // Load Arrangement off: the stale name of another file sends nothing.
+  gSentArrName = "other";
+  Click(w, 4);
+  EXPECT_EQ(Sent(), CallUp(4));
+  // Load Style on, but the window holds no style file of its own.
+  Tick("mnuCaricaSty", true);
+  midi_->ClearRecords();
+  Click(w, 4);
+  EXPECT_EQ(Sent(), CallUp(4));
+  EXPECT_EQ(ComboText(w), "- empty - (U13)");  // the template's slot
+  EXPECT_EQ(InfoField(101), "other");
+}
+
+TEST_F(FrmArrUTest, AClickFirstSendsTheBankThenTheStylesBankByBank) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}, {2, Rec("Own", 0, 1)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile({"A1", "A2", "A3", "A4", "B1", "- empty -", "- empty -", "- empty -"}));
+  WriteInfo("other", "other", "");
+  StartSettled();
+  Tick("mnuCaricaArr", true);
+  Tick("mnuCaricaSty", true);
+  frmArrU* w = Open("song");
+  midi_->ClearRecords();
+  const qint64 start = QDateTime::currentMSecsSinceEpoch();
+  Click(w, 2);
+  EXPECT_EQ(Status(), "Loading Arrangement");
+  EXPECT_TRUE(Sent().empty());  // the bank waits for its timer
+  ASSERT_TRUE(WaitUntil([&] { return Sent().size() >= 3 + 2 + 3 + 3; }));
+  // Each style bank has its second to settle before anything follows it.
+  EXPECT_GE(QDateTime::currentMSecsSinceEpoch() - start, 2000);
+  // Song play and arrangement play, the bank, each style bank, the call-up
+  // that the end of the styles makes, and then the click's own.
+  EXPECT_EQ(Sent(), Seq({{"song", "arr", "bank", "sty", "sty"}, CallUp(2), CallUp(2)}));
+  EXPECT_EQ(InfoField(51), "song");
+  EXPECT_EQ(InfoField(101), "song");
+  EXPECT_EQ(main_->Label("LabelArr")->text().toStdString(), "song.arr");
+  EXPECT_EQ(Status(), "");
+  EXPECT_EQ(ComboText(w), "A1 (U11)");
+
+  // The instrument now holds both: a click sends the call-up alone, also
+  // for an arrangement of a factory style.
+  midi_->ClearRecords();
+  Click(w, 2);
+  Click(w, 0);
+  Settle(30);
+  EXPECT_EQ(Sent(), Seq({CallUp(2), CallUp(0)}));
+}
+
+TEST_F(FrmArrUTest, AnOpenByIdSendsWhatTheInstrumentLacksThenCallsUp) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}, {3, Rec("Both", 1, 1, 2)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile({"A1", "A2", "A3", "A4"}));
+  WriteBytes(ProgFile("song.prg"), PrgFileBytes());
+  WriteInfo("other", "other", "other");
+  StartSettled();
+  for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg"}) Tick(item, true);
+  midi_->ClearRecords();
+  gArrSelectPending = true;
+  gArrSelectIdx = 3;
+  frmArrU* w = Open("song");
+  EXPECT_EQ(w->ListIndex(), 3);
+  EXPECT_TRUE(Sent().empty());
+  ASSERT_TRUE(WaitUntil([&] { return !gArrSelectPending; }));
+  EXPECT_EQ(Sent(), Seq({{"song", "arr", "bank", "sty"}, CallUp(3), {"prg"}, CallUp(3)}));
+  EXPECT_EQ(InfoField(51), "song");
+  EXPECT_EQ(InfoField(101), "song");
+  EXPECT_EQ(InfoField(151), "song");
+  EXPECT_EQ(main_->Label("LabelPrg")->text().toStdString(), "song.prg");
+  EXPECT_EQ(Text(w, "Text2"), "User");
+  EXPECT_EQ(w->findChild<QObject*>("TimerFindID")->property("interval").toInt(), 10);
+
+  // Everything is held now: a second open by ID of the same file calls up
+  // at once.
+  w->close();
+  Settle(0);
+  midi_->ClearRecords();
+  gArrSelectPending = true;
+  Open("song");
+  ASSERT_TRUE(WaitUntil([&] { return !gArrSelectPending; }));
+  Settle(30);
+  EXPECT_EQ(Sent(), CallUp(3));
+}
+
+TEST_F(FrmArrUTest, AProgramFileThatCannotBeLoadedStillEndsTheFindChain) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{5, Rec("Prog", 1, 0, 0)}}));  // no program file
+  WriteInfo("song", "", "");
+  StartSettled();
+  Tick("mnuCaricaPrg", true);
+  midi_->ClearRecords();
+  gArrSelectPending = true;
+  gArrSelectIdx = 5;
+  frmArrU* w = Open("song");
+  ASSERT_TRUE(WaitUntil([&] { return !gArrSelectPending; }));
+  EXPECT_EQ(Sent(), CallUp(5));
+  EXPECT_EQ(w->findChild<QObject*>("TimerLoadPrg")->property("interval").toInt(), 10);
+  EXPECT_FALSE(On(w, "CommLoadPrg"));
+}
+
+TEST_F(FrmArrUTest, LoadAllSendsBankStylesAndProgramsWithoutModeChanges) {
+  // A .pgg companion: its reference records go out as zeros.
+  std::string pgg = PrgFileBytes(true);
+  MidAssign(pgg, 49, Chr(1));            // program 0 is a reference
+  MidAssign(pgg, 49 + 172 * 2, Chr(5));  // program 2 is not
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile({"A1", "A2", "A3", "A4"}));
+  WriteBytes(ProgFile("song.pgg"), pgg);
+  WriteInfo("", "", "");
+  StartSettled();
+  frmArrU* w = Open("song");
+  midi_->ClearRecords();
+  Press(w, "CommLoadAll");
+  EXPECT_EQ(Status(), "Loading Arrangement");
+  auto* loadAll = w->findChild<QObject*>("TimerLoadAll");
+  ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 3 && loadAll->property("interval").toInt() == 10; }));
+  Settle(30);
+  // No line is selected: the end of the styles calls nothing up.
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"bank", "sty", "prg"}));
+  std::string data = pgg.substr(48, 11008) + pgg.substr(23096, 2104);
+  MidAssign(data, 1, Nuls(20));
+  EXPECT_EQ(midi_->CallsNamed("midiOutLongMsg").back().bytes, SysExHeader() + Chr(0x4C) + Pack8to7(data) + Chr(0xF7));
+  EXPECT_EQ(InfoField(151), "song");
+  EXPECT_EQ(main_->Label("LabelPrg")->text().toStdString(), "song.pgg");
+  EXPECT_FALSE(gLoadAllStyStep);
+  EXPECT_EQ(Status(), "");
+}
+
+TEST_F(FrmArrUTest, LoadAllWithoutStylesGoesOnToThePrograms) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile(std::vector<std::string>(16, "- empty -")));  // no bank in use
+  WriteBytes(ProgFile("song.prg"), PrgFileBytes());
+  WriteInfo("", "", "");
+  StartSettled();
+  frmArrU* w = Open("song");
+  midi_->ClearRecords();
+  main_->MdiArea()->setActiveSubWindow(w);
+  main_->Item("mnuLoadAll")->trigger();  // the Edit menu's relay
+  ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 2; }, 2000));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"bank", "prg"}));
+  EXPECT_EQ(InfoField(101), "");
+}
+
+TEST_F(FrmArrUTest, ClosingMidChainDropsItsStepsAndReleasesTheSelection) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  WriteInfo("other", "", "");
+  StartSettled();
+  Tick("mnuCaricaArr", true);
+  midi_->ClearRecords();
+  gArrSelectPending = true;
+  gArrSelectIdx = 0;
+  frmArrU* w = Open("song");
+  w->CommLoadAll_Click();  // its first phase: the bank waits for the timer
+  EXPECT_EQ(Status(), "Loading Arrangement");
+  w->close();
+  Settle(100);
+  EXPECT_TRUE(Sent().empty());
+  EXPECT_FALSE(gArrSelectPending);
+  EXPECT_EQ(Status(), "");
+  EXPECT_EQ(gArrUForms[1], nullptr);
+}
+
+TEST_F(FrmArrUTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
+  struct Case {
+    int answer;
+    bool failSave;
+    bool closes;
+    bool saved;
+  };
+  const std::vector<Case> cases = {
+      {kMsgYes, false, true, true}, {kMsgNo, false, true, false}, {kMsgCancel, false, false, false},
+      {kMsgYes, true, false, false}};
+  StartSettled();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer * 10 + c.failSave);
+    const std::string file = ArrFile({{0, Rec("Plain", 3)}});
+    WriteBytes(ProgFile("song.arr"), file);
+    frmArrU* w = Open("song");
+    w->move(3000, -3000);  // beyond the 16 bits of the record
+    std::string* tag = w->MutableTag();
+    MidAssign(*tag, 4, Chr(1));
+    MidAssign(*tag, 303, "Q");
+    dialogs_.Clear();
+    dialogs_.boxAnswers = {c.answer};
+    bool closed;
+    {
+      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
+      closed = w->close();
+    }
+    Settle(0);
+    EXPECT_EQ(closed, c.closes);
+    ASSERT_GE(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].title, "File Arr - song.arr (1)");
+    EXPECT_EQ(dialogs_.boxes[0].buttons, MsgButtons::YesNoCancel);
+    EXPECT_EQ(Asc(ReadBytes(ProgFile("song.arr")), 33), c.saved ? 'Q' : 'P');
+    if (c.closes) {
+      EXPECT_EQ(gArrUForms[1], nullptr);
+      EXPECT_EQ(gArrSlotUsed[1], 0);
+      EXPECT_EQ(gArrSlots[1].Open, 0);
+      EXPECT_EQ(gArrSlots[1].Left, 32767);
+      EXPECT_EQ(gArrSlots[1].Top, -32768);
+      EXPECT_EQ(gArrWinCount, 0);
+      EXPECT_TRUE(Enabled("mnuApriArr"));
+    } else {
+      EXPECT_EQ(gArrUForms[1], w);
+      EXPECT_NE(Asc(w->Tag(), 4), 0);
+      // Discard it for the next case.
+      MidAssign(*w->MutableTag(), 4, Chr(0));
+      w->close();
+      Settle(0);
+    }
+  }
+}
+
+TEST_F(FrmArrUTest, AFailedSaveOrCancelInTheClosePromptStopsTheExit) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  StartSettled();
+  frmArrU* w = Open("song");
+  MidAssign(*w->MutableTag(), 4, Chr(1));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    dialogs_.boxAnswers = {attempt == 0 ? kMsgCancel : kMsgYes};
+    FaultHook fault(FailOp("write", 61));
+    main_->Item("mnuExit")->trigger();
+    EXPECT_TRUE(main_->ExitRefused());
+    EXPECT_EQ(gArrUForms[1], w);
+    EXPECT_EQ(gArrSlots[1].Open, 1);
+    EXPECT_FALSE(gClosing);
+  }
+  // Saved at last: the exit goes through and keeps the window for the next
+  // start.
+  dialogs_.boxAnswers = {kMsgYes};
+  main_->Item("mnuExit")->trigger();
+  EXPECT_FALSE(main_->ExitRefused());
+  EXPECT_EQ(gArrSlots[1].Open, 1);
+}
+
+TEST_F(FrmArrUTest, TheRestoreReopensWindowsWhereTheyWere) {
+  WriteBytes(ProgFile("a3.arr"), ArrFile({{0, Rec("Three", 3)}}));
+  WriteBytes(ProgFile("a6.arr"), ArrFile({{0, Rec("Six", 3)}}));
+  SettingsImage s = SettingsImage::Valid(2);
+  auto slot = [&](int rec, const std::string& path, int top, int left, int height, int width) {
+    s.Text(rec, 1, PadRight(path, 238));
+    s.Byte(rec, 241, 1);
+    s.Position(rec, 243, top);
+    s.Position(rec, 245, left);
+    s.U16(rec, 239, height);
+    s.U16(rec, 249, width);
+  };
+  slot(23, ProgFile("a3"), 300, 600, 3000, 6000);
+  slot(26, ProgFile("a6"), 900, 1200, 3600, 7500);
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  StartSettled();
+  ASSERT_TRUE(WaitUntil([] { return gArrUForms[1] && gArrUForms[2]; }, 1000));
+  const int tpp = TwipsPerPixel();
+  frmArrU* first = gArrUForms[1];
+  frmArrU* second = gArrUForms[2];
+  EXPECT_EQ(first->windowTitle().toStdString(), "File Arr - a3.arr (1)");
+  EXPECT_EQ(second->windowTitle().toStdString(), "File Arr - a6.arr (2)");
+  EXPECT_NEAR(first->TopTwips(), 300, tpp);
+  EXPECT_NEAR(first->LeftTwips(), 600, tpp);
+  EXPECT_NEAR(first->HeightTwips(), 3000, tpp);
+  EXPECT_NEAR(first->WidthTwips(), 6000, tpp);
+  EXPECT_NEAR(second->TopTwips(), 900, tpp);
+  EXPECT_NEAR(second->WidthTwips(), 7500, tpp);
+  EXPECT_EQ(RTrim(gArrSlots[2].Path), ProgFile("a6"));
+  EXPECT_EQ(gArrSlots[6].Open, 0);
+  EXPECT_EQ(gArrWinCount, 2);
+  EXPECT_EQ(first->ListText(0), "11  Three           ");
+}
+
+TEST_F(FrmArrUTest, AnOpenRecordOfAnotherFileIsNotTaken) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  StartSettled();
+  gArrSlots[1].Open = 1;
+  gArrSlots[1].Path = PadRight("/elsewhere/old", 238);
+  gArrSlots[1].Top = 500;
+  gArrSlots[1].Height = 2000;
+  frmArrU* w = Open("song");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(RTrim(Mid(w->Tag(), 21, 238)), ProgFile("song"));
+  EXPECT_EQ(RTrim(gArrSlots[1].Path), ProgFile("song"));
+  EXPECT_EQ(gArrSlots[1].Top, 0);
+  EXPECT_NEAR(gArrSlots[1].Height, gArrUBigHeight, TwipsPerPixel());
+  EXPECT_NEAR(gArrSlots[1].Width, gArrUBigWidth, TwipsPerPixel());
+  EXPECT_NEAR(w->HeightTwips(), gArrUBigHeight, TwipsPerPixel());
+}
+
+TEST_F(FrmArrUTest, TheEditRecordIsStoredIntoItsWindowBySlot) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}, {1, Rec("Other", 4)}}));
+  StartSettled();
+  frmArrU* w = Open("song");
+  ArrEditBufBuild(w->Tag(), 1);
+  MidAssign(gArrEditBuf, 1, "Changed   ");
+  gArrModified = true;
+  EXPECT_EQ(ArrEditBufStore(), 0);
+  EXPECT_EQ(Mid(w->Tag(), ArrRecPos(1), 10), "Changed   ");
+  EXPECT_EQ(Asc(w->Tag(), 4), 1);
+  EXPECT_FALSE(gArrModified);
+
+  // Once the window is closed no window holds the record any more.
+  dialogs_.boxAnswers = {kMsgNo};
+  w->close();
+  Settle(0);
+  gArrModified = true;
+  EXPECT_EQ(ArrEditBufStore(), 1);
+  EXPECT_TRUE(gArrModified);
+}
+
+TEST_F(FrmArrUTest, DeleteInAReadOnlyFileIsRefused) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  StartSettled();
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.readOnly = true;
+  answer.fileName = ProgFile("song.arr");
+  dialogs_.fileAnswers.push_back(answer);
+  main_->mnuApriArr_Click();
+  frmArrU* w = gArrUForms[1];
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(Asc(w->Tag(), 2), 1);
+  EXPECT_EQ(w->windowTitle().toStdString(), WinCaption(w->Tag()));
+  Click(w, 0);
+  QTest::keyClick(List(w), Qt::Key_Delete);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Read only file");
+  EXPECT_EQ(w->ListText(0), "11  Plain           ");
+}

@@ -1,0 +1,32 @@
+// The click of an arrangement window's list (List1), as the window expects
+// it: the click handler runs on every left click on a line (the line that is
+// already selected included), on a keyboard move and at once when code
+// selects a line; not when the toolkit only makes a line current (as it does
+// when the list takes the focus). A right click never moves the selection:
+// the window's right-button handler runs when the button is released.
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QListWidget;
+
+class ListClicks : public QObject {
+ public:
+  ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp);
+
+  // Selects line index alone and makes it current; the click handler runs
+  // when the line was not current yet.
+  static void SelectLine(QListWidget* list, int index);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QListWidget* list_;
+  QObject* viewport_;
+  std::function<void()> click_;
+  std::function<void()> rightUp_;
+  bool pressing_ = false;  // a left button is down on the list
+  bool doubled_ = false;   // the press was the second of a double click
+};
