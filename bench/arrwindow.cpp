@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
+#include "app/startup.h"
 #include "core/bytes.h"
 #include "files/datafiles.h"
 #include "platform/dialogs.h"
@@ -67,7 +67,9 @@ std::string StyImage() {
   return group;
 }
 
-std::string PrgImage() { return PadRight(std::string("KORG\x4D\x00\x00", 7), 30480, '\0'); }
+std::string PrgImage() {
+  return PadRight(std::string("KORG\x4D\x00\x00", 7), 30480, '\0');
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

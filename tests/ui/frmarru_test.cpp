@@ -64,6 +64,23 @@ std::string StyFile(const std::vector<std::string>& names) {
   return StyGroupBytes(defs);
 }
 
+// A System Exclusive message by its function: the two mode changes, the
+// arrangement bank, a style bank, the programs.
+std::string LongMessageName(const std::string& msg) {
+  switch (Asc(msg, 5)) {
+    case 0x4E:
+      return Asc(msg, 6) == 0x06 ? "song" : Asc(msg, 6) == 0x0A ? "arr" : "mode";
+    case 0x64:
+      return "bank";
+    case 0x65:
+      return "sty";
+    case 0x4C:
+      return "prg";
+    default:
+      return "?" + Hex2(Asc(msg, 5));
+  }
+}
+
 std::string HexBytes(const std::string& bytes) {
   std::string s;
   for (size_t i = 0; i < bytes.size(); ++i) s += (i ? " " : "") + Hex2(static_cast<unsigned char>(bytes[i]));
@@ -127,12 +144,7 @@ class FrmArrUTest : public MainFixture {
       if (c.name == "midiOutShortMsg") {
         out.push_back(HexBytes(c.bytes));
       } else if (c.name == "midiOutLongMsg") {
-        const int fn = Asc(c.bytes, 5);
-        if (fn == 0x4E) out.push_back(Asc(c.bytes, 6) == 0x06 ? "song" : Asc(c.bytes, 6) == 0x0A ? "arr" : "mode");
-        else if (fn == 0x64) out.push_back("bank");
-        else if (fn == 0x65) out.push_back("sty");
-        else if (fn == 0x4C) out.push_back("prg");
-        else out.push_back("?" + Hex2(fn));
+        out.push_back(LongMessageName(c.bytes));
       }
     }
     return out;
@@ -152,7 +164,9 @@ class FrmArrUTest : public MainFixture {
   static std::string Text(frmArrU* w, const char* box) {
     return w->findChild<QLineEdit*>(box)->text().toStdString();
   }
-  static std::string ComboText(frmArrU* w) { return w->findChild<QComboBox*>("Combo1")->currentText().toStdString(); }
+  static std::string ComboText(frmArrU* w) {
+    return w->findChild<QComboBox*>("Combo1")->currentText().toStdString();
+  }
   static bool On(frmArrU* w, const char* button) { return w->findChild<QPushButton*>(button)->isEnabled(); }
   static void Press(frmArrU* w, const char* button) { w->findChild<QPushButton*>(button)->click(); }
   // A left click on a line, as the user makes it.
@@ -199,11 +213,13 @@ TEST_F(FrmArrUTest, ListsTheFileAndItsCompanionsAndCallsUpWhatIsClicked) {
   const std::string a16 = RTrim(gStyNames[5]) + " (A16)";
   std::vector<std::string> items;
   for (int i = 0; i < w->Combo1ListCount(); ++i) items.push_back(w->Combo1List(i));
-  EXPECT_EQ(items, (std::vector<std::string>{a16, "Alpha (U11)", "Beta (U12)", "- empty - (U13)", "- empty - (U14)"}));
+  EXPECT_EQ(items, (std::vector<std::string>{a16, "Alpha (U11)", "Beta (U12)", "- empty - (U13)",
+                                             "- empty - (U14)"}));
   EXPECT_EQ(ComboText(w), "");
   EXPECT_EQ(Text(w, "Text1"), Str(id));
   EXPECT_EQ(gArrSlots[1].DbId, id);
-  for (const char* b : {"CommLoadArr", "CommLoadSty", "CommLoadPrg", "CommLoadAll"}) EXPECT_TRUE(On(w, b)) << b;
+  for (const char* b : {"CommLoadArr", "CommLoadSty", "CommLoadPrg", "CommLoadAll"})
+    EXPECT_TRUE(On(w, b)) << b;
   const std::string& tag = w->Tag();
   EXPECT_EQ(Asc(tag, 1), 19);
   EXPECT_EQ(Asc(tag, 9), 2);
@@ -245,6 +261,11 @@ TEST_F(FrmArrUTest, ListsTheFileAndItsCompanionsAndCallsUpWhatIsClicked) {
   EXPECT_EQ(Text(w, "Text2"), "");
   EXPECT_EQ(ComboText(w), "");
   EXPECT_EQ(w->Combo1ListCount(), 5);
+  // The right button selects nothing and calls nothing up.
+  QListWidget* lines = List(w);
+  QTest::mouseClick(lines->viewport(), Qt::RightButton, {}, lines->visualItemRect(lines->item(0)).center());
+  EXPECT_EQ(w->ListIndex(), 2);
+  EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(FrmArrUTest, CompanionFilesDecideTheButtons) {
@@ -266,7 +287,8 @@ TEST_F(FrmArrUTest, CompanionFilesDecideTheButtons) {
   StartSettled();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    for (const char* ext : {".sty", ".prg", ".pgg"}) QFile::remove(QString::fromStdString(ProgFile("f" + std::string(ext))));
+    for (const char* ext : {".sty", ".prg", ".pgg"})
+      QFile::remove(QString::fromStdString(ProgFile("f" + std::string(ext))));
     WriteBytes(ProgFile("f.arr"), c.used ? ArrFile({{3, Rec("X", 7)}}) : ArrFile({}));
     if (c.sty) WriteBytes(ProgFile("f.sty"), StyFile({"A", "B", "C", "D"}));
     if (!c.prg.empty()) WriteBytes(ProgFile("f.prg"), c.prg);
@@ -363,7 +385,8 @@ TEST_F(FrmArrUTest, UntickedOptionsAndUnreadStylesSendOnlyTheCallUp) {
 
 TEST_F(FrmArrUTest, AClickFirstSendsTheBankThenTheStylesBankByBank) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}, {2, Rec("Own", 0, 1)}}));
-  WriteBytes(ProgFile("song.sty"), StyFile({"A1", "A2", "A3", "A4", "B1", "- empty -", "- empty -", "- empty -"}));
+  WriteBytes(ProgFile("song.sty"),
+             StyFile({"A1", "A2", "A3", "A4", "B1", "- empty -", "- empty -", "- empty -"}));
   WriteInfo("other", "other", "");
   StartSettled();
   Tick("mnuCaricaArr", true);
@@ -465,7 +488,8 @@ TEST_F(FrmArrUTest, LoadAllSendsBankStylesAndProgramsWithoutModeChanges) {
   EXPECT_EQ(Sent(), (std::vector<std::string>{"bank", "sty", "prg"}));
   std::string data = pgg.substr(48, 11008) + pgg.substr(23096, 2104);
   MidAssign(data, 1, Nuls(20));
-  EXPECT_EQ(midi_->CallsNamed("midiOutLongMsg").back().bytes, SysExHeader() + Chr(0x4C) + Pack8to7(data) + Chr(0xF7));
+  EXPECT_EQ(midi_->CallsNamed("midiOutLongMsg").back().bytes,
+            SysExHeader() + Chr(0x4C) + Pack8to7(data) + Chr(0xF7));
   EXPECT_EQ(InfoField(151), "song");
   EXPECT_EQ(main_->Label("LabelPrg")->text().toStdString(), "song.pgg");
   EXPECT_FALSE(gLoadAllStyStep);
@@ -482,6 +506,33 @@ TEST_F(FrmArrUTest, LoadAllWithoutStylesGoesOnToThePrograms) {
   midi_->ClearRecords();
   main_->MdiArea()->setActiveSubWindow(w);
   main_->Item("mnuLoadAll")->trigger();  // the Edit menu's relay
+  ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 2; }, 2000));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"bank", "prg"}));
+  EXPECT_EQ(InfoField(101), "");
+}
+
+TEST_F(FrmArrUTest, AnAutomaticDatabaseAddShowsTheNewIdInTheWindow) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  StartSettled();
+  Tick("mnuAddi40DBArr", true);
+  dialogs_.boxAnswers.push_back(kMsgYes);  // the opened file's folder becomes the database's
+  frmArrU* w = Open("song");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(Text(w, "Text1"), " 3");
+  EXPECT_EQ(gArrSlots[gArrSlotIdx].DbId, 3);
+}
+
+TEST_F(FrmArrUTest, LoadAllNeverSendsTheEmptyTemplateStyles) {
+  // No style file: the template stands in and must not overwrite the
+  // instrument's user styles.
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  WriteBytes(ProgFile("song.prg"), PrgFileBytes());
+  WriteInfo("", "", "");
+  StartSettled();
+  frmArrU* w = Open("song");
+  ASSERT_NE(Asc(w->Tag(), 9), 2);
+  midi_->ClearRecords();
+  w->CommLoadAll_Click();
   ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 2; }, 2000));
   EXPECT_EQ(Sent(), (std::vector<std::string>{"bank", "prg"}));
   EXPECT_EQ(InfoField(101), "");
@@ -513,9 +564,10 @@ TEST_F(FrmArrUTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
     bool closes;
     bool saved;
   };
-  const std::vector<Case> cases = {
-      {kMsgYes, false, true, true}, {kMsgNo, false, true, false}, {kMsgCancel, false, false, false},
-      {kMsgYes, true, false, false}};
+  const std::vector<Case> cases = {{kMsgYes, false, true, true},
+                                   {kMsgNo, false, true, false},
+                                   {kMsgCancel, false, false, false},
+                                   {kMsgYes, true, false, false}};
   StartSettled();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer * 10 + c.failSave);

@@ -44,7 +44,8 @@ const std::string* ProgramWindowTag(int slot) {
   if (!main) return nullptr;
   for (QMdiSubWindow* w : main->MdiArea()->subWindowList()) {
     auto* child = dynamic_cast<ChildForm*>(w);
-    if (child && !child->Unloading() && child->Kind() == 21 && Asc(child->Tag(), 15) == slot) return &child->Tag();
+    if (child && !child->Unloading() && child->Kind() == 21 && Asc(child->Tag(), 15) == slot)
+      return &child->Tag();
   }
   return nullptr;
 }
@@ -200,6 +201,13 @@ void frmArrU::CommLoadAll_Click() {
     case 12:
       // The style step's end starts the timer again with 800.
       TimerLoadAll->setInterval(800);
+      if (Asc(winTag_, 9) != 2) {
+        // No style group of the file's own (the empty template stands in):
+        // its "- empty -" styles must never overwrite the instrument's.
+        StatusShow(0, "");
+        TimerLoadAll->SetEnabled(true);
+        break;
+      }
       gLoadAllStyStep = true;
       CommLoadSty_Click();
       break;
@@ -241,7 +249,8 @@ void frmArrU::TimerFindID_Timer() {
       break;
     case 20:
     case 800:
-      if (Ticked("mnuCaricaSty") && gSelArrUserSty && Asc(winTag_, 9) == 2 && gSentStyName != gFindIdFileName) {
+      if (Ticked("mnuCaricaSty") && gSelArrUserSty && Asc(winTag_, 9) == 2 &&
+          gSentStyName != gFindIdFileName) {
         CommLoadSty_Click();
         return;
       }

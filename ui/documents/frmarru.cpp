@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/appstate.h"
 #include "app/arrrec.h"
@@ -62,7 +63,9 @@ std::string gArrPrgPath;
 
 namespace {
 
-MainView* Main() { return TheMainView(); }
+MainView* Main() {
+  return TheMainView();
+}
 
 bool Ticked(const char* item) {
   MainView* main = Main();
@@ -73,10 +76,12 @@ void SetMenu(const char* item, bool on) {
   if (MainView* main = Main()) main->SetMenuEnabled(item, on);
 }
 
-QString Screen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
+QString Screen(const std::string& bytes) {
+  return QString::fromUtf8(ScreenUtf8(bytes));
+}
 
-constexpr int kPathLen = 238;           // the path field at document position 21
-constexpr int kArrUPrgPos = 12143;      // the companion program file image
+constexpr int kPathLen = 238;       // the path field at document position 21
+constexpr int kArrUPrgPos = 12143;  // the companion program file image
 constexpr int kArrUPrgLen = 30480;
 
 // The document of a new window: the header, the path field, the file image,
@@ -253,7 +258,8 @@ bool frmArrU::eventFilter(QObject* watched, QEvent* event) {
     if (mouse->button() == Qt::RightButton) return true;
     selectionChanged_ = false;
   }
-  if (watched == List1 && event->type() == QEvent::KeyPress) List1_KeyDown(static_cast<QKeyEvent*>(event)->key());
+  if (watched == List1 && event->type() == QEvent::KeyPress)
+    List1_KeyDown(static_cast<QKeyEvent*>(event)->key());
   return ChildForm::eventFilter(watched, event);
 }
 
@@ -269,11 +275,17 @@ void frmArrU::SetCommand(QPushButton* button, const char* menuItem, bool on) {
   SetMenu(menuItem, on);
 }
 
-void frmArrU::ShowText(QLineEdit* box, const std::string& bytes) { box->setText(Screen(CutAtNul(bytes))); }
+void frmArrU::ShowText(QLineEdit* box, const std::string& bytes) {
+  box->setText(Screen(CutAtNul(bytes)));
+}
 
-std::string frmArrU::FileName() const { return PathFileName(RTrim(Mid(winTag_, 21, 238))); }
+std::string frmArrU::FileName() const {
+  return PathFileName(RTrim(Mid(winTag_, 21, 238)));
+}
 
-int frmArrU::Slot() const { return Asc(winTag_, 15); }
+int frmArrU::Slot() const {
+  return Asc(winTag_, 15);
+}
 
 void frmArrU::SelectLine(int index) {
   if (index < 0 || index >= List1->count()) return;
@@ -424,7 +436,9 @@ void frmArrU::Form_Load() {
 
 // ---- Frame ---------------------------------------------------------------
 
-void frmArrU::Form_Activate() { MenuUpdate(); }
+void frmArrU::Form_Activate() {
+  MenuUpdate();
+}
 
 void frmArrU::Form_Resize() {
   if (loading_ || !loaded_) return;
@@ -584,28 +598,46 @@ void frmArrU::AskStoreEditedArr() {
 
 // ---- ChildView -----------------------------------------------------------
 
-int frmArrU::ListIndex() const { return List1->currentRow(); }
+int frmArrU::ListIndex() const {
+  return List1->currentRow();
+}
 
 bool frmArrU::ListSelected(int index) const {
   const QListWidgetItem* item = List1->item(index);
   return item && item->isSelected();
 }
 
-std::string frmArrU::ListText(int index) const { return ListItemText(List1, index); }
+std::string frmArrU::ListText(int index) const {
+  return ListItemText(List1, index);
+}
 
-void frmArrU::SetListText(int index, const std::string& text) { ListSetItem(List1, index, text); }
+void frmArrU::SetListText(int index, const std::string& text) {
+  ListSetItem(List1, index, text);
+}
 
-void frmArrU::Combo1Clear() { Combo1->clear(); }
+void frmArrU::Combo1Clear() {
+  Combo1->clear();
+}
 
-void frmArrU::Combo1AddItem(const std::string& text) { ComboAddItem(Combo1, text); }
+void frmArrU::Combo1AddItem(const std::string& text) {
+  ComboAddItem(Combo1, text);
+}
 
-int frmArrU::Combo1ListCount() const { return Combo1->count(); }
+int frmArrU::Combo1ListCount() const {
+  return Combo1->count();
+}
 
-std::string frmArrU::Combo1List(int index) const { return ComboItemText(Combo1, index); }
+std::string frmArrU::Combo1List(int index) const {
+  return ComboItemText(Combo1, index);
+}
 
-void frmArrU::Combo1SetListIndex(int index) { Combo1->setCurrentIndex(index); }
+void frmArrU::Combo1SetListIndex(int index) {
+  Combo1->setCurrentIndex(index);
+}
 
-void frmArrU::Combo1SetText(const std::string& text) { ComboSetText(Combo1, text); }
+void frmArrU::Combo1SetText(const std::string& text) {
+  ComboSetText(Combo1, text);
+}
 
 // ---- Opener --------------------------------------------------------------
 
@@ -642,3 +674,5 @@ void FrmArrUReset() {
   gSelArrUserPrg = false;
   gArrPrgPath.clear();
 }
+
+void frmArrU::ShowDbId(int id) { ShowText(Text1, Str(id)); }

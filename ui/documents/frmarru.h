@@ -75,6 +75,8 @@ class frmArrU : public ChildForm {
   void SelectLine(int index);
   // The slot (1-8) from the document.
   int Slot() const;
+  // Shows the file's database ID in the ID box (an add to the database).
+  void ShowDbId(int id);
 
   // ChildView
   int ListIndex() const override;
