@@ -17,12 +17,9 @@ const char* const kContextItems[] = {"mnuIngrandisci", "mnuTaglia",  "mnuIncolla
                                      "mnuLoadPrg",     "mnuShowPrg", "mnuEditArr",  "mnui40DBArr", "mnuCancella",
                                      "mnuDBArrApri",   "mnuAddAll"};
 
-struct Big {
-  int height, width;
-};
+}  // namespace
 
-// The enlarged size of a kind, or {0, 0} for a kind without one.
-Big EnlargedSize(int kind) {
+WindowSize EnlargedSizeOfKind(int kind) {
   switch (kind) {
     case 2: case 3: return {gArrABBigHeight, gArrABBigWidth};
     case 4: case 5: case 6: case 7: case 8: return {gPcgAEBigHeight, gPcgAEBigWidth};
@@ -40,6 +37,8 @@ Big EnlargedSize(int kind) {
     default: return {0, 0};
   }
 }
+
+namespace {
 
 bool HasSelectedItem(const ChildView& child) {
   const int i = child.ListIndex();
@@ -71,7 +70,7 @@ void MenuUpdate() {
   const int height = static_cast<int16_t>(child->HeightTwips());
   const int width = child->WidthTwips();
   const int kind = Asc(tag, 1);
-  const Big big = EnlargedSize(kind);
+  const WindowSize big = EnlargedSizeOfKind(kind);
   // Compared in pixels: a size in twips read back from the screen is
   // rounded to whole pixels.
   auto enlargeRule = [&] {

@@ -4,3 +4,10 @@
 #pragma once
 
 void MenuUpdate();
+
+// The enlarged (largest) size of a window kind in twips, the size of
+// Edit > Maximize and of the Enlarge rule; {0, 0} for a kind without one.
+struct WindowSize {
+  int height, width;
+};
+WindowSize EnlargedSizeOfKind(int kind);

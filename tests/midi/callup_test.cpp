@@ -6,13 +6,9 @@
 #include "midi/channels.h"
 #include "midi/midilink.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/midibytes.h"
 
 namespace {
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += Chr(b);
-  return s;
-}
 // A window document of the given kind with its channel at 16 (banks, kits)
 // or 286 (program files), and program records from 319.
 std::string Doc(int kind, int channel) {

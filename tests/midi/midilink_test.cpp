@@ -6,28 +6,8 @@
 #include "core/bytes.h"
 #include "midi/monitor.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/midibytes.h"
 #include "tests/fixtures/fakemainview.h"
-
-namespace {
-
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += Chr(b);
-  return s;
-}
-
-class RecordingMonitor : public MonitorView {
- public:
-  std::string text;
-  int clears = 0;
-  void Clear() override {
-    text.clear();
-    ++clears;
-  }
-  void Append(const std::string& line) override { text += line; }
-};
-
-}  // namespace
 
 class MidiLinkTest : public AppFixture {
  protected:

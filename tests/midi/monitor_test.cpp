@@ -4,16 +4,8 @@
 
 #include "core/bytes.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/midibytes.h"
 #include "tests/fixtures/fakemainview.h"
-
-namespace {
-class RecordingMonitor : public MonitorView {
- public:
-  std::string text;
-  void Clear() override { text.clear(); }
-  void Append(const std::string& line) override { text += line; }
-};
-}  // namespace
 
 TEST(MonitorLine, TwoDigitsAndABlankPerByteThenTwoLineEnds) {
   EXPECT_EQ(MonitorLine(Chr(0x0A) + Chr(0) + Chr(0xF7)), "0A 00 F7 \r\n\r\n");

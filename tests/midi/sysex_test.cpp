@@ -8,31 +8,8 @@
 #include "midi/midilink.h"
 #include "midi/monitor.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/midibytes.h"
 #include "tests/fixtures/fakemainview.h"
-
-namespace {
-
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += Chr(b);
-  return s;
-}
-
-class RecordingMonitor : public MonitorView {
- public:
-  std::string text;
-  std::vector<std::string> events;
-  void Clear() override {
-    text.clear();
-    events.push_back("clear");
-  }
-  void Append(const std::string& line) override {
-    text += line;
-    events.push_back(line);
-  }
-};
-
-}  // namespace
 
 TEST(Pack8to7, GroupsOfSevenLedByTheirTopBits) {
   struct Case {

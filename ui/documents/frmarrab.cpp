@@ -232,48 +232,6 @@ void frmArrAB::List1_Click() {
   MidiMonLog(gOutMsg.data);
 }
 
-int frmArrAB::ListIndex() const {
-  return list1_->currentRow();
-}
-
-bool frmArrAB::ListSelected(int index) const {
-  const QListWidgetItem* item = list1_->item(index);
-  return item && item->isSelected();
-}
-
-std::string frmArrAB::ListText(int index) const {
-  return ListItemText(list1_, index);
-}
-
-void frmArrAB::SetListText(int index, const std::string& text) {
-  ListSetItem(list1_, index, text);
-}
-
-void frmArrAB::Combo1Clear() {
-  combo1_->clear();
-  ComboSetText(combo1_, "");
-}
-
-void frmArrAB::Combo1AddItem(const std::string& text) {
-  ComboAddItem(combo1_, text);
-}
-
-int frmArrAB::Combo1ListCount() const {
-  return combo1_->count();
-}
-
-std::string frmArrAB::Combo1List(int index) const {
-  return ComboItemText(combo1_, index);
-}
-
-void frmArrAB::Combo1SetListIndex(int index) {
-  combo1_->setCurrentIndex(index);
-}
-
-void frmArrAB::Combo1SetText(const std::string& text) {
-  ComboSetText(combo1_, text);
-}
-
 void ArrABWinShow() {
   frmMain* main = frmMain::Instance();
   const int kind = gNewArrABKind;

@@ -34,16 +34,6 @@ class frmArrAB : public ChildForm {
   void List1_MouseUp();
 
   // ChildView
-  int ListIndex() const override;
-  bool ListSelected(int index) const override;
-  std::string ListText(int index) const override;
-  void SetListText(int index, const std::string& text) override;
-  void Combo1Clear() override;
-  void Combo1AddItem(const std::string& text) override;
-  int Combo1ListCount() const override;
-  std::string Combo1List(int index) const override;
-  void Combo1SetListIndex(int index) override;
-  void Combo1SetText(const std::string& text) override;
 
  protected:
   void Form_Activate() override;

@@ -372,48 +372,6 @@ void frmArrNew::SetWindowCaption(const std::string& text) {
   ChildForm::SetWindowCaption(text);
 }
 
-int frmArrNew::ListIndex() const {
-  return list1_->currentRow();
-}
-
-bool frmArrNew::ListSelected(int index) const {
-  const QListWidgetItem* item = list1_->item(index);
-  return item && item->isSelected();
-}
-
-std::string frmArrNew::ListText(int index) const {
-  return ListItemText(list1_, index);
-}
-
-void frmArrNew::SetListText(int index, const std::string& text) {
-  ListSetItem(list1_, index, text);
-}
-
-void frmArrNew::Combo1Clear() {
-  combo1_->clear();
-  ComboSetText(combo1_, "");
-}
-
-void frmArrNew::Combo1AddItem(const std::string& text) {
-  ComboAddItem(combo1_, text);
-}
-
-int frmArrNew::Combo1ListCount() const {
-  return combo1_->count();
-}
-
-std::string frmArrNew::Combo1List(int index) const {
-  return ComboItemText(combo1_, index);
-}
-
-void frmArrNew::Combo1SetListIndex(int index) {
-  combo1_->setCurrentIndex(index);
-}
-
-void frmArrNew::Combo1SetText(const std::string& text) {
-  ComboSetText(combo1_, text);
-}
-
 void ArrNewWinShow() {
   frmMain* main = frmMain::Instance();
   const int slot = gArrNewSlotIdx;

@@ -596,49 +596,6 @@ void frmArrU::AskStoreEditedArr() {
   if (AskSaveDir(2, title) == kMsgYes) ArrEditBufStore(title);
 }
 
-// ---- ChildView -----------------------------------------------------------
-
-int frmArrU::ListIndex() const {
-  return List1->currentRow();
-}
-
-bool frmArrU::ListSelected(int index) const {
-  const QListWidgetItem* item = List1->item(index);
-  return item && item->isSelected();
-}
-
-std::string frmArrU::ListText(int index) const {
-  return ListItemText(List1, index);
-}
-
-void frmArrU::SetListText(int index, const std::string& text) {
-  ListSetItem(List1, index, text);
-}
-
-void frmArrU::Combo1Clear() {
-  Combo1->clear();
-}
-
-void frmArrU::Combo1AddItem(const std::string& text) {
-  ComboAddItem(Combo1, text);
-}
-
-int frmArrU::Combo1ListCount() const {
-  return Combo1->count();
-}
-
-std::string frmArrU::Combo1List(int index) const {
-  return ComboItemText(Combo1, index);
-}
-
-void frmArrU::Combo1SetListIndex(int index) {
-  Combo1->setCurrentIndex(index);
-}
-
-void frmArrU::Combo1SetText(const std::string& text) {
-  ComboSetText(Combo1, text);
-}
-
 // ---- Opener --------------------------------------------------------------
 
 void RegisterArrFileWindow() {

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QComboBox>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "midi/sysex.h"
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
+#include "ui/main/listtext.h"
 
 bool gFormLoading = false;
 
@@ -140,4 +142,58 @@ void ChildForm::FrameControls() {
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, [this] { PopupEditMenu(); });
   }
+}
+
+namespace {
+QListWidget* List1Of(const QObject* form) { return form->findChild<QListWidget*>("List1"); }
+QComboBox* Combo1Of(const QObject* form) { return form->findChild<QComboBox*>("Combo1"); }
+}  // namespace
+
+int ChildForm::ListIndex() const {
+  const QListWidget* list = List1Of(this);
+  return list ? list->currentRow() : -1;
+}
+
+bool ChildForm::ListSelected(int index) const {
+  const QListWidget* list = List1Of(this);
+  const QListWidgetItem* item = list ? list->item(index) : nullptr;
+  return item && item->isSelected();
+}
+
+std::string ChildForm::ListText(int index) const {
+  const QListWidget* list = List1Of(this);
+  return list ? ListItemText(list, index) : std::string();
+}
+
+void ChildForm::SetListText(int index, const std::string& text) {
+  if (QListWidget* list = List1Of(this)) ListSetItem(list, index, text);
+}
+
+void ChildForm::Combo1Clear() {
+  if (QComboBox* combo = Combo1Of(this)) {
+    combo->clear();
+    ComboSetText(combo, "");
+  }
+}
+
+void ChildForm::Combo1AddItem(const std::string& text) {
+  if (QComboBox* combo = Combo1Of(this)) ComboAddItem(combo, text);
+}
+
+int ChildForm::Combo1ListCount() const {
+  const QComboBox* combo = Combo1Of(this);
+  return combo ? combo->count() : 0;
+}
+
+std::string ChildForm::Combo1List(int index) const {
+  const QComboBox* combo = Combo1Of(this);
+  return combo ? ComboItemText(combo, index) : std::string();
+}
+
+void ChildForm::Combo1SetListIndex(int index) {
+  if (QComboBox* combo = Combo1Of(this)) combo->setCurrentIndex(index);
+}
+
+void ChildForm::Combo1SetText(const std::string& text) {
+  if (QComboBox* combo = Combo1Of(this)) ComboSetText(combo, text);
 }

@@ -35,6 +35,18 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   int WindowStateNo() const;
 
   bool Unloading() const override { return unloading_; }
+  // The list and the style box of the window, found by their names List1
+  // and Combo1; a window without them answers as an empty one.
+  int ListIndex() const override;
+  bool ListSelected(int index) const override;
+  std::string ListText(int index) const override;
+  void SetListText(int index, const std::string& text) override;
+  void Combo1Clear() override;
+  void Combo1AddItem(const std::string& text) override;
+  int Combo1ListCount() const override;
+  std::string Combo1List(int index) const override;
+  void Combo1SetListIndex(int index) override;
+  void Combo1SetText(const std::string& text) override;
   bool ButtonEnabled(const std::string& name) const override;
   void SetWindowCaption(const std::string& text) override;
   std::string* MutableTag() override { return &winTag_; }

@@ -70,29 +70,6 @@ const Command kCommands[] = {
     {"mnuGuida", Always},         {"mnuInfo", Always},
 };
 
-// Largest size of each window kind (Height, Width in twips); {0, 0} none.
-struct Size {
-  int height, width;
-};
-Size MaximumSize(int kind) {
-  switch (kind) {
-    case 2: case 3: return {gArrABBigHeight, gArrABBigWidth};
-    case 4: case 5: case 6: case 7: case 8: return {gPcgAEBigHeight, gPcgAEBigWidth};
-    case 9: case 10: return {gDrumBigHeight, gDrumBigWidth};
-    case 12: return {6072, 4308};
-    case 13: return {5916, 9228};
-    case 14: case 25: return {5640, 9072};
-    case 15: return {5532, 9288};
-    case 16: return {5760, 8000};
-    case 17: case 18: return {gStyABBigHeight, gStyABBigWidth};
-    case 19: return {gArrUBigHeight, gArrUBigWidth};
-    case 20: return {gArrNewBigHeight, gArrNewBigWidth};
-    case 21: case 22: return {gPrgUNBigHeight, gPrgUNBigWidth};
-    case 23: case 24: return {gStyUNBigHeight, gStyUNBigWidth};
-    default: return {0, 0};
-  }
-}
-
 bool AnyFree(const int* used) {
   for (int i = 1; i <= 8; ++i)
     if (used[i] == 0) return true;
@@ -477,7 +454,7 @@ void frmMain::mnuExit_Click() { close(); }
 void frmMain::mnuIngrandisci_Click() {
   ChildForm* child = ActiveForm();
   if (!child) return;
-  const Size size = MaximumSize(child->Kind());
+  const WindowSize size = EnlargedSizeOfKind(child->Kind());
   if (size.height == 0) return;
   // A minimised or maximised window first returns to the normal state.
   if (child->WindowStateNo() != 0) child->showNormal();
