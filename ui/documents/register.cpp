@@ -28,3 +28,9 @@ void RegisterDocumentWindows() {
   Openers().arrNew = ArrNewWinShow;
   Openers().arrBank = ArrABWinShow;
 }
+
+void ResetDocumentWindows() {
+  FrmArrUReset();
+  FrmArrNewReset();
+  FrmArrABReset();
+}

@@ -3,3 +3,7 @@
 #pragma once
 
 void RegisterDocumentWindows();
+
+// Puts the state of the document windows' modules back to its start
+// values (tests).
+void ResetDocumentWindows();
