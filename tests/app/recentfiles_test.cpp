@@ -197,7 +197,7 @@ TEST_F(RecentFilesTest, MenuCaptionsAreShortenedToRootAndTail) {
       {"/aa/" + std::string(28, 'd'), 5, "/.../" + std::string(28, 'd') + "..."},
       {"Music/Arrangements/Live/Shows/concert", 1, ".../Live/Shows/concert.arr"},
       {"relative/" + name43, 1, ".../" + name43.substr(0, 28) + "..."},
-      {"/home/user/" + std::string(30, 'x') + "/short", 2, "/.../short.sty"},
+      {"/music/user/" + std::string(30, 'x') + "/short", 2, "/.../short.sty"},
   };
   for (const Case& c : cases) {
     gRecentFiles[0].Path = PadRight(c.path, 238);

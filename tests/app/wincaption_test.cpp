@@ -43,8 +43,8 @@ TEST_F(WinCaptionTest, CaptionsByKindInBothLanguages) {
     const char* caption;
   };
   const Case cases[] = {
-      {200, {19, 3, "/home/u/Songs/live", true}, "File Arr - live.arr (3) - Read Only"},
-      {0, {19, 3, "/home/u/Songs/live", true}, "File Arr - live.arr (3) - Sola Lettura"},
+      {200, {19, 3, "/music/u/Songs/live", true}, "File Arr - live.arr (3) - Read Only"},
+      {0, {19, 3, "/music/u/Songs/live", true}, "File Arr - live.arr (3) - Sola Lettura"},
       {200, {21, 1, "/m/name", false, true}, "File Prg - name.pgg (1) - MIDI Channel 1"},
       {200, {21, 8, "/m/name", true, false, 0, 15}, "File Prg - name.prg (8) - MIDI Channel 16 - Read Only"},
       {0, {24, 2, "ignored"}, "Nuovo Style - SenzaNome.sty (2)"},
