@@ -99,3 +99,5 @@ std::string ArrSlotName(int& slot) {
   }
   return letter + CStr(10 * (slot / 8) + slot % 8 + 11);
 }
+
+std::string ArrSlotNum(int index) { return CStr(index / 8 + 1) + CStr(index % 8 + 1); }

@@ -23,3 +23,7 @@ std::string NoteName(int key);
 // two-digit number 11-18, 21-28, ... 81-88 ("A11" for 0, "B88" for 127). A
 // slot of 64 or more is reduced by 64 in the caller's variable.
 std::string ArrSlotName(int& slot);
+
+// The two-character label of entry i (0-63) of an arrangement bank: the
+// bank digit i \ 8 + 1, then the number digit i Mod 8 + 1 ("11" ... "88").
+std::string ArrSlotNum(int index);

@@ -3,6 +3,8 @@
 // operations run on what a reader accepted.
 #pragma once
 
+#include "tests/fuzz/fuzz_check.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +19,6 @@
 #include "files/datafiles.h"
 #include "files/styfile.h"
 #include "files/stygrp.h"
-
-// Stops the run with a message: libFuzzer reports it as a crash.
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 // The folder of this process's files, made on first use.
 inline const std::string& FuzzDir() {

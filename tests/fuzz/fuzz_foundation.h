@@ -3,6 +3,8 @@
 // MIDI back end, and every module back at its start values for each input.
 #pragma once
 
+#include "tests/fuzz/fuzz_check.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdint>
@@ -34,14 +36,6 @@
 #include "platform/midi/winmm.h"
 #include "platform/twips.h"
 #include "platform/winfolder.h"
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 // Answers every box at once and keeps nothing, so memory stays flat.
 class FuzzDialogs : public Dialogs {

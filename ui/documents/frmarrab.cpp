@@ -10,6 +10,7 @@
 
 #include "app/appstate.h"
 #include "app/arrrec.h"
+#include "app/listbuild.h"
 #include "app/mainview.h"
 #include "app/menuupdate.h"
 #include "app/messages.h"
@@ -47,10 +48,6 @@ constexpr SizeSet kNormalSet = {{120, 120, 3720, 4050}, {3960, 150, 500, 255},  
 constexpr SizeSet kLargeSet = {{96, 96, 3720, 3840},   {3912, 120, 480, 240},   {4440, 96, 1536, 312},
                                {3912, 552, 3648, 312}, {3912, 1056, 1776, 360}, {5784, 1056, 1776, 360},
                                {5784, 3540, 1776, 360}};
-
-QString Screen(const std::string& bytes) {
-  return QString::fromUtf8(ScreenUtf8(bytes));
-}
 
 void SetMenu(const char* item, bool on) {
   if (MainView* view = TheMainView()) view->SetMenuEnabled(item, on);
@@ -124,19 +121,16 @@ void frmArrAB::Form_Load() {
   gWinPosCur.State = 1;
   gWinPosTab[kind_] = gWinPosCur;
   LayoutControls();
-  commClose_->setText(Screen(Res(8)));
+  commClose_->setText(ToScreen(Res(8)));
 
   // The lines "11  name" and each factory style the bank uses, once, in
   // the order of first use. The bytes are shown as stored.
   const std::string image = PadRight(gArrFileBuf, kArrFileLen, '\0');
   list1_->clear();
   combo1_->clear();
-  int label = 0x11;
   for (int i = 0; i < kArrRecCount; ++i) {
     const int p = kArrRecStart + kArrRecLen * i + 1;
-    ListAddItem(list1_, Hex2(label) + "  " + Mid(image, p, 16));
-    ++label;
-    if ((label & 0x0F) == 9) label += 8;
+    ListAddItem(list1_, ArrSlotNum(i) + "  " + Mid(image, p, 16));
     const std::string name = FactoryStyleName(Asc(image, p + 17));
     if (name.empty()) continue;
     bool listed = false;
@@ -159,7 +153,7 @@ void frmArrAB::Form_Load() {
   SetWindowCaption(WinCaption(winTag_));
   ++gArrWinCount;
 
-  text1_->setText(Screen(Str(kind_ - 1)));  // the bank's ID in the database
+  text1_->setText(ToScreen(Str(kind_ - 1)));  // the bank's ID in the database
 
   // A selection by ID: the click this raises only clears the request.
   if (gArrSelectPending) ListClicks::SelectLine(list1_, gArrSelectIdx);
@@ -221,7 +215,7 @@ void frmArrAB::List1_Click() {
   gNewArrABKind = kind_;
   if (index < 0 || !filled) return;  // no entry, or an empty one: nothing is sent
 
-  text1_->setText(Screen(Str(kind_ - 1) + " " + Left(line, 2)));
+  text1_->setText(ToScreen(Str(kind_ - 1) + " " + Left(line, 2)));
   ComboSetText(combo1_, FactoryStyleName(Asc(winTag_, ArrRecPos(index) + 17)));
   SetMenu("mnuTaglia", false);
   SetMenu("mnuCopia", false);

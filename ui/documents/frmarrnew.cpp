@@ -64,15 +64,6 @@ constexpr SizeSet kLargeSet = {{96, 96, 3720, 3840},   {3912, 120, 1000, 240}, {
                                {3912, 900, 1776, 360}, {5784, 900, 1776, 360}, {3912, 1380, 1776, 360},
                                {5784, 3540, 1776, 360}};
 
-QString Screen(const std::string& bytes) {
-  return QString::fromUtf8(ScreenUtf8(bytes));
-}
-
-// The two-character label of bank entry i (0-63): bank digit, number digit.
-std::string EntryLabel(int i) {
-  return CStr(i / 8 + 1) + CStr(i % 8 + 1);
-}
-
 // The label of user style slot 0-15: 11-18, then 21-28.
 std::string UserSlotLabel(int slot) {
   return CStr(slot < 8 ? 11 + slot : 13 + slot);
@@ -156,7 +147,7 @@ void frmArrNew::Form_Load() {
 
   list1_->setFont(QFont("Arial", 10, QFont::Normal));
   LayoutControls();
-  commClose_->setText(Screen(Res(8)));
+  commClose_->setText(ToScreen(Res(8)));
   SetSizeTwips(gArrNewBigHeight, gArrNewBigWidth);
 
   const std::string title = "Untitled (" + CStr(slot) + ")";
@@ -171,7 +162,7 @@ void frmArrNew::Form_Load() {
   std::string entries;
   list1_->clear();
   for (int i = 0; i < kArrRecCount; ++i) {
-    const std::string label = EntryLabel(i);
+    const std::string label = ArrSlotNum(i);
     entries += PadRight(Chr(0) + label, kEntryLen);
     ListAddItem(list1_, label);
   }

@@ -76,10 +76,6 @@ void SetMenu(const char* item, bool on) {
   if (MainView* main = Main()) main->SetMenuEnabled(item, on);
 }
 
-QString Screen(const std::string& bytes) {
-  return QString::fromUtf8(ScreenUtf8(bytes));
-}
-
 constexpr int kPathLen = 238;       // the path field at document position 21
 constexpr int kArrUPrgPos = 12143;  // the companion program file image
 constexpr int kArrUPrgLen = 30480;
@@ -136,7 +132,7 @@ frmArrU::frmArrU() {
 frmArrU::~frmArrU() = default;
 
 QPushButton* frmArrU::MakeButton(const char* name, const std::string& caption) {
-  auto* button = new QPushButton(Screen(caption), widget());
+  auto* button = new QPushButton(ToScreen(caption), widget());
   button->setObjectName(name);
   return button;
 }
@@ -228,7 +224,7 @@ void frmArrU::LayoutControls() {
   for (int row = 0; row < 4; ++row)
     for (int col = 0; col < 3; ++col)
       if (grid[row][col]) place(grid[row][col], x + 1410 * col, 1500 + 480 * row, 1380, 405);
-  CommClose->setText(Screen(Res(8)));
+  CommClose->setText(ToScreen(Res(8)));
   List1->setFont(QFont("Arial", 10, QFont::Normal));
 }
 
@@ -276,7 +272,7 @@ void frmArrU::SetCommand(QPushButton* button, const char* menuItem, bool on) {
 }
 
 void frmArrU::ShowText(QLineEdit* box, const std::string& bytes) {
-  box->setText(Screen(CutAtNul(bytes)));
+  box->setText(ToScreen(CutAtNul(bytes)));
 }
 
 std::string frmArrU::FileName() const {
@@ -341,7 +337,6 @@ void frmArrU::Form_Load() {
 
   List1->clear();
   Combo1->clear();
-  int label = 0x11;
   for (int i = 0; i < kArrRecCount; ++i) {
     const std::string rec = Mid(gArrFileBuf, 33 + kArrRecLen * i, kArrRecLen);
     std::string marker = "  ";
@@ -358,9 +353,7 @@ void frmArrU::Form_Load() {
         if (!listed) ComboAddItem(Combo1, item);
       }
     }
-    ListAddItem(List1, Hex2(label) + marker + Mid(rec, 1, 16));
-    ++label;
-    if ((label & 0x0F) == 9) label += 8;
+    ListAddItem(List1, ArrSlotNum(i) + marker + Mid(rec, 1, 16));
   }
 
   const std::string caption = WinCaption(doc);

@@ -51,7 +51,7 @@ bool ChildForm::ButtonEnabled(const std::string& name) const {
 }
 
 void ChildForm::SetWindowCaption(const std::string& text) {
-  setWindowTitle(QString::fromUtf8(ScreenUtf8(text)));
+  setWindowTitle(ToScreen(text));
 }
 
 bool ChildForm::StartTimer(const std::string& name) {

@@ -9,10 +9,10 @@
 #include "app/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
+#include "ui/main/listtext.h"
 #include "ui/main/frmmain.h"
 
 namespace {
-QString Screen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
 
 // The two fixed lines of the window, by language.
 const char* Description() {
@@ -51,11 +51,11 @@ void frmAbout::Form_Load(frmMain* main) {
   main->AddChild(this);
   move(0, 0);
   if (MainView* view = TheMainView()) view->SetMenuEnabled("mnuInfo", false);
-  setWindowTitle(Screen(Res(30) + "Brenvolta"));
-  lblTitle_->setText(Screen(Res(32)));
-  lblVersion_->setText(Screen(Res(31)));
-  lblDescription_->setText(Screen(Utf8ToLatin1(Description())));
-  lblDisclaimer_->setText(Screen(Utf8ToLatin1(Disclaimer())));
+  setWindowTitle(ToScreen(Res(30) + "Brenvolta"));
+  lblTitle_->setText(ToScreen(Res(32)));
+  lblVersion_->setText(ToScreen(Res(31)));
+  lblDescription_->setText(ToScreen(Utf8ToLatin1(Description())));
+  lblDisclaimer_->setText(ToScreen(Utf8ToLatin1(Disclaimer())));
   winTag_ = Chr(kKindAbout) + Chr(0) + Space(3);
   ++gToolWinCount;
 }

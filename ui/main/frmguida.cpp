@@ -10,6 +10,7 @@
 #include "app/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
+#include "ui/main/listtext.h"
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
 
@@ -40,7 +41,7 @@ void frmGuida::Form_Load(frmMain* main) {
   int height = main->HeightTwips() - main->Picture1HeightTwips() - (large ? 700 : 750);
   if (height < kMinHeight) height = kMinHeight;
   SetGeometryTwips(0, 0, height, large ? 8800 : 9600);
-  setWindowTitle(QString::fromUtf8(ScreenUtf8(kAppTitle + " - " + Res(47))));
+  setWindowTitle(ToScreen(kAppTitle + " - " + Res(47)));
   ShowText();
   winTag_ = Chr(kKindGuide) + Chr(0);
   ++gToolWinCount;

@@ -9,6 +9,7 @@
 #include "app/appstate.h"
 #include "app/strings.h"
 #include "core/bytes.h"
+#include "ui/main/listtext.h"
 
 frmLingua::frmLingua() {
   setObjectName("frmLingua");
@@ -39,7 +40,7 @@ frmLingua::frmLingua() {
 void frmLingua::Form_Load() {
   okPressed_ = 0;
   gStartCancelled = false;
-  setWindowTitle(QString::fromUtf8(ScreenUtf8(kAppTitle)));
+  setWindowTitle(ToScreen(kAppTitle));
 }
 
 void frmLingua::Option1_Click(int index) {

@@ -20,6 +20,7 @@
 #include "app/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
+#include "ui/main/listtext.h"
 #include "files/clipboard.h"
 #include "midi/monitor.h"
 #include "midi/sysex.h"
@@ -32,7 +33,6 @@ namespace {
 
 frmMain* sInstance = nullptr;
 
-QString Screen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
 
 // One entry of a menu: an item (name, designed caption, string id or 0 to
 // keep the designed caption), a separator ("-"), or a submenu.
@@ -163,7 +163,7 @@ void frmMain::BuildMenus() {
         menu->addSeparator();
         continue;
       }
-      QAction* a = menu->addAction(Screen(e.caption));
+      QAction* a = menu->addAction(ToScreen(e.caption));
       a->setObjectName(e.name);
       a->setCheckable(e.checkable);
       items_[e.name] = a;
@@ -293,7 +293,7 @@ void frmMain::SetLabelCaption(const std::string& label, const std::string& text)
   auto it = labels_.find(label);
   if (it == labels_.end()) return;
   labelText_[label] = text;
-  it->second->setText(Screen(text));
+  it->second->setText(ToScreen(text));
 }
 
 std::string frmMain::LabelCaption(const std::string& label) const {
@@ -346,14 +346,14 @@ void frmMain::SetMenuCaption(const std::string& item, const std::string& text) {
   QAction* a = Item(item);
   if (!a) return;
   itemCaption_[item] = text;
-  a->setText(Screen(text));
-  if (QMenu* m = a->menu()) m->setTitle(Screen(text));
+  a->setText(ToScreen(text));
+  if (QMenu* m = a->menu()) m->setTitle(ToScreen(text));
 }
 
 ChildView* frmMain::ActiveChild() const { return ActiveForm(); }
 
 void frmMain::ApplyCaptions() {
-  setWindowTitle(Screen(kAppTitle));
+  setWindowTitle(ToScreen(kAppTitle));
   for (const MenuCaptionId& m : kMenuCaptionIds) SetMenuCaption(m.name, Res(m.id));
   auto apply = [this](const MenuEntry* table, size_t n) {
     for (size_t i = 0; i < n; ++i)

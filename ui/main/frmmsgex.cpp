@@ -9,6 +9,7 @@
 #include "app/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
+#include "ui/main/listtext.h"
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
 
@@ -39,7 +40,7 @@ void frmMsgEx::Form_Load(frmMain* main) {
   gFormLoading = true;
   text1_->clear();
   kept_.clear();
-  setWindowTitle(QString::fromUtf8(ScreenUtf8(Res(91))));
+  setWindowTitle(ToScreen(Res(91)));
   main->AddChild(this);
   gWinPosCur = gWinPosTab[kKindMonitor];
   SetGeometryTwips(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);

@@ -5,10 +5,11 @@
 
 #include "core/bytes.h"
 
+QString ToScreen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
+
 namespace {
 constexpr int kBytesRole = Qt::UserRole + 1;
 
-QString Screen(const std::string& bytes) { return QString::fromUtf8(ScreenUtf8(bytes)); }
 QByteArray Raw(const std::string& bytes) { return QByteArray(bytes.data(), static_cast<int>(bytes.size())); }
 std::string FromRaw(const QVariant& v) {
   const QByteArray a = v.toByteArray();
@@ -23,7 +24,7 @@ std::string CutAtNul(const std::string& bytes) {
 
 void ListAddItem(QListWidget* list, const std::string& bytes) {
   const std::string text = CutAtNul(bytes);
-  auto* item = new QListWidgetItem(Screen(text));
+  auto* item = new QListWidgetItem(ToScreen(text));
   item->setData(kBytesRole, Raw(text));
   list->addItem(item);
 }
@@ -32,7 +33,7 @@ void ListSetItem(QListWidget* list, int index, const std::string& bytes) {
   QListWidgetItem* item = list->item(index);
   if (!item) return;
   const std::string text = CutAtNul(bytes);
-  item->setText(Screen(text));
+  item->setText(ToScreen(text));
   item->setData(kBytesRole, Raw(text));
 }
 
@@ -43,7 +44,7 @@ std::string ListItemText(const QListWidget* list, int index) {
 
 void ComboAddItem(QComboBox* combo, const std::string& bytes) {
   const std::string text = CutAtNul(bytes);
-  combo->addItem(Screen(text), Raw(text));
+  combo->addItem(ToScreen(text), Raw(text));
 }
 
 std::string ComboItemText(const QComboBox* combo, int index) {
@@ -59,7 +60,7 @@ std::string ComboText(const QComboBox* combo) {
 void ComboSetText(QComboBox* combo, const std::string& bytes) {
   const std::string text = CutAtNul(bytes);
   if (combo->isEditable()) {
-    combo->setEditText(Screen(text));
+    combo->setEditText(ToScreen(text));
     return;
   }
   for (int i = 0; i < combo->count(); ++i) {

@@ -4,7 +4,11 @@
 // exactly the bytes it shows (kept with the item), not a re-encoding.
 #pragma once
 
+#include <QString>
 #include <string>
+
+// The program's bytes as screen text (Latin-1, or UTF-8 for a path that is).
+QString ToScreen(const std::string& bytes);
 
 class QComboBox;
 class QListWidget;
