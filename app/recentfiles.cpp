@@ -131,5 +131,9 @@ std::string RecentMenuCaption(int i) {
   gCurExt = ext;
   std::string text = RTrim(gRecentFiles[i].Path) + "." + ext;
   if (static_cast<int>(text.size()) > kCaptionWhole) text = ShortenCaptionText(text);
-  return "&" + CStr(i + 1) + "  " + text;
+  std::string caption = "&";
+  caption += CStr(i + 1);
+  caption += "  ";
+  caption += text;
+  return caption;
 }

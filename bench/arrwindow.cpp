@@ -103,13 +103,8 @@ int main(int argc, char** argv) {
   dialogs.languageAnswers = {2};
   SetDialogs(&dialogs);
   RegisterDocumentWindows();
-  frmMain* mainWindow = nullptr;
-  SetMainWindowShow([&mainWindow] {
-    mainWindow = new frmMain();
-    mainWindow->MDIForm_Load();
-    mainWindow->show();
-  });
-  if (!Main() || !mainWindow) return 1;
+  frmMain* mainWindow = RunMain();
+  if (!mainWindow) return 1;
   app.processEvents();
 
   // The instrument holds this file already, and Load Arrangement is on, so

@@ -24,14 +24,9 @@ int main(int argc, char** argv) {
   QtDialogs dialogs;
   SetDialogs(&dialogs);
   RegisterDocumentWindows();
-  frmMain* mainWindow = nullptr;
-  SetMainWindowShow([&mainWindow] {
-    mainWindow = new frmMain();
-    mainWindow->MDIForm_Load();
-    mainWindow->show();
-  });
+  frmMain* mainWindow = RunMain();
   int rc = 1;
-  if (Main()) {
+  if (mainWindow) {
     QTimer::singleShot(0, &app, &QApplication::quit);
     rc = app.exec();
   }

@@ -365,3 +365,19 @@ void frmMain::ApplyCaptions() {
   apply(kPrefMenuAfterLanguage, std::size(kPrefMenuAfterLanguage));
   SetMenuCaption("mnuInfo", Res(30) + "Brenvolta");
 }
+
+frmMain* RunMain() {
+  frmMain* window = nullptr;
+  SetMainWindowShow([&window] {
+    window = new frmMain();
+    window->MDIForm_Load();
+    window->show();
+  });
+  const bool shown = Main();
+  SetMainWindowShow(nullptr);
+  if (!shown) {
+    delete window;
+    return nullptr;
+  }
+  return window;
+}

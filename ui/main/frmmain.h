@@ -158,3 +158,8 @@ class frmMain : public QMainWindow, public MainView {
   QPointer<frmGuida> guida_;
   QPointer<frmAbout> about_;
 };
+
+// Runs Main with the main window as the window it shows (created, loaded
+// and shown inside Main). Returns that window when it was shown, nullptr
+// when the program is to end.
+frmMain* RunMain();

@@ -17,14 +17,9 @@ int main(int argc, char** argv) {
   SetDialogs(&dialogs);
   RegisterDocumentWindows();
 
-  frmMain* mainWindow = nullptr;
-  SetMainWindowShow([&mainWindow] {
-    mainWindow = new frmMain();
-    mainWindow->MDIForm_Load();
-    mainWindow->show();
-  });
+  frmMain* mainWindow = RunMain();
   int rc = 0;
-  if (Main()) rc = app.exec();
+  if (mainWindow) rc = app.exec();
   delete mainWindow;
   midiplatform::Shutdown();
   SetDialogs(nullptr);
