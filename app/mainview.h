@@ -32,3 +32,8 @@ class MainView {
 // The installed main window, or nullptr.
 MainView* TheMainView();
 void SetMainView(MainView* view);  // not owned
+
+// The main window's menu items for code that must work without one: a
+// missing main window reads as unchecked and takes nothing.
+bool MainMenuChecked(const std::string& item);
+void SetMainMenuEnabled(const std::string& item, bool on);

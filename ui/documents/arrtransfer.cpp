@@ -32,11 +32,6 @@
 
 namespace {
 
-bool Ticked(const char* item) {
-  MainView* main = TheMainView();
-  return main && main->MenuChecked(item);
-}
-
 // The document of the program-file window of a slot, or nullptr when that
 // window is not open.
 const std::string* ProgramWindowTag(int slot) {
@@ -240,7 +235,7 @@ void frmArrU::TimerFindID_Timer() {
       gSentArrName.clear();
       gSentPrgName.clear();
       gSentStyName = SharedInfoRead();
-      if (Ticked("mnuCaricaArr") && gSentArrName != gFindIdFileName) {
+      if (MainMenuChecked("mnuCaricaArr") && gSentArrName != gFindIdFileName) {
         CommLoadArr_Click();
         return;
       }
@@ -249,7 +244,7 @@ void frmArrU::TimerFindID_Timer() {
       break;
     case 20:
     case 800:
-      if (Ticked("mnuCaricaSty") && gSelArrUserSty && Asc(winTag_, 9) == 2 &&
+      if (MainMenuChecked("mnuCaricaSty") && gSelArrUserSty && Asc(winTag_, 9) == 2 &&
           gSentStyName != gFindIdFileName) {
         CommLoadSty_Click();
         return;
@@ -259,7 +254,7 @@ void frmArrU::TimerFindID_Timer() {
       break;
     case 30:
     case 820:
-      if (Ticked("mnuCaricaPrg") && gSelArrUserPrg && gSentPrgName != gFindIdFileName) {
+      if (MainMenuChecked("mnuCaricaPrg") && gSelArrUserPrg && gSentPrgName != gFindIdFileName) {
         CommLoadPrg_Click();
         return;
       }

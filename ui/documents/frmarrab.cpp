@@ -49,10 +49,6 @@ constexpr SizeSet kLargeSet = {{96, 96, 3720, 3840},   {3912, 120, 480, 240},   
                                {3912, 552, 3648, 312}, {3912, 1056, 1776, 360}, {5784, 1056, 1776, 360},
                                {5784, 3540, 1776, 360}};
 
-void SetMenu(const char* item, bool on) {
-  if (MainView* view = TheMainView()) view->SetMenuEnabled(item, on);
-}
-
 const char* BankMenuItem(int kind) {
   return kind == kKindArrA ? "mnuArrA" : "mnuArrB";
 }
@@ -141,7 +137,7 @@ void frmArrAB::Form_Load() {
   ComboSetText(combo1_, "");
 
   const std::string title = kind_ == kKindArrA ? "Arr A" : "Arr B";
-  SetMenu(BankMenuItem(kind_), false);
+  SetMainMenuEnabled(BankMenuItem(kind_), false);
 
   std::string tag = Nuls(20);
   MidAssign(tag, 1, Chr(kind_));
@@ -167,9 +163,10 @@ void frmArrAB::Form_Activate() {
 
 void frmArrAB::Form_Resize() {
   if (gFormLoading || !loaded_) return;
-  if (CapAtEnlargedSize(this, gArrABBigHeight, gArrABBigWidth)) return;
   gWinPosCur = gWinPosTab[kind_];
-  FrameResize(0, 0, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State);
+  // Cut back: the resize that follows records the size.
+  if (!FrameResize(gArrABBigHeight, gArrABBigWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State))
+    return;
   gWinPosTab[kind_] = gWinPosCur;
   MenuUpdate();
 }
@@ -179,13 +176,13 @@ void frmArrAB::Form_Unload() {
   gWinPosCur = gWinPosTab[kind_];
   FrameUnload(&gWinPosCur.Top, &gWinPosCur.Left, &gWinPosCur.State);
   gWinPosTab[kind_] = gWinPosCur;
-  SetMenu(BankMenuItem(kind_), true);
+  SetMainMenuEnabled(BankMenuItem(kind_), true);
   --gArrWinCount;
   MenuUpdate();
 }
 
 void frmArrAB::List1_MouseUp() {
-  SetMenu("mnuCopia", !list1_->selectedItems().isEmpty());
+  SetMainMenuEnabled("mnuCopia", !list1_->selectedItems().isEmpty());
   PopupEditMenu();
 }
 
@@ -217,9 +214,9 @@ void frmArrAB::List1_Click() {
 
   text1_->setText(ToScreen(Str(kind_ - 1) + " " + Left(line, 2)));
   ComboSetText(combo1_, FactoryStyleName(Asc(winTag_, ArrRecPos(index) + 17)));
-  SetMenu("mnuTaglia", false);
-  SetMenu("mnuCopia", false);
-  SetMenu("mnuIncolla", false);
+  SetMainMenuEnabled("mnuTaglia", false);
+  SetMainMenuEnabled("mnuCopia", false);
+  SetMainMenuEnabled("mnuIncolla", false);
   MidiMonLog("");
   int number = index;
   TxBankPrg(number, kind_);

@@ -69,15 +69,6 @@ std::string UserSlotLabel(int slot) {
   return CStr(slot < 8 ? 11 + slot : 13 + slot);
 }
 
-bool Ticked(const char* item) {
-  MainView* view = TheMainView();
-  return view && view->MenuChecked(item);
-}
-
-void SetMenu(const char* item, bool on) {
-  if (MainView* view = TheMainView()) view->SetMenuEnabled(item, on);
-}
-
 }  // namespace
 
 frmArrNew::frmArrNew() {
@@ -188,9 +179,9 @@ void frmArrNew::Form_Resize() {
   if (gFormLoading || !loaded_) return;
   const int slot = Slot();
   if (slot < 1 || slot > 8) return;
-  if (CapAtEnlargedSize(this, gArrNewBigHeight, gArrNewBigWidth)) return;
   ArrNewSlotRec rec = gArrNewSlots[slot];
-  FrameResize(0, 0, nullptr, nullptr, &rec.State);  // only the state is kept
+  // Only the state is kept; cut back, the resize that follows records it.
+  if (!FrameResize(gArrNewBigHeight, gArrNewBigWidth, nullptr, nullptr, &rec.State)) return;
   gArrNewSlots[slot] = rec;
   MenuUpdate();
 }
@@ -228,7 +219,7 @@ void frmArrNew::Form_Unload() {
     gArrNewSlots[slot] = rec;
     gArrNewSlotUsed[slot] = 0;
   }
-  SetMenu("mnuNuovoArr", true);
+  SetMainMenuEnabled("mnuNuovoArr", true);
   --gArrWinCount;
   MenuUpdate();
 }
@@ -251,7 +242,7 @@ void frmArrNew::List1_Click() {
   bool callUpOnly = false;
   switch (timerList1_->interval()) {
     case kIdle:
-      if (Ticked("mnuCaricaArr")) {
+      if (MainMenuChecked("mnuCaricaArr")) {
         SharedInfoRead();
         if (gSentArrName != FileName()) {
           timerList1_->setInterval(kWaitBank);
@@ -279,7 +270,7 @@ void frmArrNew::List1_Click() {
       // A style of the document's own group: slot 0-15.
       ComboSetText(combo1_,
                    style <= 15 ? StySlotName(style, winTag_) + " (U" + UserSlotLabel(style) + ")" : "");
-      if (Ticked("mnuCaricaSty")) {
+      if (MainMenuChecked("mnuCaricaSty")) {
         const std::string sentSty = SharedInfoRead();
         // Only styles read from a file go out: the empty template's
         // "- empty -" styles must never replace the instrument's own.

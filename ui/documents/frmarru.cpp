@@ -63,19 +63,6 @@ std::string gArrPrgPath;
 
 namespace {
 
-MainView* Main() {
-  return TheMainView();
-}
-
-bool Ticked(const char* item) {
-  MainView* main = Main();
-  return main && main->MenuChecked(item);
-}
-
-void SetMenu(const char* item, bool on) {
-  if (MainView* main = Main()) main->SetMenuEnabled(item, on);
-}
-
 constexpr int kPathLen = 238;       // the path field at document position 21
 constexpr int kArrUPrgPos = 12143;  // the companion program file image
 constexpr int kArrUPrgLen = 30480;
@@ -268,7 +255,7 @@ void frmArrU::List1_KeyDown(int key) {
 
 void frmArrU::SetCommand(QPushButton* button, const char* menuItem, bool on) {
   button->setEnabled(on);
-  SetMenu(menuItem, on);
+  SetMainMenuEnabled(menuItem, on);
 }
 
 void frmArrU::ShowText(QLineEdit* box, const std::string& bytes) {
@@ -420,7 +407,7 @@ void frmArrU::Form_Load() {
     TimerFindID->SetEnabled(true);
   }
 
-  SetMenu("mnuEditArr", false);
+  SetMainMenuEnabled("mnuEditArr", false);
   if (!CommLoadArr->isEnabled() && !CommLoadSty->isEnabled() && !CommLoadPrg->isEnabled())
     SetCommand(CommLoadAll, "mnuLoadAll", false);
   loading_ = false;
@@ -501,7 +488,7 @@ void frmArrU::Form_Unload() {
     gArrSlots[slot] = gArrSlotCur;
     RecentSaveWinPos(winTag_, gArrSlotCur.Top, gArrSlotCur.Left, gArrSlotCur.Height, gArrSlotCur.Width);
   }
-  SetMenu("mnuApriArr", true);
+  SetMainMenuEnabled("mnuApriArr", true);
   --gArrWinCount;
   MenuUpdate();
 }
@@ -517,7 +504,7 @@ void frmArrU::List1_Click() {
   if (Trim(line).size() == 2) {
     // An empty slot: nothing to call up, and no wait of an earlier click
     // is left behind.
-    SetMenu("mnuEditArr", false);
+    SetMainMenuEnabled("mnuEditArr", false);
     Combo1->setEditText(QString());
     ShowText(Text1, "");
     ShowText(Text2, "");
@@ -530,7 +517,7 @@ void frmArrU::List1_Click() {
   bool stylesSent = false;
   switch (TimerList1->interval()) {
     case 10:
-      if (Ticked("mnuCaricaArr")) {
+      if (MainMenuChecked("mnuCaricaArr")) {
         gSentArrName.clear();
         gSentPrgName.clear();
         SharedInfoRead();
@@ -566,7 +553,7 @@ void frmArrU::List1_Click() {
     if (Asc(winTag_, p + 18) == 1) {
       ComboSetText(Combo1, UserStyleText(Asc(winTag_, p + 17), winTag_));
       // Styles are sent only when the file's own style data were read.
-      if (Ticked("mnuCaricaSty") && Asc(winTag_, 9) == 2 && FileName() != SharedInfoRead()) {
+      if (MainMenuChecked("mnuCaricaSty") && Asc(winTag_, 9) == 2 && FileName() != SharedInfoRead()) {
         TimerList1->setInterval(12);
         CommLoadSty_Click();
         return;
