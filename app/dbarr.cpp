@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include "app/appstate.h"
-#include "app/mainview.h"
-#include "app/messages.h"
-#include "app/paths.h"
+#include "services/mainview.h"
+#include "services/messages.h"
+#include "services/paths.h"
 #include "app/slots.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "core/pathsep.h"
 #include "files/arrfile.h"

@@ -1,7 +1,7 @@
 #include "app/listbuild.h"
 
-#include "app/childview.h"
-#include "app/mainview.h"
+#include "services/childview.h"
+#include "services/mainview.h"
 #include "app/nametables.h"
 #include "core/bytes.h"
 #include "files/stygrp.h"

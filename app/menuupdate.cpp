@@ -3,8 +3,8 @@
 #include <initializer_list>
 
 #include "app/appstate.h"
-#include "app/childview.h"
-#include "app/mainview.h"
+#include "services/childview.h"
+#include "services/mainview.h"
 #include "app/slots.h"
 #include "core/bytes.h"
 #include "files/clipboard.h"

@@ -1,8 +1,8 @@
 #include "app/recentfiles.h"
 
 #include "app/appstate.h"
-#include "app/mainview.h"
-#include "app/paths.h"
+#include "services/mainview.h"
+#include "services/paths.h"
 #include "app/recent.h"
 #include "app/winpos.h"
 #include "core/bytes.h"

@@ -3,13 +3,13 @@
 #include <functional>
 
 #include "app/appstate.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/nametables.h"
 #include "app/recent.h"
 #include "app/shareddev.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
 #include "midi/midilink.h"

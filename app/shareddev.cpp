@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/strings.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "platform/files.h"
 #include "platform/winfolder.h"

@@ -1,9 +1,9 @@
 #include "app/sharedinfo.h"
 
-#include "app/mainview.h"
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/strings.h"
+#include "services/mainview.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "platform/files.h"
 #include "platform/winfolder.h"

@@ -4,10 +4,10 @@
 #include <QFile>
 
 #include "app/appstate.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/settings.h"
 #include "app/shareddev.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "core/pathsep.h"
 #include "midi/midilink.h"

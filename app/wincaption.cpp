@@ -1,7 +1,7 @@
 #include "app/wincaption.h"
 
-#include "app/paths.h"
-#include "app/strings.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 

@@ -1,8 +1,8 @@
 #include "files/arrfile.h"
 
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/strings.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "files/filecommon.h"
 

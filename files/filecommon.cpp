@@ -1,6 +1,6 @@
 #include "files/filecommon.h"
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "platform/files.h"
 
 int gFileNum = 0;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/strings.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "files/filecommon.h"
 #include "files/stygrp.h"

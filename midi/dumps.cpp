@@ -1,6 +1,6 @@
 #include "midi/dumps.h"
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "core/bytes.h"
 #include "midi/midilink.h"
 #include "midi/sysex.h"

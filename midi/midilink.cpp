@@ -1,7 +1,7 @@
 #include "midi/midilink.h"
 
-#include "app/messages.h"
-#include "app/strings.h"
+#include "services/messages.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/monitor.h"
 

@@ -1,6 +1,6 @@
 #include "midi/monitor.h"
 
-#include "app/mainview.h"
+#include "services/mainview.h"
 
 bool gMonitorOn = false;
 static MonitorView* sMonitorView = nullptr;

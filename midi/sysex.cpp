@@ -1,6 +1,6 @@
 #include "midi/sysex.h"
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
 #include "midi/midilink.h"

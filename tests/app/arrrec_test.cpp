@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/nametables.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "files/clipboard.h"
 #include "tests/fixtures/appfixture.h"

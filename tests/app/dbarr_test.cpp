@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "app/appstate.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/slots.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "files/arrfile.h"
 #include "platform/files.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/mainview.h"
+#include "services/mainview.h"
 #include "app/nametables.h"
 #include "core/bytes.h"
 #include "tests/fixtures/appfixture.h"

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
-#include "app/mainview.h"
-#include "app/paths.h"
+#include "services/mainview.h"
+#include "services/paths.h"
 #include "app/recent.h"
 #include "core/bytes.h"
 #include "tests/fixtures/appfixture.h"

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/recent.h"
 #include "app/settings.h"
 #include "app/slots.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "midi/channels.h"

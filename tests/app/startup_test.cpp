@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/shareddev.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/midilink.h"
 #include "platform/files.h"

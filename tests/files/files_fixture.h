@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/strings.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "files/arrfile.h"
 #include "files/filecommon.h"
 #include "files/gblfile.h"

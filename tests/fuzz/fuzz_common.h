@@ -14,7 +14,7 @@
 
 #include <unistd.h>
 
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "files/datafiles.h"
 #include "files/styfile.h"

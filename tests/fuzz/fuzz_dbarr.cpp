@@ -9,7 +9,7 @@
 
 #include "app/appstate.h"
 #include "app/dbarr.h"
-#include "app/paths.h"
+#include "services/paths.h"
 #include "files/arrfile.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"

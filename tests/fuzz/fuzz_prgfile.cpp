@@ -1,5 +1,5 @@
 // Program files: PrgFileRead and PrgFileLoad, with and without an extension.
-#include "app/paths.h"
+#include "services/paths.h"
 #include "files/prgfile.h"
 #include "platform/files.h"
 #include "tests/fuzz/fuzz_common.h"

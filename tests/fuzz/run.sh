@@ -23,8 +23,8 @@ mkdir -p "$out"
 
 # What the readers and the style-group operations need; the dialogs are
 # stubbed so that no box blocks or piles up.
-sources="core/bytes.cpp platform/files.cpp app/messages.cpp app/strings.cpp app/paths.cpp
-  app/mainview.cpp files/filecommon.cpp files/arrfile.cpp files/gblfile.cpp files/prgfile.cpp
+sources="core/bytes.cpp platform/files.cpp services/messages.cpp services/strings.cpp services/paths.cpp
+  services/mainview.cpp files/filecommon.cpp files/arrfile.cpp files/gblfile.cpp files/prgfile.cpp
   files/styfile.cpp files/stygrp.cpp files/datafiles.cpp"
 flags="-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
   -fno-sanitize-recover=all -I$root"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
 #include "midi/midilink.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
+#include "services/messages.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
 #include "midi/midilink.h"

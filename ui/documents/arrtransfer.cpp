@@ -11,9 +11,9 @@
 #include <QMdiSubWindow>
 
 #include "app/arrrec.h"
-#include "app/mainview.h"
-#include "app/messages.h"
-#include "app/paths.h"
+#include "services/mainview.h"
+#include "services/messages.h"
+#include "services/paths.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
 #include "app/winpos.h"

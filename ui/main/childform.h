@@ -8,7 +8,7 @@
 #include <QMdiSubWindow>
 #include <string>
 
-#include "app/childview.h"
+#include "services/childview.h"
 
 // True while a window fills its controls: its change and resize handlers
 // then do nothing.

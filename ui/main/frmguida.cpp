@@ -4,10 +4,10 @@
 #include <QPlainTextEdit>
 
 #include "app/appstate.h"
-#include "app/mainview.h"
+#include "services/mainview.h"
 #include "app/menuupdate.h"
 #include "app/slots.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "ui/main/listtext.h"

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/appstate.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "core/bytes.h"
 #include "ui/main/listtext.h"
 

@@ -13,11 +13,11 @@
 
 #include "app/appstate.h"
 #include "app/menuupdate.h"
-#include "app/messages.h"
+#include "services/messages.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
 #include "app/startup.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "ui/main/listtext.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "app/mainview.h"
+#include "services/mainview.h"
 #include "ui/main/frmabout.h"
 #include "ui/main/frmguida.h"
 #include "ui/main/frmmsgex.h"

@@ -4,7 +4,7 @@
 #include <QMdiSubWindow>
 
 #include "app/appstate.h"
-#include "app/mainview.h"
+#include "services/mainview.h"
 #include "app/slotfind.h"
 #include "app/slots.h"
 #include "core/pathsep.h"

@@ -1,4 +1,4 @@
-#include "app/mainview.h"
+#include "services/mainview.h"
 
 static MainView* sMainView = nullptr;
 

@@ -1,5 +1,5 @@
 // File > Save, the arrangement window's close-prompt save and Save As.
-#include "files/docsave.h"
+#include "app/docsave.h"
 
 #include <algorithm>
 
@@ -8,11 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
-#include "app/messages.h"
 #include "app/openfile.h"
-#include "app/paths.h"
 #include "app/slots.h"
-#include "app/strings.h"
 #include "app/wincaption.h"
 #include "core/bytes.h"
 #include "files/arrfile.h"
@@ -21,6 +18,9 @@
 #include "files/prgfile.h"
 #include "files/styfile.h"
 #include "platform/files.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/fakemainview.h"
 #include "tests/fixtures/filebuilders.h"

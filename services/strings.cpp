@@ -1,5 +1,5 @@
 // The string table, served from the built-in data in resources/strings.inc.
-#include "app/strings.h"
+#include "services/strings.h"
 
 #include <map>
 #include <string_view>

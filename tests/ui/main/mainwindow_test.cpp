@@ -9,11 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
-#include "app/messages.h"
 #include "app/recent.h"
 #include "app/shareddev.h"
 #include "app/slots.h"
-#include "app/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "files/arrfile.h"
@@ -21,6 +19,8 @@
 #include "midi/channels.h"
 #include "midi/midilink.h"
 #include "platform/twips.h"
+#include "services/messages.h"
+#include "services/strings.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
 #include "tests/fixtures/testchild.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
-#include "app/strings.h"
+#include "services/strings.h"
 #include "tests/fixtures/appfixture.h"
 
 class FrmLinguaTest : public AppFixture {};

@@ -1,4 +1,4 @@
-#include "app/strings.h"
+#include "services/strings.h"
 
 #include <gtest/gtest.h>
 

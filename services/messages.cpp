@@ -1,10 +1,10 @@
-#include "app/messages.h"
+#include "services/messages.h"
 
-#include "app/mainview.h"
-#include "app/strings.h"
 #include "core/bytes.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "services/mainview.h"
+#include "services/strings.h"
 
 std::string gOpCaption;
 int gInstrMode = 0;

@@ -1,10 +1,10 @@
-#include "app/messages.h"
+#include "services/messages.h"
 
 #include <gtest/gtest.h>
 
-#include "app/strings.h"
 #include "core/bytes.h"
 #include "platform/files.h"
+#include "services/strings.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/fakemainview.h"
 

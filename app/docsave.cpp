@@ -1,15 +1,11 @@
-#include "files/docsave.h"
+#include "app/docsave.h"
 
 #include <functional>
 
 #include "app/appstate.h"
-#include "app/childview.h"
-#include "app/messages.h"
 #include "app/openfile.h"
-#include "app/paths.h"
 #include "app/slotfind.h"
 #include "app/slots.h"
-#include "app/strings.h"
 #include "app/wincaption.h"
 #include "core/bytes.h"
 #include "files/arrfile.h"
@@ -19,6 +15,10 @@
 #include "files/styfile.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "services/childview.h"
+#include "services/messages.h"
+#include "services/paths.h"
+#include "services/strings.h"
 
 const std::string kSaveAsFilter =
     "Arrangements (*.arr)|*.arr| Styles (*.sty)|*.sty| Programs (*.prg)|*.prg| Programs(*.pgg)| *.pgg| "

@@ -1,4 +1,4 @@
-#include "app/paths.h"
+#include "services/paths.h"
 
 #include <dirent.h>
 
