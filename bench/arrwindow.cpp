@@ -31,6 +31,7 @@
 #include "platform/winfolder.h"
 #include "ui/documents/frmarru.h"
 #include "ui/documents/register.h"
+#include "ui/editors/register.h"
 #include "ui/main/frmmain.h"
 
 namespace {
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
   dialogs.languageAnswers = {2};
   SetDialogs(&dialogs);
   RegisterDocumentWindows();
+  RegisterEditorWindows();
   frmMain* mainWindow = RunMain();
   if (!mainWindow) return 1;
   app.processEvents();

@@ -14,6 +14,7 @@
 #include "platform/midi/winmm.h"
 #include "platform/winfolder.h"
 #include "ui/documents/register.h"
+#include "ui/editors/register.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/qt_dialogs.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   QtDialogs dialogs;
   SetDialogs(&dialogs);
   RegisterDocumentWindows();
+  RegisterEditorWindows();
   frmMain* mainWindow = RunMain();
   int rc = 1;
   if (mainWindow) {

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/midi/winmm.h"
 #include "ui/documents/register.h"
+#include "ui/editors/register.h"
 #include "ui/main/frmlingua.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/qt_dialogs.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   QtDialogs::SetLanguageDialog(&frmLingua::RunModal);
   SetDialogs(&dialogs);
   RegisterDocumentWindows();
+  RegisterEditorWindows();
 
   frmMain* mainWindow = RunMain();
   int rc = 0;

@@ -1,0 +1,5 @@
+#include "ui/editors/register.h"
+
+void RegisterEditorWindows() {}
+
+void ResetEditorWindows() {}
