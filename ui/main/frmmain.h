@@ -119,6 +119,8 @@ class frmMain : public QMainWindow, public MainView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildMenus();
@@ -127,8 +129,13 @@ class frmMain : public QMainWindow, public MainView {
   void ConnectCommands();
   void LayoutStatusBar();
   void ApplyCaptions();
-  void ShowRecentCaptions();
   void RestoreProgramWindows();
+  // The stored size of the main window is its outer size, frame included,
+  // as the exit stores it: the inside is made smaller by the frame. Some
+  // platforms tell the frame only once the window is on the screen; until
+  // then the size waits in pendingOuter_.
+  void RestoreOuterSize(const QSize& outer);
+  void FitOuterSize();
   void TimerAuto_Timer(int index);
   void TimerArrU_Timer(int index);
   // The exit's query step; undone when a child cancels.
@@ -154,6 +161,7 @@ class frmMain : public QMainWindow, public MainView {
   int dbArrCheck_ = 1;
   bool busy_ = false;
   bool exitRefused_ = false;
+  QSize pendingOuter_;
   QPointer<frmMsgEx> msgEx_;
   QPointer<frmGuida> guida_;
   QPointer<frmAbout> about_;

@@ -1,6 +1,8 @@
 // The main window's load and the restore of the windows of the last run.
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 
@@ -45,7 +47,7 @@ void frmMain::MDIForm_Load() {
   // this point the texts are looked up in English.
   if (gLangSel != 1 && gLangSel != 2) gLangBase = 200;
   ApplyCaptions();
-  ShowRecentCaptions();
+  RecentMenuShow();
 
   for (const char* off : {"mnuTaglia", "mnuCopia", "mnuIncolla", "mnuChiudi", "mnuSalva", "mnuSalvaAs", "mnuWindow"})
     SetMenuEnabled(off, false);
@@ -125,8 +127,8 @@ void frmMain::MDIForm_Load() {
   }
   if (state == 0) {
     setWindowState(Qt::WindowNoState);
-    move(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top));
-    resize(TwipsToPixels(rec.Width), TwipsToPixels(rec.Height));
+    move(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top));  // a window's position is its frame's
+    RestoreOuterSize(QSize(TwipsToPixels(rec.Width), TwipsToPixels(rec.Height)));
   } else if (state == 1) {
     setWindowState(Qt::WindowMinimized);
   } else if (state == 2) {
@@ -135,16 +137,33 @@ void frmMain::MDIForm_Load() {
   MenuUpdate();
 }
 
-void frmMain::ShowRecentCaptions() {
-  for (int i = 0; i < 8; ++i) {
-    gRecentFileCur = gRecentFiles[i];
-    // The list ends at the first entry that is not a file kind.
-    if (gRecentFileCur.Kind < 1 || gRecentFileCur.Kind > 5) break;
-    SetMenuVisible("mnuSep16", true);
-    const std::string item = "mnuRecentFile_" + CStr(i);
-    SetMenuCaption(item, RecentMenuCaption(i));
-    SetMenuVisible(item, true);
+void frmMain::RestoreOuterSize(const QSize& outer) {
+  pendingOuter_ = outer;
+  winId();  // the platform's window, which knows its frame where the platform can tell it now
+  FitOuterSize();
+}
+
+void frmMain::FitOuterSize() {
+  if (!pendingOuter_.isValid()) return;
+  if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+    pendingOuter_ = QSize();  // the user chose another state meanwhile
+    return;
   }
+  const QSize frame = frameGeometry().size() - size();
+  resize(pendingOuter_ - frame);
+  if (!frame.isNull()) pendingOuter_ = QSize();
+}
+
+void frmMain::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  // A window manager tells the frame when it has put the window on the
+  // screen.
+  if (pendingOuter_.isValid() && frameGeometry().size() != size()) FitOuterSize();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (pendingOuter_.isValid() && frameGeometry().size() != size()) FitOuterSize();
 }
 
 void frmMain::RestoreProgramWindows() {

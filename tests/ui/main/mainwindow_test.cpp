@@ -281,6 +281,29 @@ TEST_F(MainWindowTest, TheExitWritesTheSettingsOfThisRun) {
   EXPECT_EQ(Asc(rec1, 51 + 9 * 15 + 8), 0);  // the monitor never reopens
 }
 
+// The stored Top, Left, Height and Width are the window's outer geometry,
+// frame included, as the exit stores them: a run that changes nothing
+// writes back the same 8 bytes, run after run.
+TEST_F(MainWindowTest, AStartAndAnExitWithNoChangeKeepTheMainWindowsGeometry) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Window(1, 1500, 2250, 6000, 9000, 0);  // at 15 twips a pixel: 150, 100, 600 x 400
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  const std::string stored = Mid(s.Record(1), 51, 8);
+  for (int run = 1; run <= 3; ++run) {
+    SCOPED_TRACE(run);
+    Start();
+    Settle();
+    EXPECT_EQ(main_->frameGeometry(), QRect(150, 100, 600, 400));
+    main_->Item("mnuExit")->trigger();
+    ASSERT_FALSE(main_->ExitRefused());
+    EXPECT_EQ(Mid(ReadBytes(WinFile("Brenvolta.ini")), 51, 8), stored);
+    delete main_;
+    main_ = nullptr;
+    ResetProgramState();
+    SetTwipsPerPixel(15);
+  }
+}
+
 TEST_F(MainWindowTest, AboutWindowAndItsMenuItem) {
   WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(1).bytes());
   Start();
