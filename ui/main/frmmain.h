@@ -117,6 +117,11 @@ class frmMain : public QMainWindow, public MainView {
   // True when the last close of the window was refused or cancelled.
   bool ExitRefused() const { return exitRefused_; }
 
+  // From now on SIGTERM and SIGHUP run the exit as File > Exit does (a
+  // Cancel in a save prompt keeps the program open), once no modal box is
+  // waiting for an answer.
+  void ExitOnSignals();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
@@ -142,6 +147,7 @@ class frmMain : public QMainWindow, public MainView {
   void QueryUnloadStep();
   void UndoQueryUnload();
   void UnloadStep(QCloseEvent* event);
+  void ExitRequested();
   // Full-table check of an Open or New command.
   void FullTableCheck(const char* item, const int* used);
   void OpenCommonMessages(int result);
@@ -162,6 +168,8 @@ class frmMain : public QMainWindow, public MainView {
   bool busy_ = false;
   bool exitRefused_ = false;
   QSize pendingOuter_;
+  bool watchesSignals_ = false;
+  bool exitWaiting_ = false;  // a signal's exit waits for a modal box
   QPointer<frmMsgEx> msgEx_;
   QPointer<frmGuida> guida_;
   QPointer<frmAbout> about_;
