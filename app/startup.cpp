@@ -180,9 +180,10 @@ bool Main() {
   // faults.
   if (!sInstanceLock.IsHeld() && sInstanceLock.TryLock(InstanceLockPath()) == FileLock::Held) {
     // The language is looked up in the settings as they stand, changing
-    // nothing; English when they hold none.
+    // nothing; without one the texts stay in the language of the start
+    // (Italian), as every message before the settings are read.
     const int lang = SettingsLanguage();
-    gLangBase = lang == 1 ? 0 : 200;
+    if (lang != 0) gLangBase = (lang - 1) * 200;
     gOpCaption = Res(111) + "Brenvolta";
     ShowMsg(10, gOpCaption, "");
     return false;

@@ -145,7 +145,8 @@ TEST_F(SecondProcessTest, TheLockIsTakenBeforeAnyFileIsMade) {
   FileLock other;
   ASSERT_EQ(other.TryLock(InstanceLockPath()), FileLock::Taken);
   EXPECT_EQ(RunMain(), nullptr);
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one istance is allowed"});  // no language yet: English
+  // No language yet: the texts of the start, in Italian.
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{Utf8ToLatin1("Non è ammessa più di una istanza del programma")});
   EXPECT_EQ(dialogs_.languageCalls, 0);
   EXPECT_FALSE(Exists(WinFile("Brenvolta.ini")));
   EXPECT_FALSE(Exists(WinFile("Veltrano")));
