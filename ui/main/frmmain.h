@@ -124,6 +124,7 @@ class frmMain : public QMainWindow, public MainView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -136,9 +137,9 @@ class frmMain : public QMainWindow, public MainView {
   void ApplyCaptions();
   void RestoreProgramWindows();
   // The stored size of the main window is its outer size, frame included,
-  // as the exit stores it: the inside is made smaller by the frame. Some
-  // platforms tell the frame only once the window is on the screen; until
-  // then the size waits in pendingOuter_.
+  // as the exit stores it: the inside is made smaller by the frame, which
+  // the platform tells once the window is on the screen; until then the
+  // size waits in pendingOuter_.
   void RestoreOuterSize(const QSize& outer);
   void FitOuterSize();
   void TimerAuto_Timer(int index);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMoveEvent>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <QScreen>
 #include <QTimer>
 
@@ -138,9 +139,10 @@ void frmMain::MDIForm_Load() {
 }
 
 void frmMain::RestoreOuterSize(const QSize& outer) {
+  // The window is not made on the screen here: made before it is shown, it
+  // would take its position as the inside's, not the frame's.
   pendingOuter_ = outer;
-  winId();  // the platform's window, which knows its frame where the platform can tell it now
-  FitOuterSize();
+  resize(outer);
 }
 
 void frmMain::FitOuterSize() {
@@ -150,20 +152,27 @@ void frmMain::FitOuterSize() {
     return;
   }
   const QSize frame = frameGeometry().size() - size();
-  resize(pendingOuter_ - frame);
-  if (!frame.isNull()) pendingOuter_ = QSize();
+  if (frame.isNull()) return;  // not known yet
+  const QSize inner = pendingOuter_ - frame;
+  pendingOuter_ = QSize();  // before the resize, whose event comes back here
+  resize(inner);
+}
+
+// The frame is known once the window is on the screen: at once on some
+// platforms, with a window manager when it has put its frame around it.
+void frmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  FitOuterSize();
 }
 
 void frmMain::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  // A window manager tells the frame when it has put the window on the
-  // screen.
-  if (pendingOuter_.isValid() && frameGeometry().size() != size()) FitOuterSize();
+  FitOuterSize();
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (pendingOuter_.isValid() && frameGeometry().size() != size()) FitOuterSize();
+  FitOuterSize();
 }
 
 void frmMain::RestoreProgramWindows() {
