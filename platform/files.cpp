@@ -400,6 +400,23 @@ struct SaveStep {
   bool touched = false;    // the file itself was changed (put in place or removed)
 };
 
+// A removal takes away the name itself, as a delete does: a symbolic link
+// goes, not the file it points to. Refused, as a delete is, for a folder
+// and for a file that may not be written.
+int PrepareRemoval(SaveStep& s) {
+  s.real = s.file->path;
+  struct stat st {};
+  s.existed = ::lstat(s.real.c_str(), &st) == 0;
+  if (!s.existed) return errno == ENOENT ? 0 : LastError(s.real);
+  if (::stat(s.real.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return kErrPathFileAccess;
+    if (::faccessat(AT_FDCWD, s.real.c_str(), W_OK, AT_EACCESS) != 0) return LastError(s.real);
+  }
+  RemoveLeftovers(s.real);
+  s.aside = TempPathFor(s.real);
+  return 0;
+}
+
 // Looks at the file of a step and prepares its new content and the old one
 // aside. Nothing the user sees changes here.
 int PrepareStep(SaveStep& s) {
@@ -408,6 +425,7 @@ int PrepareStep(SaveStep& s) {
     if (const int fault = AskHook("write", f.path)) return fault;
   }
   if (!PathUsable(f.path)) return kErrBadFileName;
+  if (f.remove) return PrepareRemoval(s);
   s.real = RealFileOf(f.path);
   s.existed = ::stat(s.real.c_str(), &s.old) == 0;
   if (!s.existed && errno != ENOENT) return LastError(s.real);
@@ -418,10 +436,6 @@ int PrepareStep(SaveStep& s) {
     if (::faccessat(AT_FDCWD, s.real.c_str(), W_OK, AT_EACCESS) != 0) return LastError(s.real);
   }
   RemoveLeftovers(s.real);
-  if (f.remove) {
-    if (s.existed) s.aside = TempPathFor(s.real);
-    return 0;
-  }
 
   s.inPlace = s.existed && s.old.st_nlink > 1;
   if (s.inPlace || s.existed) {

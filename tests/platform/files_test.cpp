@@ -349,6 +349,11 @@ TEST_F(FilesTest, ASaveWritesThroughLinksAndKeepsHardLinksAndAttributes) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(ReadAll(P("real/target.arr")), "new content");
   EXPECT_EQ(FolderEntries(P("real")), std::vector<std::string>{"target.arr"});
+  // A removal takes the link away, not the file it points to.
+  ASSERT_EQ(::symlink("real/target.arr", P("gone.pgg").c_str()), 0);
+  ASSERT_EQ(WriteWholeFiles({WholeFile{P("gone.pgg"), "", true}}), 0);
+  EXPECT_NE(::lstat(P("gone.pgg").c_str(), &st), 0);
+  EXPECT_EQ(ReadAll(P("real/target.arr")), "new content");
 
   // Two hard links: both names see the new content; the file is the same.
   WriteRaw(P("a.sty"), "old style, longer than the new one");
