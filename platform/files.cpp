@@ -1,13 +1,13 @@
 #include "platform/files.h"
 
-#include <cerrno>
-#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <random>
 
 namespace {
 
@@ -77,7 +77,8 @@ std::string TempPathFor(const std::string& path) {
 // Whether a folder entry is a temporary file of a save of path.
 bool IsTempOf(const std::string& entry, const std::string& path) {
   const std::string prefix = TempPrefixFor(path);
-  if (entry.size() != prefix.size() + kTempSuffixLen || entry.compare(0, prefix.size(), prefix) != 0) return false;
+  if (entry.size() != prefix.size() + kTempSuffixLen || entry.compare(0, prefix.size(), prefix) != 0)
+    return false;
   for (size_t i = prefix.size(); i < entry.size(); ++i) {
     const char c = entry[i];
     if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
@@ -347,7 +348,9 @@ int FileLength(const std::string& path, long long& len) {
   return 0;
 }
 
-bool FileExists(const std::string& path) { return KindOfFile(path) == FileKind::Regular; }
+bool FileExists(const std::string& path) {
+  return KindOfFile(path) == FileKind::Regular;
+}
 
 bool DirExists(const std::string& path) {
   struct stat st {};
@@ -390,14 +393,14 @@ namespace {
 // what the save has done to it so far.
 struct SaveStep {
   const WholeFile* file = nullptr;
-  std::string real;        // the file the path names, links followed
-  bool existed = false;    // a file stands there now
-  struct stat old {};      // its attributes
-  bool inPlace = false;    // more than one hard link: rewritten in place
-  std::string temp;        // the new content, beside the file
-  std::string aside;       // the old file (a link to it, or a copy), or the removed one
-  std::string oldBytes;    // in place: the old content, to put back
-  bool touched = false;    // the file itself was changed (put in place or removed)
+  std::string real;      // the file the path names, links followed
+  bool existed = false;  // a file stands there now
+  struct stat old {};    // its attributes
+  bool inPlace = false;  // more than one hard link: rewritten in place
+  std::string temp;      // the new content, beside the file
+  std::string aside;     // the old file (a link to it, or a copy), or the removed one
+  std::string oldBytes;  // in place: the old content, to put back
+  bool touched = false;  // the file itself was changed (put in place or removed)
 };
 
 // A removal takes away the name itself, as a delete does: a symbolic link
@@ -446,8 +449,10 @@ int PrepareStep(SaveStep& s) {
     if (!s.inPlace) {
       for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
         s.aside = TempPathFor(s.real);
-        if (::link(s.real.c_str(), s.aside.c_str()) == 0) linked = true;
-        else if (errno != EEXIST) break;
+        if (::link(s.real.c_str(), s.aside.c_str()) == 0)
+          linked = true;
+        else if (errno != EEXIST)
+          break;
       }
     }
     if (!linked) {
@@ -539,7 +544,9 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data) {
   return WriteWholeFiles({WholeFile{path, data}});
 }
 
-FileLock::~FileLock() { Unlock(); }
+FileLock::~FileLock() {
+  Unlock();
+}
 
 FileLock::Result FileLock::TryLock(const std::string& path) {
   Unlock();

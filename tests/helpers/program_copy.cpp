@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     app.exec();
     rc = 0;
   }
-  for (const ScriptedDialogs::Box& b : dialogs.boxes) std::printf("box %s | %s\n", b.title.c_str(), b.text.c_str());
+  for (const ScriptedDialogs::Box& b : dialogs.boxes)
+    std::printf("box %s | %s\n", b.title.c_str(), b.text.c_str());
   std::fflush(stdout);
   delete window;
   midiplatform::Shutdown();

@@ -5,8 +5,8 @@
 #include <QProcess>
 #include <QStringList>
 
-#include <csignal>
 #include <sys/types.h>
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,8 @@ class ProgramCopy {
  public:
   ProgramCopy(const std::string& winFolder, const std::string& progFolder, const QStringList& extra = {}) {
     process_.setProgram(BRV_PROGRAM_COPY);
-    process_.setArguments(QStringList{QString::fromStdString(winFolder), QString::fromStdString(progFolder)} + extra);
+    process_.setArguments(QStringList{QString::fromStdString(winFolder), QString::fromStdString(progFolder)} +
+                          extra);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start();
   }
@@ -122,7 +123,8 @@ TEST_F(SecondProcessTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
       EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one istance is allowed"});
       EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening Brenvolta"});
     } else {
-      EXPECT_EQ(BoxTexts(), std::vector<std::string>{Utf8ToLatin1("Non è ammessa più di una istanza del programma")});
+      EXPECT_EQ(BoxTexts(),
+                std::vector<std::string>{Utf8ToLatin1("Non è ammessa più di una istanza del programma")});
       EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Apertura di Brenvolta"});
     }
     EXPECT_EQ(Settings(), settings);
@@ -146,7 +148,8 @@ TEST_F(SecondProcessTest, TheLockIsTakenBeforeAnyFileIsMade) {
   ASSERT_EQ(other.TryLock(InstanceLockPath()), FileLock::Taken);
   EXPECT_EQ(RunMain(), nullptr);
   // No language yet: the texts of the start, in Italian.
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{Utf8ToLatin1("Non è ammessa più di una istanza del programma")});
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::string>{Utf8ToLatin1("Non è ammessa più di una istanza del programma")});
   EXPECT_EQ(dialogs_.languageCalls, 0);
   EXPECT_FALSE(Exists(WinFile("Brenvolta.ini")));
   EXPECT_FALSE(Exists(WinFile("Veltrano")));
