@@ -51,11 +51,17 @@ int ReadImage(RecordFile& f) { return f.Get(1, DBArrBuf); }
 
 bool FileIsDamaged(const RecordFile& f) { return f.Lof() != kDBArrLen || !DBArrImageValid(DBArrBuf); }
 
-// An empty database file is no database: it is deleted. A failed delete
-// leaves an empty file, which counts as missing all the same.
-void DropEmptyFile(RecordFile& f) {
-  f.Close();
-  KillFile(DBArrPath());
+// Opens the database for reading and writing without making it: no file,
+// an empty one or something that is not a file (a folder, a pipe) is no
+// database (53) and is left as it is.
+int OpenDatabase(RecordFile& f) {
+  if (KindOfFile(DBArrPath()) != FileKind::Regular) return kErrFileNotFound;
+  const int err = f.Open(DBArrPath(), kDBArrLen);
+  if (err == 0 && f.Lof() == 0) {
+    f.Close();
+    return kErrFileNotFound;
+  }
+  return err;
 }
 
 void RefreshEditor() {
@@ -239,11 +245,7 @@ std::string DBArrCountText(int lineCount) { return Str(lineCount) + "/999"; }
 int DBArrFindID(const std::string& path) {
   if (!gDBArrEditOpen) {
     RecordFile f;
-    if (f.Open(DBArrPath(), kDBArrLen) != 0) return 0;
-    if (f.Lof() == 0) {
-      DropEmptyFile(f);
-      return 0;
-    }
+    if (OpenDatabase(f) != 0) return 0;
     const int err = ReadImage(f);
     const bool damaged = err != 0 || FileIsDamaged(f);
     f.Close();
@@ -259,14 +261,11 @@ int DBArrFindID(const std::string& path) {
 int DBArrAdd(int kind) {
   gOpCaption = Res(105) + kDBArrName;
   RecordFile f;
-  int err = f.Open(DBArrPath(), kDBArrLen);
+  int err = OpenDatabase(f);
 
-  if (err == 0 && f.Lof() == 0) {
+  if (err == kErrFileNotFound) {
     // No database yet: the folder of the file in hand may become its folder.
-    if (AskSaveDir(3, kDBArrEditTitle) != kMsgYes) {
-      DropEmptyFile(f);
-      return 0;
-    }
+    if (AskSaveDir(3, kDBArrEditTitle) != kMsgYes) return 0;
     if (MainView* view = TheMainView()) {
       view->SetMenuEnabled("mnuWEditDBArr", true);
       view->SetMenuEnabled("mnuAggArr", true);
@@ -279,7 +278,8 @@ int DBArrAdd(int kind) {
       gDBArrId = id;
     }
     MidAssign(DBArrBuf, kDBArrDirPos, gArrFileDir);
-    err = f.Put(1, DBArrBuf);
+    err = f.Open(DBArrPath(), kDBArrLen);
+    if (err == 0) err = f.Put(1, DBArrBuf);
     if (err == 0) err = f.Close();
     if (err != 0) {
       if (kind == 19) gDBArrId = 0;
@@ -332,10 +332,9 @@ int DBArrAdd(int kind) {
 void DBArrUpdate() {
   gOpCaption = Res(105) + kDBArrName;
   RecordFile f;
-  int err = f.Open(DBArrPath(), kDBArrLen);
-  if (err == 0 && f.Lof() == 0) {
+  int err = OpenDatabase(f);
+  if (err == kErrFileNotFound) {
     ShowMsg(27, gOpCaption, "");
-    DropEmptyFile(f);
     return;
   }
   if (err == 0) err = ReadImage(f);
@@ -380,10 +379,9 @@ void DBArrUpdate() {
 
 int DBArrCheck() {
   RecordFile f;
-  int err = f.Open(DBArrPath(), kDBArrLen);
-  if (err == 0 && f.Lof() == 0) {
+  int err = OpenDatabase(f);
+  if (err == kErrFileNotFound) {
     if (!gStarting) ShowMsg(6, kDBArrEditTitle, "");
-    DropEmptyFile(f);
     return 1;
   }
   if (err == 0) err = ReadImage(f);

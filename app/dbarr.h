@@ -19,8 +19,8 @@
 // Names are compared without regard to case, the folder exactly.
 //
 // A file of another length or without the magic is damaged: it is never
-// written. An empty file counts as no database (opening a missing file for
-// random access leaves one, which is deleted again).
+// written. An empty file, or something that is not a file (a folder, a
+// pipe), counts as no database; reading creates nothing and deletes nothing.
 #pragma once
 
 #include <string>
@@ -127,7 +127,7 @@ int DBArrAdd(int kind);
 // read, ends it with message 25 and nothing written.
 void DBArrUpdate();
 
-// The start-up check: 0 usable, 1 no database (an empty file is deleted),
+// The start-up check: 0 usable, 1 no database (no file, or an empty one),
 // 2 damaged. While the program starts a damaged database gives 0 and no
 // message.
 int DBArrCheck();
