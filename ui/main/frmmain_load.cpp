@@ -230,7 +230,10 @@ void frmMain::TimerArrU_Timer(int index) {
   if (!Openers().arrFile) return;
   for (int i = 1; i <= 8; ++i) {
     gArrSlotCur = gArrSlots[i];
-    if (gArrSlotCur.Open == 0) continue;
+    // A slot whose window is already open (a file the user opened before
+    // this tick) is no window of the last run: reopening it would open the
+    // same file again in the next free slot, and that one again.
+    if (gArrSlotCur.Open == 0 || gArrSlotUsed[i] == 1) continue;
     gArrSlotIdx = ArrWinFreeSlot();
     if (gArrSlotIdx == 0) break;
     if (i > gArrSlotIdx) {

@@ -225,6 +225,25 @@ TEST_F(MainWindowTest, TheRestoreMovesWindowsDownToTheLowestSlots) {
   EXPECT_EQ(gArrSlotUsed[3], 0);
 }
 
+TEST_F(MainWindowTest, AFileOpenedBeforeTheRestoreTickIsNotOpenedAgain) {
+  // No window of the last run: the restore tick is armed at once. A file
+  // opened before it fires is the user's, not one of the last run.
+  WriteBytes(ProgFile("song.arr"), ArrFileBytes());
+  Start();
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("song.arr");
+  dialogs_.fileAnswers = {answer};
+  main_->Item("mnuApriArr")->trigger();
+  ASSERT_EQ(gArrSlotUsed[1], 1);
+  Settle(200);
+  int used = 0;
+  for (int slot = 1; slot <= 8; ++slot) used += gArrSlotUsed[slot];
+  EXPECT_EQ(used, 1);
+  EXPECT_EQ(gArrWinCount, 1);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
 TEST_F(MainWindowTest, ACancelledExitLeavesWorkingMenus) {
   Start();
   auto* child = new TestChild(main_, kKindArrFile, 2);
