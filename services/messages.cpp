@@ -87,9 +87,12 @@ std::string MsgText(int code, const std::string& insert) {
   return ReplaceFirstUnderscore(Res(id), insert);
 }
 
-void ShowMsg(int code, const std::string& title, const std::string& insert) {
+void ShowMsg(int code, const std::string& title, const std::string& insert) { ShowMsgReason(code, title, insert, ""); }
+
+void ShowMsgReason(int code, const std::string& title, const std::string& insert, const std::string& reason) {
+  const std::string text = MsgText(code, insert) + (reason.empty() ? "" : "\r\n" + reason);
   // A box closed by its close box or Esc counts as OK.
-  TheDialogs().MessageBox(title, MsgText(code, insert), MsgIcon::Exclamation, MsgButtons::OK);
+  TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
 }
 
 void StatusShow(int code, const std::string& insert) {

@@ -15,6 +15,9 @@ extern int gInstrMode;
 // A modal box with the exclamation icon and one OK button: the text of
 // message code `code`, its first "_" replaced by insert, titled title.
 void ShowMsg(int code, const std::string& title, const std::string& insert);
+// The same box with one more line under the text, when reason is not empty:
+// what the system said of the failure ("ALSA sequencer: Permission denied").
+void ShowMsgReason(int code, const std::string& title, const std::string& insert, const std::string& reason);
 // The text ShowMsg would show (empty for a code without an entry).
 std::string MsgText(int code, const std::string& insert);
 
