@@ -15,6 +15,12 @@ namespace {
 constexpr int64_t kLeadUs = 100000;
 
 bool Matches(const OutTarget* t, const OutTarget* wanted) { return t && (!wanted || t == wanted); }
+
+// A global dump: F0 42 3n 4D 51, n the global channel.
+bool IsGlobalDump(const std::string& bytes) {
+  return bytes.size() >= 5 && static_cast<unsigned char>(bytes[0]) == 0xF0 && bytes[1] == 0x42 &&
+         (static_cast<unsigned char>(bytes[2]) & 0xF0) == 0x30 && bytes[3] == 0x4D && bytes[4] == 0x51;
+}
 }  // namespace
 
 Sender::~Sender() {
@@ -32,6 +38,14 @@ void Sender::Push(std::shared_ptr<OutTarget> target, std::string bytes) {
   if (bytes.empty()) return;
   {
     std::lock_guard<std::mutex> lk(mu_);
+    if (IsGlobalDump(bytes)) {
+      // The waiting one would only be overwritten on the instrument a dump
+      // time later; the newer takes its turn at the end of the queue.
+      for (auto it = queue_.begin(); it != queue_.end();) {
+        const bool older = it->target->name == target->name && it->bytes.compare(0, 5, bytes, 0, 5) == 0;
+        it = older ? queue_.erase(it) : it + 1;
+      }
+    }
     queue_.push_back(Item{std::move(target), std::move(bytes)});
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   }

@@ -50,6 +50,9 @@ class Sender {
   Sender(const Sender&) = delete;
   Sender& operator=(const Sender&) = delete;
 
+  // Queues a message. A global dump (F0 42 3n 4D 51) drops the global dump
+  // of the same output and channel that is still waiting, so a run of
+  // changes leaves no backlog; nothing else is ever dropped.
   void Push(std::shared_ptr<OutTarget> target, std::string bytes);
   // Waits until every message of target (of all targets when null) is on
   // the wire. If that takes longer than their wire time plus

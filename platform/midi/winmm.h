@@ -15,8 +15,9 @@
 // microseconds a byte (31,250 baud counted with two stop bits). A send that
 // fails on the wire drops the rest of its message, and the next
 // midiOutShortMsg or midiOutLongMsg on that handle answers MMSYSERR_ERROR.
-// midiOutClose drains the queue first (bounded), so the last dump is not
-// cut off.
+// A global dump still waiting in the queue gives way to a newer one for the
+// same output and channel. midiOutClose drains the queue first (bounded),
+// so the last dump is not cut off.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 // messages, chunks and their timing, header errors, draining at close, a
 // lost send reported, global dumps that give way to newer ones.
 #include <chrono>
+#include <thread>
 
 #include "tests/platform/midi_fixture.h"
 
@@ -153,6 +154,44 @@ TEST_F(SendTest, APortThatGoesAwayAndComesBackIsFollowedAndTheLossIsReportedOnce
   EXPECT_EQ(midiOutShortMsg(h, 0x003C80), MMSYSERR_NOERROR);
   vm_->WaitIdle();
   EXPECT_EQ(vm_->WireBytes(), SysEx(5) + Chr(0x80) + Chr(0x3C) + Chr(0x00));
+}
+
+// A global dump on global channel n, its last data byte marking it.
+std::string GlobalDump(int channel, int mark, int size = 512) {
+  std::string dump = Chr(0xF0) + Chr(0x42) + Chr(0x30 | channel) + Chr(0x4D) + Chr(0x51);
+  for (int i = 0; i < size; ++i) dump += Chr(i & 0x7F);
+  return dump + Chr(mark) + Chr(0xF7);
+}
+
+TEST_F(SendTest, AGlobalDumpStillWaitingGivesWayToANewerOneOfItsChannel) {
+  Reinstall(1, 1, true);
+  const HMIDIOUT h = OpenOut();
+  // The first holds the wire for about a second, however slow this machine.
+  const std::string first = GlobalDump(0, 1, 3000);
+  SendLong(h, first);
+  // Once the first is on the wire, a slider's further dumps come faster
+  // than the wire takes them.
+  for (int i = 0; i < 500 && vm_->Wire().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_FALSE(vm_->Wire().empty());
+  SendLong(h, GlobalDump(0, 2));
+  SendLong(h, GlobalDump(1, 3));  // another global channel: kept
+  SendLong(h, GlobalDump(0, 4));
+  EXPECT_EQ(midiOutShortMsg(h, 0x7F05C0), MMSYSERR_NOERROR);
+  SendLong(h, GlobalDump(0, 5));
+  SendLong(h, GlobalDump(0, 6));
+  const std::string dump = SysEx(40);  // any other SysEx: never dropped
+  SendLong(h, dump);
+  SendLong(h, dump);
+  vm_->WaitIdle();
+
+  // The first and the last of the burst, and everything else, in call order.
+  EXPECT_EQ(vm_->WireBytes(),
+            first + GlobalDump(1, 3) + Chr(0xC0) + Chr(0x05) + GlobalDump(0, 6) + dump + dump);
+  // Every call answered 0 and was recorded.
+  const std::vector<VirtualMidi::Call> longs = vm_->CallsNamed("midiOutLongMsg");
+  ASSERT_EQ(longs.size(), 8u);
+  for (const VirtualMidi::Call& call : longs) EXPECT_EQ(call.result, MMSYSERR_NOERROR);
+  EXPECT_EQ(longs[3].bytes, GlobalDump(0, 4));
 }
 
 }  // namespace
