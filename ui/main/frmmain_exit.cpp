@@ -12,6 +12,7 @@
 #include "app/slots.h"
 #include "app/startup.h"
 #include "app/winpos.h"
+#include "platform/midi/winmm.h"
 #include "platform/twips.h"
 #include "ui/main/childform.h"
 #include "ui/main/frmmain.h"
@@ -70,8 +71,13 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::UnloadStep(QCloseEvent* event) {
+  // Closing the output first lets what is still queued leave the wire, so
+  // the last dump is not cut off: the hourglass shows while it goes.
+  const bool wasBusy = busy_;
+  if (midiplatform::OutputQueueBusy()) SetBusyCursor(true);
   const int sharing = ExitDeviceSharing();
   if (sharing == kExitRefused) {
+    SetBusyCursor(wasBusy);
     exitRefused_ = true;
     gClosing = false;
     MenuUpdate();
