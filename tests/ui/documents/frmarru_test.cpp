@@ -57,10 +57,10 @@ std::string ArrFile(const std::vector<std::pair<int, std::string>>& recs) {
   return file;
 }
 
-// A style group of whole banks: the names given, each slot 40 bytes.
-std::string StyFile(const std::vector<std::string>& names) {
+// A style group of whole banks: the names given, each slot `length` bytes.
+std::string StyFile(const std::vector<std::string>& names, int length = 40) {
   std::vector<StySlotDef> defs;
-  for (const auto& n : names) defs.push_back({n, 40, 's'});
+  for (const auto& n : names) defs.push_back({n, length, 's'});
   return StyGroupBytes(defs);
 }
 
@@ -422,10 +422,8 @@ TEST_F(FrmArrUTest, StyleBanksReachTheWireTheirDelayApartAndTheStatusStaysUntilT
   // The real clock: each bank of four long styles takes about 1.2 s on the
   // wire, longer than the second the instrument gets after each bank.
   midi_ = &VirtualMidi::Install(1, 1, true);
-  std::vector<StySlotDef> defs;
-  for (const char* name : {"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4"}) defs.push_back({name, 700, 's'});
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 0, 1)}}));
-  WriteBytes(ProgFile("song.sty"), StyGroupBytes(defs));
+  WriteBytes(ProgFile("song.sty"), StyFile({"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4"}, 700));
   WriteInfo("", "", "");
   StartSettled();
   frmArrU* w = Open("song");
