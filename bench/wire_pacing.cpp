@@ -1,8 +1,12 @@
 // How fast the paced MIDI queue puts bytes on the wire, measured on the back
 // end's own clock: a 75,000-byte SysEx with 100 short messages queued behind
 // it, sent to the virtual back end once on the virtual clock and once on the
-// real one (about 24 seconds). The goal is at least 99 % of the wire rate of
-// 3,125 bytes a second, with every byte delivered in order.
+// real one (about 26.5 seconds). The rate is given against the nominal MIDI
+// rate of 3,125 bytes a second (31,250 baud, 10 bits a byte). The goal is the
+// rate of an interface that sends two stop bits, 31,250 / 11 = 2,841 bytes a
+// second (90.9 % of nominal), which the pacing keeps to so that such an
+// interface's 4 KB buffer never overflows: neither slower (within 1 %) nor
+// faster, with every byte delivered in order.
 #include <unistd.h>
 
 #include <chrono>
@@ -18,7 +22,8 @@
 
 namespace {
 
-constexpr double kWireBytesPerSecond = 3125.0;
+constexpr double kNominalBytesPerSecond = 3125.0;
+constexpr double kGoalBytesPerSecond = 31250.0 / 11;
 
 bool Run(bool realClock) {
   VirtualMidi& vm = VirtualMidi::Install(1, 1, realClock);
@@ -69,13 +74,14 @@ bool Run(bool realClock) {
               std::chrono::duration<double, std::milli>(queuedAfter).count());
   std::printf("  on the wire: %zu bytes in %zu chunks (largest %zu), %.3f s on the back end's clock\n", sent.size(),
               wire.size(), maxChunk, clockSeconds);
-  std::printf("  rate %.1f bytes/s = %.2f %% of %.0f (goal 99 %%)\n", rate, 100.0 * rate / kWireBytesPerSecond,
-              kWireBytesPerSecond);
+  std::printf("  rate %.1f bytes/s = %.2f %% of the nominal %.0f (goal %.1f %%)\n", rate,
+              100.0 * rate / kNominalBytesPerSecond, kNominalBytesPerSecond,
+              100.0 * kGoalBytesPerSecond / kNominalBytesPerSecond);
   std::printf("  largest gap between chunks %lld us; real time %.3f s\n", static_cast<long long>(maxLateUs),
               realSeconds);
   std::printf("  bytes lost %ld, order %s\n", lost, intact ? "kept" : "BROKEN");
   midiOutClose(h);
-  return intact && rate >= 0.99 * kWireBytesPerSecond;
+  return intact && rate >= 0.99 * kGoalBytesPerSecond && rate <= kGoalBytesPerSecond * 1.0001;
 }
 
 }  // namespace

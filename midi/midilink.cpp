@@ -1,5 +1,7 @@
 #include "midi/midilink.h"
 
+#include <cstdio>
+
 #include "services/messages.h"
 #include "services/strings.h"
 #include "core/bytes.h"
@@ -20,9 +22,13 @@ int MidiOutOpen() {
   const UINT count = midiOutGetNumDevs();
   gMidiOpen = 1;
   if (count == 0) {
-    // Shown in the quiet mode too: the user must know there is no output.
+    // Shown in the quiet mode too: the user must know there is no output,
+    // and why when the sequencer itself could not be opened (it is then no
+    // use replugging the interface).
     gMidiOpen = 0;
-    ShowMsg(22, kAppTitle, "");
+    const std::string reason = midiplatform::NoDeviceReason();
+    if (!reason.empty()) std::fprintf(stderr, "%s\n", reason.c_str());
+    ShowMsgReason(22, kAppTitle, "", reason);
     gMidiState = 0;
     return 0;
   }

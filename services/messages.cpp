@@ -1,13 +1,18 @@
 #include "services/messages.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include "core/bytes.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/midi/winmm.h"
 #include "services/mainview.h"
 #include "services/strings.h"
 
 std::string gOpCaption;
 int gInstrMode = 0;
+int gStatusClearWait = 0;
 
 namespace {
 
@@ -87,20 +92,53 @@ std::string MsgText(int code, const std::string& insert) {
   return ReplaceFirstUnderscore(Res(id), insert);
 }
 
-void ShowMsg(int code, const std::string& title, const std::string& insert) {
+void ShowMsg(int code, const std::string& title, const std::string& insert) { ShowMsgReason(code, title, insert, ""); }
+
+void ShowMsgReason(int code, const std::string& title, const std::string& insert, const std::string& reason) {
+  const std::string text = MsgText(code, insert) + (reason.empty() ? "" : "\r\n" + reason);
   // A box closed by its close box or Esc counts as OK.
-  TheDialogs().MessageBox(title, MsgText(code, insert), MsgIcon::Exclamation, MsgButtons::OK);
+  TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
 }
 
+namespace {
+
+constexpr int kStatusPollMs = 10;
+
+void ClearStatus() {
+  if (MainView* view = TheMainView()) {
+    view->SetBusyCursor(false);
+    view->SetLabelCaption("Label1", std::string());
+  }
+}
+
+// Clears the status line once the output queue is empty, unless another
+// status was shown meanwhile (the wait's number is then no longer current).
+void ClearStatusWhenSent(int wait) {
+  QTimer::singleShot(kStatusPollMs, [wait] {
+    if (wait != gStatusClearWait) return;
+    if (midiplatform::OutputQueueBusy()) {
+      ClearStatusWhenSent(wait);
+    } else {
+      ClearStatus();
+    }
+  });
+}
+
+}  // namespace
+
 void StatusShow(int code, const std::string& insert) {
-  MainView* view = TheMainView();
+  ++gStatusClearWait;  // a waiting clear gives way to what is shown now
   if (code == 0) {
-    if (view) {
-      view->SetBusyCursor(false);
-      view->SetLabelCaption("Label1", std::string());
+    // The transfer the status speaks of is done when its last byte has
+    // left, not when its last message was queued.
+    if (midiplatform::OutputQueueBusy() && QCoreApplication::instance()) {
+      ClearStatusWhenSent(gStatusClearWait);
+    } else {
+      ClearStatus();
     }
     return;
   }
+  MainView* view = TheMainView();
   const int id = TableId(kStatusCodeTab, static_cast<int>(std::size(kStatusCodeTab)), code);
   const std::string text = id == 0 ? std::string() : ReplaceFirstUnderscore(Res(id), insert);
   if (view) {
@@ -167,4 +205,5 @@ void ModeShow() {
 void MessagesReset() {
   gOpCaption.clear();
   gInstrMode = 0;
+  ++gStatusClearWait;  // a clear still waiting does nothing
 }

@@ -15,11 +15,20 @@ extern int gInstrMode;
 // A modal box with the exclamation icon and one OK button: the text of
 // message code `code`, its first "_" replaced by insert, titled title.
 void ShowMsg(int code, const std::string& title, const std::string& insert);
+// The same box with one more line under the text, when reason is not empty:
+// what the system said of the failure ("ALSA sequencer: Permission denied").
+void ShowMsgReason(int code, const std::string& title, const std::string& insert, const std::string& reason);
 // The text ShowMsg would show (empty for a code without an entry).
 std::string MsgText(int code, const std::string& insert);
 
-// The status line: code 0 clears it and restores the pointer; any other
-// code shows its text (first "_" replaced by insert) and the hourglass.
+// The number of the last status shown; a clear that waits for the MIDI
+// output is dropped when it is no longer current.
+extern int gStatusClearWait;
+
+// The status line: code 0 clears it and restores the pointer, once the MIDI
+// output queue is empty (the text and the hourglass of a transfer stay
+// until its last byte has left); any other code shows its text (first "_"
+// replaced by insert) and the hourglass.
 void StatusShow(int code, const std::string& insert);
 
 // Yes / No / Cancel box for prompt code 1 or 2: 6 Yes, 7 No, 2 Cancel
@@ -39,4 +48,4 @@ void ModeShow();
 // Replaces the first "_" of text by insert.
 std::string ReplaceFirstUnderscore(const std::string& text, const std::string& insert);
 
-void MessagesReset();  // gOpCaption empty, gInstrMode 0
+void MessagesReset();  // gOpCaption empty, gInstrMode 0, no clear waiting

@@ -1,187 +1,277 @@
 // The ALSA sequencer back end.
 //
-// The program is a sequencer client named "Brenvolta" with one output port
-// and one input port, which the user may also patch by hand. The external
-// ports are those of every other client except the system client (with its
-// announce port), the "Midi Through" client and the program's own clients.
-// Bytes are sent as sequencer events straight to the destination port; a
-// port is known by "<client name>:<port name>", and its address is looked up
-// again whenever the client at the last address no longer carries that name,
-// so sending resumes after the interface is unplugged and plugged back in.
+// The program is a sequencer client named "Brenvolta" with one output port,
+// "Brenvolta Out", and everything is sent to that port's subscribers, so a
+// patch made by hand (aconnect, a patchbay) works. A hardware port (a USB or
+// DIN interface) opens its device only when it becomes the destination of a
+// subscription, so when the output is opened and nothing is patched yet, the
+// back end patches it itself: to the port it used last, kept by name in a
+// small file of its own in the Windows folder, or else to the first external
+// output port. A port the user patches by hand becomes the one followed and
+// remembered. When the followed port goes away and comes back (an interface
+// unplugged and plugged in again, perhaps under another address), it is
+// patched again before the next message; a message whose port goes away
+// while it is on the wire fails, and its rest is never sent. When the output
+// is closed, the patches the back end made are removed, and only those.
 //
-// Where no sequencer can be opened the back end simply has no ports. The
-// library's own error printer is silenced: every failure comes back through
-// the results of the calls.
-#include <alsa/asoundlib.h>
-
-#include <map>
+// The external ports are those of every other client except the system
+// client, the "Midi Through" client and the program's own clients, and
+// except a port that is not in use and the endpoint port of a MIDI 2.0
+// device (its group ports are listed). A port is known by
+// "<client name>:<port name>".
+//
+// Where no sequencer can be opened the back end has no ports, and says why.
+#include <algorithm>
+#include <cerrno>
 #include <mutex>
-#include <utility>
 
 #include "core/bytes.h"
+#include "platform/files.h"
 #include "platform/midi/midi_backend.h"
+#include "platform/midi/seq_api.h"
+#include "platform/winfolder.h"
 
 namespace midiplatform {
 namespace {
 
 const char kClientName[] = "Brenvolta";
+const char kOutPortName[] = "Brenvolta Out";
 const char kThroughClientName[] = "Midi Through";
+// The output port used last: "<client name>:<port name>" and a line end.
+const char kRememberedPortFile[] = "midi-out.port";
 
-void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+// Large enough for any chunk, so a SysEx chunk becomes one event.
+constexpr size_t kEncoderBytes = 256;
+
+std::string PortName(const SeqPortEntry& port) { return port.clientName + ":" + port.portName; }
+uint16_t Addr16(SeqAddr addr) { return static_cast<uint16_t>(addr.client << 8 | addr.port); }
+
+bool Contains(const std::vector<SeqAddr>& list, SeqAddr addr) {
+  return std::find(list.begin(), list.end(), addr) != list.end();
+}
 
 class AlsaBackend : public Backend {
  public:
-  AlsaBackend() {
-    snd_lib_error_set_handler(QuietAlsaErrors);
-    if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0) {
-      seq_ = nullptr;
-      return;
+  AlsaBackend(std::unique_ptr<SeqApi> seq, std::shared_ptr<Clock> clock, int64_t usPerByte)
+      : seq_(std::move(seq)), clock_(std::move(clock)), usPerByte_(usPerByte) {
+    int r = seq_->Open();
+    if (r >= 0) r = seq_->SetClientName(kClientName);
+    if (r >= 0) r = client_ = seq_->ClientId();
+    if (r >= 0) {
+      r = outPort_ = seq_->CreatePort(kOutPortName, SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     }
-    snd_seq_set_client_name(seq_, kClientName);
-    client_ = snd_seq_client_id(seq_);
-    outPort_ = snd_seq_create_simple_port(seq_, "Brenvolta Out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                                          SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    inPort_ = snd_seq_create_simple_port(seq_, "Brenvolta In", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (client_ < 0 || outPort_ < 0 || inPort_ < 0 || snd_midi_event_new(kEncoderBytes, &encoder_) < 0) {
-      Close();
+    if (r >= 0) r = snd_midi_event_new(kEncoderBytes, &encoder_);
+    if (r < 0) {
+      unavailable_ = std::string("ALSA sequencer: ") + snd_strerror(r);
+      seq_.reset();  // closes the client, if it was made
     }
   }
 
   ~AlsaBackend() override {
-    Close();
-    snd_config_update_free_global();
+    // Closing the client also removes every patch of its output port.
+    seq_.reset();
+    if (encoder_) snd_midi_event_free(encoder_);
   }
 
   std::vector<PortInfo> Ports(bool input) override {
     std::lock_guard<std::mutex> lk(mu_);
-    return PortsLocked(input);
+    std::vector<PortInfo> ports;
+    for (const SeqPortEntry& port : ExternalPortsLocked(input)) ports.push_back({PortName(port), Addr16(port.addr)});
+    return ports;
+  }
+
+  MMRESULT MapperPort(PortInfo* port) override {
+    std::lock_guard<std::mutex> lk(mu_);
+    const std::vector<SeqPortEntry> outputs = ExternalPortsLocked(false);
+    if (outputs.empty()) return MMSYSERR_BADDEVICEID;
+    std::vector<SeqAddr> subs;
+    seq_->Subscribers(Out(), &subs);
+    const std::string remembered = RememberedLocked();
+    // A patch already there decides (a patchbay may have made it as the
+    // program appeared); else the port used last; else the first.
+    const SeqPortEntry* pick = nullptr;
+    for (const SeqPortEntry& e : outputs) {
+      if (Contains(subs, e.addr) && (!pick || PortName(e) == remembered)) pick = &e;
+    }
+    for (const SeqPortEntry& e : outputs) {
+      if (!pick && PortName(e) == remembered) pick = &e;
+    }
+    if (!pick) pick = &outputs.front();
+    *port = {PortName(*pick), Addr16(pick->addr)};
+    return MMSYSERR_NOERROR;
+  }
+
+  MMRESULT AttachOutput(const std::string& name) override {
+    std::lock_guard<std::mutex> lk(mu_);
+    SeqPortEntry port;
+    if (!FindLocked(name, false, &port)) return MMSYSERR_BADDEVICEID;
+    if (MMRESULT r = PatchLocked(port.addr)) return r;
+    FollowLocked(name, port.addr);
+    ++attached_;
+    return MMSYSERR_NOERROR;
+  }
+
+  void DetachOutput(const std::string&) override {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (!seq_ || attached_ == 0 || --attached_ > 0) return;
+    std::vector<SeqAddr> subs;
+    if (seq_->Subscribers(Out(), &subs) >= 0) {
+      FollowHandPatchLocked(subs);
+      for (const SeqAddr& addr : own_) {
+        if (Contains(subs, addr)) seq_->Unsubscribe(Out(), addr);
+      }
+    }
+    own_.clear();
+    lastSubs_.clear();
+    followed_.clear();
   }
 
   bool SendChunk(const std::string& portName, const std::string& bytes, bool firstOfMessage, int64_t) override {
     std::lock_guard<std::mutex> lk(mu_);
     if (!seq_) return false;
-    if (firstOfMessage) snd_midi_event_reset_encode(encoder_);
-    snd_seq_addr_t dest;
-    if (!AddressLocked(portName, false, &dest)) return false;
-    if (OutputLocked(dest, bytes)) return true;
-    // The port may have gone away and come back elsewhere: look it up once
-    // more and send the chunk again.
-    cache_.erase({false, portName});
-    if (firstOfMessage) snd_midi_event_reset_encode(encoder_);
-    return AddressLocked(portName, false, &dest) && OutputLocked(dest, bytes);
+    if (firstOfMessage) {
+      snd_midi_event_reset_encode(encoder_);
+      if (!ReadyLocked(portName)) return false;
+    } else {
+      // The port the message began on must still be patched: a tail sent
+      // to a port that came back would arrive without its head.
+      std::vector<SeqAddr> subs;
+      if (seq_->Subscribers(Out(), &subs) < 0 || !Contains(subs, msgDest_)) return false;
+    }
+    return OutputLocked(bytes);
   }
+
+  int64_t WireUsPerByte() const override { return usPerByte_; }
 
   MMRESULT Connect(const std::string& inName, const std::string& outName, bool* made) override {
     std::lock_guard<std::mutex> lk(mu_);
     *made = false;
-    snd_seq_port_subscribe_t* sub = nullptr;
-    snd_seq_port_subscribe_alloca(&sub);
-    if (!SubscriptionLocked(inName, outName, sub)) return MMSYSERR_ERROR;
-    if (snd_seq_get_port_subscription(seq_, sub) == 0) return MMSYSERR_NOERROR;  // already patched
-    if (snd_seq_subscribe_port(seq_, sub) < 0) return MMSYSERR_ERROR;
+    SeqPortEntry in;
+    SeqPortEntry out;
+    if (!FindLocked(inName, true, &in) || !FindLocked(outName, false, &out)) return MMSYSERR_ERROR;
+    if (seq_->GetSubscription(in.addr, out.addr) == 0) return MMSYSERR_NOERROR;  // already patched
+    if (seq_->Subscribe(in.addr, out.addr) < 0) return MMSYSERR_ERROR;
     *made = true;
     return MMSYSERR_NOERROR;
   }
 
   MMRESULT Disconnect(const std::string& inName, const std::string& outName) override {
     std::lock_guard<std::mutex> lk(mu_);
-    snd_seq_port_subscribe_t* sub = nullptr;
-    snd_seq_port_subscribe_alloca(&sub);
-    if (!SubscriptionLocked(inName, outName, sub)) return MMSYSERR_ERROR;
-    return snd_seq_unsubscribe_port(seq_, sub) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+    SeqPortEntry in;
+    SeqPortEntry out;
+    if (!FindLocked(inName, true, &in) || !FindLocked(outName, false, &out)) return MMSYSERR_ERROR;
+    return seq_->Unsubscribe(in.addr, out.addr) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
   }
 
-  Clock& GetClock() override { return clock_; }
+  Clock& GetClock() override { return *clock_; }
+
+  std::string Unavailable() override {
+    std::lock_guard<std::mutex> lk(mu_);
+    return unavailable_;
+  }
 
  private:
-  // Large enough for any chunk, so a SysEx chunk becomes one event.
-  static constexpr size_t kEncoderBytes = 256;
+  SeqAddr Out() const { return {client_, outPort_}; }
 
-  void Close() {
-    if (encoder_) snd_midi_event_free(encoder_);
-    encoder_ = nullptr;
-    if (seq_) snd_seq_close(seq_);
-    seq_ = nullptr;
-  }
-
-  std::vector<PortInfo> PortsLocked(bool input) {
-    std::vector<PortInfo> ports;
-    if (!seq_) return ports;
+  std::vector<SeqPortEntry> ExternalPortsLocked(bool input) {
+    std::vector<SeqPortEntry> all;
+    std::vector<SeqPortEntry> ports;
+    if (!seq_ || seq_->ListPorts(&all) < 0) return ports;
     const unsigned need = input ? (SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ)
                                 : (SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE);
-    snd_seq_client_info_t* clientInfo = nullptr;
-    snd_seq_port_info_t* portInfo = nullptr;
-    snd_seq_client_info_alloca(&clientInfo);
-    snd_seq_port_info_alloca(&portInfo);
-    snd_seq_client_info_set_client(clientInfo, -1);
-    while (snd_seq_query_next_client(seq_, clientInfo) >= 0) {
-      const int client = snd_seq_client_info_get_client(clientInfo);
-      const std::string clientName = snd_seq_client_info_get_name(clientInfo);
-      if (client == SND_SEQ_CLIENT_SYSTEM || client == client_ || clientName == kClientName ||
-          Left(clientName, static_cast<int>(sizeof kThroughClientName) - 1) == kThroughClientName || client > 255) {
+    const unsigned refused = SND_SEQ_PORT_CAP_NO_EXPORT | kSeqPortCapInactive | kSeqPortCapUmpEndpoint;
+    for (const SeqPortEntry& port : all) {
+      const int client = port.addr.client;
+      if (client == SND_SEQ_CLIENT_SYSTEM || client == client_ || port.clientName == kClientName ||
+          Left(port.clientName, static_cast<int>(sizeof kThroughClientName) - 1) == kThroughClientName ||
+          client > 255 || port.addr.port > 255) {
         continue;
       }
-      snd_seq_port_info_set_client(portInfo, client);
-      snd_seq_port_info_set_port(portInfo, -1);
-      while (snd_seq_query_next_port(seq_, portInfo) >= 0) {
-        const unsigned caps = snd_seq_port_info_get_capability(portInfo);
-        const int port = snd_seq_port_info_get_port(portInfo);
-        if ((caps & need) != need || (caps & SND_SEQ_PORT_CAP_NO_EXPORT) || port > 255) continue;
-        ports.push_back({clientName + ":" + snd_seq_port_info_get_name(portInfo),
-                         static_cast<uint16_t>(client << 8 | port)});
-      }
+      if ((port.caps & need) != need || (port.caps & refused)) continue;
+      ports.push_back(port);
     }
     return ports;
   }
 
-  // True when the port at addr still carries the name.
-  bool NamedLocked(const snd_seq_addr_t& addr, const std::string& name) {
-    snd_seq_client_info_t* clientInfo = nullptr;
-    snd_seq_port_info_t* portInfo = nullptr;
-    snd_seq_client_info_alloca(&clientInfo);
-    snd_seq_port_info_alloca(&portInfo);
-    if (snd_seq_get_any_client_info(seq_, addr.client, clientInfo) < 0 ||
-        snd_seq_get_any_port_info(seq_, addr.client, addr.port, portInfo) < 0) {
-      return false;
-    }
-    return std::string(snd_seq_client_info_get_name(clientInfo)) + ":" + snd_seq_port_info_get_name(portInfo) ==
-           name;
-  }
-
-  // The address of the external port called name, looked up again when the
-  // remembered one no longer carries it.
-  bool AddressLocked(const std::string& name, bool input, snd_seq_addr_t* addr) {
-    if (!seq_) return false;
-    const auto key = std::make_pair(input, name);
-    auto it = cache_.find(key);
-    if (it != cache_.end() && NamedLocked(it->second, name)) {
-      *addr = it->second;
-      return true;
-    }
-    cache_.erase(key);
-    for (const PortInfo& port : PortsLocked(input)) {
-      if (port.name == name) {
-        addr->client = static_cast<unsigned char>(port.addr >> 8);
-        addr->port = static_cast<unsigned char>(port.addr & 0xFF);
-        cache_[key] = *addr;
+  bool FindLocked(const std::string& name, bool input, SeqPortEntry* found) {
+    for (const SeqPortEntry& port : ExternalPortsLocked(input)) {
+      if (PortName(port) == name) {
+        *found = port;
         return true;
       }
     }
     return false;
   }
 
-  bool SubscriptionLocked(const std::string& inName, const std::string& outName, snd_seq_port_subscribe_t* sub) {
-    snd_seq_addr_t sender;
-    snd_seq_addr_t dest;
-    if (!AddressLocked(inName, true, &sender) || !AddressLocked(outName, false, &dest)) return false;
-    snd_seq_port_subscribe_set_sender(sub, &sender);
-    snd_seq_port_subscribe_set_dest(sub, &dest);
+  std::string RememberedLocked() {
+    std::string text;
+    if (ReadWholeFile(WinPath(kRememberedPortFile), text) != 0) return std::string();
+    const int end = InStr(text, "\n");
+    return end > 0 ? Left(text, end - 1) : text;
+  }
+
+  // The port becomes the one sent to, and the one used first at the next
+  // start.
+  void FollowLocked(const std::string& name, SeqAddr addr) {
+    followed_ = name;
+    followedAddr_ = addr;
+    if (name != RememberedLocked()) WriteWholeFileAtomic(WinPath(kRememberedPortFile), name + "\n");
+  }
+
+  // Subscribes the output port to dest unless it is already patched there.
+  MMRESULT PatchLocked(SeqAddr dest) {
+    std::vector<SeqAddr> subs;
+    if (seq_->Subscribers(Out(), &subs) < 0) return MMSYSERR_ERROR;
+    if (Contains(subs, dest)) return MMSYSERR_NOERROR;
+    const int r = seq_->Subscribe(Out(), dest);
+    // The interface is held by another program (its device is open).
+    if (r == -EBUSY) return MMSYSERR_ALLOCATED;
+    if (r < 0) return MMSYSERR_ERROR;
+    own_.push_back(dest);
+    return MMSYSERR_NOERROR;
+  }
+
+  // A subscriber the back end did not make is a patch by hand: the first
+  // new one to an external output port becomes the one followed.
+  void FollowHandPatchLocked(const std::vector<SeqAddr>& subs) {
+    if (subs == lastSubs_) return;
+    std::vector<SeqAddr> before = lastSubs_;
+    lastSubs_ = subs;
+    for (const SeqAddr& addr : subs) {
+      if (Contains(own_, addr) || Contains(before, addr)) continue;
+      for (const SeqPortEntry& port : ExternalPortsLocked(false)) {
+        if (port.addr == addr) {
+          FollowLocked(PortName(port), addr);
+          return;
+        }
+      }
+    }
+  }
+
+  // Before the first chunk of a message: the port it goes to, patched
+  // again if it went away and came back.
+  bool ReadyLocked(const std::string& portName) {
+    if (followed_.empty()) followed_ = portName;
+    std::vector<SeqAddr> subs;
+    if (seq_->Subscribers(Out(), &subs) < 0) return false;
+    // The sequencer drops a patch when its port goes away.
+    own_.erase(std::remove_if(own_.begin(), own_.end(), [&](SeqAddr a) { return !Contains(subs, a); }), own_.end());
+    if (!subs.empty()) {
+      FollowHandPatchLocked(subs);
+      msgDest_ = Contains(subs, followedAddr_) ? followedAddr_ : subs.front();
+      return true;
+    }
+    SeqPortEntry port;
+    if (!FindLocked(followed_, false, &port) || PatchLocked(port.addr) != MMSYSERR_NOERROR) return false;
+    followedAddr_ = msgDest_ = port.addr;
+    lastSubs_ = {port.addr};
     return true;
   }
 
-  // Turns the bytes into sequencer events and delivers them at once.
-  bool OutputLocked(const snd_seq_addr_t& dest, const std::string& bytes) {
+  // Turns the bytes into sequencer events for the output's subscribers and
+  // delivers them at once.
+  bool OutputLocked(const std::string& bytes) {
     const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
     long left = static_cast<long>(bytes.size());
     while (left > 0) {
@@ -192,26 +282,37 @@ class AlsaBackend : public Backend {
       data += used;
       left -= used;
       if (ev.type == SND_SEQ_EVENT_NONE) continue;  // the message goes on in the next bytes
-      snd_seq_ev_set_source(&ev, outPort_);
-      snd_seq_ev_set_dest(&ev, dest.client, dest.port);
+      snd_seq_ev_set_source(&ev, static_cast<unsigned char>(outPort_));
+      snd_seq_ev_set_subs(&ev);
       snd_seq_ev_set_direct(&ev);
-      if (snd_seq_event_output_direct(seq_, &ev) < 0) return false;
+      if (seq_->OutputDirect(&ev) < 0) return false;
     }
     return true;
   }
 
   std::mutex mu_;
-  snd_seq_t* seq_ = nullptr;
+  std::unique_ptr<SeqApi> seq_;  // null when no sequencer could be opened
+  std::shared_ptr<Clock> clock_;
+  const int64_t usPerByte_;
+  std::string unavailable_;
   int client_ = -1;
   int outPort_ = -1;
-  int inPort_ = -1;
   snd_midi_event_t* encoder_ = nullptr;
-  std::map<std::pair<bool, std::string>, snd_seq_addr_t> cache_;
-  RealClock clock_;
+  int attached_ = 0;              // devices open on the output
+  std::vector<SeqAddr> own_;      // patches the back end made
+  std::vector<SeqAddr> lastSubs_;  // the patches as last seen
+  std::string followed_;          // the port sent to, by name
+  SeqAddr followedAddr_;
+  SeqAddr msgDest_;               // where the message on the wire began
 };
 
 }  // namespace
 
-std::unique_ptr<Backend> MakeAlsaBackend() { return std::make_unique<AlsaBackend>(); }
+std::unique_ptr<Backend> MakeAlsaBackend(std::unique_ptr<SeqApi> seq, std::shared_ptr<Clock> clock,
+                                         int64_t usPerByte) {
+  return std::make_unique<AlsaBackend>(std::move(seq), std::move(clock), usPerByte);
+}
+
+std::unique_ptr<Backend> MakeAlsaBackend() { return MakeAlsaBackend(MakeAlsaSeq(), std::make_shared<RealClock>()); }
 
 }  // namespace midiplatform

@@ -22,6 +22,9 @@ class Clock {
   virtual ~Clock() = default;
   virtual int64_t NowUs() = 0;
   virtual void SleepUntilUs(int64_t timeUs) = 0;
+  // False for a clock whose waits take no real time: whatever is queued is
+  // on the wire as soon as the sender has handed it over.
+  virtual bool Sleeps() const = 0;
 };
 
 class RealClock : public Clock {
@@ -29,6 +32,7 @@ class RealClock : public Clock {
   RealClock();
   int64_t NowUs() override;
   void SleepUntilUs(int64_t timeUs) override;
+  bool Sleeps() const override { return true; }
 
  private:
   int64_t originNs_;
@@ -38,6 +42,7 @@ class VirtualClock : public Clock {
  public:
   int64_t NowUs() override;
   void SleepUntilUs(int64_t timeUs) override;
+  bool Sleeps() const override { return false; }
 
  private:
   std::atomic<int64_t> nowUs_{0};
@@ -51,6 +56,12 @@ struct PortInfo {
   uint16_t addr = 0;
 };
 
+// The time one byte is given on the wire: 31,250 baud counted with two stop
+// bits (11 bits a byte). A hardware port's kernel buffer holds 4 KB and
+// drops silently what does not fit, so an interface that sends a little
+// slower than the nominal rate must never fall behind.
+constexpr int64_t kWireUsPerByte = 352;
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -59,23 +70,42 @@ class Backend {
   // device-id order.
   virtual std::vector<PortInfo> Ports(bool input) = 0;
 
+  // The output port the mapper (device -1) stands for now: by default the
+  // first output port.
+  virtual MMRESULT MapperPort(PortInfo* port);
+  // Readies the output port called name for SendChunk when a device on it
+  // is opened or borrowed; MMSYSERR_ALLOCATED when another program holds
+  // the port. DetachOutput undoes it when that device is closed.
+  virtual MMRESULT AttachOutput(const std::string& /*name*/) { return MMSYSERR_NOERROR; }
+  virtual void DetachOutput(const std::string& /*name*/) {}
+
   // Puts one chunk (at most 256 bytes) of a message on the wire of the
   // output port called portName; firstOfMessage is set on the first chunk
   // of each message. startUs is the clock time the chunk starts. Called
-  // only by the sender thread. False when the bytes could not be delivered.
+  // only by the sender thread. False when the bytes could not be delivered:
+  // the sender then drops the rest of the message.
   virtual bool SendChunk(const std::string& portName, const std::string& bytes, bool firstOfMessage,
                          int64_t startUs) = 0;
+  // The wire time the sender gives each byte.
+  virtual int64_t WireUsPerByte() const { return kWireUsPerByte; }
 
   // Thru: subscribes the input port to the output port. *made is set when
-  // this call created the connection (false when it already existed).
+  // this call created the connection (false when it already existed). The
+  // sender thread also calls both while it lifts thru during a SysEx.
   virtual MMRESULT Connect(const std::string& inName, const std::string& outName, bool* made) = 0;
   virtual MMRESULT Disconnect(const std::string& inName, const std::string& outName) = 0;
   virtual void SetInputStarted(const std::string& /*inName*/, bool /*started*/) {}
 
   virtual Clock& GetClock() = 0;
 
-  // Test hooks: a result that the call named `call` must answer without
-  // acting, and the record of each call made through winmm.h.
+  // Why this back end has no devices at all (for example "ALSA sequencer:
+  // Permission denied"), or "" when it has simply found none.
+  virtual std::string Unavailable() { return std::string(); }
+
+  // Test hooks: run at the start of each call made through winmm.h, a
+  // result that the call named `call` must answer without acting, and the
+  // record of each call.
+  virtual void BeforeCall(const std::string& /*call*/) {}
   virtual std::optional<MMRESULT> ForcedResult(const std::string& /*call*/) { return std::nullopt; }
   virtual void RecordCall(const std::string& /*name*/, const std::vector<int64_t>& /*args*/,
                           const std::string& /*bytes*/, MMRESULT /*result*/, int64_t /*timeUs*/) {}
@@ -84,6 +114,12 @@ class Backend {
 // The ALSA sequencer back end. Never null: without a sequencer it has no
 // ports.
 std::unique_ptr<Backend> MakeAlsaBackend();
+
+class SeqApi;
+// The ALSA back end over another sequencer (the kernel-like stand-in of the
+// tests), on the given clock, giving each byte usPerByte on the wire.
+std::unique_ptr<Backend> MakeAlsaBackend(std::unique_ptr<SeqApi> seq, std::shared_ptr<Clock> clock,
+                                         int64_t usPerByte = kWireUsPerByte);
 
 namespace internal {
 // Shuts down the current back end (as Shutdown does) and puts `backend` in

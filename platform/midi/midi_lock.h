@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/midi/winmm.h"
 
@@ -18,12 +19,33 @@ std::string DeviceLockFileName(bool input, const std::string& portName);
 
 // Takes the device's lock and writes the handle into it. On success *fd is
 // the lock's descriptor; MMSYSERR_ALLOCATED when any process (this one
-// included) holds it; MMSYSERR_ERROR when the file cannot be made.
+// included) still holds it after a few tries over about 50 ms (a sibling
+// that looks the handles up holds a lock for a moment); MMSYSERR_ERROR when
+// the file cannot be made.
 MMRESULT TakeDeviceLock(bool input, const std::string& portName, uint32_t handle, int* fd);
 void ReleaseDeviceLock(int fd);
 
 // The name of the port whose held lock carries `handle`, or "" when no
 // owner holds one.
 std::string FindLockedPortName(bool input, uint32_t handle);
+
+// The thru connections a process made between two external ports outlive
+// it in the sequencer. Each is recorded beside the locks, in a file its
+// maker holds (flock) while the connection is its own, so that one left by
+// a process that ended without removing it can be found and cleaned up.
+
+// Records the connection from the input port inName to the output port
+// outName: the record's descriptor, or -1 when it cannot be made.
+int RecordThru(const std::string& inName, const std::string& outName);
+// Removes the record (the connection itself is the caller's).
+void DropThruRecord(int fd, const std::string& inName, const std::string& outName);
+
+struct ThruRecord {
+  std::string inName;
+  std::string outName;
+  int fd = -1;  // held by this process now
+};
+// The records nobody holds, taken over by this process.
+std::vector<ThruRecord> TakeStaleThruRecords();
 
 }  // namespace midiplatform

@@ -15,6 +15,12 @@ namespace {
 constexpr int64_t kLeadUs = 100000;
 
 bool Matches(const OutTarget* t, const OutTarget* wanted) { return t && (!wanted || t == wanted); }
+
+// A global dump: F0 42 3n 4D 51, n the global channel.
+bool IsGlobalDump(const std::string& bytes) {
+  return bytes.size() >= 5 && static_cast<unsigned char>(bytes[0]) == 0xF0 && bytes[1] == 0x42 &&
+         (static_cast<unsigned char>(bytes[2]) & 0xF0) == 0x30 && bytes[3] == 0x4D && bytes[4] == 0x51;
+}
 }  // namespace
 
 Sender::~Sender() {
@@ -32,6 +38,14 @@ void Sender::Push(std::shared_ptr<OutTarget> target, std::string bytes) {
   if (bytes.empty()) return;
   {
     std::lock_guard<std::mutex> lk(mu_);
+    if (IsGlobalDump(bytes)) {
+      // The waiting one would only be overwritten on the instrument a dump
+      // time later; the newer takes its turn at the end of the queue.
+      for (auto it = queue_.begin(); it != queue_.end();) {
+        const bool older = it->target->name == target->name && it->bytes.compare(0, 5, bytes, 0, 5) == 0;
+        it = older ? queue_.erase(it) : it + 1;
+      }
+    }
     queue_.push_back(Item{std::move(target), std::move(bytes)});
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   }
@@ -52,7 +66,8 @@ bool Sender::Drain(const OutTarget* target) {
   for (const Item& item : queue_) {
     if (Matches(item.target.get(), target)) bytes += static_cast<int64_t>(item.bytes.size());
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(bytes * kWireUsPerByte) +
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::microseconds(bytes * backend_.WireUsPerByte()) +
                         std::chrono::milliseconds(kDrainMarginMs);
   if (cv_.wait_until(lk, deadline, [&] { return !Pending(target); })) return true;
 
@@ -68,6 +83,11 @@ bool Sender::Drain(const OutTarget* target) {
 void Sender::WaitIdle() {
   std::unique_lock<std::mutex> lk(mu_);
   cv_.wait(lk, [&] { return queue_.empty() && !current_; });
+}
+
+bool Sender::Busy() {
+  std::lock_guard<std::mutex> lk(mu_);
+  return !queue_.empty() || current_;
 }
 
 void Sender::Run() {
@@ -99,20 +119,43 @@ void Sender::Run() {
   }
 }
 
+void Sender::SetThruLifted(OutTarget& target, bool lifted) {
+  std::lock_guard<std::mutex> lk(target.thruMu);
+  for (const std::string& in : target.thruInputs) {
+    if (lifted) {
+      backend_.Disconnect(in, target.name);
+    } else {
+      bool made = false;
+      backend_.Connect(in, target.name, &made);
+    }
+  }
+  target.thruLifted = lifted;
+}
+
 void Sender::SendItem(const Item& item) {
   Clock& clock = backend_.GetClock();
+  const int64_t usPerByte = backend_.WireUsPerByte();
   const int size = static_cast<int>(item.bytes.size());
+  const bool sysEx = Asc(item.bytes, 1) == 0xF0;
+  if (sysEx) SetThruLifted(*item.target, true);
   for (int pos = 1; pos <= size; pos += kMaxChunkBytes) {
-    if (item.target->cancelled) return;
+    if (item.target->cancelled) break;
     const std::string chunk = Mid(item.bytes, pos, kMaxChunkBytes);
     // A chunk begins on the wire when it is handed over, or when the one
     // before has left, whichever is later.
     const int64_t now = clock.NowUs();
     const int64_t startUs = std::max(now, prevEndUs_);
-    backend_.SendChunk(item.target->name, chunk, pos == 1, startUs);
-    prevEndUs_ = startUs + static_cast<int64_t>(chunk.size()) * kWireUsPerByte;
+    if (!backend_.SendChunk(item.target->name, chunk, pos == 1, startUs)) {
+      // The rest of this message is dropped: a tail without its head would
+      // be read as another message. The next call on the output says so.
+      item.target->failed = true;
+      break;
+    }
+    prevEndUs_ = startUs + static_cast<int64_t>(chunk.size()) * usPerByte;
     clock.SleepUntilUs(prevEndUs_ - kLeadUs);
   }
+  // Thru comes back after the F7: what the input plays now follows it.
+  if (sysEx) SetThruLifted(*item.target, false);
 }
 
 }  // namespace midiplatform

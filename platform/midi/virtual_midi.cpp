@@ -52,7 +52,7 @@ struct VirtualMidi::Impl : midiplatform::Backend {
     const int port = PortIndex(portName, false, outputs);
     if (port < 0) return false;  // unplugged: the bytes are lost
     wire.push_back({static_cast<uint32_t>(port), bytes, startUs,
-                    startUs + static_cast<int64_t>(bytes.size()) * midiplatform::kWireUsPerByte});
+                    startUs + static_cast<int64_t>(bytes.size()) * WireUsPerByte()});
     return true;
   }
 
@@ -90,6 +90,15 @@ struct VirtualMidi::Impl : midiplatform::Backend {
 
   midiplatform::Clock& GetClock() override { return *clock; }
 
+  void BeforeCall(const std::string& call) override {
+    std::function<void(const std::string&)> hook;
+    {
+      std::lock_guard<std::mutex> lk(mu);
+      hook = callHook;
+    }
+    if (hook) hook(call);
+  }
+
   std::optional<MMRESULT> ForcedResult(const std::string& call) override {
     std::lock_guard<std::mutex> lk(mu);
     auto it = forced.find(call);
@@ -110,6 +119,7 @@ struct VirtualMidi::Impl : midiplatform::Backend {
   int inputs;
   std::unique_ptr<midiplatform::Clock> clock;
   std::map<std::string, std::pair<MMRESULT, int>> forced;  // result, calls left (< 0: all)
+  std::function<void(const std::string&)> callHook;
   std::vector<Call> calls;
   std::vector<WireChunk> wire;
   std::vector<std::pair<int, int>> thru;
@@ -145,6 +155,11 @@ void VirtualMidi::SetResult(const std::string& call, MMRESULT result, int times)
 void VirtualMidi::ClearResults() {
   std::lock_guard<std::mutex> lk(impl_->mu);
   impl_->forced.clear();
+}
+
+void VirtualMidi::SetCallHook(std::function<void(const std::string&)> hook) {
+  std::lock_guard<std::mutex> lk(impl_->mu);
+  impl_->callHook = std::move(hook);
 }
 
 void VirtualMidi::WaitIdle() { midiplatform::internal::WaitSenderIdle(); }

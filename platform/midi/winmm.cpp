@@ -1,8 +1,9 @@
 // The MIDI calls of winmm.h over the current back end.
 //
 // Module state: the back end and its sender, the devices this process has
-// open or has borrowed, the handles it closed, and the thru connections it
-// made. midiplatform::Shutdown puts it all back to the start.
+// open or has borrowed, the handles it closed, the thru connections it made
+// and the ones a process that ended left behind. midiplatform::Shutdown puts
+// it all back to the start.
 #include "platform/midi/winmm.h"
 
 #include <cstdlib>
@@ -19,6 +20,14 @@
 #include "platform/midi/midi_sender.h"
 
 namespace midiplatform {
+
+MMRESULT Backend::MapperPort(PortInfo* port) {
+  const std::vector<PortInfo> ports = Ports(false);
+  if (ports.empty()) return MMSYSERR_BADDEVICEID;
+  *port = ports.front();
+  return MMSYSERR_NOERROR;
+}
+
 namespace {
 
 // A handle is 'M' in its top byte, a direction bit and the port's 16-bit
@@ -49,6 +58,8 @@ struct ThruLink {
   HMIDIOUT out;
   std::string inName;
   std::string outName;
+  std::shared_ptr<OutTarget> target;  // the output's, which lifts it during a SysEx
+  int recordFd = -1;                  // the record that marks it as this process's
 };
 
 std::mutex gMu;
@@ -57,6 +68,10 @@ std::unique_ptr<Sender> gSender;
 std::map<uint32_t, Device> gDevices;
 std::set<uint32_t> gClosedHere;  // closed by this process: no longer valid here
 std::vector<ThruLink> gThru;     // connections this process made
+// Connections left by a process that ended, found when this process opened
+// an input: the thru connect that follows at start adopts its own, any
+// other call first removes them.
+std::vector<ThruRecord> gStaleThru;
 bool gAtExitRegistered = false;
 
 void ShutdownAtExit() { Shutdown(); }
@@ -75,11 +90,43 @@ Backend& TheBackend() {
   return *gBackend;
 }
 
+// Takes the link out of the output's thru, so the sender no longer lifts
+// it; true when it is in the sequencer now (not lifted).
+bool ForgetThru(const ThruLink& link) {
+  if (!link.target) return true;
+  std::lock_guard<std::mutex> lk(link.target->thruMu);
+  auto& inputs = link.target->thruInputs;
+  for (auto it = inputs.begin(); it != inputs.end(); ++it) {
+    if (*it == link.inName) {
+      inputs.erase(it);
+      break;
+    }
+  }
+  return !link.target->thruLifted;
+}
+
+void RemoveThruLink(Backend& backend, const ThruLink& link) {
+  if (ForgetThru(link)) backend.Disconnect(link.inName, link.outName);
+  DropThruRecord(link.recordFd, link.inName, link.outName);
+}
+
+void RemoveStaleThru(Backend& backend) {
+  for (const ThruRecord& stale : gStaleThru) {
+    backend.Disconnect(stale.inName, stale.outName);
+    DropThruRecord(stale.fd, stale.inName, stale.outName);
+  }
+  gStaleThru.clear();
+}
+
 void ShutdownLocked() {
   if (gSender) gSender->Drain(nullptr);
-  for (const ThruLink& link : gThru) gBackend->Disconnect(link.inName, link.outName);
+  for (const ThruLink& link : gThru) RemoveThruLink(*gBackend, link);
   gThru.clear();
-  for (auto& entry : gDevices) ReleaseDeviceLock(entry.second.lockFd);
+  if (gBackend) RemoveStaleThru(*gBackend);
+  for (auto& entry : gDevices) {
+    if (!entry.second.input) gBackend->DetachOutput(entry.second.name);
+    ReleaseDeviceLock(entry.second.lockFd);
+  }
   gDevices.clear();
   gClosedHere.clear();
   gSender.reset();  // before the back end it sends through
@@ -92,6 +139,8 @@ template <typename Action>
 MMRESULT RunCall(const char* name, std::vector<int64_t> args, const std::string& bytes, Action action) {
   std::lock_guard<std::mutex> lk(gMu);
   Backend& backend = TheBackend();
+  backend.BeforeCall(name);
+  if (!gStaleThru.empty() && std::string(name) != "midiConnect") RemoveStaleThru(backend);
   const int64_t timeUs = backend.GetClock().NowUs();
   MMRESULT result;
   if (std::optional<MMRESULT> forced = backend.ForcedResult(name)) {
@@ -124,21 +173,39 @@ Device* Resolve(Backend& backend, uint32_t handle, bool input) {
   device.input = input;
   device.borrowed = true;
   device.name = name;
-  if (!input) device.target = std::make_shared<OutTarget>(name);
+  if (!input) {
+    device.target = std::make_shared<OutTarget>(name);
+    // Sent through this process's own connection: a send that cannot
+    // reach the port says so at the next call.
+    backend.AttachOutput(name);
+  }
   return &gDevices.emplace(handle, std::move(device)).first->second;
 }
 
 MMRESULT OpenDevice(Backend& backend, bool input, int deviceId, uint32_t* handle) {
   *handle = 0;
-  const std::vector<PortInfo> ports = backend.Ports(input);
-  const int index = (!input && deviceId == MIDI_MAPPER) ? 0 : deviceId;
-  if (index < 0 || index >= static_cast<int>(ports.size())) return MMSYSERR_BADDEVICEID;
-  const PortInfo& port = ports[static_cast<size_t>(index)];
+  PortInfo port;
+  if (!input && deviceId == MIDI_MAPPER) {
+    if (MMRESULT r = backend.MapperPort(&port)) return r;
+  } else {
+    const std::vector<PortInfo> ports = backend.Ports(input);
+    if (deviceId < 0 || deviceId >= static_cast<int>(ports.size())) return MMSYSERR_BADDEVICEID;
+    port = ports[static_cast<size_t>(deviceId)];
+  }
   const uint32_t h = MakeHandle(input, port.addr);
   auto it = gDevices.find(h);
   if (it != gDevices.end() && !it->second.borrowed) return MMSYSERR_ALLOCATED;
   int fd = -1;
   if (MMRESULT r = TakeDeviceLock(input, port.name, h, &fd)) return r;
+  if (!input && (it == gDevices.end() || it->second.name != port.name)) {
+    if (MMRESULT r = backend.AttachOutput(port.name)) {
+      ReleaseDeviceLock(fd);
+      return r;
+    }
+  }
+  if (input) {
+    for (ThruRecord& stale : TakeStaleThruRecords()) gStaleThru.push_back(std::move(stale));
+  }
   Device& device = gDevices[h];  // a borrowed entry becomes our own
   device.input = input;
   device.borrowed = false;
@@ -155,7 +222,7 @@ MMRESULT OpenDevice(Backend& backend, bool input, int deviceId, uint32_t* handle
 void RemoveThru(Backend& backend, bool input, uint32_t handle) {
   for (auto it = gThru.begin(); it != gThru.end();) {
     if ((input ? it->in : it->out) == handle) {
-      backend.Disconnect(it->inName, it->outName);
+      RemoveThruLink(backend, *it);
       it = gThru.erase(it);
     } else {
       ++it;
@@ -170,6 +237,7 @@ MMRESULT CloseDevice(Backend& backend, uint32_t handle, bool input) {
   if (!input) gSender->Drain(device->target.get());
   RemoveThru(backend, input, handle);
   if (input) backend.SetInputStarted(device->name, false);
+  if (!input) backend.DetachOutput(device->name);
   ReleaseDeviceLock(device->lockFd);
   gDevices.erase(handle);
   gClosedHere.insert(handle);
@@ -200,6 +268,14 @@ MMRESULT CheckHeader(const MIDIHDR* hdr, UINT size) {
   return (!hdr || size < kMidiHdrSize) ? MMSYSERR_INVALPARAM : MMSYSERR_NOERROR;
 }
 
+// Queues a message on the device's output. A send to it that failed since
+// the last call is answered here: the user learns that bytes were lost,
+// and this message still goes out, whole.
+MMRESULT Queue(Device& device, std::string bytes) {
+  gSender->Push(device.target, std::move(bytes));
+  return device.target->failed.exchange(false) ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+}
+
 }  // namespace
 
 void UseAlsaBackend() { internal::InstallBackend(MakeAlsaBackend()); }
@@ -207,6 +283,23 @@ void UseAlsaBackend() { internal::InstallBackend(MakeAlsaBackend()); }
 void Shutdown() {
   std::lock_guard<std::mutex> lk(gMu);
   ShutdownLocked();
+}
+
+bool OutputQueueBusy() {
+  std::lock_guard<std::mutex> lk(gMu);
+  if (!gBackend || !gSender) return false;
+  if (!gBackend->GetClock().Sleeps()) {
+    // The wire takes no real time on this clock: what is queued is gone as
+    // soon as the sender has handed it over.
+    gSender->WaitIdle();
+    return false;
+  }
+  return gSender->Busy();
+}
+
+std::string NoDeviceReason() {
+  std::lock_guard<std::mutex> lk(gMu);
+  return TheBackend().Unavailable();
 }
 
 namespace internal {
@@ -258,8 +351,7 @@ MMRESULT midiOutShortMsg(HMIDIOUT handle, DWORD msg) {
     Device* device = midiplatform::Resolve(b, handle, false);
     if (!device) return MMSYSERR_INVALHANDLE;
     if (bytes.empty()) return MMSYSERR_INVALPARAM;
-    midiplatform::gSender->Push(device->target, bytes);
-    return MMSYSERR_NOERROR;
+    return midiplatform::Queue(*device, bytes);
   });
 }
 
@@ -282,9 +374,9 @@ MMRESULT midiOutLongMsg(HMIDIOUT handle, MIDIHDR* hdr, UINT size) {
     if (hdr->dwBufferLength > hdr->data.size()) return MMSYSERR_INVALPARAM;
     // The bytes are copied into the queue, so the header is free again at
     // once: the caller may unprepare it and change its data.
-    midiplatform::gSender->Push(device->target, bytes);
+    const MMRESULT r = midiplatform::Queue(*device, bytes);
     hdr->dwFlags = (hdr->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
-    return MMSYSERR_NOERROR;
+    return r;
   });
 }
 
@@ -356,11 +448,30 @@ MMRESULT midiConnect(HMIDIIN in, HMIDIOUT out, void*) {
     for (const midiplatform::ThruLink& link : midiplatform::gThru) {
       if (link.in == in && link.out == out) return MMSYSERR_NOERROR;
     }
-    bool made = false;
-    const MMRESULT r = b.Connect(input->name, output->name, &made);
+    // One left by a process that ended becomes this process's own.
+    int recordFd = -1;
+    auto& stale = midiplatform::gStaleThru;
+    for (auto it = stale.begin(); it != stale.end(); ++it) {
+      if (it->inName == input->name && it->outName == output->name) {
+        recordFd = it->fd;
+        stale.erase(it);
+        break;
+      }
+    }
+    std::lock_guard<std::mutex> lk(output->target->thruMu);
+    bool made = true;
+    // While the sender has the output's thru lifted, it puts this one in
+    // after the F7 with the others.
+    const MMRESULT r = output->target->thruLifted ? MMSYSERR_NOERROR : b.Connect(input->name, output->name, &made);
     // A connection that was there before (patched by hand) is not ours to
     // remove at close.
-    if (r == MMSYSERR_NOERROR && made) midiplatform::gThru.push_back({in, out, input->name, output->name});
+    if (r == MMSYSERR_NOERROR && (made || recordFd >= 0)) {
+      if (recordFd < 0) recordFd = midiplatform::RecordThru(input->name, output->name);
+      output->target->thruInputs.push_back(input->name);
+      midiplatform::gThru.push_back({in, out, input->name, output->name, output->target, recordFd});
+    } else {
+      midiplatform::DropThruRecord(recordFd, input->name, output->name);
+    }
     return r;
   });
 }
@@ -373,7 +484,12 @@ MMRESULT midiDisconnect(HMIDIIN in, HMIDIOUT out, void*) {
     auto& thru = midiplatform::gThru;
     for (auto it = thru.begin(); it != thru.end(); ++it) {
       if (it->in == in && it->out == out) {
+        const bool inSequencer = midiplatform::ForgetThru(*it);
+        midiplatform::DropThruRecord(it->recordFd, it->inName, it->outName);
         thru.erase(it);
+        // A lifted connection is out of the sequencer already and is not
+        // put back.
+        if (!inSequencer) return MMSYSERR_NOERROR;
         break;
       }
     }

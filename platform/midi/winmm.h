@@ -4,16 +4,20 @@
 // one of two back ends: the ALSA sequencer for real instruments, or the
 // virtual back end of the tests (virtual_midi.h).
 //
-// Device -1 (the mapper) is the first external output port of the sequencer;
-// input device 0 is the first external input port. Handles are non-zero 32-bit
-// ids that stay valid in another process: a process that uses a handle it did
-// not open (one published by a sibling program) sends through its own
-// connection to the same port.
+// Device -1 (the mapper) is the output port the program's own output is
+// patched to (see the ALSA back end); input device 0 is the first external
+// input port. Handles are non-zero 32-bit ids that stay valid in another
+// process: a process that uses a handle it did not open (one published by a
+// sibling program) sends through its own connection to the same port.
 //
 // Sending: midiOutShortMsg and midiOutLongMsg copy the bytes and return at
-// once; every message leaves in call order through one queue, paced at the
-// MIDI wire rate (31,250 baud: 320 microseconds a byte). midiOutClose drains
-// the queue first (bounded), so the last dump is not cut off.
+// once; every message leaves in call order through one queue, paced at 352
+// microseconds a byte (31,250 baud counted with two stop bits). A send that
+// fails on the wire drops the rest of its message, and the next
+// midiOutShortMsg or midiOutLongMsg on that handle answers MMSYSERR_ERROR.
+// A global dump still waiting in the queue gives way to a newer one for the
+// same output and channel. midiOutClose drains the queue first (bounded),
+// so the last dump is not cut off.
 #pragma once
 
 #include <cstdint>
@@ -84,9 +88,12 @@ MMRESULT midiInStart(HMIDIIN handle);
 MMRESULT midiInStop(HMIDIIN handle);
 
 // Thru: subscribes the input's port to the output's port inside the
-// sequencer; no program code runs for the data. A connection made by this
-// process is removed by midiDisconnect, midiInClose, midiOutClose and at the
-// end of the process.
+// sequencer; no program code runs for the data, except that the sender
+// lifts the connection while a SysEx is on the wire to the output. A
+// connection made by this process is removed by midiDisconnect, midiInClose,
+// midiOutClose and at the end of the process; one left behind by a process
+// that ended is found when an input is opened, and is adopted by the
+// midiConnect that follows it, or else removed by the next call.
 MMRESULT midiConnect(HMIDIIN in, HMIDIOUT out, void* reserved);
 MMRESULT midiDisconnect(HMIDIIN in, HMIDIOUT out, void* reserved);
 
@@ -97,4 +104,10 @@ void UseAlsaBackend();
 // Drains and closes everything this process opened; used at exit and by
 // tests between cases.
 void Shutdown();
+// True while the output queue holds a message or its last byte has not yet
+// left the wire.
+bool OutputQueueBusy();
+// Why there are no MIDI devices at all, as one line for the user ("ALSA
+// sequencer: Permission denied"), or "" when there is no such reason.
+std::string NoDeviceReason();
 }  // namespace midiplatform

@@ -369,11 +369,17 @@ TEST_F(ExitTest, AnInvalidRecordAtExitIsDeletedAndTheDevicesClosed) {
 TEST_F(StartupTest, WithoutASequencerTheProgramStartsWithoutMidi) {
   if (Exists("/dev/snd/seq")) GTEST_SKIP() << "this machine has a MIDI sequencer";
   midiplatform::UseAlsaBackend();
+  testing::internal::CaptureStderr();
   ASSERT_TRUE(Main());
+  const std::string printed = testing::internal::GetCapturedStderr();
   EXPECT_EQ(shown_, 1);
   EXPECT_EQ(gMidiState, 0);
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found"}));
+  // The box says why: it is no use replugging the interface.
+  const std::string reason = midiplatform::NoDeviceReason();
+  EXPECT_EQ(Left(reason, 16), "ALSA sequencer: ");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found\r\n" + reason}));
   EXPECT_EQ(BoxTitles(), (std::vector<std::string>{"Brenvolta - Brenvolta v 2.0 "}));
+  EXPECT_EQ(printed, reason + "\n");
   EXPECT_EQ(Dev(), DefaultRec(1, 1, 0, 0));
   EXPECT_FALSE(ExitDeviceSharing());
   EXPECT_EQ(Asc(Dev(), 14), 0);

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/monitor.h"
+#include "platform/midi/midi_backend.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/fakeseq.h"
 #include "tests/fixtures/midibytes.h"
 #include "tests/fixtures/fakemainview.h"
 
@@ -176,4 +180,53 @@ TEST_F(MidiLinkTest, NotesInKeyboardMonitorModeShowOnlyTheLatestNote) {
   midi_->WaitIdle();
   EXPECT_EQ(midi_->WireBytes(), Bytes({0x90, 0x3C, 0x64, 0x82, 0x3C, 0x40}));
   SetMonitorView(nullptr);
+}
+
+// The link over the ALSA back end, on a stand-in for the sequencer.
+class MidiLinkSeqTest : public MidiLinkTest {
+ protected:
+  void UseSequencer() {
+    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(seq_.NewClient(), seq_.Clock()));
+    midi_ = nullptr;  // gone with the virtual back end
+  }
+  FakeSequencer seq_;
+};
+
+TEST_F(MidiLinkSeqTest, ASequencerThatCannotBeOpenedIsNamedUnderTheNoDeviceMessage) {
+  seq_.AddInterface(1, "UM-ONE");  // there, but out of reach
+  seq_.SetOpenError(-EACCES);
+  UseSequencer();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MidiOutOpen(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ALSA sequencer: Permission denied\n");
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string>{"Output MIDI Device not found\r\nALSA sequencer: Permission denied"}));
+}
+
+TEST_F(MidiLinkSeqTest, AnInterfaceUnpluggedMidDumpIsReportedOnceAndGetsNoTail) {
+  const FakeSequencer::SeqAddr synth = seq_.AddInterface(1, "UM-ONE");
+  UseSequencer();
+  ASSERT_EQ(MidiOutOpen(), 0);
+  int chunks = 0;
+  seq_.SetDeliverHook([&](FakeSequencer::SeqAddr port, const std::string&) {
+    if (port == synth && ++chunks == 2) seq_.Unplug(synth.client);
+  });
+  std::string dump = Bytes({0xF0, 0x42, 0x30, 0x4D, 0x65});
+  dump += std::string(1500, '\x11') + Chr(0xF7);
+  gOutMsg.data = dump;
+  TxSysEx();  // queued: its boxes would come now, and there are none
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  midiplatform::internal::WaitSenderIdle();
+  seq_.SetDeliverHook(nullptr);
+  const FakeSequencer::SeqAddr back = seq_.AddInterface(1, "UM-ONE");
+
+  // The next sends: one box for the lost dump, then the call-up goes whole.
+  for (const uint32_t msg : {0x00B0u, 0x0120B0u, 0x05C0u}) {
+    gShortMsg = msg;
+    TxShortMsg();
+  }
+  midiplatform::internal::WaitSenderIdle();
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error opening Output MIDI Device"}));
+  EXPECT_EQ(seq_.Received(back), Bytes({0xB0, 0x00, 0x00, 0xB0, 0x20, 0x01, 0xC0, 0x05}));
 }

@@ -1,10 +1,14 @@
 // Devices, handles and their owners: device ids, errors, forced results,
 // the lock that keeps one owner per device, and handles borrowed from
 // another process.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <chrono>
+#include <thread>
 
 #include "tests/platform/midi_fixture.h"
 
@@ -89,6 +93,34 @@ TEST_F(DeviceTest, ASecondOpenInThisProcessIsAllocatedUntilTheClose) {
   EXPECT_EQ(midiInClose(in), MMSYSERR_NOERROR);
   EXPECT_EQ(midiOutOpen(&out2, MIDI_MAPPER, 0, 0, 0), MMSYSERR_NOERROR);
   EXPECT_EQ(midiInOpen(&in2, 0, 0, 0, 0), MMSYSERR_NOERROR);
+}
+
+TEST_F(DeviceTest, ALockHeldForAMomentIsWaitedForButNotOneHeldLonger) {
+  // A sibling looking the handles up holds a device's lock for a moment.
+  HMIDIOUT out = OpenOut();
+  ASSERT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+  const std::string path = WinPath("midi-out-Virtual_Out_0.lock");
+  for (const int heldMs : {20, 300}) {
+    SCOPED_TRACE(heldMs);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_SH), 0);
+    std::thread release([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(heldMs));
+      close(fd);
+    });
+    const auto t0 = std::chrono::steady_clock::now();
+    const MMRESULT r = midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0);
+    const auto waited = std::chrono::steady_clock::now() - t0;
+    release.join();
+    if (heldMs < 40) {
+      EXPECT_EQ(r, MMSYSERR_NOERROR);
+      EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    } else {
+      EXPECT_EQ(r, MMSYSERR_ALLOCATED);
+      EXPECT_GE(waited, std::chrono::milliseconds(45));
+    }
+  }
 }
 
 TEST_F(DeviceTest, ForcedResultsAnswerWithoutActing) {

@@ -39,13 +39,13 @@ class MidiTest : public ::testing::Test {
   }
 
   // A long message sent the way the program sends one: prepare, send,
-  // unprepare, each expected to answer 0.
-  void SendLong(HMIDIOUT h, const std::string& bytes) {
+  // unprepare, each expected to answer 0 (the send `sent`).
+  void SendLong(HMIDIOUT h, const std::string& bytes, MMRESULT sent = MMSYSERR_NOERROR) {
     MIDIHDR hdr;
     hdr.data = bytes;
     hdr.dwBufferLength = static_cast<DWORD>(bytes.size());
     EXPECT_EQ(midiOutPrepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
-    EXPECT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), sent);
     EXPECT_EQ(midiOutUnprepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
   }
 

@@ -1,6 +1,8 @@
 // Sending through the paced queue: order, copies, wire form of short
-// messages, chunks and their timing, header errors, draining at close.
+// messages, chunks and their timing, header errors, draining at close, a
+// lost send reported, global dumps that give way to newer ones.
 #include <chrono>
+#include <thread>
 
 #include "tests/platform/midi_fixture.h"
 
@@ -79,7 +81,7 @@ TEST_F(SendTest, ShortMessagesPutOnlyTheBytesTheirStatusNeeds) {
   }
 }
 
-TEST_F(SendTest, WireRunsAt320MicrosecondsAByteOnTheVirtualClock) {
+TEST_F(SendTest, WireRunsAt352MicrosecondsAByteOnTheVirtualClock) {
   const HMIDIOUT h = OpenOut();
   const int64_t t0 = vm_->NowUs();
   SendLong(h, SysEx(75000));  // one message, never refused for its size
@@ -93,10 +95,10 @@ TEST_F(SendTest, WireRunsAt320MicrosecondsAByteOnTheVirtualClock) {
   for (const VirtualMidi::WireChunk& chunk : wire) {
     EXPECT_LE(chunk.bytes.size(), 256u);
     EXPECT_EQ(chunk.startUs, expectedStart);  // back to back, no gap, no overlap
-    EXPECT_EQ(chunk.endUs - chunk.startUs, 320 * static_cast<int64_t>(chunk.bytes.size()));
+    EXPECT_EQ(chunk.endUs - chunk.startUs, 352 * static_cast<int64_t>(chunk.bytes.size()));
     expectedStart = chunk.endUs;
   }
-  EXPECT_EQ(wire.back().endUs - wire.front().startUs, 320 * (75000 + 9));
+  EXPECT_EQ(wire.back().endUs - wire.front().startUs, 352 * (75000 + 9));
   EXPECT_EQ(vm_->NowUs(), wire.back().endUs);  // idle means the last byte has left
   EXPECT_EQ(vm_->WireBytes(), SysEx(75000) + Chr(0x90) + Chr(0x3C) + Chr(0x64) + Chr(0x90) + Chr(0x3C) +
                                   Chr(0x64) + Chr(0x90) + Chr(0x3C) + Chr(0x64));
@@ -123,7 +125,7 @@ TEST_F(SendTest, HeaderErrorsSendNothing) {
 TEST_F(SendTest, CloseDrainsTheQueueOnTheRealClock) {
   Reinstall(1, 1, true);
   const HMIDIOUT h = OpenOut();
-  const std::string dump = SysEx(1500);  // 480 ms on the wire
+  const std::string dump = SysEx(1500);  // 528 ms on the wire
   const auto t0 = std::chrono::steady_clock::now();
   SendLong(h, dump);  // unprepare answers 0 while the dump is still going out
   EXPECT_EQ(midiOutShortMsg(h, 0x7BB0), MMSYSERR_NOERROR);
@@ -131,7 +133,7 @@ TEST_F(SendTest, CloseDrainsTheQueueOnTheRealClock) {
   EXPECT_LT(queued, std::chrono::milliseconds(200));  // the calls return at once
 
   EXPECT_EQ(midiOutClose(h), MMSYSERR_NOERROR);
-  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(470));
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(520));
   EXPECT_EQ(vm_->WireBytes(), dump + Chr(0xB0) + Chr(0x7B) + Chr(0x00));
   const std::vector<VirtualMidi::WireChunk> wire = vm_->Wire();
   ASSERT_FALSE(wire.empty());
@@ -139,16 +141,57 @@ TEST_F(SendTest, CloseDrainsTheQueueOnTheRealClock) {
   for (size_t i = 1; i < wire.size(); ++i) EXPECT_GE(wire[i].startUs, wire[i - 1].endUs);
 }
 
-TEST_F(SendTest, APortThatGoesAwayAndComesBackIsFollowedByName) {
+TEST_F(SendTest, APortThatGoesAwayAndComesBackIsFollowedAndTheLossIsReportedOnce) {
   const HMIDIOUT h = OpenOut();
-  vm_->SetDeviceCounts(0, 0);  // unplugged: the bytes are lost, the call still answers 0
+  vm_->SetDeviceCounts(0, 0);  // unplugged: the bytes are lost on the way
   EXPECT_EQ(midiOutShortMsg(h, 0x643C90), MMSYSERR_NOERROR);
   vm_->WaitIdle();
   EXPECT_EQ(vm_->WireBytes(), "");
   vm_->SetDeviceCounts(2, 1);  // plugged back in
+  // The next send tells of the loss, and still goes out whole; the one
+  // after it answers 0 again.
+  SendLong(h, SysEx(5), MMSYSERR_ERROR);
   EXPECT_EQ(midiOutShortMsg(h, 0x003C80), MMSYSERR_NOERROR);
   vm_->WaitIdle();
-  EXPECT_EQ(vm_->WireBytes(), Chr(0x80) + Chr(0x3C) + Chr(0x00));
+  EXPECT_EQ(vm_->WireBytes(), SysEx(5) + Chr(0x80) + Chr(0x3C) + Chr(0x00));
+}
+
+// A global dump on global channel n, its last data byte marking it.
+std::string GlobalDump(int channel, int mark, int size = 512) {
+  std::string dump = Chr(0xF0) + Chr(0x42) + Chr(0x30 | channel) + Chr(0x4D) + Chr(0x51);
+  for (int i = 0; i < size; ++i) dump += Chr(i & 0x7F);
+  return dump + Chr(mark) + Chr(0xF7);
+}
+
+TEST_F(SendTest, AGlobalDumpStillWaitingGivesWayToANewerOneOfItsChannel) {
+  Reinstall(1, 1, true);
+  const HMIDIOUT h = OpenOut();
+  // The first holds the wire for about a second, however slow this machine.
+  const std::string first = GlobalDump(0, 1, 3000);
+  SendLong(h, first);
+  // Once the first is on the wire, a slider's further dumps come faster
+  // than the wire takes them.
+  for (int i = 0; i < 500 && vm_->Wire().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_FALSE(vm_->Wire().empty());
+  SendLong(h, GlobalDump(0, 2));
+  SendLong(h, GlobalDump(1, 3));  // another global channel: kept
+  SendLong(h, GlobalDump(0, 4));
+  EXPECT_EQ(midiOutShortMsg(h, 0x7F05C0), MMSYSERR_NOERROR);
+  SendLong(h, GlobalDump(0, 5));
+  SendLong(h, GlobalDump(0, 6));
+  const std::string dump = SysEx(40);  // any other SysEx: never dropped
+  SendLong(h, dump);
+  SendLong(h, dump);
+  vm_->WaitIdle();
+
+  // The first and the last of the burst, and everything else, in call order.
+  EXPECT_EQ(vm_->WireBytes(),
+            first + GlobalDump(1, 3) + Chr(0xC0) + Chr(0x05) + GlobalDump(0, 6) + dump + dump);
+  // Every call answered 0 and was recorded.
+  const std::vector<VirtualMidi::Call> longs = vm_->CallsNamed("midiOutLongMsg");
+  ASSERT_EQ(longs.size(), 8u);
+  for (const VirtualMidi::Call& call : longs) EXPECT_EQ(call.result, MMSYSERR_NOERROR);
+  EXPECT_EQ(longs[3].bytes, GlobalDump(0, 4));
 }
 
 }  // namespace

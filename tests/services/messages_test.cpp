@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDateTime>
+
 #include "core/bytes.h"
 #include "platform/files.h"
+#include "platform/midi/winmm.h"
 #include "services/strings.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/fakemainview.h"
@@ -73,6 +77,62 @@ TEST_F(MessagesTest, StatusShowSetsTheLineAndTheHourglass) {
   // Without a main window only the state would change; nothing crashes.
   SetMainView(nullptr);
   StatusShow(2, "");
+}
+
+// A main window that notes the MIDI clock's time of each status change.
+class ClockedView : public FakeMainView {
+ public:
+  void SetLabelCaption(const std::string& l, const std::string& t) override {
+    FakeMainView::SetLabelCaption(l, t);
+    if (l == "Label1") changedUs = VirtualMidi::Current()->NowUs();
+  }
+  int64_t changedUs = -1;
+};
+
+TEST_F(MessagesTest, AClearedStatusStaysUntilTheLastQueuedByteHasLeft) {
+  midi_ = &VirtualMidi::Install(1, 1, true);  // the real clock
+  ClockedView view;
+  SetMainView(&view);
+  gLangBase = 200;
+  HMIDIOUT h = 0;
+  ASSERT_EQ(midiOutOpen(&h, MIDI_MAPPER, 0, 0, 0), MMSYSERR_NOERROR);
+  const auto queueDump = [&] {
+    MIDIHDR hdr;
+    hdr.data = Chr(0xF0) + std::string(1000, '\x01') + Chr(0xF7);  // about 350 ms on the wire
+    hdr.dwBufferLength = static_cast<DWORD>(hdr.data.size());
+    midiOutPrepareHeader(h, &hdr, kMidiHdrSize);
+    midiOutLongMsg(h, &hdr, kMidiHdrSize);
+  };
+  const auto settle = [](int ms) {
+    const qint64 end = QDateTime::currentMSecsSinceEpoch() + ms;
+    while (QDateTime::currentMSecsSinceEpoch() < end) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  };
+
+  queueDump();
+  StatusShow(3, "");
+  StatusShow(0, "");
+  EXPECT_EQ(view.labels["Label1"], "Loading Arrangement");
+  EXPECT_TRUE(view.busy);
+  const qint64 end = QDateTime::currentMSecsSinceEpoch() + 5000;
+  while (!view.labels["Label1"].empty() && QDateTime::currentMSecsSinceEpoch() < end)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(view.labels["Label1"], "");
+  EXPECT_FALSE(view.busy);
+  ASSERT_FALSE(midi_->Wire().empty());
+  EXPECT_GE(view.changedUs, midi_->Wire().back().endUs);
+
+  // A status shown while a clear waits stays.
+  queueDump();
+  StatusShow(3, "");
+  StatusShow(0, "");
+  StatusShow(6, "X");
+  midi_->WaitIdle();
+  settle(100);
+  EXPECT_EQ(view.labels["Label1"], "Opening X");
+  EXPECT_TRUE(view.busy);
+  // With the queue empty the clear is at once.
+  StatusShow(0, "");
+  EXPECT_EQ(view.labels["Label1"], "");
 }
 
 TEST_F(MessagesTest, AskSaveAndAskSaveDirAnswersAndButtons) {

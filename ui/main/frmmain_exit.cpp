@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app/winpos.h"
 #include "platform/exitsignals.h"
+#include "platform/midi/winmm.h"
 #include "platform/twips.h"
 #include "ui/main/childform.h"
 #include "ui/main/frmmain.h"
@@ -92,8 +93,13 @@ void frmMain::ExitRequested() {
 }
 
 void frmMain::UnloadStep(QCloseEvent* event) {
+  // Closing the output first lets what is still queued leave the wire, so
+  // the last dump is not cut off: the hourglass shows while it goes.
+  const bool wasBusy = busy_;
+  if (midiplatform::OutputQueueBusy()) SetBusyCursor(true);
   const int sharing = ExitDeviceSharing();
   if (sharing == kExitRefused) {
+    SetBusyCursor(wasBusy);
     exitRefused_ = true;
     gClosing = false;
     MenuUpdate();

@@ -63,10 +63,10 @@ std::string ArrFile(const std::vector<std::pair<int, std::string>>& recs) {
   return file;
 }
 
-// A style group of whole banks: the names given, each slot 40 bytes.
-std::string StyFile(const std::vector<std::string>& names) {
+// A style group of whole banks: the names given, each slot `length` bytes.
+std::string StyFile(const std::vector<std::string>& names, int length = 40) {
   std::vector<StySlotDef> defs;
-  for (const auto& n : names) defs.push_back({n, 40, 's'});
+  for (const auto& n : names) defs.push_back({n, length, 's'});
   return StyGroupBytes(defs);
 }
 
@@ -422,6 +422,38 @@ TEST_F(FrmArrUTest, AClickFirstSendsTheBankThenTheStylesBankByBank) {
   Click(w, 0);
   Settle(30);
   EXPECT_EQ(Sent(), Seq({CallUp(2), CallUp(0)}));
+}
+
+TEST_F(FrmArrUTest, StyleBanksReachTheWireTheirDelayApartAndTheStatusStaysUntilTheLastByte) {
+  // The real clock: each bank of four long styles takes about 1.2 s on the
+  // wire, longer than the second the instrument gets after each bank.
+  midi_ = &VirtualMidi::Install(1, 1, true);
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 0, 1)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile({"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4"}, 700));
+  WriteInfo("", "", "");
+  StartSettled();
+  frmArrU* w = Open("song");
+  midi_->ClearRecords();
+  Press(w, "CommLoadSty");
+  EXPECT_EQ(Status(), "Loading Style");
+  int64_t clearedUs = -1;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        if (Status().empty()) clearedUs = midi_->NowUs();
+        return clearedUs >= 0;
+      },
+      15000));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"sty", "sty"}));
+
+  // The chunks of each bank, by the F0 that begins it.
+  const std::vector<VirtualMidi::WireChunk> wire = midi_->Wire();
+  size_t second = 0;
+  for (size_t i = 1; i < wire.size(); ++i)
+    if (Asc(wire[i].bytes, 1) == 0xF0) second = i;
+  ASSERT_GT(second, 0u);
+  EXPECT_GE(wire[second].startUs - wire[second - 1].endUs, 1000000);
+  EXPECT_GE(clearedUs, wire.back().endUs);
+  EXPECT_EQ(InfoField(101), "song");
 }
 
 TEST_F(FrmArrUTest, AnOpenByIdSendsWhatTheInstrumentLacksThenCallsUp) {

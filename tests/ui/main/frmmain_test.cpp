@@ -134,12 +134,38 @@ TEST_F(FrmMainTest, ExitSettlesTheDeviceRecordAndEnds) {
   Start();
   main_->Item("mnuMsgEx")->trigger();
   midi_->ClearRecords();
+  bool hourglass = true;
+  midi_->SetCallHook([&](const std::string& call) {
+    if (call == "midiOutClose") hourglass = main_->cursor().shape() == Qt::WaitCursor;
+  });
   main_->Item("mnuExit")->trigger();
+  midi_->SetCallHook(nullptr);
+  EXPECT_FALSE(hourglass);  // nothing to wait for
   EXPECT_FALSE(main_->ExitRefused());
   EXPECT_FALSE(main_->isVisible());
   EXPECT_EQ(gSharedDev.UserCount(), 0);
   EXPECT_EQ(Asc(ReadBytes(WinFile("Veltrano")), 14), 0);
   EXPECT_EQ(midi_->CallsNamed("midiOutClose").size(), 1u);
+}
+
+TEST_F(FrmMainTest, TheExitShowsTheHourglassWhileTheLastDumpLeaves) {
+  midi_ = &VirtualMidi::Install(1, 1, true);  // the real clock
+  Start();
+  const std::string dump = Chr(0xF0) + std::string(1500, '\x01') + Chr(0xF7);  // about 530 ms
+  gOutMsg.data = dump;
+  TxSysEx();
+  bool hourglass = false;
+  midi_->SetCallHook([&](const std::string& call) {
+    if (call == "midiOutClose") hourglass = main_->cursor().shape() == Qt::WaitCursor;
+  });
+  main_->Item("mnuExit")->trigger();
+  midi_->SetCallHook(nullptr);
+  EXPECT_FALSE(main_->isVisible());
+  EXPECT_TRUE(hourglass);
+  // The close let the whole dump out.
+  const std::string wire = midi_->WireBytes();
+  ASSERT_GE(wire.size(), dump.size());
+  EXPECT_EQ(wire.substr(wire.size() - dump.size()), dump);
 }
 
 TEST_F(FrmMainTest, ARefusedExitKeepsTheWindowWithoutChildren) {
