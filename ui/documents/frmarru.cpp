@@ -480,11 +480,7 @@ void frmArrU::Form_Unload() {
     gArrSlotUsed[slot] = 0;
     if (gArrUForms[slot] == this) gArrUForms[slot] = nullptr;
     gArrSlotCur = gArrSlots[slot];
-    FrameUnload(&gArrSlotCur.Top, &gArrSlotCur.Left, &gArrSlotCur.Open);
-    if (gClosing) {
-      if (WindowStateNo() == 0) gArrSlotCur.Open = 1;
-      if (WindowStateNo() == 1) gArrSlotCur.Open = 2;
-    }
+    FrameUnloadDocument(&gArrSlotCur.Top, &gArrSlotCur.Left, &gArrSlotCur.Open);
     gArrSlots[slot] = gArrSlotCur;
     RecentSaveWinPos(winTag_, gArrSlotCur.Top, gArrSlotCur.Left, gArrSlotCur.Height, gArrSlotCur.Width);
   }

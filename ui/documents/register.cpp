@@ -4,6 +4,11 @@
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/frmarrnew.h"
 #include "ui/documents/frmarru.h"
+#include "ui/documents/frmdrum.h"
+#include "ui/documents/frmpcgae.h"
+#include "ui/documents/frmprgun.h"
+#include "ui/documents/frmstyab.h"
+#include "ui/documents/frmstyun.h"
 #include "ui/main/openers.h"
 
 namespace {
@@ -27,10 +32,21 @@ void RegisterDocumentWindows() {
   RegisterArrFileWindow();
   Openers().arrNew = ArrNewWinShow;
   Openers().arrBank = ArrABWinShow;
+  Openers().styFile = StyFileWinShow;
+  Openers().styNew = StyNewWinShow;
+  Openers().prg = PrgUNWinShow;
+  Openers().styBank = StyABWinShow;
+  Openers().prgBank = PcgAEWinShow;
+  Openers().kitBank = DrumWinShow;
 }
 
 void ResetDocumentWindows() {
   FrmArrUReset();
   FrmArrNewReset();
   FrmArrABReset();
+  FrmStyUNReset();
+  FrmStyABReset();
+  FrmPrgUNReset();
+  FrmPcgAEReset();
+  FrmDrumReset();
 }
