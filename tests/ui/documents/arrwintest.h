@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QListWidget>
 #include <QTest>
@@ -88,6 +89,15 @@ void SettleUntil(Done done, int afterMs = 20) {
 inline void ClickLine(QListWidget* list, int row, Qt::MouseButton button = Qt::LeftButton) {
   list->scrollToItem(list->item(row));
   QTest::mouseClick(list->viewport(), button, Qt::NoModifier, list->visualItemRect(list->item(row)).center());
+}
+
+// A right click as the windowing system delivers it: the press, the
+// context-menu event that comes with the press, then the release.
+inline void RightClickAsPlatform(QWidget* target, QPoint pos) {
+  QTest::mousePress(target, Qt::RightButton, Qt::NoModifier, pos);
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
+  QApplication::sendEvent(target, &menu);
+  QTest::mouseRelease(target, Qt::RightButton, Qt::NoModifier, pos);
 }
 
 }  // namespace arrwintest
