@@ -19,6 +19,7 @@
 #include "ui/main/frmmain.h"
 #include "ui/documents/twipslayout.h"
 #include "ui/main/listtext.h"
+#include "ui/main/steptimer.h"
 
 void FillChannelBox(QComboBox* combo) {
   combo->clear();
@@ -41,6 +42,33 @@ void ColumnList(QListWidget* list, int columns) {
   list->setGridSize(QSize(width, TwipsToPixels(ListRowPitch())));
 }
 
+QListWidget* MakeList1(QWidget* body) {
+  auto* list = new QListWidget(body);
+  list->setObjectName("List1");
+  list->setFont(QFont("Arial", 10, QFont::Normal));
+  return list;
+}
+
+QPushButton* MakeButton(QWidget* body, const QString& name, const QString& caption) {
+  auto* button = new QPushButton(caption, body);
+  button->setObjectName(name);
+  return button;
+}
+
+void MakeChannelBox(QWidget* body, QComboBox** combo, QLabel** label) {
+  *combo = new QComboBox(body);
+  (*combo)->setObjectName("Combo1");
+  FillChannelBox(*combo);
+  *label = new QLabel("MIDI Channel", body);
+  (*label)->setObjectName("Label1");
+}
+
+StepTimer* MakeStepTimer(QObject* owner, const QString& name, std::function<void()> handler) {
+  auto* timer = new StepTimer(owner, name, std::move(handler));
+  timer->setTimerType(Qt::PreciseTimer);
+  return timer;
+}
+
 void CallUpProgram(const std::string& tag, int index) {
   MidiMonLog("");
   TxPrgSelect(tag, index);
@@ -50,22 +78,11 @@ void CallUpProgram(const std::string& tag, int index) {
 BankForm::BankForm(const char* name, bool channelBox) {
   setObjectName(name);
   auto* body = new QWidget(this);
-  list1_ = new QListWidget(body);
-  list1_->setObjectName("List1");
-  list1_->setFont(QFont("Arial", 10, QFont::Normal));
-  if (channelBox) {
-    combo1_ = new QComboBox(body);
-    combo1_->setObjectName("Combo1");
-    FillChannelBox(combo1_);
-    label1_ = new QLabel("MIDI Channel", body);
-    label1_->setObjectName("Label1");
-  }
-  commArrPlay_ = new QPushButton("&ARR PLAY", body);
-  commArrPlay_->setObjectName("CommArrPlay");
-  commSongPlay_ = new QPushButton("SO&NG PLAY", body);
-  commSongPlay_->setObjectName("CommSongPlay");
-  commClose_ = new QPushButton(body);
-  commClose_->setObjectName("CommClose");
+  list1_ = MakeList1(body);
+  if (channelBox) MakeChannelBox(body, &combo1_, &label1_);
+  commArrPlay_ = MakeButton(body, "CommArrPlay", "&ARR PLAY");
+  commSongPlay_ = MakeButton(body, "CommSongPlay", "SO&NG PLAY");
+  commClose_ = MakeButton(body, "CommClose", QString());
   setWidget(body);
   FrameControls();
 }

@@ -474,8 +474,7 @@ void frmArrU::Form_Unload() {
   for (StepTimer* t : {TimerLoadArr, TimerTxSty[0], TimerLoadPrg, TimerLoadAll, TimerList1, TimerFindID})
     pending = pending || t->Enabled() || t->interval() != 10;
   if (pending) StatusShow(0, "");
-  // The window is deleted later: none of its steps may run meanwhile.
-  for (StepTimer* t : findChildren<StepTimer*>()) t->SetEnabled(false);
+  StopSteps();
   if (slot >= 1 && slot <= 8) {
     gArrSlotUsed[slot] = 0;
     if (gArrUForms[slot] == this) gArrUForms[slot] = nullptr;

@@ -61,33 +61,16 @@ constexpr int kEntriesLen = 64 * 21;
 frmPrgUN::frmPrgUN(int kind) : kind_(kind) {
   setObjectName("frmPrgUN");
   auto* body = new QWidget(this);
-  list1_ = new QListWidget(body);
-  list1_->setObjectName("List1");
+  list1_ = MakeList1(body);
   list1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  combo1_ = new QComboBox(body);
-  combo1_->setObjectName("Combo1");
-  FillChannelBox(combo1_);
-  label1_ = new QLabel("MIDI Channel", body);
-  label1_->setObjectName("Label1");
-  commArrPlay_ = new QPushButton("&ARR PLAY", body);
-  commArrPlay_->setObjectName("CommArrPlay");
-  commSongPlay_ = new QPushButton("SO&NG PLAY", body);
-  commSongPlay_->setObjectName("CommSongPlay");
-  commLoad_ = new QPushButton("&Load Prog", body);
-  commLoad_->setObjectName("CommLoad");
-  commClose_ = new QPushButton(body);
-  commClose_->setObjectName("CommClose");
+  MakeChannelBox(body, &combo1_, &label1_);
+  commArrPlay_ = MakeButton(body, "CommArrPlay", "&ARR PLAY");
+  commSongPlay_ = MakeButton(body, "CommSongPlay", "SO&NG PLAY");
+  commLoad_ = MakeButton(body, "CommLoad", "&Load Prog");
+  commClose_ = MakeButton(body, "CommClose", QString());
   setWidget(body);
-
-  auto step = [this](const char* name, std::function<void()> handler) {
-    auto* timer = new StepTimer(this, name, std::move(handler));
-    // A pending code is the least time before the step: a coarse timer
-    // may fire early.
-    timer->setTimerType(Qt::PreciseTimer);
-    return timer;
-  };
-  timerLoadPrg_ = step("TimerLoadPrg", [this] { CommLoad_Click(); });
-  timerList1_ = step("TimerList1", [this] { List1_Click(); });
+  timerLoadPrg_ = MakeStepTimer(this, "TimerLoadPrg", [this] { CommLoad_Click(); });
+  timerList1_ = MakeStepTimer(this, "TimerList1", [this] { List1_Click(); });
 
   FrameControls();
   new ListClicks(list1_, [this] { List1_Click(); }, nullptr);
@@ -99,7 +82,6 @@ frmPrgUN::frmPrgUN(int kind) : kind_(kind) {
 int frmPrgUN::Slot() const { return Asc(winTag_, 15); }
 
 void frmPrgUN::LayoutControls() {
-  list1_->setFont(QFont("Arial", 10, QFont::Normal));
   // The 64 programs in 4 columns of 16, the channel box and the buttons in
   // a row below, inside the window's width.
   const int listHeight = ListHeightOf(16);
@@ -288,28 +270,14 @@ void frmPrgUN::Form_QueryUnload(bool& cancel) {
   const std::string path = RTrim(Mid(winTag_, kPathPos, kPathLen));
   gCurExt = Asc(winTag_, kPggPos) == 0 ? "prg" : "pgg";
   gOpCaption = "File Program - " + PathFileName(path) + "." + gCurExt + " (" + CStr(slot) + ")";
-  if (Asc(winTag_, kModifiedPos) == 0) return;
-  switch (AskSave(1, gOpCaption)) {
-    case kMsgYes:
-      // A save that does not happen keeps the window open and modified.
-      if (Asc(winTag_, 18) == 1)
-        cancel = FileSaveAs(winTag_, this) != 0 || Asc(winTag_, 18) == 1;
-      else
-        cancel = FileSave(winTag_, this) != 0;
-      break;
-    case kMsgNo:
-      break;
-    default:
-      cancel = true;
-      break;
-  }
+  // A save that does not happen keeps the window open and modified.
+  if (Asc(winTag_, kModifiedPos) != 0) cancel = SaveBeforeClose(winTag_, gOpCaption, this) != 0;
 }
 
 void frmPrgUN::Form_Unload() {
   // A step still pending goes with the window, and so does its status.
   const bool pending = timerLoadPrg_->interval() != kIdle || timerList1_->interval() != kIdle;
-  timerLoadPrg_->SetEnabled(false);
-  timerList1_->SetEnabled(false);
+  StopSteps();
   if (pending) StatusShow(0, "");
   const int slot = Slot();
   int16_t top = ClampTwips16(TopTwips()), left = ClampTwips16(LeftTwips());

@@ -55,8 +55,7 @@ bool Separator(int line) { return line == 4 || line == 9 || line == 14; }
 frmStyUN::frmStyUN(int kind) : kind_(kind) {
   setObjectName("frmStyUN");
   auto* body = new QWidget(this);
-  list1_ = new QListWidget(body);
-  list1_->setObjectName("List1");
+  list1_ = MakeList1(body);
   list1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   picture1_ = new QWidget(body);
   picture1_->setObjectName("Picture1");
@@ -74,29 +73,19 @@ frmStyUN::frmStyUN(int kind) : kind_(kind) {
     picture2_[b] = new QWidget(body);
     picture2_[b]->setObjectName("Picture2_" + QString::number(b));
     text2_[b] = sizeBox(picture2_[b], "Text2_" + QString::number(b));
-    commLoadStyGrp_[b] = new QPushButton("Load Styles", body);
-    commLoadStyGrp_[b]->setObjectName("CommLoadStyGrp_" + QString::number(b));
+    commLoadStyGrp_[b] = MakeButton(body, "CommLoadStyGrp_" + QString::number(b), "Load Styles");
   }
   text3_ = sizeBox(body, "Text3");
   label3_ = new QLabel("Bytes", body);
   label3_->setObjectName("Label3");
-  commLoadSty_ = new QPushButton("Load &Styles", body);
-  commLoadSty_->setObjectName("CommLoadSty");
-  commClose_ = new QPushButton(body);
-  commClose_->setObjectName("CommClose");
+  commLoadSty_ = MakeButton(body, "CommLoadSty", "Load &Styles");
+  commClose_ = MakeButton(body, "CommClose", QString());
   setWidget(body);
 
-  auto step = [this](const QString& name, std::function<void()> handler) {
-    auto* timer = new StepTimer(this, name, std::move(handler));
-    // A pending code is the least time the instrument gets before the next
-    // bank: a coarse timer may fire early.
-    timer->setTimerType(Qt::PreciseTimer);
-    return timer;
-  };
   for (int i = 0; i < 2; ++i)
-    timerTxSty_[i] = step("TimerTxSty_" + QString::number(i), [this] { CommLoadSty_Click(); });
+    timerTxSty_[i] = MakeStepTimer(this, "TimerTxSty_" + QString::number(i), [this] { CommLoadSty_Click(); });
   for (int b = 0; b < 4; ++b) {
-    timerLoadStyGrp_[b] = step("TimerLoadStyGrp_" + QString::number(b), [this, b] { CommLoadStyGrp_Click(b); });
+    timerLoadStyGrp_[b] = MakeStepTimer(this, "TimerLoadStyGrp_" + QString::number(b), [this, b] { CommLoadStyGrp_Click(b); });
     connect(commLoadStyGrp_[b], &QPushButton::clicked, this, [this, b] { CommLoadStyGrp_Click(b); });
   }
 
@@ -111,7 +100,6 @@ frmStyUN::frmStyUN(int kind) : kind_(kind) {
 int frmStyUN::Slot() const { return Asc(winTag_, 15); }
 
 void frmStyUN::LayoutControls() {
-  list1_->setFont(QFont("Arial", 10, QFont::Normal));
   // The 19 lines show at once; each slot's size box stands beside its line,
   // each bank's total and its Load Styles beside the bank, and the group's
   // size with the two buttons under the list.
@@ -310,28 +298,16 @@ void frmStyUN::Form_Resize() {
 }
 
 void frmStyUN::Form_QueryUnload(bool& cancel) {
-  if (Asc(winTag_, 10) == 0) return;  // the styles were not changed
-  switch (AskSave(1, WinCaption(winTag_))) {
-    case kMsgYes:
-      // A save that does not happen keeps the window open and modified.
-      if (Asc(winTag_, 18) == 1)
-        cancel = FileSaveAs(winTag_, this) != 0 || Asc(winTag_, 18) == 1;
-      else
-        cancel = FileSave(winTag_, this) != 0;
-      break;
-    case kMsgNo:
-      break;
-    default:
-      cancel = true;
-      break;
-  }
+  // Unchanged styles close without a question; a save that does not happen
+  // keeps the window open and changed.
+  if (Asc(winTag_, 10) != 0) cancel = SaveBeforeClose(winTag_, WinCaption(winTag_), this) != 0;
 }
 
 void frmStyUN::Form_Unload() {
   // A step still pending goes with the window, and so does its status.
   bool pending = timerTxSty_[0]->interval() != kIdle;
   for (StepTimer* t : timerLoadStyGrp_) pending = pending || t->interval() != kIdle;
-  for (StepTimer* t : findChildren<StepTimer*>()) t->SetEnabled(false);
+  StopSteps();
   if (pending) StatusShow(0, "");
 
   const int slot = Slot();

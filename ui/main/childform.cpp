@@ -19,6 +19,7 @@
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/steptimer.h"
 
 bool gFormLoading = false;
 bool gFormLoading2 = false;
@@ -138,6 +139,10 @@ void ChildForm::FrameUnload(int16_t* top, int16_t* left, uint8_t* state) {
 void ChildForm::FrameUnloadDocument(int16_t* top, int16_t* left, uint8_t* state) {
   FrameUnload(top, left, state);
   if (state && gClosing) StateOfWindow(state);
+}
+
+void ChildForm::StopSteps() {
+  for (StepTimer* t : findChildren<StepTimer*>()) t->SetEnabled(false);
 }
 
 void ChildForm::FrameControls() {

@@ -92,6 +92,9 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   // window's state (1 normal, 2 minimised, unchanged when maximised), so
   // that the window reopens at the next start.
   void FrameUnloadDocument(int16_t* top, int16_t* left, uint8_t* state);
+  // Stops every step timer of the window: a closing window is deleted
+  // later, and none of its steps may run meanwhile.
+  void StopSteps();
   // Connects the window's own Close button (CommClose), the mode buttons
   // (CommArrPlay, CommSongPlay) and the right-button menu of its list
   // (List1), where it has them.
