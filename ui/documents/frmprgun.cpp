@@ -79,8 +79,6 @@ frmPrgUN::frmPrgUN(int kind) : kind_(kind) {
   connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int channel) { Combo1_Click(channel); });
 }
 
-int frmPrgUN::Slot() const { return Asc(winTag_, 15); }
-
 void frmPrgUN::LayoutControls() {
   // The 64 programs in 4 columns of 16, the channel box and the buttons in
   // a row below, inside the window's width.
@@ -251,18 +249,8 @@ void frmPrgUN::Form_Resize() {
   if (gFormLoading2 || !loaded_) return;
   const int slot = Slot();
   if (slot < 1 || slot > 8) return;
-  const WindowSize big = EnlargedSizeOfKind(kind_);
-  if (kind_ == kKindPrgFile) {
-    gPrgSlotCur = gPrgSlots[slot];
-    // Cut back: the resize that follows records the size.
-    if (!FrameResize(big.height, big.width, &gPrgSlotCur.Height, &gPrgSlotCur.Width, &gPrgSlotCur.Open)) return;
-    gPrgSlots[slot] = gPrgSlotCur;
-  } else {
-    uint8_t state = static_cast<uint8_t>(gPrgWinOpen[slot]);
-    if (!FrameResize(big.height, big.width, nullptr, nullptr, &state)) return;
-    gPrgWinOpen[slot] = state;
-  }
-  MenuUpdate();
+  PrgSlotRec* record = kind_ == kKindPrgFile ? &gPrgSlots[slot] : nullptr;
+  if (ResizeSlot(record, &PrgSlotRec::Open, &gPrgWinOpen[slot])) MenuUpdate();
 }
 
 void frmPrgUN::Form_QueryUnload(bool& cancel) {
@@ -280,26 +268,13 @@ void frmPrgUN::Form_Unload() {
   StopSteps();
   if (pending) StatusShow(0, "");
   const int slot = Slot();
-  int16_t top = ClampTwips16(TopTwips()), left = ClampTwips16(LeftTwips());
-  int16_t height = ClampTwips16(HeightTwips()), width = ClampTwips16(WidthTwips());
   if (slot >= 1 && slot <= 8) {
-    if (kind_ == kKindPrgNew) {
-      gPrgWinOpen[slot] = 0;
-      SetMainMenuEnabled("mnuNuovoPrg", true);
-    } else {
-      gPrgSlotUsed[slot] = 0;
-      SetMainMenuEnabled("mnuApriPrg", true);
-      gPrgSlotCur = gPrgSlots[slot];
-      FrameUnloadDocument(&gPrgSlotCur.Top, &gPrgSlotCur.Left, &gPrgSlotCur.Open);
-      gPrgSlotCur.Pgg = Mid(winTag_, kImagePos, 4) == "KORG" ? 0 : 1;
-      gPrgSlots[slot] = gPrgSlotCur;
-      top = gPrgSlotCur.Top;
-      left = gPrgSlotCur.Left;
-      height = gPrgSlotCur.Height;
-      width = gPrgSlotCur.Width;
-    }
+    const bool file = kind_ == kKindPrgFile;
+    const Geometry kept = UnloadSlot(file ? &gPrgSlots[slot] : nullptr, &PrgSlotRec::Open,
+                                     file ? &gPrgSlotUsed[slot] : &gPrgWinOpen[slot], file ? "mnuApriPrg" : "mnuNuovoPrg");
+    if (file) gPrgSlots[slot].Pgg = Mid(winTag_, kImagePos, 4) == "KORG" ? 0 : 1;
+    RecentSaveWinPos(winTag_, kept.top, kept.left, kept.height, kept.width);
   }
-  RecentSaveWinPos(winTag_, top, left, height, width);
   --gPrgWinCount;
   MenuUpdate();
 }

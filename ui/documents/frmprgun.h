@@ -16,7 +16,7 @@
 #include <QPointer>
 #include <string>
 
-#include "ui/main/childform.h"
+#include "ui/documents/slotform.h"
 
 class QComboBox;
 class QLabel;
@@ -24,7 +24,7 @@ class QListWidget;
 class QPushButton;
 class StepTimer;
 
-class frmPrgUN : public ChildForm {
+class frmPrgUN : public SlotForm {
   Q_OBJECT
  public:
   // kind 21 (a program file) or 22 (a new one).
@@ -39,8 +39,6 @@ class frmPrgUN : public ChildForm {
   void List1_Click();
   // Load Prog: the whole file to the instrument.
   void CommLoad_Click();
-
-  int Slot() const;
 
  protected:
   void Form_Activate() override;

@@ -97,8 +97,6 @@ frmStyUN::frmStyUN(int kind) : kind_(kind) {
   connect(commLoadSty_, &QPushButton::clicked, this, [this] { CommLoadSty_Click(); });
 }
 
-int frmStyUN::Slot() const { return Asc(winTag_, 15); }
-
 void frmStyUN::LayoutControls() {
   // The 19 lines show at once; each slot's size box stands beside its line,
   // each bank's total and its Load Styles beside the bank, and the group's
@@ -283,18 +281,8 @@ void frmStyUN::Form_Resize() {
   if (gFormLoading || !loaded_) return;
   const int slot = Slot();
   if (slot < 1 || slot > 8) return;
-  const WindowSize big = EnlargedSizeOfKind(kind_);
-  if (kind_ == kKindStyFile) {
-    gStySlotCur = gStySlots[slot];
-    // Cut back: the resize that follows records the size.
-    if (!FrameResize(big.height, big.width, &gStySlotCur.Height, &gStySlotCur.Width, &gStySlotCur.InUse)) return;
-    gStySlots[slot] = gStySlotCur;
-  } else {
-    uint8_t state = static_cast<uint8_t>(gStyWinOpen[slot]);
-    if (!FrameResize(big.height, big.width, nullptr, nullptr, &state)) return;
-    gStyWinOpen[slot] = state;
-  }
-  MenuUpdate();
+  StySlotRec* record = kind_ == kKindStyFile ? &gStySlots[slot] : nullptr;
+  if (ResizeSlot(record, &StySlotRec::InUse, &gStyWinOpen[slot])) MenuUpdate();
 }
 
 void frmStyUN::Form_QueryUnload(bool& cancel) {
@@ -311,27 +299,15 @@ void frmStyUN::Form_Unload() {
   if (pending) StatusShow(0, "");
 
   const int slot = Slot();
-  int16_t top = ClampTwips16(TopTwips()), left = ClampTwips16(LeftTwips());
-  int16_t height = ClampTwips16(HeightTwips()), width = ClampTwips16(WidthTwips());
-  if (slot >= 1 && slot <= 8) {
-    if (kind_ == kKindStyFile) {
-      gStySlotUsed[slot] = 0;
-      SetMainMenuEnabled("mnuApriSty", true);
-      gStySlotCur = gStySlots[slot];
-      FrameUnloadDocument(&gStySlotCur.Top, &gStySlotCur.Left, &gStySlotCur.InUse);
-      gStySlots[slot] = gStySlotCur;
-      top = gStySlotCur.Top;
-      left = gStySlotCur.Left;
-      height = gStySlotCur.Height;
-      width = gStySlotCur.Width;
-    } else {
-      gStyWinOpen[slot] = 0;
-      SetMainMenuEnabled("mnuNuovoSty", true);
-    }
-  }
+  const bool file = kind_ == kKindStyFile;
+  Geometry kept{};
+  if (slot >= 1 && slot <= 8)
+    kept = UnloadSlot(file ? &gStySlots[slot] : nullptr, &StySlotRec::InUse,
+                      file ? &gStySlotUsed[slot] : &gStyWinOpen[slot], file ? "mnuApriSty" : "mnuNuovoSty");
   --gStyWinCount;
-  if (gClosing && kind_ == kKindStyFile) return;
-  RecentSaveWinPos(winTag_, top, left, height, width);
+  // A style file closing with the program keeps its record as it is.
+  if (gClosing && file) return;
+  RecentSaveWinPos(winTag_, kept.top, kept.left, kept.height, kept.width);
   MenuUpdate();
 }
 

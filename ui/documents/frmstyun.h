@@ -17,7 +17,7 @@
 #include <QPointer>
 #include <string>
 
-#include "ui/main/childform.h"
+#include "ui/documents/slotform.h"
 
 class QLabel;
 class QLineEdit;
@@ -25,7 +25,7 @@ class QListWidget;
 class QPushButton;
 class StepTimer;
 
-class frmStyUN : public ChildForm {
+class frmStyUN : public SlotForm {
   Q_OBJECT
  public:
   // kind 23 (a style file, slot gStySlotIdx) or 24 (a new style, index
@@ -46,8 +46,6 @@ class frmStyUN : public ChildForm {
   void CommLoadStyGrp_Click(int b);
 
   // The slot (kind 23) or index (kind 24), 1-8.
-  int Slot() const;
-
  protected:
   void Form_Activate() override;
   void Form_Resize() override;

@@ -26,6 +26,7 @@
 #include "tests/fixtures/fakeeditor.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/ui/documents/docwintest.h"
 #include "tests/fixtures/settingsimage.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "ui/documents/frmarru.h"
@@ -72,32 +73,11 @@ const std::string kSongPlay = SysExHeader() + Chr(0x4E) + Chr(0x06) + Chr(0xF7);
 
 }  // namespace
 
-class FrmPrgUNTest : public MainFixture {
+class FrmPrgUNTest : public DocWindowTest {
  protected:
-  void SetUp() override {
-    MainFixture::SetUp();
-    const std::string dir = QFile::encodeName(progDir_->path()).toStdString();
-    ASSERT_EQ(MakeDataFiles(dir, [](int s) { return PadRight("Factory " + CStr(s), 16); }), 0);
-    WriteInfo("");
-  }
-  void WriteInfo(const std::string& prg) {
-    std::string info = PadRight("TessaroInfo", 1000);
-    MidAssign(info, 151, PadRight(prg, 50));
-    WriteBytes(WinFile("TessaroInfo"), info);
-  }
-  void StartClean() {
-    Start();
-    Settle(30);
-    midi_->ClearRecords();
-  }
-  // File > Open Prg/Pgg on a file of the program folder (with extension).
+  void WriteInfo(const std::string& prg) { DocWindowTest::WriteInfo(151, prg); }
   frmPrgUN* OpenPrg(const std::string& file, bool readOnly = false) {
-    FileDialogResult answer;
-    answer.accepted = true;
-    answer.fileName = ProgFile(file);
-    answer.readOnly = readOnly;
-    dialogs_.fileAnswers.push_back(answer);
-    main_->Item("mnuApriPrg")->trigger();
+    OpenThrough("mnuApriPrg", file, readOnly);
     return gPrgSlotUsed[gPrgSlotIdx] ? gPrgForms[gPrgSlotIdx] : nullptr;
   }
   frmPrgUN* NewPrg() {
@@ -118,8 +98,6 @@ class FrmPrgUNTest : public MainFixture {
   static void WaitSteps(frmPrgUN* w) {
     SettleUntil([w] { return !Timer(w, "TimerLoadPrg")->isActive() && !Timer(w, "TimerList1")->isActive(); }, 30);
   }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
-  std::string InfoField(int pos) const { return RTrim(Mid(ReadBytes(WinFile("TessaroInfo")), pos, 50)); }
 };
 
 TEST_F(FrmPrgUNTest, OpenPrgListsTheProgramsAndMarksTheReferences) {
@@ -156,6 +134,10 @@ TEST_F(FrmPrgUNTest, OpenPrgListsTheProgramsAndMarksTheReferences) {
   EXPECT_EQ(gPrgWinCount, 1);
   EXPECT_TRUE(CommLoad(w)->isEnabled());
   EXPECT_TRUE(Enabled("mnuLoadPrg"));
+  // Sent, the channel and the reference's bytes are masked as well.
+  ClickLine(List1(w), 0);
+  ClickLine(List1(w), 10);
+  EXPECT_EQ(Sent(*midi_), Join({ProgramCallUp(3, 3, 0), ProgramCallUp(3, 1, 0x45)}));
 
   // Saved, it is a .pgg that opens again; the .prg of the same name goes.
   main_->Item("mnuSalva")->trigger();
@@ -207,19 +189,9 @@ TEST_F(FrmPrgUNTest, ANewProgramFileListsEmptyPlaces) {
 }
 
 TEST_F(FrmPrgUNTest, TheChannelIsStoredInTheFileAndAsksToBeSaved) {
-  struct Case {
-    int answer;
-    bool failSave;
-    bool closes;
-    bool saved;
-  };
-  const std::vector<Case> cases = {{kMsgYes, false, true, true},
-                                   {kMsgNo, false, true, false},
-                                   {kMsgCancel, false, false, false},
-                                   {kMsgYes, true, false, false}};
   const std::string file = PrgFile({{0, 2, 0, 0, "Piano"}}, 2);
   StartClean();
-  for (const Case& c : cases) {
+  for (const ClosePromptCase& c : ClosePromptCases()) {
     SCOPED_TRACE(c.answer * 10 + c.failSave);
     WriteBytes(ProgFile("song.prg"), file);
     frmPrgUN* w = OpenPrg("song.prg");
@@ -233,15 +205,7 @@ TEST_F(FrmPrgUNTest, TheChannelIsStoredInTheFileAndAsksToBeSaved) {
     ClickLine(List1(w), 0);
     EXPECT_EQ(Sent(*midi_), ProgramCallUp(7, 3, 0));
 
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    EXPECT_EQ(closed, c.closes);
+    EXPECT_EQ(CloseAnswering(w, c), c.closes);
     ASSERT_GE(dialogs_.boxes.size(), 1u);
     EXPECT_EQ(dialogs_.boxes[0].title, "File Program - song.prg (1)");
     EXPECT_EQ(Asc(ReadBytes(ProgFile("song.prg")), 16), c.saved ? 7 : 2);
@@ -251,9 +215,7 @@ TEST_F(FrmPrgUNTest, TheChannelIsStoredInTheFileAndAsksToBeSaved) {
     } else {
       EXPECT_EQ(gPrgForms[1], w);
       EXPECT_EQ(Asc(w->Tag(), 7), 1);
-      MidAssign(*w->MutableTag(), 7, Chr(0));
-      w->close();
-      Settle(0);
+      Discard(w, 7);
     }
   }
 }
@@ -462,4 +424,34 @@ TEST_F(FrmPrgUNTest, TheWindowKeepsItsPlaceAndReopensAtTheNextStart) {
   const std::string settings = ReadBytes(WinFile("Brenvolta.ini"));
   EXPECT_EQ(Asc(settings, 250 * 4 + 241), 1);
   EXPECT_EQ(RTrim(Mid(settings, 250 * 4 + 1, 238)), ProgFile("song"));
+}
+
+TEST_F(FrmPrgUNTest, WithoutMidiTheStepsStillEndAndRecordTheFile) {
+  WriteBytes(ProgFile("song.prg"), PrgFile({{0, 2, 0, 0, "Piano"}}));
+  midi_->SetDeviceCounts(0, 0);
+  StartClean();
+  dialogs_.Clear();
+  frmPrgUN* w = OpenPrg("song.prg");
+  main_->Item("mnuCaricaPrg")->trigger();
+  WriteInfo("other");
+  ClickLine(List1(w), 0);
+  EXPECT_EQ(Status(), "Loading Program");
+  WaitSteps(w);
+  EXPECT_TRUE(Sent(*midi_).empty());
+  EXPECT_EQ(Status(), "");
+  EXPECT_EQ(InfoField(151), "song");
+  EXPECT_EQ(Timer(w, "TimerList1")->interval(), 10);
+  EXPECT_EQ(Timer(w, "TimerLoadPrg")->interval(), 10);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(FrmPrgUNTest, NewPrgWithoutItsTemplateOpensNothing) {
+  QFile::remove(QString::fromStdString(ProgFile("r40Prg")));
+  StartClean();
+  main_->Item("mnuNuovoPrg")->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "File not found");
+  EXPECT_EQ(gPrgNewForms[1], nullptr);
+  EXPECT_EQ(gPrgWinOpen[1], 0);
+  EXPECT_EQ(gPrgWinCount, 0);
 }

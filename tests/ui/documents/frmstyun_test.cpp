@@ -29,6 +29,7 @@
 #include "tests/fixtures/fakeeditor.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/ui/documents/docwintest.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "ui/documents/frmarru.h"
 #include "ui/documents/frmstyun.h"
@@ -63,31 +64,15 @@ std::string StyleDump(const std::string& tag, int bank) {
 
 }  // namespace
 
-class FrmStyUNTest : public MainFixture {
+class FrmStyUNTest : public DocWindowTest {
  protected:
-  void SetUp() override {
-    MainFixture::SetUp();
-    const std::string dir = QFile::encodeName(progDir_->path()).toStdString();
-    ASSERT_EQ(MakeDataFiles(dir, [](int s) { return PadRight("Factory " + CStr(s), 16); }), 0);
-    WriteBytes(WinFile("TessaroInfo"), PadRight("TessaroInfo", 1000));
-  }
-  void StartClean() {
-    Start();
-    Settle(30);
-    midi_->ClearRecords();
-  }
   frmStyUN* NewSty() {
     main_->Item("mnuNuovoSty")->trigger();
     return gStyNewForms[gStyWinIdx];
   }
   // File > Open Sty on name.sty of the program folder.
   frmStyUN* OpenSty(const std::string& name, bool readOnly = false) {
-    FileDialogResult answer;
-    answer.accepted = true;
-    answer.fileName = ProgFile(name + ".sty");
-    answer.readOnly = readOnly;
-    dialogs_.fileAnswers.push_back(answer);
-    main_->Item("mnuApriSty")->trigger();
+    OpenThrough("mnuApriSty", name + ".sty", readOnly);
     return gStyForms[gStySlotIdx];
   }
   static QListWidget* List1(frmStyUN* w) { return w->findChild<QListWidget*>("List1"); }
@@ -97,8 +82,6 @@ class FrmStyUNTest : public MainFixture {
   }
   static StepTimer* Timer(frmStyUN* w, const QString& name) { return w->findChild<StepTimer*>(name); }
   static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
-  std::string InfoField(int pos) const { return RTrim(Mid(ReadBytes(WinFile("TessaroInfo")), pos, 50)); }
   std::vector<std::string> Long() const {
     std::vector<std::string> out;
     for (const auto& c : midi_->CallsNamed("midiOutLongMsg")) out.push_back(c.bytes);
@@ -157,7 +140,28 @@ TEST_F(FrmStyUNTest, ANewStyleListsTheTemplateAndItsSizes) {
   EXPECT_EQ(gStyWinCount, 1);
   EXPECT_EQ(gStyWinOpen[2], 0);
   EXPECT_EQ(gStyNewForms[2], nullptr);
+
+  // Eight at most: the command is then disabled, and a closing window
+  // enables it again.
+  for (int i = 2; i <= 8; ++i) ASSERT_NE(NewSty(), nullptr);
+  EXPECT_FALSE(Enabled("mnuNuovoSty"));
+  EXPECT_EQ(gStyWinCount, 8);
+  gStyNewForms[5]->close();
+  Settle();
+  EXPECT_TRUE(Enabled("mnuNuovoSty"));
   EXPECT_TRUE(midi_->Calls().empty());
+}
+
+TEST_F(FrmStyUNTest, NewStyWithoutItsTemplateOpensNothing) {
+  WriteBytes(ProgFile("r40Sty"), Left(StyTemplateFileImage(), 4000));
+  StartClean();
+  dialogs_.Clear();
+  main_->Item("mnuNuovoSty")->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Error reading r40Sty");
+  EXPECT_EQ(gStyNewForms[1], nullptr);
+  EXPECT_EQ(gStyWinOpen[1], 0);
+  EXPECT_EQ(gStyWinCount, 0);
 }
 
 TEST_F(FrmStyUNTest, OpenStyListsTheFileAndKeepsItsSlotRecord) {
@@ -436,34 +440,16 @@ TEST_F(FrmStyUNTest, OneRightClickOpensOneMenu) {
 }
 
 TEST_F(FrmStyUNTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
-  struct Case {
-    int answer;
-    bool failSave;
-    bool closes;
-    bool saved;
-  };
-  const std::vector<Case> cases = {{kMsgYes, false, true, true},
-                                   {kMsgNo, false, true, false},
-                                   {kMsgCancel, false, false, false},
-                                   {kMsgYes, true, false, false}};
   const std::string group = Group({"One", "Two"});
   StartClean();
-  for (const Case& c : cases) {
+  for (const ClosePromptCase& c : ClosePromptCases()) {
     SCOPED_TRACE(c.answer * 10 + c.failSave);
     WriteBytes(ProgFile("song.sty"), group);
     frmStyUN* w = OpenSty("song");
     ASSERT_NE(w, nullptr);
     MidAssign(*w->MutableTag(), 10, Chr(1));
     MidAssign(*w->MutableTag(), 670 + 224, "Changed");  // the first style's name
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    EXPECT_EQ(closed, c.closes);
+    EXPECT_EQ(CloseAnswering(w, c), c.closes);
     ASSERT_GE(dialogs_.boxes.size(), 1u);
     EXPECT_EQ(dialogs_.boxes[0].title, "File Sty - song.sty (1)");
     EXPECT_EQ(dialogs_.boxes[0].text, "The file has changed\r\nSave changes ?");
@@ -485,9 +471,7 @@ TEST_F(FrmStyUNTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
     } else {
       EXPECT_EQ(gStyForms[1], w);
       EXPECT_EQ(Asc(w->Tag(), 10), 1);
-      MidAssign(*w->MutableTag(), 10, Chr(0));
-      w->close();
-      Settle(0);
+      Discard(w, 10);
     }
   }
 }
