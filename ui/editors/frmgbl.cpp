@@ -407,7 +407,11 @@ void frmGbl::Form_Load() {
     gGblFileBuf = PadRight(Left(gGblCur, kGblBlockLen), kGblBlockLen, '\0');
     title = "Global Parameters";
     gWinPosCur = gWinPosTab[kKindGblParam];
-    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);
+    // A record larger than the window may grow (the first start's) opens at
+    // the largest size: cut back while the window is first shown, the
+    // window would keep the layout of the larger size.
+    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, std::min<int>(gWinPosCur.Height, kMaxHeight),
+                 std::min<int>(gWinPosCur.Width, kMaxWidth));
     gWinPosCur.State = 1;
     gWinPosTab[kKindGblParam] = gWinPosCur;
   } else {

@@ -281,6 +281,24 @@ TEST_F(FrmGblTest, BytesOutOfRangeShowFixedEntriesAndTravelUntilChanged) {
   EXPECT_EQ(Dumps()[0], DumpOf(w->Tag()));
 }
 
+TEST_F(FrmGblTest, AShortKeptBlockOpensAsZeros) {
+  // A settings file that ends inside record 37: the rest of the block reads
+  // as zeros.
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Byte(1, 49, 1);
+  s.Text(37, 1, Left(Block({{32, 5}}), 100));
+  WriteBytes(WinFile("Brenvolta.ini"), Left(s.bytes(), 36 * 250 + 100));
+  Start();
+  midi_->ClearRecords();
+  frmGbl* w = OpenInstrument();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(BlockOf(w), Block({{32, 5}}));
+  EXPECT_EQ(LabelText(w, "GblLab1_1"), "5");
+  EXPECT_EQ(Shown(w, "Combo3", 1), " 1");
+  EXPECT_EQ(Modified(w), 0);
+  EXPECT_TRUE(midi_->Calls().empty());
+}
+
 // ---- Changes ---------------------------------------------------------------
 
 TEST_F(FrmGblTest, EachChangeSendsTheWholeBlockOnce) {
@@ -449,6 +467,10 @@ TEST_F(FrmGblTest, TheInstrumentWindowClosesWithoutAskingAndReopensWhereItWas) {
   ASSERT_NE(w, nullptr);
   // The first showing caps the first-start size (9228 x 5916 twips).
   EXPECT_EQ(w->geometry().size(), CappedSize());
+  // Its controls are laid out inside that size.
+  Settle(0);
+  EXPECT_LT(w->widget()->width(), w->width());
+  EXPECT_LT(w->widget()->height(), w->height());
   EXPECT_EQ(gWinPosTab[kKindGblParam].Height, ClampTwips16(w->HeightTwips()));
   EXPECT_EQ(gWinPosTab[kKindGblParam].State, 1);
   w->setGeometry(45, 30, 400, 300);
@@ -477,6 +499,8 @@ TEST_F(FrmGblTest, ANormalWindowNeverGrowsBeyondItsSizeAMaximisedOneIsLeftAlone)
   ASSERT_NE(w, nullptr);
   w->resize(w->width() + 200, w->height() + 100);
   EXPECT_EQ(w->geometry().size(), CappedSize());
+  Settle(0);
+  EXPECT_LT(w->widget()->width(), w->width());
   w->resize(300, 200);  // smaller is fine
   EXPECT_EQ(w->geometry().size(), QSize(300, 200));
   EXPECT_EQ(gWinPosTab[kKindGblParam].Width, ClampTwips16(PixelsToTwips(300)));
