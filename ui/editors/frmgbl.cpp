@@ -47,8 +47,6 @@ constexpr int kMaxWidth = 9072;
 constexpr int kTitlePos = 21;
 constexpr int kTitleLen = 238;
 
-const char* const kNoteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-
 // The body of the window: it lays the page out at its natural size, or
 // larger, and clips it when the window is made smaller, so that shrinking a
 // window never squeezes its controls on top of each other.
@@ -67,10 +65,8 @@ class ClipBody : public QWidget {
   QWidget* page_;
 };
 
-QString Text(const std::string& bytes) { return ToScreen(bytes); }
-
 QLabel* NewLabel(const std::string& text, QWidget* parent, const QString& name = QString()) {
-  auto* label = new QLabel(Text(text), parent);
+  auto* label = new QLabel(ToScreen(text), parent);
   if (!name.isEmpty()) label->setObjectName(name);
   return label;
 }
@@ -93,8 +89,8 @@ QScrollBar* NewScroll(Qt::Orientation o, int min, int max, const QString& name, 
   return bar;
 }
 
-QGroupBox* NewFrame(const char* caption, const QString& name, QWidget* parent) {
-  auto* frame = new QGroupBox(QString::fromLatin1(caption), parent);
+QGroupBox* NewFrame(const QString& caption, const QString& name, QWidget* parent) {
+  auto* frame = new QGroupBox(caption, parent);
   frame->setObjectName(name);
   return frame;
 }
@@ -246,6 +242,8 @@ void frmGbl::BuildControls() {
   SSTab1->addTab(general, "General");
 
   // ---- User Scale 1, 2 and 3, 4 ----
+  // The note names above the bars are those of the scale-key lists.
+  const std::vector<std::string> keys = GblListItems(GblCtl::Combo1, 8);
   QWidget* scalePages[2] = {new QWidget(SSTab1), new QWidget(SSTab1)};
   for (int n = 0; n < 4; ++n) {
     QWidget* pageWidget = scalePages[n / 2];
@@ -254,8 +252,7 @@ void frmGbl::BuildControls() {
       box->setContentsMargins(4, 4, 4, 4);
       box->setSpacing(4);
     }
-    QGroupBox* frame5 = NewFrame("", "Frame5_" + QString::number(n), pageWidget);
-    frame5->setTitle(QString("User Scale %1").arg(n + 1));
+    QGroupBox* frame5 = NewFrame(QString("User Scale %1").arg(n + 1), "Frame5_" + QString::number(n), pageWidget);
     QGridLayout* g5 = FrameGrid(frame5);
     g5->setHorizontalSpacing(1);
     // The marks beside the bars: +50 at the top, 0 in the middle, -50 below.
@@ -272,7 +269,7 @@ void frmGbl::BuildControls() {
     g5->addWidget(marks, 2, 0);
     for (int k = 0; k < 12; ++k) {
       const int i = 12 * n + k;
-      QLabel* note = NewLabel(kNoteNames[k], frame5, "Lab2b_" + QString::number(i));
+      QLabel* note = NewLabel(LTrim(keys[k]), frame5, "Lab2b_" + QString::number(i));
       note->setAlignment(Qt::AlignCenter);
       g5->addWidget(note, 0, k + 1);
       Lab2[i] = NewLabel("0", frame5, "Lab2_" + QString::number(i));
@@ -605,7 +602,7 @@ void frmGbl::ShowTuneLabel(int index) {
 void frmGbl::ShowScaleLabel(int index) { Lab2[index]->setText(QString::number(VScroll2Value(index))); }
 
 void frmGbl::ShowRangeLabel(int index) {
-  Lab3[5 + 2 * index]->setText(Text(NoteName(HScroll3[index]->value())));
+  Lab3[5 + 2 * index]->setText(ToScreen(NoteName(HScroll3[index]->value())));
 }
 
 // ---- The opener ------------------------------------------------------------
