@@ -31,11 +31,13 @@
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
+#include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "platform/twips.h"
 #include "services/messages.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "ui/main/frmmsgex.h"
 #include "ui/editors/frmgbl.h"
 #include "ui/main/listtext.h"
 
@@ -403,12 +405,15 @@ TEST_F(FrmGblTest, TheChannelTableIsKeptAtOnceAndNeverSent) {
   EXPECT_EQ(BlockOf(w), Block({{40, 0x11}}));
 
   // "Load" sends the unchanged block, on the new global channel, and marks
-  // nothing.
+  // nothing; the open monitor shows the dump alone.
+  main_->Item("mnuMsgEx")->trigger();
+  main_->MdiArea()->setActiveSubWindow(w);
   Press(w, "CommLoadGbl");
   ASSERT_EQ(Dumps().size(), 1u);
   EXPECT_EQ(Left(Dumps()[0], 5), std::string("\xF0\x42\x34\x4D\x51", 5));
   EXPECT_EQ(Dumps()[0], DumpOf(w->Tag()));
   EXPECT_EQ(Modified(w), 0);
+  EXPECT_EQ(main_->MsgEx()->KeptText(), MonitorLine(Dumps()[0]));
 
   // "GLOBAL" puts the instrument in its global mode.
   Press(w, "CommGlobal");
