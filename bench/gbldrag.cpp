@@ -9,47 +9,24 @@
 //
 //   bench_gbldrag [drags] [STEP_MS]    (defaults 3 and 16)
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "app/slots.h"
-#include "app/startup.h"
+#include "bench/benchprogram.h"
 #include "core/bytes.h"
-#include "platform/dialogs.h"
-#include "platform/midi/virtual_midi.h"
-#include "platform/midi/winmm.h"
-#include "platform/winfolder.h"
-#include "ui/documents/register.h"
 #include "ui/editors/frmgbl.h"
-#include "ui/editors/register.h"
-#include "ui/main/frmmain.h"
 
 namespace {
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Lets events and timers run for ms milliseconds.
 void Pump(int ms) {
@@ -89,27 +66,14 @@ int main(int argc, char** argv) {
   const int stepMs = std::max(0, argc > 2 ? std::atoi(argv[2]) : 16);
   constexpr int kSteps = 100;
 
-  QTemporaryDir winDir, progDir;
-  if (!winDir.isValid() || !progDir.isValid()) return 1;
-  QDir::setCurrent(progDir.path());
-  SetWinFolder(QFile::encodeName(winDir.path()).toStdString());
-  const std::string folder = QFile::encodeName(progDir.path()).toStdString();
-  WriteFile(folder + "/song.gbl", std::string("KORG\x4D\x00\x06\x01", 8) + Nuls(440));
-
-  VirtualMidi& midi = VirtualMidi::Install(1, 1, true);
-  ScriptedDialogs dialogs;
-  dialogs.languageAnswers = {2};
-  SetDialogs(&dialogs);
-  RegisterDocumentWindows();
-  RegisterEditorWindows();
-  frmMain* mainWindow = RunMain();
+  BenchProgram program;
+  WriteFile(program.Folder() + "/song.gbl", std::string("KORG\x4D\x00\x06\x01", 8) + Nuls(440));
+  frmMain* mainWindow = program.Start(true);
   if (!mainWindow) return 1;
+  VirtualMidi& midi = program.Midi();
   Pump(20);
 
-  FileDialogResult answer;
-  answer.accepted = true;
-  answer.fileName = folder + "/song.gbl";
-  dialogs.fileAnswers.push_back(answer);
+  program.ChooseFile(program.Folder() + "/song.gbl");
   mainWindow->mnuApriGbl_Click();
   frmGbl* w = gGblForms[1];
   if (!w) return 1;
@@ -165,8 +129,5 @@ int main(int argc, char** argv) {
 
   w->close();
   Pump(20);
-  delete mainWindow;
-  midiplatform::Shutdown();
-  SetDialogs(nullptr);
   return 0;
 }

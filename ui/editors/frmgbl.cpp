@@ -103,6 +103,17 @@ QGridLayout* FrameGrid(QGroupBox* frame) {
   return grid;
 }
 
+// A new tab page and its layout, with the window's narrow margins.
+template <class Layout>
+Layout* TabPage(QTabWidget* tabs, const char* title) {
+  auto* page = new QWidget(tabs);  // inherits the window's font at once
+  auto* layout = new Layout(page);
+  layout->setContentsMargins(3, 2, 3, 2);
+  layout->setSpacing(3);
+  tabs->addTab(page, QString::fromLatin1(title));
+  return layout;
+}
+
 // The marks under a horizontal slider: its left, middle and right values.
 QWidget* Marks(const std::vector<const char*>& texts, QWidget* parent) {
   auto* row = new QWidget(parent);
@@ -146,10 +157,8 @@ void frmGbl::BuildControls() {
   pageBox->addWidget(SSTab1, 1);
 
   // ---- General ----
-  auto* general = new QWidget(SSTab1);
-  auto* generalGrid = new QGridLayout(general);
-  generalGrid->setContentsMargins(3, 2, 3, 2);
-  generalGrid->setSpacing(3);
+  auto* generalGrid = TabPage<QGridLayout>(SSTab1, "General");
+  QWidget* general = generalGrid->parentWidget();
 
   // "General": two columns of fields.
   QGroupBox* frame4 = NewFrame("General", "Frame4", general);
@@ -239,19 +248,14 @@ void frmGbl::BuildControls() {
   g1->setRowStretch(12, 1);
   generalGrid->addWidget(frame1, 0, 2, 2, 1);
   generalGrid->setRowStretch(1, 1);
-  SSTab1->addTab(general, "General");
 
   // ---- User Scale 1, 2 and 3, 4 ----
   // The note names above the bars are those of the scale-key lists.
   const std::vector<std::string> keys = GblListItems(GblCtl::Combo1, 8);
-  QWidget* scalePages[2] = {new QWidget(SSTab1), new QWidget(SSTab1)};
+  QHBoxLayout* scaleBoxes[2] = {TabPage<QHBoxLayout>(SSTab1, "User Scale 1, 2"),
+                                TabPage<QHBoxLayout>(SSTab1, "User Scale 3, 4")};
   for (int n = 0; n < 4; ++n) {
-    QWidget* pageWidget = scalePages[n / 2];
-    if (n % 2 == 0) {
-      auto* box = new QHBoxLayout(pageWidget);
-      box->setContentsMargins(4, 4, 4, 4);
-      box->setSpacing(4);
-    }
+    QWidget* pageWidget = scaleBoxes[n / 2]->parentWidget();
     QGroupBox* frame5 = NewFrame(QString("User Scale %1").arg(n + 1), "Frame5_" + QString::number(n), pageWidget);
     QGridLayout* g5 = FrameGrid(frame5);
     g5->setHorizontalSpacing(1);
@@ -279,16 +283,12 @@ void frmGbl::BuildControls() {
       g5->addWidget(VScroll2[i], 2, k + 1, Qt::AlignHCenter);
     }
     g5->setRowStretch(2, 1);
-    pageWidget->layout()->addWidget(frame5);
+    scaleBoxes[n / 2]->addWidget(frame5);
   }
-  SSTab1->addTab(scalePages[0], "User Scale 1, 2");
-  SSTab1->addTab(scalePages[1], "User Scale 3, 4");
 
   // ---- Harmony, MIDI ----
-  auto* harmony = new QWidget(SSTab1);
-  auto* harmonyBox = new QHBoxLayout(harmony);
-  harmonyBox->setContentsMargins(4, 4, 4, 4);
-  harmonyBox->setSpacing(4);
+  auto* harmonyBox = TabPage<QHBoxLayout>(SSTab1, "Harmony, MIDI");
+  QWidget* harmony = harmonyBox->parentWidget();
   QGroupBox* frame6 = NewFrame("Harmony", "Frame6", harmony);
   QGridLayout* g6 = FrameGrid(frame6);
   Check3 = new QCheckBox("TG (Song Play)", frame6);
@@ -327,7 +327,6 @@ void frmGbl::BuildControls() {
   }
   g7->setRowStretch(11, 1);
   harmonyBox->addWidget(frame7, 1);
-  SSTab1->addTab(harmony, "Harmony, MIDI");
 
   // ---- The buttons below the tabs ----
   auto* buttons = new QHBoxLayout();

@@ -692,15 +692,7 @@ TEST_F(FrmGblTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
     frmGbl* w = OpenFile("song", Block());
     ASSERT_NE(w, nullptr);
     Choose(List(w, "GblCombo1", 2), 3);
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    EXPECT_EQ(closed, c.closes);
+    EXPECT_EQ(CloseAnswering(w, c.answer, c.failSave), c.closes);
     ASSERT_GE(dialogs_.boxes.size(), 1u);
     EXPECT_EQ(dialogs_.boxes[0].title, "File Gbl - song.gbl (1)");
     EXPECT_EQ(dialogs_.boxes[0].text, "The file has changed\r\nSave changes ?");
