@@ -1,5 +1,8 @@
 #include "ui/editors/register.h"
 
-void RegisterEditorWindows() {}
+#include "ui/editors/frmgbl.h"
+#include "ui/main/openers.h"
 
-void ResetEditorWindows() {}
+void RegisterEditorWindows() { Openers().gbl = GblWinShow; }
+
+void ResetEditorWindows() { FrmGblReset(); }
