@@ -43,13 +43,13 @@ void ClearRec(std::string& image, int k) {
 std::string Key(const std::string& image, int k) { return UCase(DBArrRecName(image, k)); }
 
 // Reads the open database whole. damaged: the file has another length or
-// lacks the magic. Only a whole, valid image replaces DBArrBuf, so an open
+// lacks the magic. Only a whole, valid image replaces image, so an open
 // editor never works on (or writes back) a damaged one.
-int ReadImage(RecordFile& f, bool& damaged) {
-  std::string image;
-  const int err = f.Get(1, image);
-  damaged = err == 0 && (f.Lof() != kDBArrLen || !DBArrImageValid(image));
-  if (err == 0 && !damaged) DBArrBuf = image;
+int ReadImage(RecordFile& f, std::string& image, bool& damaged) {
+  std::string read;
+  const int err = f.Get(1, read);
+  damaged = err == 0 && (f.Lof() != kDBArrLen || !DBArrImageValid(read));
+  if (err == 0 && !damaged) image = read;
   return err;
 }
 
@@ -284,7 +284,7 @@ int DBArrFindID(const std::string& path) {
       return 0;
     }
     bool damaged = false;
-    const int err = ReadImage(f, damaged);
+    const int err = ReadImage(f, DBArrBuf, damaged);
     f.Close();
     if (err != 0 || damaged) return 0;
   }
@@ -333,7 +333,7 @@ int DBArrAdd(int kind) {
 
   if (err == 0 && (kind == 2 || kind == 3)) return 0;
   bool damaged = false;
-  if (err == 0) err = ReadImage(f, damaged);
+  if (err == 0) err = ReadImage(f, DBArrBuf, damaged);
   f.Close();
   if (err == 0 && damaged) {
     ShowMsg(4, gOpCaption, "");
@@ -381,7 +381,7 @@ void DBArrUpdate() {
     return;
   }
   bool damaged = false;
-  if (err == 0) err = ReadImage(f, damaged);
+  if (err == 0) err = ReadImage(f, DBArrBuf, damaged);
   f.Close();
   if (err == 0 && damaged) {
     ShowMsg(4, gOpCaption, "");
@@ -421,13 +421,13 @@ void DBArrUpdate() {
   ShowMsg(25, gOpCaption, "");
 }
 
-int DBArrRead() {
+int DBArrRead(std::string& image) {
   RecordFile f;
   int err = f.Open(DBArrPath(), kDBArrLen, OpenMode::ReadOnly);
   if (err == kErrFileNotFound || err == kErrPathNotFound) return 1;
   if (err == 0 && f.Lof() == 0) return 1;
   bool damaged = false;
-  if (err == 0) err = ReadImage(f, damaged);
+  if (err == 0) err = ReadImage(f, image, damaged);
   if (err == 0) err = f.Close();
   if (err != 0) return err;
   return damaged ? 2 : 0;
@@ -436,7 +436,7 @@ int DBArrRead() {
 int DBArrWrite(const std::string& image) { return WriteWholeFileAtomic(DBArrPath(), image); }
 
 int DBArrCheck() {
-  switch (DBArrRead()) {
+  switch (DBArrRead(DBArrBuf)) {
     case 0:
       return 0;
     case 1:
@@ -456,7 +456,7 @@ int DBArrCheck() {
 void DBArrAddAll() {
   gOpCaption = Res(111) + kDBArrName;
   const std::string before = DBArrBuf;  // what the editor lists
-  switch (const int r = DBArrRead()) {
+  switch (const int r = DBArrRead(DBArrBuf)) {
     case 0:
       break;
     case 1:

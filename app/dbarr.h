@@ -139,10 +139,10 @@ void DBArrUpdate();
 int DBArrCheck();
 
 // Reads the database for reading only; creates, changes and deletes
-// nothing. 0: usable, and DBArrBuf holds it; 1: missing or empty; 2:
-// damaged; otherwise the error number of a file that cannot be read. Only a
-// usable image replaces DBArrBuf.
-int DBArrRead();
+// nothing. 0: usable, and image holds it; 1: missing or empty; 2: damaged;
+// otherwise the error number of a file that cannot be read. Only a usable
+// image replaces image.
+int DBArrRead(std::string& image);
 
 // Writes image as the database file, whole: beside the old file, then
 // renamed over it. 0, or the error number (the old file is left whole).

@@ -449,7 +449,7 @@ TEST_F(DBArrTest, ADamagedDatabaseIsNeverWrittenAndHasNoIds) {
       EXPECT_EQ(box.text, "Error reading ");
     }
     EXPECT_EQ(DBArrBuf, held) << bytes.size();
-    EXPECT_EQ(DBArrRead(), 2);
+    EXPECT_EQ(DBArrRead(DBArrBuf), 2);
     EXPECT_EQ(DBArrBuf, held) << bytes.size();
   }
 }
