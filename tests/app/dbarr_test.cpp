@@ -14,31 +14,12 @@
 #include "platform/files.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/fakemainview.h"
+#include "tests/fixtures/filebuilders.h"
 
 namespace {
 
-struct Entry {
-  std::string name;
-  int id;
-};
-
-// A database image built from its layout: the header, records 3 on holding
-// the entries in the order given, the other records empty as a new database
-// has them, the map marking the entries' IDs, and the folder.
-std::string Image(const std::string& folder, const std::vector<Entry>& entries) {
-  std::string image = "r40DBArr" + Nuls(18);
-  for (int k = 2; k <= 999; ++k) image += Chr(0) + Space(23) + Nuls(2);
-  image += Nuls(997) + PadRight(folder, 250);
-  int k = 3;
-  for (const Entry& e : entries) {
-    const int pos = (k - 1) * 26 + 1;
-    MidAssign(image, pos, PadRight(e.name, 24));
-    MidAssign(image, pos + 24, Chr(e.id % 256) + Chr(e.id / 256));
-    if (e.id >= 3 && e.id <= 999) MidAssign(image, e.id + 25972, Chr(1));
-    ++k;
-  }
-  return image;
-}
+using Entry = DBArrEntry;
+std::string Image(const std::string& folder, const std::vector<Entry>& entries) { return DBArrBytes(folder, entries); }
 
 // An arrangement file: the header "KORG" 4D 00 03, then zeros.
 std::string ArrBytes() { return PadRight(std::string("KORG\x4D\x00\x03", 7), 10528, '\0'); }

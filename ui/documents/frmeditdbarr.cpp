@@ -224,10 +224,7 @@ void frmEditDBArr::ShowList(const std::vector<std::string>& lines, const std::st
   Label3->setText(ToScreen(count));
   CommDelete->setEnabled(false);
   CommApri->setEnabled(false);
-  if (IsActive(this)) {
-    MenuUpdate();
-    SetCut(false);
-  }
+  if (IsActive(this)) MenuUpdate();
 }
 
 int frmEditDBArr::SelectedLine() const {
@@ -236,17 +233,12 @@ int frmEditDBArr::SelectedLine() const {
   return item && item->isSelected() ? row : -1;
 }
 
-void frmEditDBArr::SetCut(bool on) {
-  if (IsActive(this)) SetMainMenuEnabled("mnuTaglia", on);
-}
-
 // ---- Frame ---------------------------------------------------------------
 
 void frmEditDBArr::Form_Activate() {
   const int j = SelectedLine();
   CommApri->setEnabled(j >= 0);
-  MenuUpdate();
-  SetCut(j >= 2);
+  MenuUpdate();  // Edit > Cut with it: only for a line of the database
 }
 
 void frmEditDBArr::Form_Resize() {
@@ -299,7 +291,6 @@ void frmEditDBArr::List1_Click() {
   CommApri->setEnabled(true);
   CommDelete->setEnabled(j >= 2);
   MenuUpdate();
-  SetCut(j >= 2);
 }
 
 void frmEditDBArr::CommDelete_Click() {
@@ -322,10 +313,8 @@ void frmEditDBArr::CommDelete_Click() {
   DBArrShowWindowIds();
 
   CommDelete->setEnabled(false);
-  const int now = SelectedLine();
-  CommApri->setEnabled(now >= 0);
+  CommApri->setEnabled(SelectedLine() >= 0);
   MenuUpdate();
-  SetCut(now >= 2);
 }
 
 void frmEditDBArr::CommAddAll_Click() {

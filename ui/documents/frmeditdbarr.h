@@ -49,8 +49,6 @@ class frmEditDBArr : public ChildForm {
   void LayoutControls();
   // The selected line, -1 for none.
   int SelectedLine() const;
-  // Edit > Cut follows this window's selection while it is the active one.
-  void SetCut(bool on);
   void OpenBank(int kind);
 
   QListWidget* List1 = nullptr;
