@@ -1,11 +1,13 @@
 #include "ui/documents/dbarropen.h"
 
 #include "app/slotfind.h"
+#include "app/winpos.h"
 #include "app/slots.h"
 #include "files/arrfile.h"
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/paths.h"
+#include "ui/main/frmmain.h"
 #include "ui/main/openers.h"
 
 bool OpenArrFileWindow(const std::string& path) {
@@ -23,4 +25,14 @@ bool OpenArrFileWindow(const std::string& path) {
   Openers().arrFile();
   if (ArrWinFreeSlot() == 0) SetMainMenuEnabled("mnuApriArr", false);
   return true;
+}
+
+void OpenBankByView(int kind) {
+  frmMain* main = frmMain::Instance();
+  if (!main) return;
+  if (kind == kKindArrA) {
+    main->mnuArrA_Click();
+  } else if (kind == kKindArrB) {
+    main->mnuArrB_Click();
+  }
 }

@@ -1,5 +1,6 @@
 // What the two database windows (the database editor and find by ID) share:
-// opening the arrangement file of a database entry in a new window.
+// opening the arrangement file of a database entry in a new window, and the
+// window of an internal bank.
 #pragma once
 
 #include <string>
@@ -12,3 +13,9 @@
 // says, as an Open dialog would start. False when no window was created
 // (also when all eight are open).
 bool OpenArrFileWindow(const std::string& path);
+
+// Opens the window of bank A (kind 2) or B (kind 3) as View > Arrangement A
+// or B does: the bank file is read, and one that is missing or damaged is
+// reported (the reader's message, then "File r40ArrA not found" or its B
+// twin) and opens nothing.
+void OpenBankByView(int kind);

@@ -374,12 +374,7 @@ void frmEditDBArr::OpenBank(int kind) {
   }
   SetMainMenuEnabled("mnuWindow", true);
   gNewArrABKind = kind;
-  // Reads the bank file: its reader's message, then 14 or 15, when it fails.
-  if (kind == kKindArrA) {
-    main->mnuArrA_Click();
-  } else {
-    main->mnuArrB_Click();
-  }
+  OpenBankByView(kind);
 }
 
 // ---- Opener --------------------------------------------------------------

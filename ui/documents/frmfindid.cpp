@@ -207,8 +207,6 @@ void frmFindID::FindArrByID() {
 }
 
 void frmFindID::SelectInBank(int kind) {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
   if (auto* bank = qobject_cast<frmArrAB*>(OpenBankWindow(kind))) {
     // The first click takes the pending selection (it selects the line
     // alone); the second calls the arrangement up.
@@ -217,11 +215,7 @@ void frmFindID::SelectInBank(int kind) {
     return;
   }
   // Opens the window, which selects the line; its opener calls it up.
-  if (kind == kKindArrA) {
-    main->mnuArrA_Click();
-  } else {
-    main->mnuArrB_Click();
-  }
+  OpenBankByView(kind);
 }
 
 void FindIdWinShow() {

@@ -23,9 +23,7 @@
 #include "platform/twips.h"
 #include "services/messages.h"
 #include "services/paths.h"
-#include "tests/fixtures/filebuilders.h"
-#include "tests/fixtures/mainfixture.h"
-#include "tests/ui/documents/arrwintest.h"
+#include "tests/ui/documents/dbarrwintest.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/frmarru.h"
 #include "ui/documents/frmeditdbarr.h"
@@ -34,27 +32,12 @@
 
 using namespace arrwintest;
 
-class FrmEditDBArrTest : public MainFixture {
+class FrmEditDBArrTest : public DBArrWinTest {
  protected:
-  void SetUp() override {
-    MainFixture::SetUp();
-    dir_ = ProgFile("songs");
-    ASSERT_EQ(MakeDirs(dir_), 0);
-    WriteBytes(ProgFile("r40ArrA"), BankImage());
-    WriteBytes(ProgFile("r40ArrB"), BankImage());
-  }
-
-  std::string Db() const { return ReadBytes(WinFile("r40DBArr")); }
-  void PutDb(const std::vector<DBArrEntry>& entries) { WriteBytes(WinFile("r40DBArr"), DBArrBytes(dir_, entries)); }
-  std::string Song(const std::string& file) const { return dir_ + "/" + file; }
-  void PutSong(const std::string& file, const std::string& bytes = ArrFileBytes()) { WriteBytes(Song(file), bytes); }
-
-  // Starts with the database given and lets the start-up settle.
+  // Starts with the database given.
   void StartWith(const std::vector<DBArrEntry>& entries) {
     PutDb(entries);
-    Start();
-    Settle();
-    midi_->ClearRecords();
+    StartClean();
   }
   // View > r40DBArr.
   frmEditDBArr* OpenEditor() {
@@ -93,9 +76,6 @@ class FrmEditDBArrTest : public MainFixture {
       return !t || (!t->isActive() && t->interval() == 10);
     });
   }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
-
-  std::string dir_;
 };
 
 TEST_F(FrmEditDBArrTest, TheEditorListsTheDatabase) {
@@ -345,7 +325,6 @@ TEST_F(FrmEditDBArrTest, AddAllEntersTheArrangementFilesOfTheFolder) {
   ASSERT_EQ(::mkfifo(Song("pipe.arr").c_str(), 0644), 0);
   StartWith({{"Mid", 5}, {"present", 3}});
   // b.arr is open: its window takes its new ID.
-  if (Checked("mnuAddi40DBArr")) main_->Item("mnuAddi40DBArr")->trigger();
   FileDialogResult answer;
   answer.accepted = true;
   answer.fileName = Song("b.arr");
@@ -438,7 +417,9 @@ TEST_F(FrmEditDBArrTest, AddAllOverAMissingFolderOrDatabaseWritesNothing) {
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.box}) << c.what;
     EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening r40DBArr"}) << c.what;
     EXPECT_EQ(Exists(WinFile("r40DBArr")), c.db != "-") << c.what;
-    if (c.db != "-") EXPECT_EQ(Db(), c.db) << c.what;
+    if (c.db != "-") {
+      EXPECT_EQ(Db(), c.db) << c.what;
+    }
     EXPECT_EQ(DBArrBuf, held) << c.what;
     EXPECT_EQ(Lines(), shown) << c.what;
     EXPECT_EQ(Status(), "") << c.what;

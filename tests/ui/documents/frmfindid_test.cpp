@@ -20,9 +20,7 @@
 #include "platform/twips.h"
 #include "services/messages.h"
 #include "tests/fixtures/settingsimage.h"
-#include "tests/fixtures/filebuilders.h"
-#include "tests/fixtures/mainfixture.h"
-#include "tests/ui/documents/arrwintest.h"
+#include "tests/ui/documents/dbarrwintest.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/frmarru.h"
 #include "ui/documents/frmfindid.h"
@@ -30,31 +28,13 @@
 
 using namespace arrwintest;
 
-class FrmFindIDTest : public MainFixture {
+class FrmFindIDTest : public DBArrWinTest {
  protected:
   void SetUp() override {
-    MainFixture::SetUp();
-    dir_ = ProgFile("songs");
-    ASSERT_EQ(MakeDirs(dir_), 0);
-    WriteBytes(ProgFile("r40ArrA"), BankImage());
-    std::vector<std::pair<std::string, int>> b;
-    for (int i = 0; i < 64; ++i) b.push_back({"B " + CStr(i), 70});
-    WriteBytes(ProgFile("r40ArrB"), BankImage(b));
-    WriteBytes(Song("song.arr"), BankImage());
-    WriteBytes(Song("other.arr"), BankImage());
+    DBArrWinTest::SetUp();
+    PutSong("song.arr", BankImage());
+    PutSong("other.arr", BankImage());
     PutDb({{"other", 4}, {"song", 3}});
-  }
-
-  std::string Song(const std::string& file) const { return dir_ + "/" + file; }
-  void PutDb(const std::vector<DBArrEntry>& entries) { WriteBytes(WinFile("r40DBArr"), DBArrBytes(dir_, entries)); }
-
-  // Starts with no transfer before a call-up: only the call-up goes out.
-  void StartClean() {
-    Start();
-    Settle();
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (Checked(item)) main_->Item(item)->trigger();
-    midi_->ClearRecords();
   }
   // Edit > Find Arrangement (ID).
   frmFindID* OpenFind() {
@@ -78,7 +58,6 @@ class FrmFindIDTest : public MainFixture {
   }
   // Until the chain of a window opened by ID has called up and released.
   static bool ChainDone() { return WaitFor([] { return !gArrSelectPending; }); }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
   // Until a call-up (three messages) went out, and a while more, so that
   // anything sent twice shows.
   void WaitCallUp() {
@@ -91,8 +70,6 @@ class FrmFindIDTest : public MainFixture {
   static bool Selected(QListWidget* list, int line) {
     return list->selectedItems().size() == 1 && list->row(list->selectedItems()[0]) == line;
   }
-
-  std::string dir_;
 };
 
 TEST_F(FrmFindIDTest, TheWindowOpensFromTheEditMenuAndKeepsItsPlace) {
@@ -310,7 +287,9 @@ TEST_F(FrmFindIDTest, FailuresOfTheDatabaseSearchLeaveNothingPending) {
     EXPECT_EQ(Status(), "") << c.what;
     // The database is left as it was, a missing one not made.
     EXPECT_EQ(Exists(WinFile("r40DBArr")), std::string(c.db) != "-") << c.what;
-    if (std::string(c.db) != "-") EXPECT_EQ(ReadBytes(WinFile("r40DBArr")), c.db) << c.what;
+    if (std::string(c.db) != "-") {
+      EXPECT_EQ(Db(), c.db) << c.what;
+    }
   }
   EXPECT_TRUE(Sent(*midi_).empty());
 }
@@ -319,7 +298,7 @@ TEST_F(FrmFindIDTest, EightOpenWindowsOpenNothingAndLeaveNothingPending) {
   std::vector<DBArrEntry> entries;
   for (int i = 0; i < 9; ++i) {
     entries.push_back({"s" + CStr(i), 3 + i});
-    WriteBytes(Song("s" + CStr(i) + ".arr"), BankImage());
+    PutSong("s" + CStr(i) + ".arr", BankImage());
   }
   PutDb(entries);
   StartClean();
