@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 constexpr int kErrBadFileName = 52;
 constexpr int kErrFileNotFound = 53;
@@ -87,6 +88,10 @@ int ReadWholeFile(const std::string& path, std::string& data);
 int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // Makes a folder and its parents; 0 when it exists afterwards.
 int MakeDirs(const std::string& path);
+// The names of the plain files of a folder (regular files, and links to
+// them; not folders, devices or pipes), in byte order, into names. 76 when
+// the folder is missing, 75 when it may not be read or searched.
+int ListFolderFiles(const std::string& folder, std::vector<std::string>& names);
 
 // Fault injection for tests: when set, every file operation first asks the
 // hook with the operation ("open", "get", "put", "close", "len", "kill",
