@@ -1,5 +1,12 @@
 #include "ui/editors/register.h"
 
-void RegisterEditorWindows() {}
+#include "ui/editors/frmtastiera.h"
+#include "ui/main/openers.h"
 
-void ResetEditorWindows() {}
+void RegisterEditorWindows() {
+  Openers().keyboard = TasWinShow;
+}
+
+void ResetEditorWindows() {
+  FrmTastieraReset();
+}
