@@ -174,9 +174,9 @@ void TasKey::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
   p.setBrush(black_ ? QColor(0, 0xFF, 0) : QColor(Qt::black));
-  const int x = black_ ? 60 : 100, y = black_ ? 711 : 1175, r = black_ ? 62 : 66;
-  const double rp = TwipsToPixels(r * 10) / 10.0;
-  p.drawEllipse(QPointF(1 + TwipsToPixels(x * 10) / 10.0, 1 + TwipsToPixels(y * 10) / 10.0), rp, rp);
+  const double x = black_ ? 60 : 100, y = black_ ? 711 : 1175, r = black_ ? 62 : 66;
+  const double tpp = TwipsPerPixel();
+  p.drawEllipse(QPointF(1 + x / tpp, 1 + y / tpp), r / tpp, r / tpp);
 }
 
 // Every button plays the key, as a click on the box does; the press keeps
@@ -249,10 +249,10 @@ void frmTastiera::BuildControls() {
 
   for (int i = 0; i < 11; ++i) {
     const QString n = QString::number(i);
-    const bool centred = kSliders[i].shown != 0;
+    const bool signedValue = kSliders[i].shown != 0;
     label2_[i] = NewLabel(body_, "Label2_" + n, kSliders[i].name, SliderFont(), Qt::AlignCenter);
-    label4_[i] = NewLabel(body_, "Label4_" + n, centred ? "63" : "127", SliderFont(), Qt::AlignCenter);
-    label5_[i] = NewLabel(body_, "Label5_" + n, centred ? "-64" : "0", SliderFont(), Qt::AlignCenter);
+    label4_[i] = NewLabel(body_, "Label4_" + n, signedValue ? "63" : "127", SliderFont(), Qt::AlignCenter);
+    label5_[i] = NewLabel(body_, "Label5_" + n, signedValue ? "-64" : "0", SliderFont(), Qt::AlignCenter);
     label3_[i] = NewLabel(body_, "Label3_" + n, "", SliderFont(), Qt::AlignCenter);
     vScroll_[i] = new TasScrollBar(body_);
     vScroll_[i]->setObjectName("VScroll_" + n);
@@ -703,8 +703,10 @@ void frmTastiera::Combo1_Change() {
   TasByte(0) = index;
 }
 
-void frmTastiera::CommArrPlay_Click() {
-  TxModeArrPlay();
+// A mode button: the mode change (shown in the monitor), All Notes Off
+// (not shown), then the split controls for the new mode.
+void frmTastiera::ModeButton(void (*txMode)()) {
+  txMode();
   const bool monitor = gMonitorOn;
   gMonitorOn = false;
   CommAllNoteOff_Click();
@@ -712,14 +714,9 @@ void frmTastiera::CommArrPlay_Click() {
   SplitCtlsLayout();
 }
 
-void frmTastiera::CommSongPlay_Click() {
-  TxModeSongPlay();
-  const bool monitor = gMonitorOn;
-  gMonitorOn = false;
-  CommAllNoteOff_Click();
-  gMonitorOn = monitor;
-  SplitCtlsLayout();
-}
+void frmTastiera::CommArrPlay_Click() { ModeButton(TxModeArrPlay); }
+
+void frmTastiera::CommSongPlay_Click() { ModeButton(TxModeSongPlay); }
 
 // ---- Octave, sliders and split point -----------------------------------------
 

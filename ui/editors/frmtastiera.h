@@ -126,6 +126,7 @@ class frmTastiera : public ChildForm {
   void KeyNoteOff(int note);
   // All Notes Off on a channel (the window's own, or the one it leaves).
   void AllNotesOff(int channel);
+  void ModeButton(void (*txMode)());
   void KeysReset();
   void KeysRepaint();
   void HeldKeysMark();

@@ -111,9 +111,9 @@ class FrmTastieraTest : public MainFixture {
     QTest::mouseRelease(Win(), b, {}, WinPos(w, p));
   }
   void Release(QWidget* w) { Release(w, Centre(w)); }
-  void Click(QWidget* w, QPoint p) {
-    Press(w, p);
-    Release(w, p);
+  void Click(QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+    Press(w, p, b);
+    Release(w, p, b);
   }
   void Click(QWidget* w) { Click(w, Centre(w)); }
   // A point of the MDI area outside every child window.
@@ -310,6 +310,11 @@ TEST_F(FrmTastieraTest, ClickModePlaysTheKeyWhileTheButtonIsDown) {
   ReleaseKey(0, Qt::RightButton);
   EXPECT_EQ(Taken(), Messages({NoteOn(0, 36, 64), NoteOff(0, 36, 64)}));
   EXPECT_FALSE(main_->EditMenu()->isVisible());
+  // Elsewhere in the window the right button pops up the Edit menu.
+  Click(Ctl<QLabel>("Label1_7"), QPoint(2, 2), Qt::RightButton);
+  EXPECT_TRUE(main_->EditMenu()->isVisible());
+  main_->EditMenu()->hide();
+  EXPECT_TRUE(Taken().empty());
 }
 
 TEST_F(FrmTastieraTest, TheOctaveScrollBarMovesTheKeysTheLabelsAndTheSplitMarker) {
