@@ -32,10 +32,10 @@
 #include "midi/sysex.h"
 #include "platform/dialogs.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
+#include "ui/main/twipslayout.h"
 
 QPointer<frmArrNew> gArrNewForms[9];
 

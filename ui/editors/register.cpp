@@ -1,8 +1,15 @@
 #include "ui/editors/register.h"
 
 #include "ui/editors/frmgbl.h"
+#include "ui/editors/frmtastiera.h"
 #include "ui/main/openers.h"
 
-void RegisterEditorWindows() { Openers().gbl = GblWinShow; }
+void RegisterEditorWindows() {
+  Openers().gbl = GblWinShow;
+  Openers().keyboard = TasWinShow;
+}
 
-void ResetEditorWindows() { FrmGblReset(); }
+void ResetEditorWindows() {
+  FrmGblReset();
+  FrmTastieraReset();
+}

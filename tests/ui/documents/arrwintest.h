@@ -1,6 +1,6 @@
-// Helpers of the arrangement-window tests: bank images built in code, the
-// messages that reached the MIDI output, clicks on a list line and the
-// shared info file.
+// Helpers of the arrangement-window tests: bank images built in code, clicks
+// on a list line and the shared info file (the messages that reached the
+// MIDI output: tests/fixtures/midibytes.h).
 #pragma once
 
 #include <QApplication>
@@ -19,6 +19,7 @@
 #include "midi/channels.h"
 #include "midi/sysex.h"
 #include "platform/midi/virtual_midi.h"
+#include "tests/fixtures/midibytes.h"
 
 namespace arrwintest {
 
@@ -42,14 +43,6 @@ inline std::string BankImage(const std::vector<std::pair<std::string, int>>& rec
     MidAssign(image, p + 100, Chr(0xA5));
   }
   return image;
-}
-
-// The bytes of every short and long message sent, in order.
-inline std::vector<std::string> Sent(VirtualMidi& midi) {
-  std::vector<std::string> out;
-  for (const VirtualMidi::Call& c : midi.Calls())
-    if (c.name == "midiOutShortMsg" || c.name == "midiOutLongMsg") out.push_back(c.bytes);
-  return out;
 }
 
 // Bank select 0 / lsb and program change on the arrangement channel.
