@@ -17,7 +17,7 @@
 #include "midi/sysex.h"
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
-#include "ui/documents/twipslayout.h"
+#include "ui/main/twipslayout.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
 

@@ -20,7 +20,7 @@
 #include "ui/documents/dbarropen.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/frmarru.h"
-#include "ui/documents/twipslayout.h"
+#include "ui/main/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/openers.h"

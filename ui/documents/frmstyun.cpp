@@ -31,7 +31,7 @@
 #include "ui/documents/bankform.h"
 #include "ui/documents/listclicks.h"
 #include "ui/documents/showform.h"
-#include "ui/documents/twipslayout.h"
+#include "ui/main/twipslayout.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
 
