@@ -60,11 +60,17 @@ bool EndOfEntries(const std::string& image, int k) {
   return DBArrRecEmpty(image, k) || DBArrRecId(image, k) == 0;
 }
 
-// An empty database file is no database: it is deleted. A failed delete
-// leaves an empty file, which counts as missing all the same.
-void DropEmptyFile(RecordFile& f) {
-  f.Close();
-  KillFile(DBArrPath());
+// Opens the database for reading and writing without making it: no file,
+// an empty one or something that is not a file (a folder, a pipe) is no
+// database (53) and is left as it is.
+int OpenDatabase(RecordFile& f) {
+  if (KindOfFile(DBArrPath()) != FileKind::Regular) return kErrFileNotFound;
+  const int err = f.Open(DBArrPath(), kDBArrLen);
+  if (err == 0 && f.Lof() == 0) {
+    f.Close();
+    return kErrFileNotFound;
+  }
+  return err;
 }
 
 void RefreshEditor() {
@@ -278,11 +284,7 @@ std::string DBArrCountText(int lineCount) { return Str(lineCount) + "/999"; }
 int DBArrFindID(const std::string& path) {
   if (!gDBArrEditOpen) {
     RecordFile f;
-    if (f.Open(DBArrPath(), kDBArrLen) != 0) return 0;
-    if (f.Lof() == 0) {
-      DropEmptyFile(f);
-      return 0;
-    }
+    if (OpenDatabase(f) != 0) return 0;
     bool damaged = false;
     const int err = ReadImage(f, DBArrBuf, damaged);
     f.Close();
@@ -298,14 +300,11 @@ int DBArrFindID(const std::string& path) {
 int DBArrAdd(int kind) {
   gOpCaption = Res(105) + kDBArrName;
   RecordFile f;
-  int err = f.Open(DBArrPath(), kDBArrLen);
+  int err = OpenDatabase(f);
 
-  if (err == 0 && f.Lof() == 0) {
+  if (err == kErrFileNotFound) {
     // No database yet: the folder of the file in hand may become its folder.
-    if (AskSaveDir(3, kDBArrEditTitle) != kMsgYes) {
-      DropEmptyFile(f);
-      return 0;
-    }
+    if (AskSaveDir(3, kDBArrEditTitle) != kMsgYes) return 0;
     if (MainView* view = TheMainView()) {
       view->SetMenuEnabled("mnuWEditDBArr", true);
       view->SetMenuEnabled("mnuAggArr", true);
@@ -374,10 +373,9 @@ int DBArrAdd(int kind) {
 void DBArrUpdate() {
   gOpCaption = Res(105) + kDBArrName;
   RecordFile f;
-  int err = f.Open(DBArrPath(), kDBArrLen);
-  if (err == 0 && f.Lof() == 0) {
+  int err = OpenDatabase(f);
+  if (err == kErrFileNotFound) {
     ShowMsg(27, gOpCaption, "");
-    DropEmptyFile(f);
     return;
   }
   bool damaged = false;

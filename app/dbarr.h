@@ -19,8 +19,9 @@
 // Names are compared without regard to case, the folder exactly.
 //
 // A file of another length or without the magic is damaged: it is never
-// written, and its image never replaces DBArrBuf. An empty file counts as no
-// database. Every write replaces the file whole (DBArrWrite), so a failed
+// written, and its image never replaces DBArrBuf. An empty file, or something
+// that is not a file (a folder, a pipe), counts as no database; reading
+// creates nothing and deletes nothing. Every write replaces the file whole (DBArrWrite), so a failed
 // write leaves the old file as it was.
 #pragma once
 

@@ -1,6 +1,6 @@
 #include "app/docsave.h"
 
-#include <functional>
+#include <vector>
 
 #include "app/appstate.h"
 #include "app/openfile.h"
@@ -68,20 +68,20 @@ enum class Report {
   OwnTable,
 };
 
-// Runs a file statement; a disk that is not ready (and, in the own table, a
-// full disk) is shown and tried again, at most kFileTries attempts in all,
-// after which "Disk writing error" follows. 0 done, 1 failed (shown).
-int RunStatement(Report report, const std::function<int()>& statement) {
-  const std::string title = report == Report::FileErr ? gOpCaption : kAppTitle;
+// Writes the files of one save together (WriteWholeFiles: all or none of
+// them). A disk that is not ready (and, in the own table, a full disk) is
+// shown and the save tried again, at most kFileTries attempts in all, after
+// which "Disk writing error" follows. File > Save titles its boxes with
+// "Saving " and the name of the file that failed. 0 done, 1 failed (shown).
+int SaveFiles(Report report, const std::vector<WholeFile>& files) {
   for (int attempt = 1;; ++attempt) {
-    const int err = statement();
+    std::string failed;
+    const int err = WriteWholeFiles(files, &failed);
     if (err == 0) return 0;
+    if (report == Report::FileErr) gOpCaption = Res(115) + PathFileName(failed);
+    const std::string title = report == Report::FileErr ? gOpCaption : kAppTitle;
     bool retry = false;
     if (report == Report::FileErr) {
-      if (err == kErrDiskFull) {
-        ShowMsg(19, title, "");
-        return 1;
-      }
       retry = FileErrMsg(title, err) == 2;
       if (!retry) return 1;
     } else if (err == kErrDiskFull || err == kErrDiskNotReady) {
@@ -95,18 +95,19 @@ int RunStatement(Report report, const std::function<int()>& statement) {
   }
 }
 
-int WriteFile(Report report, const std::string& path, const std::string& image) {
-  return RunStatement(report, [&] { return WriteWholeFileAtomic(path, image); });
+WholeFile Write(const std::string& path, const std::string& image) { return WholeFile{path, image}; }
+WholeFile Remove(const std::string& path) { return WholeFile{path, std::string(), true}; }
+
+// The style file of the document, written from its group.
+WholeFile StyleWrite(std::string& doc) {
+  const std::string path = StyFilePath(doc);
+  return Write(path, StyFileImage(doc));
 }
 
-// Deletes the program file of the same name with the other extension, so
-// that a ".prg" and a ".pgg" of one name never stand side by side.
-int RemoveNamesake(Report report, const std::string& pathNoExt, const std::string& otherExt) {
-  const std::string namesake = WithExtension(pathNoExt, otherExt);
-  return RunStatement(report, [&] {
-    const int err = KillFile(namesake);
-    return err == kErrFileNotFound ? 0 : err;
-  });
+// The program file of the same name with the other extension goes, so that
+// a ".prg" and a ".pgg" of one name never stand side by side.
+WholeFile RemoveNamesake(const std::string& pathNoExt, const std::string& otherExt) {
+  return Remove(WithExtension(pathNoExt, otherExt));
 }
 
 // The slot record of a file window keeps the path (and for a program file
@@ -215,25 +216,25 @@ int FileSave(std::string& document, ChildView* /*owner: a save in place keeps th
   gCurFilePath = path;
   const int kind = Asc(doc, 1);
 
+  std::vector<WholeFile> files;
   switch (kind) {
     case 19:
     case 20:
       gCurFilePath = WithExtension(path, ".arr");
       gOpCaption = Res(115) + PathFileName(gCurFilePath);
       gArrFileBuf = Image(doc, kArrFileLen);
-      if (WriteFile(Report::FileErr, gCurFilePath, gArrFileBuf) != 0) return 1;
+      files.push_back(Write(gCurFilePath, gArrFileBuf));
       ClearFlag(doc, 4);
       if (kind == 19) {
         if (Asc(doc, 9) != 0) {
-          if (StyFileWrite(doc) != 0) return 1;
+          files.push_back(StyleWrite(doc));
           ClearFlag(doc, 10);
         }
+      } else if (Asc(doc, 9) == 2) {
+        files.push_back(StyleWrite(doc));
+        ClearFlag(doc, 10);
       } else {
-        if (StyFileKill(doc) != 0) return 1;
-        if (Asc(doc, 9) == 2) {
-          if (StyFileWrite(doc) != 0) return 1;
-          ClearFlag(doc, 10);
-        }
+        files.push_back(Remove(StyFilePath(doc)));
       }
       break;
     case 21:
@@ -241,26 +242,28 @@ int FileSave(std::string& document, ChildView* /*owner: a save in place keeps th
       gCurFilePath = WithExtension(path, PrgExt(doc));
       gOpCaption = Res(115) + PathFileName(gCurFilePath);
       gPrgFileBuf = Image(doc, kPrgFileLen);
-      if (WriteFile(Report::FileErr, gCurFilePath, gPrgFileBuf) != 0) return 1;
+      files.push_back(Write(gCurFilePath, gPrgFileBuf));
+      files.push_back(RemoveNamesake(path, OtherPrgExt(doc)));
       ClearFlag(doc, 7);
-      if (RemoveNamesake(Report::FileErr, path, OtherPrgExt(doc)) != 0) return 1;
       break;
     case 23:
     case 24:  // likewise a new style
-      gOpCaption = Res(115) + PathFileName(WithExtension(path, ".sty"));
-      if (StyFileWrite(doc) != 0) return 1;
+      gCurFilePath = StyFilePath(doc);
+      gOpCaption = Res(115) + PathFileName(gCurFilePath);
+      files.push_back(StyleWrite(doc));
       ClearFlag(doc, 10);
       break;
     case 25:
       gCurFilePath = WithExtension(path, ".gbl");
       gOpCaption = Res(115) + PathFileName(gCurFilePath);
       gGblFileBuf = Image(doc, kGblFileLen);
-      if (WriteFile(Report::FileErr, gCurFilePath, gGblFileBuf) != 0) return 1;
+      files.push_back(Write(gCurFilePath, gGblFileBuf));
       ClearFlag(doc, 4);
       break;
     default:  // the banks and the other windows have no file of their own
       return 0;
   }
+  if (SaveFiles(Report::FileErr, files) != 0) return 1;
   StoreSlotRecord(doc);
   document = doc;
   return 0;
@@ -271,22 +274,23 @@ int ArrFileSaveClose(std::string& document, ChildView* /*owner: a save in place 
   gFileNum = FreeFileNum();
   gCurFilePath = WithExtension(DocPath(doc), ".arr");
   gArrFileBuf = Image(doc, kArrFileLen);
-  if (WriteFile(Report::OwnTable, gCurFilePath, gArrFileBuf) != 0) return 1;
+  std::vector<WholeFile> files{Write(gCurFilePath, gArrFileBuf)};
   ClearFlag(doc, 4);
   switch (Asc(doc, 9)) {
     case 1:
-      if (StyFileKill(doc) != 0) return 1;
+      files.push_back(Remove(StyFilePath(doc)));
       ClearFlag(doc, 10);
       break;
     case 2:
       if (Asc(doc, 10) == 1) {
-        if (StyFileWrite(doc) != 0) return 1;
+        files.push_back(StyleWrite(doc));
         ClearFlag(doc, 10);
       }
       break;
     default:
       break;
   }
+  if (SaveFiles(Report::OwnTable, files) != 0) return 1;
   StoreSlotRecord(doc);
   document = doc;
   return 0;
@@ -323,50 +327,57 @@ int FileSaveAs(std::string& document, ChildView* owner) {
   }
 
   gFileNum = FreeFileNum();
+  // A bank and the instrument's global parameters only export a copy: the
+  // window keeps its document.
+  const bool exportOnly = kind == 2 || kind == 3 || kind == 14;
+  std::vector<WholeFile> files;
   switch (format) {
     case Format::Arr:
       gArrFileBuf = Image(doc, kArrFileLen);
-      if (WriteFile(Report::OwnTable, WithExtension(pathNoExt, ".arr"), gArrFileBuf) != 0) return 1;
-      gCurFilePath = folder;
-      gArrFileName = name;
-      if (kind == 2 || kind == 3) return 0;  // a bank exports a copy
+      files.push_back(Write(WithExtension(pathNoExt, ".arr"), gArrFileBuf));
+      if (exportOnly) break;
       ClearFlag(doc, 4);
       MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
       if (Asc(doc, 9) == 2) {  // the style file now goes beside the new path
-        if (StyFileWrite(doc) != 0) return 1;
+        files.push_back(StyleWrite(doc));
         ClearFlag(doc, 10);
       }
       break;
     case Format::Sty:
-      gCurFilePath = folder;
-      gStyFileName = name;
       MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
-      if (StyFileWrite(doc) != 0) return 1;
+      files.push_back(StyleWrite(doc));
       ClearFlag(doc, 10);
       break;
     case Format::Prg:
       gLastDlgPath = PathDir(answer.fileName);
       gCurFilePath = WithExtension(pathNoExt, "." + gCurExt);
       gPrgFileBuf = Image(doc, kPrgFileLen);
-      if (WriteFile(Report::OwnTable, gCurFilePath, gPrgFileBuf) != 0) return 1;
-      if (RemoveNamesake(Report::OwnTable, pathNoExt, OtherPrgExt(doc)) != 0) return 1;
-      gCurFilePath = folder;
-      gPrgFileName = name;
+      files.push_back(Write(gCurFilePath, gPrgFileBuf));
+      files.push_back(RemoveNamesake(pathNoExt, OtherPrgExt(doc)));
       ClearFlag(doc, 7);
       MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
       break;
     case Format::Gbl:
       gGblFileBuf = Image(doc, kGblFileLen);
-      if (WriteFile(Report::OwnTable, WithExtension(pathNoExt, ".gbl"), gGblFileBuf) != 0) return 1;
-      gCurFilePath = folder;
-      gGblFileName = name;
-      if (kind == 14) return 0;  // the instrument's global parameters export a copy
+      files.push_back(Write(WithExtension(pathNoExt, ".gbl"), gGblFileBuf));
+      if (exportOnly) break;
       ClearFlag(doc, 4);
       MidAssign(doc, kPathPos, PadRight(pathNoExt, kPathLen));
       break;
     default:
       return 0;
   }
+  if (SaveFiles(Report::OwnTable, files) != 0) return 1;
+
+  gCurFilePath = folder;
+  switch (format) {
+    case Format::Arr: gArrFileName = name; break;
+    case Format::Sty: gStyFileName = name; break;
+    case Format::Prg: gPrgFileName = name; break;
+    case Format::Gbl: gGblFileName = name; break;
+    default: break;
+  }
+  if (exportOnly) return 0;
   ClearFlag(doc, 18);
   StoreSlotRecord(doc);
   document = doc;

@@ -8,10 +8,13 @@
 //
 // `document` is the window's own WinTag: a routine that succeeds leaves the
 // cleared flags (and, for Save As, the new path) in it; one that fails or is
-// cancelled leaves it as it was, so the close prompt can ask again. Every
-// file is written whole beside the old one and renamed over it, so a failed
-// write leaves the old file whole. The extension added to the path takes
-// the case of a file that exists already (WithExtension).
+// cancelled leaves it as it was, so the close prompt can ask again. The
+// files of one save (an arrangement file and its style file, a program file
+// and the namesake it removes) are written together: all of them, or, on a
+// failure, none, every old file left whole (WriteWholeFiles). A link stays a
+// link and its target is saved; the old file's permissions are kept. The
+// extension added to the path takes the case of a file that exists already
+// (WithExtension).
 //
 // Each returns 0 when it saved or had nothing to do, 1 when it was cancelled
 // or failed (the reason shown).
@@ -30,8 +33,9 @@ extern const std::string kSaveAsFilter;
 // companion style file by character 9), 21 and 22 ".prg" or ".pgg" by
 // character 19 (the namesake of the other extension is deleted), 23 and 24
 // ".sty", 25 ".gbl"; any other kind writes nothing. Errors are shown titled
-// gOpCaption ("Saving " and the file name): a full disk as "Disk full"
-// without a retry, a disk that is not ready retried up to 3 attempts.
+// gOpCaption ("Saving " and the name of the file that failed): a full disk as
+// "Disk full" without a retry, a disk that is not ready retried up to 3
+// attempts.
 int FileSave(std::string& document, ChildView* owner = nullptr);
 
 // Writes an arrangement document's ".arr" file, then deletes (character 9 =

@@ -25,7 +25,7 @@ extern const std::string kOpenFilter;
 // read-only option and its state at OK goes to gOpenReadOnly.
 // 0 read (the name variables of the type are set); 1 cancelled, refused or
 // a failed read that was already reported (also any other kind); 2 a window
-// shows the file already (nothing read); 3 the file was empty (deleted) or
+// shows the file already (nothing read); 3 the file was empty (left as it is) or
 // missing.
 int OpenFile(int kind);
 

@@ -72,9 +72,6 @@ void RecentFileAdd(std::string& path, int readOnly) {
   if (static_cast<int>(bare.size()) > kPathLen) return;
   path = bare;
 
-  MainView* main = TheMainView();
-  if (main) main->SetMenuVisible("mnuSep16", true);
-
   const std::string wanted = RTrim(bare);
   for (const RecentFileRec& rec : gRecentFiles) {
     if (rec.Kind == kind && RTrim(rec.Path) == wanted) return;
@@ -97,10 +94,19 @@ void RecentFileAdd(std::string& path, int readOnly) {
   rec.Flag = readOnly != 0 ? 1 : 0;
   SetNewEntryGeometry(rec);
 
+  RecentMenuShow();
+}
+
+void RecentMenuShow() {
+  MainView* main = TheMainView();
   if (!main) return;
-  for (int i = 0; i < kEntries && gRecentFiles[i].Kind != 0; ++i) {
+  for (int i = 0; i < kEntries; ++i) {
+    // The list ends at the first entry that is not a file kind.
+    if (!ExtOfKind(gRecentFiles[i].Kind)) break;
+    main->SetMenuVisible("mnuSep16", true);
     main->SetMenuCaption(MenuItemName(i), RecentMenuCaption(i));
     main->SetMenuVisible(MenuItemName(i), true);
+    main->SetMenuEnabled(MenuItemName(i), true);
   }
 }
 

@@ -17,6 +17,12 @@
 // the record) adds nothing, and the path, list and menu stay as they are.
 void RecentFileAdd(std::string& path, int readOnly);
 
+// Shows the list in the main window's File menu: up to the first entry that
+// is not a file kind, each entry's item gets its caption and is shown and
+// enabled, so that a click on it reopens the file; the separator is shown
+// above them when there is one.
+void RecentMenuShow();
+
 // Stores the geometry (twips) of a closing document window into the entry
 // of its file, if the list has one: the file is the path at tag positions
 // 21-258 with the recent kind of the window (19 arr, 23 sty, 21 prg, or pgg

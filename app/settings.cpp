@@ -360,6 +360,15 @@ bool FirstStart(RecordFile& f) {
 
 }  // namespace
 
+int SettingsLanguage() {
+  RecordFile f;
+  std::string rec;
+  if (f.Open(SettingsPath(), kSettingsRecLen, OpenMode::ReadOnly) != 0 || f.Get(1, rec) != 0) return 0;
+  f.Close();
+  const int lang = Asc(rec, 25);
+  return Left(rec, 10) == kSettingsTag && (lang == 1 || lang == 2) ? lang : 0;
+}
+
 void InitApp() {
   gMidiState = 1;
   gMidiOpen = 0;
@@ -372,6 +381,9 @@ void InitApp() {
 
   RecordFile f;
   Run([&] { return f.Open(SettingsPath(), kSettingsRecLen); });
+  // A settings path where no file can stand (a folder, a pipe) ends the
+  // start with "File not found" before any file is changed.
+  if (gStartCancelled) return;
   gSettingsBuf = Nuls(kSettingsRecLen);
   Run([&] { return f.Get(1, gSettingsBuf); });
 
@@ -396,17 +408,29 @@ void PutSize(std::string& rec, int pos, long value) { PutU16BE(rec, pos, ClampSi
 }  // namespace
 
 int SettingsWrite(const MainWindowState& main) {
-  RecordFile f;
-  auto step = [&](int err) {
-    if (err != 0) {
-      f.Close();
-      FileErrMsg(gOpCaption, err);
-    }
+  // The whole file is built in memory from the old one and then replaces it
+  // as a document save does, so that a kill or a full disk never leaves a
+  // file of two runs: the old file stays whole until the new one is written.
+  std::string image;
+  int err = ReadWholeFile(SettingsPath(), image);
+  if (err == kErrFileNotFound) {
+    image.clear();
+    err = 0;
+  }
+  if (err != 0) {
+    FileErrMsg(gOpCaption, err);
     return err;
+  }
+  // Records this write leaves alone keep what the file held; past its end
+  // they read as zeros, as a record write past the end leaves them.
+  if (image.size() < static_cast<size_t>(kSettingsRecords * kSettingsRecLen))
+    image.resize(static_cast<size_t>(kSettingsRecords * kSettingsRecLen), '\0');
+  auto put = [&image](int recordNo, const std::string& rec) {
+    image.replace(static_cast<size_t>(recordNo - 1) * kSettingsRecLen, kSettingsRecLen,
+                  PadRight(Left(rec, kSettingsRecLen), kSettingsRecLen, '\0'));
   };
-  if (int err = step(f.Open(SettingsPath(), kSettingsRecLen))) return err;
   std::string& b = gSettingsBuf;
-  if (int err = step(f.Get(1, b))) return err;
+  b = image.substr(0, kSettingsRecLen);
 
   auto flag = [](bool on) { return Chr(on ? 1 : 0); };
   MidAssign(b, 25, Chr(gLangSel));
@@ -451,12 +475,12 @@ int SettingsWrite(const MainWindowState& main) {
     const int byte = (k >= 4 && k <= 10) ? ((r.Extra & 15) * 16 | (r.State & 15)) : r.State;
     MidAssign(b, base + 8, Chr(byte));
   }
-  if (int err = step(f.Put(1, b))) return err;
+  put(1, b);
 
   std::string rec = PadRight(gLastDir, kSettingsRecLen);
-  if (int err = step(f.Put(2, rec))) return err;
+  put(2, rec);
   rec = PadRight(gLastDlgPath, kSettingsRecLen);
-  if (int err = step(f.Put(3, rec))) return err;
+  put(3, rec);
 
   for (int i = 1; i <= 16; ++i) {
     const PrgSlotRec& s = gPrgSlots[i];
@@ -472,7 +496,7 @@ int SettingsWrite(const MainWindowState& main) {
       MidAssign(rec, 248, Chr(s.Pgg));
       PutSize(rec, 249, s.Width);
     }
-    if (int err = step(f.Put(4 + i, rec))) return err;
+    put(4 + i, rec);
   }
   for (int i = 1; i <= 8; ++i) {
     const ArrSlotRec& s = gArrSlots[i];
@@ -486,14 +510,14 @@ int SettingsWrite(const MainWindowState& main) {
       MidAssign(rec, 247, Chr(s.Carried));
       PutSize(rec, 249, s.Width);
     }
-    if (int err = step(f.Put(20 + i, rec))) return err;
+    put(20 + i, rec);
   }
   if (gGblCurValid == 1) {
     const std::string block = PadRight(gGblCur, 448, '\0');
     rec = Left(block, 250);
-    if (int err = step(f.Put(37, rec))) return err;
+    put(37, rec);
     rec = Mid(block, 251) + Space(52);
-    if (int err = step(f.Put(38, rec))) return err;
+    put(38, rec);
   }
   // The recent records are built in the buffer of the record written last,
   // without clearing it: positions 241 and 248, which a recent record does
@@ -507,9 +531,11 @@ int SettingsWrite(const MainWindowState& main) {
     PutPosition(rec, 245, r.Left);
     MidAssign(rec, 247, Chr(r.Flag));
     PutSize(rec, 249, r.Width);
-    if (int err = step(f.Put(39 + i, rec))) return err;
+    put(39 + i, rec);
   }
-  return step(f.Close());
+  err = WriteWholeFileAtomic(SettingsPath(), image);
+  if (err != 0) FileErrMsg(gOpCaption, err);
+  return err;
 }
 
 void SettingsReset() { gSettingsBuf = Nuls(kSettingsRecLen); }

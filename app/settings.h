@@ -12,6 +12,7 @@
 #include "app/winpos.h"
 
 constexpr int kSettingsRecLen = 250;
+constexpr int kSettingsRecords = 46;  // the records the program writes
 extern const std::string kSettingsName;  // "Brenvolta.ini"
 extern const std::string kSettingsTag;   // "Brenvolta" followed by one NUL
 
@@ -30,6 +31,11 @@ WinPosRec WinPosFirstStart(int kind);
 // tells Main to end the program.
 void InitApp();
 
+// The language of the settings file as it stands, looked at without
+// changing or creating anything: 1 Italian, 2 English, 0 when it holds none
+// (no file, another program's file, or a first start not yet confirmed).
+int SettingsLanguage();
+
 // Decoding of 16-bit fields, as the reader does it: false when the value
 // does not fit its field (high byte of 128 or more); the caller then keeps
 // the field's previous value.
@@ -47,10 +53,12 @@ struct MainWindowState {
 };
 
 // Writes every setting back at an orderly exit: record 1 read first and
-// changed in place, the folders, the slot records, the global block (while
-// gGblCurValid is 1) and the recent files. A file error is reported titled
-// gOpCaption ("Closing MIDI out device") and ends the write; what was
-// written before stays. Returns 0, or the error number.
+// changed, the folders, the slot records, the global block (while
+// gGblCurValid is 1) and the recent files. The new file is built whole in
+// memory from the old one and replaces it as a document save does
+// (WriteWholeFileAtomic). A file error is reported titled gOpCaption
+// ("Closing MIDI out device") and the old file stays as it was. Returns 0,
+// or the error number.
 int SettingsWrite(const MainWindowState& main);
 
 void SettingsReset();

@@ -1,9 +1,5 @@
 #include "app/shareddev.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
@@ -65,24 +61,9 @@ void SharedDevRecReset() {
 
 SharedDevLock::SharedDevLock() {
   const std::string path = SharedDevPath();
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) return;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gSharedDevLockWaitMs);
-  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::close(fd_);
-      fd_ = -1;
-      return;
-    }
+  while (lock_.TryLock(path) == FileLock::Held && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
-
-SharedDevLock::~SharedDevLock() {
-  if (fd_ >= 0) {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-  }
 }
 
 void SharedDevReset() {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
+
 constexpr int kSharedDevLen = 145;
 extern const std::string kSharedDevName;  // "Veltrano"
 
@@ -44,13 +46,10 @@ void SharedDevRecReset();
 class SharedDevLock {
  public:
   SharedDevLock();
-  ~SharedDevLock();
-  SharedDevLock(const SharedDevLock&) = delete;
-  SharedDevLock& operator=(const SharedDevLock&) = delete;
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return lock_.IsHeld(); }
 
  private:
-  int fd_ = -1;
+  FileLock lock_;
 };
 // How long the lock is waited for (tests shorten it).
 extern int gSharedDevLockWaitMs;

@@ -16,6 +16,9 @@ std::string gSentPrgName;
 std::string SharedInfoPath() { return WinPath(kSharedInfoName); }
 
 int SharedInfoInit() {
+  // Something that is not a file (a folder, a pipe) standing at the path is
+  // left alone: the info file is then missing.
+  if (KindOfFile(SharedInfoPath()) == FileKind::Other) return 0;
   RecordFile f;
   int err = f.Open(SharedInfoPath(), kSharedInfoLen);
   if (err != 0) return err;
@@ -52,13 +55,18 @@ int PutField(const std::string& tag, int pos, const std::string& label, const st
   const std::string name = Left(PathFileName(Mid(tag, 21, 238)), 24);
   return WithFileErrors(
       [&](int& err) -> int {
+        // A missing file is not made again; an empty one, or something
+        // that is not a file, is no info file and is left as it is.
+        if (KindOfFile(SharedInfoPath()) != FileKind::Regular) return 1;
         RecordFile f;
         err = f.Open(SharedInfoPath(), kSharedInfoLen);
+        if (err == kErrFileNotFound) {
+          err = 0;
+          return 1;
+        }
         if (err != 0) return 0;
         if (f.Lof() == 0) {
-          // The file was missing: it is not made again.
           f.Close();
-          KillFile(SharedInfoPath());
           return 1;
         }
         std::string rec;
@@ -83,12 +91,14 @@ std::string SharedInfoRead() {
   gOpCaption = Res(111) + kSharedInfoName;
   return WithFileErrors(
       [](int& err) -> std::string {
+        // Read only: nothing is created. No file, an empty one or
+        // something that is not a file names no files.
         RecordFile f;
-        err = f.Open(SharedInfoPath(), kSharedInfoLen);
-        if (err != 0) return std::string();
+        err = f.Open(SharedInfoPath(), kSharedInfoLen, OpenMode::ReadOnly);
+        if (err == kErrFileNotFound) err = 0;
+        if (err != 0 || !f.IsOpen()) return std::string();
         if (f.Lof() == 0) {
           f.Close();
-          KillFile(SharedInfoPath());
           return std::string();
         }
         std::string rec;

@@ -17,19 +17,21 @@ extern std::string gSentPrgName;    // program name of the last read
 std::string SharedInfoPath();
 
 // First start: makes sure the file exists with length 1000; a file of any
-// other length is made anew (tag, blanks, empty names). Returns 0 or the
-// error number of the failed file statement (the caller's handler reports).
+// other length is made anew (tag, blanks, empty names); something that is
+// not a file standing there is left alone. Returns 0 or the error number of
+// the failed file statement (the caller's handler reports).
 int SharedInfoInit();
 
-// Reads the file: returns the style name (empty when the file is missing or
-// a file error ended the read) and sets gSentArrName and gSentPrgName.
+// Reads the file, creating nothing: returns the style name (empty when the
+// file is missing, empty or not a file, or a file error ended the read) and
+// sets gSentArrName and gSentPrgName.
 std::string SharedInfoRead();
 
 // Record what was sent: the file title of characters 21-258 of tag, cut to
 // 24 characters, into the file's field, and name & extension into the main
 // window's label. 0 when written (or a file error was reported), 1 when the
-// info file does not exist (it is not made again) or the file-error routine
-// gave up.
+// info file does not exist (it is not made again), is empty or is not a
+// file (left as it is), or the file-error routine gave up.
 int SharedInfoPutArr(const std::string& tag);
 int SharedInfoPutSty(const std::string& tag);
 int SharedInfoPutPrg(const std::string& tag, const std::string& ext);

@@ -12,6 +12,9 @@
 #include "core/pathsep.h"
 #include "midi/midilink.h"
 #include "platform/files.h"
+#include "platform/winfolder.h"
+
+const std::string kInstanceLockName = "Brenvolta.lock";
 
 bool gMidiOwner = false;
 bool gMidiOpenedHere = false;
@@ -19,6 +22,10 @@ bool gSharedDevCounted = false;
 bool gSharedDevUntouched = false;
 
 static std::function<void()> sMainWindowShow;
+// Held from the start of Main to the end of the process.
+static FileLock sInstanceLock;
+
+std::string InstanceLockPath() { return WinPath(kInstanceLockName); }
 
 void SetMainWindowShow(std::function<void()> show) { sMainWindowShow = std::move(show); }
 
@@ -167,6 +174,21 @@ bool Main() {
   gGuideItPath = gAppDir + kPathSep + "Brenvolta_GuidaUtente.txt";
   gGuideEnPath = gAppDir + kPathSep + "Brenvolta_UserGuide.txt";
 
+  // One copy per settings folder: another copy's exit would write its
+  // settings over this one's. A lock file that cannot be made at all does
+  // not stop the start; the settings and device files report their own
+  // faults.
+  if (!sInstanceLock.IsHeld() && sInstanceLock.TryLock(InstanceLockPath()) == FileLock::Held) {
+    // The language is looked up in the settings as they stand, changing
+    // nothing; without one the texts stay in the language of the start
+    // (Italian), as every message before the settings are read.
+    const int lang = SettingsLanguage();
+    if (lang != 0) gLangBase = (lang - 1) * 200;
+    gOpCaption = Res(111) + "Brenvolta";
+    ShowMsg(10, gOpCaption, "");
+    return false;
+  }
+
   InitApp();
   if (gStartCancelled) return false;
 
@@ -241,6 +263,7 @@ int ExitDeviceSharing() {
 }
 
 void StartupReset() {
+  sInstanceLock.Unlock();
   gMidiOwner = false;
   gMidiOpenedHere = false;
   gSharedDevCounted = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 extern bool gMidiOwner;       // this program opened the output and published it
 extern bool gMidiOpenedHere;  // this program opened both devices itself in this start
@@ -22,7 +23,15 @@ void SetMainWindowShow(std::function<void()> show);
 
 // The program's first procedure. Returns true when the main window was
 // shown (the event loop then runs), false when the program is to end.
+// Before anything else it takes this program's own lock file in the
+// Windows folder and holds it for the rest of the run: a second copy on the
+// same settings folder says "Not more than one istance is allowed" and ends
+// before it changes any file. (The sibling programs never take this lock.)
 bool Main();
+
+// The lock file of one running copy of the program, in the Windows folder.
+extern const std::string kInstanceLockName;  // "Brenvolta.lock"
+std::string InstanceLockPath();
 
 // The device-sharing step of the main window's unload: kExitGoOn when the
 // program may end, kExitRefused while other programs still use the devices

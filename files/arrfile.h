@@ -23,7 +23,8 @@ extern std::string gArrFileName;
 // 0 read and valid; 1 a file error, already reported; 2 a wrong length or
 // header, reported with message code 4 (the file is left as it is; after a
 // wrong header gArrFileBuf holds the bad image, which the caller must not
-// use); 3 an empty file (deleted) or no file at all, no message.
+// use); 3 an empty file, no file at all or something that is not a file (a folder,
+// a pipe, a device), no message; it is left as it is.
 // Sets gOpCaption ("Opening " and the file name) and gFileNum.
 int ArrFileRead(const std::string& path);
 

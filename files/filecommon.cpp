@@ -56,9 +56,6 @@ int ReadImageFile(const std::string& path, int recLen, std::string& image, int m
   const long long len = file.Lof();
   if (len == 0) {
     if (FileStatement([&] { return file.Close(); }) != 0) return 1;
-    // An empty file holds no document; it is removed so that it does not
-    // linger beside the real ones.
-    if (FileStatement([&] { return KillFile(path); }) != 0) return 1;
     return 3;
   }
   if (len != recLen) {

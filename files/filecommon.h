@@ -34,14 +34,16 @@ int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool m
 
 // The common part of the readers of one-record image files (arrangement,
 // program and global files): opens path for reading with record length
-// recLen, deletes an empty file, and reads record 1 into image. readFirst
+// recLen and reads record 1 into image. readFirst
 // reads the record before the length is tested, so that image also takes the
 // start of a file of the wrong length. The file is closed on every path.
 // 0 the file is recLen bytes long and image holds it (its header is the
 //   caller's to test);
 // 1 a file error, already reported;
 // 2 a wrong length, reported with message code msgCode;
-// 3 an empty file (deleted) or no file at all; nothing is shown.
+// 3 an empty file, no file at all or something that is not a regular file
+//   (a folder, a pipe, a device); nothing is shown and nothing is deleted:
+//   the readers create nothing, so an empty file is the user's.
 int ReadImageFile(const std::string& path, int recLen, std::string& image, int msgCode, bool readFirst);
 
 void FileCommonReset();  // gFileNum 0, gCurFilePath empty

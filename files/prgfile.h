@@ -24,7 +24,8 @@ extern std::string gPrgFileName;
 // Reads a program file named in full. It reads record 1 into gPrgFileBuf
 // before any test. 0 read, with either header whatever the extension; 1 a
 // file error, already reported; 2 a wrong length or header, reported with
-// message code 32; 3 an empty file (deleted) or no file at all, no message.
+// message code 32; 3 an empty file, no file at all or something that is not a file, no
+// message; it is left as it is.
 int PrgFileRead(const std::string& path);
 
 // Reads a program file whose path may lack its extension. A path ending in

@@ -47,11 +47,10 @@ bool IsStyleGroup(const std::string& first, long long n) {
   return total <= n;
 }
 
-// Closes and deletes an empty file: 2, or 1 when that failed.
-int DropEmptyFile(RecordFile& file, const std::string& path) {
-  if (FileStatement([&] { return file.Close(); }, kNoRetry) != 0) return 1;
-  if (FileStatement([&] { return KillFile(path); }, kNoRetry) != 0) return 1;
-  return 2;
+// An empty file holds no style group: closed and left as it is, 2; 1 when
+// the close failed.
+int EmptyFile(RecordFile& file) {
+  return FileStatement([&] { return file.Close(); }, kNoRetry) != 0 ? 1 : 2;
 }
 
 int ReadTemplate(const std::string& path) {
@@ -60,7 +59,7 @@ int ReadTemplate(const std::string& path) {
   if (openErr == kErrFileNotFound) return 2;
   if (openErr != 0) return 1;
   const long long len = file.Lof();
-  if (len == 0) return DropEmptyFile(file, path);
+  if (len == 0) return EmptyFile(file);
   std::string image;
   if (FileStatement([&] { return file.Get(1, image); }, kNoRetry) != 0) return 1;
   if (FileStatement([&] { return file.Close(); }, kNoRetry) != 0) return 1;
@@ -81,7 +80,7 @@ int ReadStyleFile(const std::string& path) {
   if (openErr == kErrFileNotFound) return 2;
   if (openErr != 0) return 1;
   const long long len = file.Lof();
-  if (len == 0) return DropEmptyFile(file, path);
+  if (len == 0) return EmptyFile(file);
 
   const long long n = std::min<long long>(len, kStyReadMax);
   std::string rec;
@@ -101,12 +100,17 @@ int ReadStyleFile(const std::string& path) {
   return 0;
 }
 
-// The style file of a window's tag.
-std::string TagStyPath(const std::string& tag) {
-  return WithExtension(RTrim(Mid(tag, 21, 238)), ".sty");
-}
-
 }  // namespace
+
+std::string StyFilePath(const std::string& tag) { return WithExtension(RTrim(Mid(tag, 21, 238)), ".sty"); }
+
+std::string StyFileImage(std::string& tag) {
+  StyGrpUsedPart(tag);
+  // Whole 4-byte blocks; past the end of the tag the last one is padded with
+  // blanks.
+  const int size = (StyGrpTotalLen(tag) + 3) / 4 * 4;
+  return PadRight(Mid(tag, StyGrpBase(tag), size), size);
+}
 
 int StyFileRead(const std::string& path) {
   const std::string title = PathFileName(path);
@@ -122,19 +126,15 @@ int StyFileRead(const std::string& path) {
 bool StyFileReadRefused() { return gStyReadRefused; }
 
 int StyFileWrite(std::string& tag) {
-  gCurFilePath = TagStyPath(tag);
+  gCurFilePath = StyFilePath(tag);
   gOpCaption = Res(111) + PathFileName(gCurFilePath);
   gFileNum = FreeFileNum();
-  StyGrpUsedPart(tag);
-  // Whole 4-byte blocks; past the end of the tag the last one is padded with
-  // blanks.
-  const int size = (StyGrpTotalLen(tag) + 3) / 4 * 4;
-  const std::string image = PadRight(Mid(tag, StyGrpBase(tag), size), size);
+  const std::string image = StyFileImage(tag);
   return FileStatement([&] { return WriteWholeFileAtomic(gCurFilePath, image); }) == 0 ? 0 : 1;
 }
 
 int StyFileKill(const std::string& tag) {
-  gCurFilePath = TagStyPath(tag);
+  gCurFilePath = StyFilePath(tag);
   const int err = FileStatement([&] {
     const int e = KillFile(gCurFilePath);
     return e == kErrFileNotFound ? 0 : e;

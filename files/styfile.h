@@ -30,7 +30,8 @@ extern std::string gStyFileName;
 // 0 read; 1 a file error (reported) or a file that is not a style group
 //   (no message): a wrong header, under 224 bytes, a slot length of 32,768
 //   or more, or lengths that add up to more than the bytes read;
-// 2 an empty file (deleted) or no file at all.
+// 2 an empty file, no file at all or something that is not a file; it is
+//   left as it is.
 // The template must be exactly 4,928 bytes with the template's length
 // entries; its four names then read "- empty -" (the first 9 characters are
 // written over), and gStyTemplate and gStyData take it. A refused template
@@ -40,6 +41,15 @@ int StyFileRead(const std::string& path);
 // group (nothing was shown), false after a file error it reported and after
 // every other answer. It lets a caller report the refused file itself.
 bool StyFileReadRefused();
+
+// The style file of a window's tag: the path at tag positions 21-258,
+// trailing blanks removed, and ".sty" in the case of the file that exists
+// (WithExtension).
+std::string StyFilePath(const std::string& tag);
+// The style file's image of the group of a window's tag: the group is first
+// cut to its banks in use (StyGrpUsedPart), so the tag changes; then whole
+// 4-byte blocks, the last one padded with blanks.
+std::string StyFileImage(std::string& tag);
 
 // Writes the group of a window's tag to its style file: the path at tag
 // positions 21-258, trailing blanks removed, and ".sty" in the case of the

@@ -1,12 +1,15 @@
 #include "platform/files.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <random>
 
 namespace {
 
@@ -53,16 +56,132 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// A name for the temporary file beside path: ".name.XXXXXX". The name part
-// is kept short enough that the suffix never makes the name too long.
+// Temporary files of a save stand beside their file, hidden, named after
+// it: "." + name + "~brv" + six letters or digits. The name part is kept
+// short enough that the suffix never makes the name too long.
+constexpr char kTempMark[] = "~brv";
+constexpr size_t kTempSuffixLen = 6;
+
+std::string TempPrefixFor(const std::string& path) {
+  return "." + NameOf(path).substr(0, 200) + kTempMark;
+}
+
 std::string TempPathFor(const std::string& path) {
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   thread_local std::mt19937 rng{std::random_device{}()};
   std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kChars)) - 2);
   std::string suffix;
-  for (int i = 0; i < 6; ++i) suffix += kChars[pick(rng)];
+  for (size_t i = 0; i < kTempSuffixLen; ++i) suffix += kChars[pick(rng)];
   const std::string folder = FolderOf(path);
-  return (folder == "/" ? std::string() : folder) + "/." + NameOf(path).substr(0, 200) + "." + suffix;
+  return (folder == "/" ? std::string() : folder) + "/" + TempPrefixFor(path) + suffix;
+}
+
+// Whether a folder entry is a temporary file of a save of path.
+bool IsTempOf(const std::string& entry, const std::string& path) {
+  const std::string prefix = TempPrefixFor(path);
+  if (entry.size() != prefix.size() + kTempSuffixLen || entry.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  for (size_t i = prefix.size(); i < entry.size(); ++i) {
+    const char c = entry[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// Removes what a save of path that was killed left beside it.
+void RemoveLeftovers(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> found;
+  while (const dirent* e = ::readdir(dir))
+    if (IsTempOf(e->d_name, path)) found.push_back(e->d_name);
+  ::closedir(dir);
+  for (const std::string& name : found) {
+    const std::string leftover = (folder == "/" ? std::string() : folder) + "/" + name;
+    struct stat st {};
+    if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(leftover.c_str());
+  }
+}
+
+// The file a path names, through any symbolic links (at most 40 of them);
+// the path itself when it is no link.
+std::string RealFileOf(const std::string& path) {
+  std::string p = path;
+  for (int i = 0; i < 40; ++i) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return p;
+    const std::string target(buf, static_cast<size_t>(n));
+    p = target[0] == '/' ? target : FolderOf(p) + "/" + target;
+  }
+  return p;
+}
+
+// Makes a new temporary file beside path, open for writing.
+int CreateTemp(const std::string& path, std::string& temp, int& fd) {
+  fd = -1;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = TempPathFor(path);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return 0;
+    if (errno != EEXIST) return LastError(path);
+  }
+  return LastError(path);
+}
+
+// Gives a new file the owner, group and permission bits of the old one:
+// the owner and group where the process may (the group alone, else
+// nothing), the permission bits always.
+int TakeOldAttributes(int fd, const struct stat& old, const std::string& path) {
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  return ::fchmod(fd, old.st_mode & 07777) == 0 ? 0 : LastError(path);
+}
+
+// Writes data whole into a new temporary file beside path, flushed, with
+// the attributes of old when given. On failure nothing is left.
+int WriteTemp(const std::string& path, const std::string& data, const struct stat* old, std::string& temp) {
+  int fd = -1;
+  if (const int err = CreateTemp(path, temp, fd)) return err;
+  int err = 0;
+  if (old) err = TakeOldAttributes(fd, *old, path);
+  if (err == 0 && !WriteAll(fd, data.data(), data.size())) err = LastError(path);
+  if (err == 0 && ::fsync(fd) != 0) err = LastError(path);
+  if (::close(fd) != 0 && err == 0) err = LastError(path);
+  if (err != 0) {
+    ::unlink(temp.c_str());
+    temp.clear();
+  }
+  return err;
+}
+
+// The whole content of an open file.
+bool ReadAllFd(int fd, std::string& data) {
+  data.clear();
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    data.append(buf, static_cast<size_t>(n));
+  }
+}
+
+// Rewrites an existing file in place: data from its start, cut to its size.
+int WriteInPlace(const std::string& path, const std::string& data) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return LastError(path);
+  int err = 0;
+  if (!WriteAll(fd, data.data(), data.size())) err = LastError(path);
+  if (err == 0 && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0) err = LastError(path);
+  if (err == 0 && ::fsync(fd) != 0) err = LastError(path);
+  if (::close(fd) != 0 && err == 0) err = LastError(path);
+  return err;
 }
 
 // Flushes a folder's entries so a rename survives a crash; failures here
@@ -120,6 +239,12 @@ int FileErrorFromErrno(int err, const std::string& path) {
   return FileErrorFromErrno(err);
 }
 
+FileKind KindOfFile(const std::string& path) {
+  struct stat st {};
+  if (!PathUsable(path) || ::stat(path.c_str(), &st) != 0) return FileKind::Missing;
+  return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+}
+
 RecordFile::~RecordFile() {
   if (fd_ >= 0) ::close(fd_);
 }
@@ -129,22 +254,26 @@ int RecordFile::Open(const std::string& path, int recordLength, OpenMode mode) {
   if (fd_ >= 0) Close();
   if (recordLength < 1) return kErrBadRecordLength;
   if (!PathUsable(path)) return kErrBadFileName;
+  // A folder, pipe or device is no file: never opened, never created over.
+  if (KindOfFile(path) == FileKind::Other) return kErrFileNotFound;
 
+  // Non-blocking, in case a pipe took the file's place since the test above:
+  // its open then returns at once and the type test below refuses it.
   bool readOnly = mode == OpenMode::ReadOnly;
-  int fd = readOnly ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC)
-                    : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  int fd = readOnly ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                    : ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0 && !readOnly && (errno == EACCES || errno == EPERM || errno == EROFS)) {
     // An existing file that may only be read still opens for random access.
     const int writeErr = errno;
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) errno = writeErr;  // report why it could not be opened for writing
     readOnly = true;
   }
   if (fd < 0) return LastError(path);
 
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    const int err = S_ISDIR(st.st_mode) ? kErrPathFileAccess : LastError(path);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = S_ISREG(st.st_mode) ? LastError(path) : kErrFileNotFound;
     ::close(fd);
     return err;
   }
@@ -216,14 +345,13 @@ int FileLength(const std::string& path, long long& len) {
   if (!PathUsable(path)) return kErrBadFileName;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return LastError(path);
-  if (S_ISDIR(st.st_mode)) return kErrPathFileAccess;
+  if (!S_ISREG(st.st_mode)) return kErrFileNotFound;
   len = static_cast<long long>(st.st_size);
   return 0;
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st {};
-  return PathUsable(path) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return KindOfFile(path) == FileKind::Regular;
 }
 
 bool DirExists(const std::string& path) {
@@ -246,59 +374,206 @@ int KillFile(const std::string& path) {
 int ReadWholeFile(const std::string& path, std::string& data) {
   if (const int fault = AskHook("read", path)) return fault;
   if (!PathUsable(path)) return kErrBadFileName;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (KindOfFile(path) == FileKind::Other) return kErrFileNotFound;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return LastError(path);
-
-  std::string result;
-  char buf[65536];
-  int err = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = LastError(path);
-      break;
-    }
-    if (n == 0) break;
-    result.append(buf, static_cast<size_t>(n));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kErrFileNotFound;
   }
+  std::string result;
+  const int err = ReadAllFd(fd, result) ? 0 : LastError(path);
   ::close(fd);
   if (err == 0) data = std::move(result);
   return err;
 }
 
-int WriteWholeFileAtomic(const std::string& path, const std::string& data) {
-  if (const int fault = AskHook("write", path)) return fault;
-  if (!PathUsable(path)) return kErrBadFileName;
+namespace {
 
-  // A read-only file is refused as a write in place would be: the rename
-  // would otherwise replace it regardless of its permission bits.
-  struct stat old {};
-  const bool existed = ::stat(path.c_str(), &old) == 0;
-  if (existed && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return LastError(path);
+// One file of a save on its way: where it goes, what stands there now, and
+// what the save has done to it so far.
+struct SaveStep {
+  const WholeFile* file = nullptr;
+  std::string real;      // the file the path names, links followed
+  bool existed = false;  // a file stands there now
+  struct stat old {};    // its attributes
+  bool inPlace = false;  // more than one hard link: rewritten in place
+  std::string temp;      // the new content, beside the file
+  std::string aside;     // the old file (a link to it, or a copy), or the removed one
+  std::string oldBytes;  // in place: the old content, to put back
+  bool touched = false;  // the file itself was changed (put in place or removed)
+};
 
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = TempPathFor(path);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return LastError(path);
+// A removal takes away the name itself, as a delete does: a symbolic link
+// goes, not the file it points to. Refused, as a delete is, for a folder
+// and for a file that may not be written.
+int PrepareRemoval(SaveStep& s) {
+  s.real = s.file->path;
+  struct stat st {};
+  s.existed = ::lstat(s.real.c_str(), &st) == 0;
+  if (!s.existed) return errno == ENOENT ? 0 : LastError(s.real);
+  if (::stat(s.real.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return kErrPathFileAccess;
+    if (::faccessat(AT_FDCWD, s.real.c_str(), W_OK, AT_EACCESS) != 0) return LastError(s.real);
   }
-  if (fd < 0) return LastError(path);
+  RemoveLeftovers(s.real);
+  s.aside = TempPathFor(s.real);
+  return 0;
+}
+
+// Looks at the file of a step and prepares its new content and the old one
+// aside. Nothing the user sees changes here.
+int PrepareStep(SaveStep& s) {
+  const WholeFile& f = *s.file;
+  if (!f.remove) {
+    if (const int fault = AskHook("write", f.path)) return fault;
+  }
+  if (!PathUsable(f.path)) return kErrBadFileName;
+  if (f.remove) return PrepareRemoval(s);
+  s.real = RealFileOf(f.path);
+  s.existed = ::stat(s.real.c_str(), &s.old) == 0;
+  if (!s.existed && errno != ENOENT) return LastError(s.real);
+  if (s.existed) {
+    // Only a regular file is replaced; a read-only one is refused as a write
+    // in place would be, though its folder may allow a rename over it.
+    if (!S_ISREG(s.old.st_mode)) return kErrPathFileAccess;
+    if (::faccessat(AT_FDCWD, s.real.c_str(), W_OK, AT_EACCESS) != 0) return LastError(s.real);
+  }
+  RemoveLeftovers(s.real);
+
+  s.inPlace = s.existed && s.old.st_nlink > 1;
+  if (s.inPlace || s.existed) {
+    // The old file is kept aside until the save is over: a second name for
+    // it where the file system has them, else a copy of its bytes. A file
+    // rewritten in place always needs the copy.
+    bool linked = false;
+    if (!s.inPlace) {
+      for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
+        s.aside = TempPathFor(s.real);
+        if (::link(s.real.c_str(), s.aside.c_str()) == 0)
+          linked = true;
+        else if (errno != EEXIST)
+          break;
+      }
+    }
+    if (!linked) {
+      const int fd = ::open(s.real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) return LastError(s.real);
+      const bool read = ReadAllFd(fd, s.oldBytes);
+      ::close(fd);
+      if (!read) return LastError(s.real);
+      if (const int err = WriteTemp(s.real, s.oldBytes, &s.old, s.aside)) {
+        s.aside.clear();
+        return err;
+      }
+    }
+  }
+  if (s.inPlace) return 0;
+  return WriteTemp(s.real, f.data, s.existed ? &s.old : nullptr, s.temp);
+}
+
+// Puts a prepared step in place.
+int CommitStep(SaveStep& s) {
+  const WholeFile& f = *s.file;
+  if (f.remove) {
+    if (const int fault = AskHook("kill", f.path)) return fault;
+    if (!s.existed) return 0;
+    s.touched = true;
+    if (::rename(s.real.c_str(), s.aside.c_str()) != 0) {
+      s.touched = false;
+      return LastError(s.real);
+    }
+    return 0;
+  }
+  if (const int fault = AskHook("rename", f.path)) return fault;
+  if (s.inPlace) {
+    s.touched = true;  // a write that fails half-way is undone too
+    return WriteInPlace(s.real, f.data);
+  }
+  if (::rename(s.temp.c_str(), s.real.c_str()) != 0) return LastError(s.real);
+  s.temp.clear();
+  s.touched = true;
+  return 0;
+}
+
+// Puts back what a step changed.
+void UndoStep(SaveStep& s) {
+  if (!s.touched) return;
+  if (s.inPlace) {
+    WriteInPlace(s.real, s.oldBytes);
+  } else if (s.existed) {
+    if (::rename(s.aside.c_str(), s.real.c_str()) == 0) s.aside.clear();
+  } else {
+    ::unlink(s.real.c_str());
+  }
+  s.touched = false;
+}
+
+}  // namespace
+
+int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath) {
+  std::vector<SaveStep> steps(files.size());
+  for (size_t i = 0; i < files.size(); ++i) steps[i].file = &files[i];
 
   int err = 0;
-  if (existed && ::fchmod(fd, old.st_mode & 07777) != 0) err = LastError(path);
-  if (err == 0 && !WriteAll(fd, data.data(), data.size())) err = LastError(path);
-  if (err == 0 && ::fsync(fd) != 0) err = LastError(path);
-  if (::close(fd) != 0 && err == 0) err = LastError(path);
-  if (err == 0) err = AskHook("rename", path);
-  if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = LastError(path);
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    return err;
+  size_t failed = 0;
+  for (size_t i = 0; i < steps.size() && err == 0; ++i) {
+    err = PrepareStep(steps[i]);
+    failed = i;
   }
-  SyncFolder(FolderOf(path));
-  return 0;
+  for (size_t i = 0; i < steps.size() && err == 0; ++i) {
+    err = CommitStep(steps[i]);
+    failed = i;
+  }
+  if (err != 0) {
+    for (size_t i = steps.size(); i-- > 0;) UndoStep(steps[i]);
+    if (failedPath) *failedPath = files[failed].path;
+  }
+  // What is left aside or unused goes: on success the old files, on failure
+  // the new contents and the copies that were not needed.
+  for (SaveStep& s : steps) {
+    if (!s.temp.empty()) ::unlink(s.temp.c_str());
+    if (!s.aside.empty()) ::unlink(s.aside.c_str());
+  }
+  if (err == 0) {
+    for (const SaveStep& s : steps) SyncFolder(FolderOf(s.real));
+  }
+  return err;
+}
+
+int WriteWholeFileAtomic(const std::string& path, const std::string& data) {
+  return WriteWholeFiles({WholeFile{path, data}});
+}
+
+FileLock::~FileLock() {
+  Unlock();
+}
+
+FileLock::Result FileLock::TryLock(const std::string& path) {
+  Unlock();
+  if (!PathUsable(path) || KindOfFile(path) == FileKind::Other) return Failed;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return Failed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Failed;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return held ? Held : Failed;
+  }
+  fd_ = fd;
+  return Taken;
+}
+
+void FileLock::Unlock() {
+  if (fd_ < 0) return;
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
 }
 
 int MakeDirs(const std::string& path) {

@@ -135,6 +135,11 @@ int FileErrMsg(const std::string& title, int errNumber) {
     case kErrPathNotFound:
       ShowMsg(30, title, "");
       return 1;
+    case kErrDiskFull:
+      // A full disk is only met in a write: shown as such, never as a read
+      // error.
+      ShowMsg(19, title, "");
+      return 1;
     default:
       ShowMsg(18, title, "");
       return 1;

@@ -21,7 +21,10 @@ int main(int argc, char** argv) {
 
   frmMain* mainWindow = RunMain();
   int rc = 0;
-  if (mainWindow) rc = app.exec();
+  if (mainWindow) {
+    mainWindow->ExitOnSignals();
+    rc = app.exec();
+  }
   delete mainWindow;
   midiplatform::Shutdown();
   SetDialogs(nullptr);

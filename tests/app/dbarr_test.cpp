@@ -189,12 +189,42 @@ TEST_F(DBArrTest, NoToTheNewDatabaseLeavesNoFileAndNothingChanged) {
   dialogs_.Clear();
   EXPECT_EQ(Add("song"), 0);
   EXPECT_FALSE(Exists(db_));
-  // An empty file left from before is no database either: asked again.
+  // An empty file left from before is no database either: asked again,
+  // and left as it is.
   PutDb("");
   dialogs_.boxAnswers = {kMsgNo};
   EXPECT_EQ(Add("song"), 0);
   EXPECT_EQ(dialogs_.boxes.size(), 2u);
-  EXPECT_FALSE(Exists(db_));
+  EXPECT_TRUE(Exists(db_));
+  EXPECT_EQ(Db(), "");
+}
+
+TEST_F(DBArrTest, ADatabaseThatIsNotAFileIsNoDatabaseAndIsLeftAsItIs) {
+  for (const char* thing : {"pipe", "folder"}) {
+    SCOPED_TRACE(thing);
+    dialogs_.Clear();
+    if (std::string(thing) == "pipe") {
+      ASSERT_EQ(::mkfifo(db_.c_str(), 0644), 0);
+    } else {
+      ASSERT_EQ(MakeDirs(db_), 0);
+    }
+    gStarting = false;
+    EXPECT_EQ(DBArrCheck(), 1);
+    EXPECT_EQ(DBArrFindID(dir_ + "/song"), 0);
+    DBArrUpdate();
+    // Yes to a new database: it cannot be made in that place.
+    dialogs_.boxAnswers = {kMsgYes};
+    EXPECT_EQ(Add("song"), 0);
+    const std::vector<std::string> texts = BoxTexts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0], "File r40DBArrnot found");
+    EXPECT_EQ(texts[1], "File not found");
+    EXPECT_EQ(dialogs_.boxes[2].buttons, MsgButtons::YesNo);  // the new database's question
+    EXPECT_EQ(texts[3], "Reading Error");
+    EXPECT_EQ(KindOfFile(db_), FileKind::Other);
+    ::unlink(db_.c_str());
+    ::rmdir(db_.c_str());
+  }
 }
 
 TEST_F(DBArrTest, ANameSortingFirstMovesTheOthersWithTheirIds) {
@@ -442,7 +472,7 @@ TEST_F(DBArrTest, FindIdOfMissingEmptyAndOtherFolders) {
   EXPECT_FALSE(Exists(db_));  // opening it made no database
   PutDb("");
   EXPECT_EQ(DBArrFindID(dir_ + "/song"), 0);
-  EXPECT_FALSE(Exists(db_));
+  EXPECT_EQ(Db(), "");
 
   PutDb(Image(dir_, {{"alpha", 4}, {"song", 3}}));
   EXPECT_EQ(DBArrFindID(dir_ + "/song"), 3);
@@ -497,9 +527,10 @@ TEST_F(DBArrTest, UpdateRemovesTheEntriesOfFilesThatAreGoneAndKeepsTheOthersIds)
 
 TEST_F(DBArrTest, UpdateOfAnEmptyOrMissingDatabase) {
   DBArrUpdate();
+  EXPECT_FALSE(Exists(db_));
   PutDb("");
   DBArrUpdate();
-  EXPECT_FALSE(Exists(db_));
+  EXPECT_EQ(Db(), "");
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"File not found", "File not found"}));
   EXPECT_EQ(BoxTitles()[0], "Reading r40DBArr");
   // No entries: written back as it was.

@@ -310,8 +310,13 @@ TEST_F(DocSaveTest, AFailedStyleWriteKeepsTheModifiedFlags) {
   EXPECT_EQ(Asc(named, 4), 1);
   EXPECT_EQ(Asc(named, 10), 1);
   EXPECT_TRUE(owner.captionsSet.empty());
-  // Each failure was reported once, by the style writer.
-  EXPECT_EQ(BoxTexts(), Names(4, "Error I/O device"));
+  // Each failure was reported once: File > Save by the file's error titled
+  // with the file that failed, the close prompt and Save As by their own table.
+  EXPECT_EQ(BoxTexts(), (Names{"Error I/O device", "Error I/O device", "Disk writing error", "Disk writing error"}));
+  EXPECT_EQ(BoxTitles(), (Names{"Saving a.sty", "Saving s.sty", kAppTitle, kAppTitle}));
+  // Nothing was written: the arrangement file of each failed save stands
+  // neither new nor alone.
+  EXPECT_EQ(Listing(), Names{});
 }
 
 TEST_F(DocSaveTest, RetriesAfterAFullOrUnreadyDiskAreBounded) {

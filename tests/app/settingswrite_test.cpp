@@ -1,3 +1,5 @@
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
@@ -163,17 +165,41 @@ TEST_F(SettingsWriteTest, FoldersSlotsGlobalBlockAndRecentFiles) {
   EXPECT_EQ(Asc(Rec(46), 242), 0);
 }
 
-TEST_F(SettingsWriteTest, AnErrorIsReportedTitledWithTheExitCaptionAndEndsTheWrite) {
-  gLastDir = "/new";
-  int puts = 0;
-  SetFileFaultHook([&](const std::string& op, const std::string&) {
-    if (op == "put" && ++puts == 2) return kErrDeviceIO;  // record 2 fails
-    return 0;
-  });
-  EXPECT_EQ(SettingsWrite(MainWindowState()), kErrDeviceIO);
-  SetFileFaultHook(nullptr);
-  ASSERT_EQ(dialogs_.boxes.size(), 1u);
-  EXPECT_EQ(dialogs_.boxes[0].title, "Closing MIDI out device");
-  EXPECT_NE(Rec(1), before_.Record(1));  // record 1 was written before the error
-  EXPECT_EQ(Rec(2), before_.Record(2));
+// The file is written whole or not at all: a fault in the middle of the
+// write (the new image written, not yet in place), a full disk, a file that
+// cannot be read first: the old file stays byte for byte, and the failure is
+// shown titled with the exit's caption.
+TEST_F(SettingsWriteTest, AFailedWriteKeepsTheOldFileWholeAndSaysWhy) {
+  gLangBase = 200;
+  const std::string old = ReadBytes(WinFile("Brenvolta.ini"));
+  const struct {
+    const char* op;
+    int err;
+    const char* text;
+  } cases[] = {
+      {"rename", kErrDeviceIO, "Error I/O device"},
+      {"write", kErrDiskFull, "Disk full"},
+      {"read", kErrDeviceIO, "Error I/O device"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.op);
+    dialogs_.Clear();
+    gLastDir = "/new";
+    gChArrang = 7;
+    SetFileFaultHook([&](const std::string& op, const std::string&) { return op == c.op ? c.err : 0; });
+    EXPECT_EQ(SettingsWrite(MainWindowState()), c.err);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.text});
+    EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Closing MIDI out device"});
+    EXPECT_EQ(ReadBytes(WinFile("Brenvolta.ini")), old);
+  }
+  // Nothing is left beside it; the next write goes through, and keeps a
+  // tail past the records it writes.
+  WriteBytes(WinFile("Brenvolta.ini"), old + "tail");
+  ASSERT_EQ(SettingsWrite(MainWindowState()), 0);
+  EXPECT_EQ(Asc(Rec(1), 215), 7);
+  EXPECT_EQ(Right(ReadBytes(WinFile("Brenvolta.ini")), 4), "tail");
+  EXPECT_TRUE(QDir(QString::fromStdString(WinFile("")))
+                  .entryList({".Brenvolta.ini*"}, QDir::Files | QDir::Hidden)
+                  .isEmpty());
 }

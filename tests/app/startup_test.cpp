@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/appstate.h"
 #include "services/messages.h"
 #include "app/shareddev.h"
+#include "app/sharedinfo.h"
 #include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/midilink.h"
 #include "platform/files.h"
 #include "platform/midi/winmm.h"
+#include "platform/twips.h"
 #include "platform/winfolder.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/settingsimage.h"
@@ -256,6 +261,47 @@ TEST_F(StartupTest, AnUnopenableWindowsFolderEndsAtTheDeviceStep) {
   ASSERT_FALSE(dialogs_.boxes.empty());
   EXPECT_EQ(dialogs_.boxes.back().title, "Opening MIDI out device");
   EXPECT_EQ(dialogs_.boxes.back().text, "Path not found");
+}
+
+// The settings, the device-sharing file and the info file are read only
+// when they are files: a pipe in their place is left as it is, nothing
+// waits on it, and the start says what it could not read.
+TEST_F(StartupTest, SharedFilesThatAreNotFilesAreLeftAsTheyAre) {
+  const struct {
+    const char* name;
+    bool shown;
+    std::vector<std::string> texts;
+    const char* title;
+  } cases[] = {
+      // No language is known yet: the texts of the start, in Italian.
+      {"Brenvolta.ini", false, {"File assente"}, "Apertura di Brenvolta.ini"},
+      {"Veltrano", false, {"Disk reading error"}, "Opening MIDI out device"},
+      {"TessaroInfo", true, {}, ""},  // the info file is optional: no names
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetProgramState();
+    SetTwipsPerPixel(15);
+    SetMainWindowShow([this] { ++shown_; });
+    shown_ = 0;
+    dialogs_.Clear();
+    for (const char* f : {"Brenvolta.ini", "Veltrano", "TessaroInfo"}) ::unlink(WinFile(f).c_str());
+    if (std::string(c.name) != "Brenvolta.ini") WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(2).bytes());
+    ASSERT_EQ(::mkfifo(WinFile(c.name).c_str(), 0644), 0);
+    EXPECT_EQ(Main(), c.shown);
+    EXPECT_EQ(shown_, c.shown ? 1 : 0);
+    EXPECT_EQ(BoxTexts(), c.texts);
+    if (!c.texts.empty()) {
+      EXPECT_EQ(BoxTitles(), std::vector<std::string>{c.title});
+    }
+    EXPECT_EQ(dialogs_.languageCalls, 0);
+    EXPECT_EQ(KindOfFile(WinFile(c.name)), FileKind::Other);
+  }
+  // The info file that is a pipe names nothing and is never written.
+  EXPECT_EQ(SharedInfoRead(), "");
+  EXPECT_EQ(SharedInfoPutArr(Nuls(20) + PadRight("/m/song", 238)), 1);
+  EXPECT_EQ(KindOfFile(WinFile("TessaroInfo")), FileKind::Other);
+  EXPECT_TRUE(dialogs_.boxes.empty());
 }
 
 class ExitTest : public StartupTest {};

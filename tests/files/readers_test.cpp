@@ -1,6 +1,7 @@
 // The readers of arrangement, program and global files: results, messages,
 // what happens to the file, and file errors.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -48,20 +49,20 @@ TEST_F(FilesTest, EachReaderJudgesLengthAndHeaderOnce) {
       {"arr byte 5 not 00", "arr", WithByte(ArrFileBytes(), 5, 1), 2, 4, true},
       {"arr style header", "arr", WithByte(ArrFileBytes(), 6, 4), 2, 4, true},
       {"arr lower-case tag", "arr", WithByte(ArrFileBytes(), 0, 'k'), 2, 4, true},
-      {"arr empty", "arr", "", 3, -1, false},
+      {"arr empty", "arr", "", 3, -1, true},
       {"gbl valid", "gbl", GblFileBytes(), 0, -1, true},
       {"gbl 447 bytes", "gbl", Left(GblFileBytes(), 447), 2, 4, true},
       {"gbl 449 bytes", "gbl", GblFileBytes() + "x", 2, 4, true},
       {"gbl byte 7 is 02", "gbl", WithByte(GblFileBytes(), 7, 2), 2, 4, true},
       {"gbl arrangement header", "gbl", WithByte(GblFileBytes(), 6, 3), 2, 4, true},
-      {"gbl empty", "gbl", "", 3, -1, false},
+      {"gbl empty", "gbl", "", 3, -1, true},
       {"prg KORG", "prg", PrgFileBytes(false), 0, -1, true},
       {"prg KPGG named .prg", "prg", PrgFileBytes(true), 0, -1, true},
       {"prg 30,479 bytes", "prg", Left(PrgFileBytes(), 30479), 2, 32, true},
       {"prg 30,481 bytes", "prg", PrgFileBytes() + "x", 2, 32, true},
       {"prg arrangement header", "prg", WithByte(PrgFileBytes(), 6, 3), 2, 32, true},
       {"prg KPGX", "prg", WithByte(PrgFileBytes(true), 3, 'X'), 2, 32, true},
-      {"prg empty", "prg", "", 3, -1, false},
+      {"prg empty", "prg", "", 3, -1, true},
   };
   for (const ReaderCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -155,7 +156,7 @@ TEST_F(FilesTest, PrgFileLoadTriesTheExtensionsInTurn) {
       {"own .pgg", {{"a.pgg", kpgg}}, "a.pgg", 4, "pgg", false, {"a.pgg"}},
       {"KPGG named .prg", {{"a.prg", kpgg}}, "a.prg", 2, "prg", true, {"a.prg"}},
       {"KORG named .pgg", {{"a.pgg", korg}}, "a.pgg", 2, "pgg", true, {"a.pgg"}},
-      {"own .prg empty", {{"a.prg", ""}}, "a.prg", 3, "prg", false, {}},
+      {"own .prg empty", {{"a.prg", ""}}, "a.prg", 3, "prg", false, {"a.prg"}},
       {"own .prg short", {{"a.prg", Left(korg, 30000)}}, "a.prg", 2, "prg", true, {"a.prg"}},
       {"no extension, .prg there",
        {{"a.prg", korg}, {"a.pgg", kpgg}},
@@ -165,7 +166,7 @@ TEST_F(FilesTest, PrgFileLoadTriesTheExtensionsInTurn) {
        false,
        {"a.pgg", "a.prg"}},
       {"no extension, only .pgg", {{"a.pgg", kpgg}}, "a", 4, "pgg", false, {"a.pgg"}},
-      {"no extension, empty .prg", {{"a.prg", ""}, {"a.pgg", kpgg}}, "a", 4, "pgg", false, {"a.pgg"}},
+      {"no extension, empty .prg", {{"a.prg", ""}, {"a.pgg", kpgg}}, "a", 4, "pgg", false, {"a.pgg", "a.prg"}},
       {"no extension, short .prg",
        {{"a.prg", "xx"}, {"a.pgg", kpgg}},
        "a",
@@ -175,7 +176,7 @@ TEST_F(FilesTest, PrgFileLoadTriesTheExtensionsInTurn) {
        {"a.pgg", "a.prg"}},
       {"no extension, .prg holds KPGG", {{"a.prg", kpgg}}, "a", 2, "prg", true, {"a.prg"}},
       {"no extension, .pgg holds KORG", {{"a.pgg", korg}}, "a", 2, "pgg", true, {"a.pgg"}},
-      {"no extension, .pgg empty", {{"a.pgg", ""}}, "a", 3, "pgg", false, {}},
+      {"no extension, .pgg empty", {{"a.pgg", ""}}, "a", 3, "pgg", false, {"a.pgg"}},
       {"no extension, nothing", {}, "a", 3, "pgg", false, {}},
   };
   for (const LoadCase& c : cases) {
@@ -271,14 +272,33 @@ TEST_F(FilesTest, FileErrorsAreReportedAndANotReadyDiskIsRetriedBoundedly) {
   EXPECT_EQ(MsgText(28, ""), "Disk not ready or not formatted");
 }
 
-TEST_F(FilesTest, AnEmptyFileThatCannotBeDeletedIsAFileError) {
-  const std::string path = Path("empty.gbl");
-  WriteBytes(path, "");
-  FaultHook hook(FailOp("kill", kErrPathFileAccess));
-  EXPECT_EQ(GblFileRead(path), 1);
-  ASSERT_EQ(dialogs.boxes.size(), 1u);
-  EXPECT_EQ(dialogs.boxes[0].text, MsgText(17, ""));
-  EXPECT_TRUE(Exists(path));
+// An empty file, or something that is not a file, reads as a missing one:
+// no message (the caller says "File not found"), nothing deleted, nothing
+// blocking (a pipe without a writer would hold a plain open or read).
+TEST_F(FilesTest, WhatIsNotADocumentIsLeftAsItIs) {
+  ASSERT_EQ(MakeDirs(Path("folder.arr")), 0);
+  ASSERT_EQ(::mkfifo(Path("pipe.arr").c_str(), 0644), 0);
+  WriteBytes(Path("empty"), "");
+  ASSERT_EQ(::symlink(Path("empty").c_str(), Path("link to empty.arr").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/null", Path("device.arr").c_str()), 0);
+  const std::vector<std::string> things = {"folder.arr", "pipe.arr", "link to empty.arr", "device.arr"};
+  FaultHook hook([](const std::string&, const std::string&, int) { return 0; });
+  for (const std::string& thing : things) {
+    SCOPED_TRACE(thing);
+    const std::string path = Path(thing);
+    struct stat before {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    for (const char* reader : {"arr", "gbl", "prg"}) EXPECT_EQ(ReaderOf(reader)(path), 3) << reader;
+    EXPECT_EQ(PrgFileLoad(path), 3);  // its own extension is not a program's: .prg and .pgg beside it
+    EXPECT_EQ(StyFileRead(path), 2);
+    struct stat after {};
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+  }
+  EXPECT_EQ(hook.Count("kill"), 0);
+  EXPECT_EQ(ReadBytes(Path("empty")), "");
+  EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(FilesTest, PrgFileLoadStopsAtAFileErrorOfTheFirstCandidate) {

@@ -131,15 +131,15 @@ TEST_F(FilesTest, StyleFilesAreReadInRecordsOf32200BytesUpTo289800) {
   EXPECT_EQ(gStyData, Left(big, 289800));
 }
 
-TEST_F(FilesTest, AnEmptyStyleFileIsDeletedAndAMissingOneLeftMissing) {
+TEST_F(FilesTest, AnEmptyStyleFileIsLeftAsItIsAndAMissingOneLeftMissing) {
   for (const char* name : {"e.sty", "r40Sty"}) {
     SCOPED_TRACE(name);
     WriteBytes(Path(name), "");
     EXPECT_EQ(StyFileRead(Path(name)), 2);
-    EXPECT_FALSE(Exists(Path(name)));
-    EXPECT_EQ(StyFileRead(Path(name)), 2);
+    EXPECT_TRUE(Exists(Path(name)));
+    EXPECT_EQ(StyFileRead(Path("missing") + name), 2);
   }
-  EXPECT_TRUE(Listing().empty());
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"e.sty", "r40Sty"}));
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -217,7 +217,7 @@ TEST_F(FilesTest, StyFileWriteFailuresLeaveTheOldFileAndReturnOne) {
   } cases[] = {
       {"not ready once", "write", kErrDiskNotReady, 1, 0, 1, 28},
       {"not ready always", "write", kErrDiskNotReady, 1000, 1, 3, 28},
-      {"disk full", "write", kErrDiskFull, 1000, 1, 1, 18},
+      {"disk full", "write", kErrDiskFull, 1000, 1, 1, 19},
       {"rename denied", "rename", kErrPathFileAccess, 1000, 1, 1, 17},
       {"device error", "write", kErrDeviceIO, 1000, 1, 1, 31},
   };

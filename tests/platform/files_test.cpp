@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
+#include <algorithm>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,7 +152,7 @@ TEST_F(FilesTest, ErrorNumbersOfRealFailures) {
       {"open in a missing folder", [&] { return f.Open(P("nodir/x"), 10); }, kErrPathNotFound},
       {"read-only open in a missing folder", [&] { return f.Open(P("nodir/x"), 10, OpenMode::ReadOnly); }, kErrPathNotFound},
       {"open through a file", [&] { return f.Open(P("afile/x"), 10); }, kErrPathNotFound},
-      {"open of a folder", [&] { return f.Open(P("adir"), 10); }, kErrPathFileAccess},
+      {"open of a folder", [&] { return f.Open(P("adir"), 10); }, kErrFileNotFound},
       {"empty name", [&] { return f.Open("", 10); }, kErrBadFileName},
       {"name with a NUL", [&] { return f.Open(P(std::string("a\0b", 3)), 10); }, kErrBadFileName},
       {"record length 0", [&] { return f.Open(P("afile"), 0); }, kErrBadRecordLength},
@@ -160,7 +161,7 @@ TEST_F(FilesTest, ErrorNumbersOfRealFailures) {
       {"kill of a missing file", [&] { return KillFile(P("none")); }, kErrFileNotFound},
       {"kill in a missing folder", [&] { return KillFile(P("nodir/x")); }, kErrPathNotFound},
       {"read of a missing file", [&] { return ReadWholeFile(P("none"), data); }, kErrFileNotFound},
-      {"read of a folder", [&] { return ReadWholeFile(P("adir"), data); }, kErrPathFileAccess},
+      {"read of a folder", [&] { return ReadWholeFile(P("adir"), data); }, kErrFileNotFound},
       {"atomic write into a missing folder", [&] { return WriteWholeFileAtomic(P("nodir/x"), "d"); }, kErrPathNotFound},
       {"atomic write over a folder", [&] { return WriteWholeFileAtomic(P("adir"), "d"); }, kErrPathFileAccess},
       {"folders under a file", [&] { return MakeDirs(P("afile/sub")); }, kErrPathNotFound},
@@ -178,11 +179,68 @@ TEST_F(FilesTest, ErrorNumbersOfRealFailures) {
   EXPECT_EQ(f.Put(-1, "a"), kErrBadRecordNumber);
 }
 
-TEST_F(FilesTest, DiskFullOnAFullDevice) {
-  if (!FileExists("/dev/full")) GTEST_SKIP() << "no full device here";
-  RecordFile f;
-  ASSERT_EQ(f.Open("/dev/full", 250), 0);
-  EXPECT_EQ(f.Put(1, "abc"), kErrDiskFull);
+// What stands at a path and is not a regular file is no file: it is looked
+// at without being opened (a pipe without a writer would block the open or
+// the read for good), never created over and never changed.
+TEST_F(FilesTest, SomethingThatIsNotARegularFileIsNoFile) {
+  ASSERT_EQ(MakeDirs(P("folder")), 0);
+  ASSERT_EQ(::mkfifo(P("pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(P("pipe").c_str(), P("link to pipe").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/null", P("link to device").c_str()), 0);
+  ASSERT_EQ(::symlink(P("nothing").c_str(), P("link to nothing").c_str()), 0);
+  WriteRaw(P("empty"), "");
+  ASSERT_EQ(::symlink(P("empty").c_str(), P("link to empty").c_str()), 0);
+
+  const struct {
+    const char* name;
+    FileKind kind;
+    mode_t type;  // what lstat sees, before and after
+  } cases[] = {
+      {"folder", FileKind::Other, S_IFDIR},
+      {"pipe", FileKind::Other, S_IFIFO},
+      {"link to pipe", FileKind::Other, S_IFLNK},
+      {"link to device", FileKind::Other, S_IFLNK},
+      {"link to nothing", FileKind::Missing, S_IFLNK},
+      {"link to empty", FileKind::Regular, S_IFLNK},
+      {"empty", FileKind::Regular, S_IFREG},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = P(c.name);
+    EXPECT_EQ(KindOfFile(path), c.kind);
+    EXPECT_EQ(FileExists(path), c.kind == FileKind::Regular);
+    RecordFile f;
+    std::string data = "unchanged";
+    long long len = -1;
+    if (c.kind == FileKind::Regular) {
+      EXPECT_EQ(f.Open(path, 10, OpenMode::ReadOnly), 0);
+      EXPECT_EQ(f.Lof(), 0);
+      f.Close();
+      EXPECT_EQ(ReadWholeFile(path, data), 0);
+      EXPECT_EQ(data, "");
+      EXPECT_EQ(FileLength(path, len), 0);
+      EXPECT_EQ(len, 0);
+    } else {
+      EXPECT_EQ(f.Open(path, 10, OpenMode::ReadOnly), kErrFileNotFound);
+      // The random-access open makes a missing file (through a link to
+      // nothing, its target), and never opens what is not a file.
+      const int expected = c.kind == FileKind::Missing ? 0 : kErrFileNotFound;
+      EXPECT_EQ(f.Open(path, 10), expected);
+      f.Close();
+      if (c.kind == FileKind::Missing) ::unlink(P("nothing").c_str());
+      EXPECT_EQ(ReadWholeFile(path, data), kErrFileNotFound);
+      EXPECT_EQ(data, "unchanged");
+      EXPECT_EQ(FileLength(path, len), kErrFileNotFound);
+      // A save does not put a file in the place of a folder, pipe or device.
+      if (c.kind == FileKind::Other) {
+        EXPECT_EQ(WriteWholeFileAtomic(path, "new"), kErrPathFileAccess);
+      }
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+  }
+  EXPECT_FALSE(FileExists(P("nothing")));
 }
 
 TEST_F(FilesTest, ReadOnlyFilesAndFolders) {
@@ -277,6 +335,137 @@ TEST_F(FilesTest, AtomicWriteThatFailsLeavesTheOldFileWhole) {
     EXPECT_EQ(ReadAll(P("doc.sty")), "old contents") << step;
     EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.sty"}) << step;
   }
+}
+
+TEST_F(FilesTest, ASaveWritesThroughLinksAndKeepsHardLinksAndAttributes) {
+  // A symbolic link (relative, into another folder) stays a link; its target
+  // takes the new content.
+  ASSERT_EQ(MakeDirs(P("real")), 0);
+  WriteRaw(P("real/target.arr"), "old target");
+  ASSERT_EQ(::symlink("real/target.arr", P("doc.arr").c_str()), 0);
+  ASSERT_EQ(WriteWholeFileAtomic(P("doc.arr"), "new content"), 0);
+  struct stat st {};
+  ASSERT_EQ(::lstat(P("doc.arr").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadAll(P("real/target.arr")), "new content");
+  EXPECT_EQ(FolderEntries(P("real")), std::vector<std::string>{"target.arr"});
+  // A removal takes the link away, not the file it points to.
+  ASSERT_EQ(::symlink("real/target.arr", P("gone.pgg").c_str()), 0);
+  ASSERT_EQ(WriteWholeFiles({WholeFile{P("gone.pgg"), "", true}}), 0);
+  EXPECT_NE(::lstat(P("gone.pgg").c_str(), &st), 0);
+  EXPECT_EQ(ReadAll(P("real/target.arr")), "new content");
+
+  // Two hard links: both names see the new content; the file is the same.
+  WriteRaw(P("a.sty"), "old style, longer than the new one");
+  ASSERT_EQ(::link(P("a.sty").c_str(), P("b.sty").c_str()), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(P("a.sty").c_str(), &before), 0);
+  ASSERT_EQ(WriteWholeFileAtomic(P("a.sty"), "new style"), 0);
+  EXPECT_EQ(ReadAll(P("b.sty")), "new style");
+  ASSERT_EQ(::stat(P("a.sty").c_str(), &st), 0);
+  EXPECT_EQ(st.st_ino, before.st_ino);
+  EXPECT_EQ(st.st_nlink, 2u);
+
+  // The permission bits, and the owner and group where the process may
+  // give them (here only when it runs as root).
+  WriteRaw(P("g.gbl"), "old");
+  ASSERT_EQ(::chmod(P("g.gbl").c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(P("g.gbl").c_str(), 1, 2), 0);
+  }
+  ASSERT_EQ(WriteWholeFileAtomic(P("g.gbl"), "new"), 0);
+  ASSERT_EQ(::stat(P("g.gbl").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 1u);
+    EXPECT_EQ(st.st_gid, 2u);
+  }
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"a.sty", "b.sty", "doc.arr", "g.gbl", "real"}));
+}
+
+TEST_F(FilesTest, ASaveOfSeveralFilesPutsAllOrNoneInPlace) {
+  const auto setUp = [&] {
+    for (const std::string& n : FolderEntries(dir_)) ::unlink(P(n).c_str());
+    WriteRaw(P("s.arr"), "old arr");
+    WriteRaw(P("s.sty"), "old sty");
+    WriteRaw(P("s.pgg"), "old pgg");
+    WriteRaw(P("k.prg"), "old kept, hard-linked");
+    ASSERT_EQ(::link(P("k.prg").c_str(), P("k2.prg").c_str()), 0);
+  };
+  const std::vector<WholeFile> save = {
+      {P("s.arr"), "new arr"},
+      {P("k.prg"), "new k"},  // written in place
+      {P("s.sty"), "new sty"},
+      {P("s.pgg"), "", true},
+      {P("new.gbl"), "new file"},
+  };
+  const struct {
+    const char* op;  // the step that fails, on the n-th call
+    int n;
+    std::string failed;
+  } faults[] = {
+      {"write", 3, P("s.sty")},   // a full disk before anything is in place
+      {"rename", 2, P("k.prg")},  // after the first file took its place
+      {"rename", 4, P("new.gbl")},
+      {"kill", 1, P("s.pgg")},
+  };
+  for (const auto& f : faults) {
+    SCOPED_TRACE(std::string(f.op) + " " + std::to_string(f.n));
+    setUp();
+    int calls = 0;
+    SetFileFaultHook([&](const std::string& op, const std::string&) {
+      return op == f.op && ++calls == f.n ? kErrDiskFull : 0;
+    });
+    std::string failed;
+    EXPECT_EQ(WriteWholeFiles(save, &failed), kErrDiskFull);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(failed, f.failed);
+    EXPECT_EQ(ReadAll(P("s.arr")), "old arr");
+    EXPECT_EQ(ReadAll(P("s.sty")), "old sty");
+    EXPECT_EQ(ReadAll(P("s.pgg")), "old pgg");
+    EXPECT_EQ(ReadAll(P("k2.prg")), "old kept, hard-linked");
+    EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"k.prg", "k2.prg", "s.arr", "s.pgg", "s.sty"}));
+  }
+
+  setUp();
+  ASSERT_EQ(WriteWholeFiles(save), 0);
+  EXPECT_EQ(ReadAll(P("s.arr")), "new arr");
+  EXPECT_EQ(ReadAll(P("k2.prg")), "new k");
+  EXPECT_EQ(ReadAll(P("s.sty")), "new sty");
+  EXPECT_EQ(ReadAll(P("new.gbl")), "new file");
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"k.prg", "k2.prg", "new.gbl", "s.arr", "s.sty"}));
+}
+
+TEST_F(FilesTest, ASaveRemovesWhatAKilledSaveOfTheSameFileLeft) {
+  WriteRaw(P("doc.arr"), "old");
+  ASSERT_EQ(MakeDirs(P(".doc.arr~brvFolder")), 0);  // a folder is never removed
+  const std::vector<std::string> kept = {".doc.arr~brvFolder", ".doc.arr~brvAB12", ".doc.arr~brv1234567",
+                                         ".other.arr~brvAbC123", "doc.arr~brvAbC123", ".doc.arr~brvAb_123"};
+  for (const std::string& n : kept)
+    if (n != kept[0]) WriteRaw(P(n), "someone's");
+  for (const char* n : {".doc.arr~brvAbC123", ".doc.arr~brvZZZZZZ"}) WriteRaw(P(n), "left by a killed save");
+  ASSERT_EQ(WriteWholeFileAtomic(P("doc.arr"), "new"), 0);
+  std::vector<std::string> want = kept;
+  want.push_back("doc.arr");
+  std::sort(want.begin(), want.end());
+  std::vector<std::string> got = FolderEntries(dir_);
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, want);
+}
+
+TEST_F(FilesTest, OneLockPerOpenFile) {
+  const std::string path = P("Brenvolta.lock");
+  FileLock first, second;
+  EXPECT_EQ(first.TryLock(path), FileLock::Taken);
+  EXPECT_EQ(second.TryLock(path), FileLock::Held);
+  EXPECT_FALSE(second.IsHeld());
+  first.Unlock();
+  EXPECT_EQ(second.TryLock(path), FileLock::Taken);
+  EXPECT_EQ(ReadAll(path), "");
+  ASSERT_EQ(::mkfifo(P("pipe").c_str(), 0644), 0);
+  EXPECT_EQ(first.TryLock(P("pipe")), FileLock::Failed);
+  EXPECT_EQ(first.TryLock(P("nodir/lock")), FileLock::Failed);
 }
 
 TEST_F(FilesTest, FaultHookFailsEveryOperationWithoutActing) {

@@ -105,7 +105,7 @@ TEST_F(MessagesTest, FileErrMsgMapsErrorNumbers) {
                         {kErrDiskNotReady, 2, "Disk not ready or not formatted"},
                         {kErrPathFileAccess, 1, "Read only file"},
                         {kErrPathNotFound, 1, "Path not found"},
-                        {kErrDiskFull, 1, "Disk reading error"},
+                        {kErrDiskFull, 1, "Disk full"},
                         {6, 1, "Disk reading error"}};
   for (const Case& c : cases) {
     dialogs_.Clear();
@@ -114,6 +114,11 @@ TEST_F(MessagesTest, FileErrMsgMapsErrorNumbers) {
     EXPECT_EQ(dialogs_.boxes[0].text, c.text);
     EXPECT_EQ(dialogs_.boxes[0].title, "Op");
   }
+  // A full disk in Italian too.
+  gLangBase = 0;
+  dialogs_.Clear();
+  EXPECT_EQ(FileErrMsg("Op", kErrDiskFull), 1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Disco pieno"});
 }
 
 TEST_F(MessagesTest, ModeShowLabels) {

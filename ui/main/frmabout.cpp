@@ -9,6 +9,7 @@
 #include "services/strings.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
+#include "platform/twips.h"
 #include "ui/main/listtext.h"
 #include "ui/main/frmmain.h"
 
@@ -25,12 +26,22 @@ const char* Disclaimer() {
 }
 }  // namespace
 
+// The window's designed size in twips, turned into pixels by the one twips
+// rule: the fonts follow the screen's resolution as the twips do, so the
+// caption and the four texts stay whole at any resolution and in both
+// languages (a text too long for one line wraps).
+constexpr int kAboutWidth = 7800;
+constexpr int kAboutHeight = 3000;
+
 frmAbout::frmAbout() {
   setObjectName("frmAbout");
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
   lblTitle_ = new QLabel(body);
   lblTitle_->setObjectName("lblTitle");
+  QFont bold = lblTitle_->font();
+  bold.setBold(true);
+  lblTitle_->setFont(bold);
   lblVersion_ = new QLabel(body);
   lblVersion_->setObjectName("lblVersion");
   lblDescription_ = new QLabel(body);
@@ -39,9 +50,13 @@ frmAbout::frmAbout() {
   lblDisclaimer_->setObjectName("lblDisclaimer");
   for (QLabel* l : {lblTitle_, lblVersion_, lblDescription_, lblDisclaimer_}) {
     l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(l);
+    if (l == lblVersion_) layout->addSpacing(TwipsToPixels(120));
   }
+  layout->addStretch(1);
   setWidget(body);
+  setFixedSize(TwipsToPixels(kAboutWidth), TwipsToPixels(kAboutHeight));
 }
 
 void frmAbout::Form_Load(frmMain* main) {

@@ -24,6 +24,7 @@
 #include "files/clipboard.h"
 #include "midi/monitor.h"
 #include "midi/sysex.h"
+#include "platform/exitsignals.h"
 #include "platform/twips.h"
 #include "ui/main/childform.h"
 #include "ui/main/frmmsgex.h"
@@ -141,6 +142,7 @@ frmMain::frmMain() {
 }
 
 frmMain::~frmMain() {
+  if (watchesSignals_) StopWatchingExitSignals();
   if (TheMainView() == this) SetMainView(nullptr);
   if (sInstance == this) sInstance = nullptr;
 }

@@ -117,8 +117,16 @@ class frmMain : public QMainWindow, public MainView {
   // True when the last close of the window was refused or cancelled.
   bool ExitRefused() const { return exitRefused_; }
 
+  // From now on SIGTERM and SIGHUP run the exit as File > Exit does (a
+  // Cancel in a save prompt keeps the program open), once no modal box is
+  // waiting for an answer.
+  void ExitOnSignals();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildMenus();
@@ -127,14 +135,20 @@ class frmMain : public QMainWindow, public MainView {
   void ConnectCommands();
   void LayoutStatusBar();
   void ApplyCaptions();
-  void ShowRecentCaptions();
   void RestoreProgramWindows();
+  // The stored size of the main window is its outer size, frame included,
+  // as the exit stores it: the inside is made smaller by the frame, which
+  // the platform tells once the window is on the screen; until then the
+  // size waits in pendingOuter_.
+  void RestoreOuterSize(const QSize& outer);
+  void FitOuterSize();
   void TimerAuto_Timer(int index);
   void TimerArrU_Timer(int index);
   // The exit's query step; undone when a child cancels.
   void QueryUnloadStep();
   void UndoQueryUnload();
   void UnloadStep(QCloseEvent* event);
+  void ExitRequested();
   // Full-table check of an Open or New command.
   void FullTableCheck(const char* item, const int* used);
   void OpenCommonMessages(int result);
@@ -154,6 +168,9 @@ class frmMain : public QMainWindow, public MainView {
   int dbArrCheck_ = 1;
   bool busy_ = false;
   bool exitRefused_ = false;
+  QSize pendingOuter_;
+  bool watchesSignals_ = false;
+  bool exitWaiting_ = false;  // a signal's exit waits for a modal box
   QPointer<frmMsgEx> msgEx_;
   QPointer<frmGuida> guida_;
   QPointer<frmAbout> about_;

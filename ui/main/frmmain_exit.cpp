@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
 #include "app/appstate.h"
 #include "app/menuupdate.h"
@@ -12,6 +13,7 @@
 #include "app/slots.h"
 #include "app/startup.h"
 #include "app/winpos.h"
+#include "platform/exitsignals.h"
 #include "platform/twips.h"
 #include "ui/main/childform.h"
 #include "ui/main/frmmain.h"
@@ -67,6 +69,26 @@ void frmMain::closeEvent(QCloseEvent* event) {
   }
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   UnloadStep(event);
+}
+
+void frmMain::ExitOnSignals() {
+  watchesSignals_ = true;
+  WatchExitSignals([this] { ExitRequested(); });
+}
+
+void frmMain::ExitRequested() {
+  // A modal box (a save prompt, a message) holds its own event loop: the
+  // exit would run inside it. It waits until the box is answered.
+  if (QApplication::activeModalWidget()) {
+    if (exitWaiting_) return;
+    exitWaiting_ = true;
+    QTimer::singleShot(200, this, [this] {
+      exitWaiting_ = false;
+      ExitRequested();
+    });
+    return;
+  }
+  mnuExit_Click();
 }
 
 void frmMain::UnloadStep(QCloseEvent* event) {

@@ -1,6 +1,9 @@
 // The main window's load and the restore of the windows of the last run.
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QShowEvent>
 #include <QScreen>
 #include <QTimer>
 
@@ -45,7 +48,7 @@ void frmMain::MDIForm_Load() {
   // this point the texts are looked up in English.
   if (gLangSel != 1 && gLangSel != 2) gLangBase = 200;
   ApplyCaptions();
-  ShowRecentCaptions();
+  RecentMenuShow();
 
   for (const char* off : {"mnuTaglia", "mnuCopia", "mnuIncolla", "mnuChiudi", "mnuSalva", "mnuSalvaAs", "mnuWindow"})
     SetMenuEnabled(off, false);
@@ -125,8 +128,8 @@ void frmMain::MDIForm_Load() {
   }
   if (state == 0) {
     setWindowState(Qt::WindowNoState);
-    move(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top));
-    resize(TwipsToPixels(rec.Width), TwipsToPixels(rec.Height));
+    move(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top));  // a window's position is its frame's
+    RestoreOuterSize(QSize(TwipsToPixels(rec.Width), TwipsToPixels(rec.Height)));
   } else if (state == 1) {
     setWindowState(Qt::WindowMinimized);
   } else if (state == 2) {
@@ -135,16 +138,41 @@ void frmMain::MDIForm_Load() {
   MenuUpdate();
 }
 
-void frmMain::ShowRecentCaptions() {
-  for (int i = 0; i < 8; ++i) {
-    gRecentFileCur = gRecentFiles[i];
-    // The list ends at the first entry that is not a file kind.
-    if (gRecentFileCur.Kind < 1 || gRecentFileCur.Kind > 5) break;
-    SetMenuVisible("mnuSep16", true);
-    const std::string item = "mnuRecentFile_" + CStr(i);
-    SetMenuCaption(item, RecentMenuCaption(i));
-    SetMenuVisible(item, true);
+void frmMain::RestoreOuterSize(const QSize& outer) {
+  // The window is not made on the screen here: made before it is shown, it
+  // would take its position as the inside's, not the frame's.
+  pendingOuter_ = outer;
+  resize(outer);
+}
+
+void frmMain::FitOuterSize() {
+  if (!pendingOuter_.isValid()) return;
+  if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+    pendingOuter_ = QSize();  // the user chose another state meanwhile
+    return;
   }
+  const QSize frame = frameGeometry().size() - size();
+  if (frame.isNull()) return;  // not known yet
+  const QSize inner = pendingOuter_ - frame;
+  pendingOuter_ = QSize();  // before the resize, whose event comes back here
+  resize(inner);
+}
+
+// The frame is known once the window is on the screen: at once on some
+// platforms, with a window manager when it has put its frame around it.
+void frmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  FitOuterSize();
+}
+
+void frmMain::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  FitOuterSize();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitOuterSize();
 }
 
 void frmMain::RestoreProgramWindows() {

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QSignalBlocker>
 
 #include "core/bytes.h"
 
@@ -44,7 +45,18 @@ std::string ListItemText(const QListWidget* list, int index) {
 
 void ComboAddItem(QComboBox* combo, const std::string& bytes) {
   const std::string text = CutAtNul(bytes);
+  if (combo->currentIndex() >= 0) {
+    combo->addItem(ToScreen(text), Raw(text));
+    return;
+  }
+  // Adding an item selects nothing: a box with no current item would
+  // otherwise make its first item current. Nothing changes, so no handler
+  // hears of it.
+  const QSignalBlocker quiet(combo);
+  const QString shown = combo->currentText();
   combo->addItem(ToScreen(text), Raw(text));
+  combo->setCurrentIndex(-1);
+  if (combo->isEditable()) combo->setEditText(shown);
 }
 
 std::string ComboItemText(const QComboBox* combo, int index) {

@@ -20,6 +20,8 @@ void ListAddItem(QListWidget* list, const std::string& bytes);
 void ListSetItem(QListWidget* list, int index, const std::string& bytes);
 std::string ListItemText(const QListWidget* list, int index);
 
+// Adds an item and leaves the selection as it was: an item is current after
+// a fill only when the filler selects one.
 void ComboAddItem(QComboBox* combo, const std::string& bytes);
 std::string ComboItemText(const QComboBox* combo, int index);
 // The edit text of an editable combo, or the current item's text.

@@ -10,6 +10,8 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
 
 #include "core/bytes.h"
 
@@ -51,6 +53,29 @@ class Box : public QMessageBox {
     QDialog::closeEvent(e);
   }
 };
+
+// The width a window needs for its whole title in the title bar: the text
+// in the bold title font, the window's icon and three title-bar buttons
+// beside it, and a margin at each end.
+int TitleBarWidth(const QString& title, const QWidget* window) {
+  QFont font = window->font();
+  font.setBold(true);
+  const int bar = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+  return QFontMetrics(font).horizontalAdvance(title) + 4 * bar + 2 * bar;
+}
+
+// A message box is as wide as its text unless told otherwise, and a window
+// manager then cuts its title, where the name of the file stands: the box
+// is made at least as wide as its title. (A message box lays itself out
+// anew when shown; a stretch in its grid is what it keeps.)
+void FitTitle(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const QMargins margins = grid->contentsMargins();
+  const int width = TitleBarWidth(box.windowTitle(), &box) - margins.left() - margins.right();
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
 
 QMessageBox::Icon BoxIcon(MsgIcon icon) {
   switch (icon) {
@@ -183,6 +208,7 @@ int QtDialogs::MessageBox(const std::string& title, const std::string& text, Msg
   for (QMessageBox::StandardButton b : list) set |= b;
   box.setStandardButtons(set);
   box.setDefaultButton(list.first());
+  FitTitle(box);
   box.exec();
   if (box.closedWithoutChoice || !box.clickedButton()) return kMsgClosed;
   return Answer(box.standardButton(box.clickedButton()));

@@ -4,6 +4,7 @@
 // window is driven through the real main window; the timers run for real.
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,9 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -20,6 +24,7 @@
 #include "app/appstate.h"
 #include "app/arrrec.h"
 #include "app/dbarr.h"
+#include "app/listbuild.h"
 #include "app/nametables.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
@@ -29,6 +34,7 @@
 #include "files/styfile.h"
 #include "midi/channels.h"
 #include "midi/sysex.h"
+#include "platform/files.h"
 #include "platform/twips.h"
 #include "services/messages.h"
 #include "services/paths.h"
@@ -714,4 +720,181 @@ TEST_F(FrmArrUTest, DeleteInAReadOnlyFileIsRefused) {
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "Read only file");
   EXPECT_EQ(w->ListText(0), "11  Plain           ");
+}
+
+// A recent file reopens from its menu item, whether the list came from the
+// last run or from File > Open Arr in this one; one that was deleted says
+// so and opens nothing.
+TEST_F(FrmArrUTest, RecentFilesReopenFromTheMenu) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Text(39, 1, PadRight(ProgFile("gone"), 238));
+  s.Byte(39, 242, 1);
+  s.Text(40, 1, PadRight(ProgFile("song"), 238));
+  s.Byte(40, 242, 1);
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Rock", 5)}}));
+  WriteBytes(ProgFile("other.arr"), ArrFile({{0, Rec("Jazz", 6)}}));
+  StartSettled();
+  EXPECT_TRUE(Enabled("mnuRecentFile_0"));
+  EXPECT_TRUE(Enabled("mnuRecentFile_1"));
+  EXPECT_FALSE(main_->Item("mnuRecentFile_2")->isVisible());
+
+  main_->Item("mnuRecentFile_0")->trigger();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"File not found"});
+  EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening gone.arr"});
+  EXPECT_TRUE(main_->MdiArea()->subWindowList().isEmpty());
+  EXPECT_EQ(gArrSlotUsed[1], 0);
+
+  main_->Item("mnuRecentFile_1")->trigger();
+  ASSERT_NE(gArrUForms[1], nullptr);
+  EXPECT_EQ(gArrUForms[1]->windowTitle().toStdString(), "File Arr - song.arr (1)");
+
+  // Opened in this run: its new entry works at once.
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("other.arr");
+  dialogs_.fileAnswers.push_back(answer);
+  main_->Item("mnuApriArr")->trigger();
+  ASSERT_NE(gArrUForms[2], nullptr);
+  ASSERT_TRUE(main_->Item("mnuRecentFile_2")->isVisible());
+  EXPECT_TRUE(Enabled("mnuRecentFile_2"));
+  gArrUForms[2]->close();
+  Settle(0);
+  ASSERT_EQ(gArrUForms[2], nullptr);
+  main_->Item("mnuRecentFile_2")->trigger();
+  ASSERT_NE(gArrUForms[2], nullptr);
+  EXPECT_EQ(List(gArrUForms[2])->item(0)->text().toStdString().substr(0, 8), "11  Jazz");
+  EXPECT_EQ(dialogs_.boxes.size(), 1u);
+}
+
+// What is not an arrangement file is refused as a missing one and left
+// exactly as it was; nothing blocks on a pipe without a writer.
+TEST_F(FrmArrUTest, OpenRefusesWhatIsNotAFileAndLeavesItAsItWas) {
+  WriteBytes(ProgFile("empty.arr"), "");
+  ASSERT_EQ(::symlink(ProgFile("empty.arr").c_str(), ProgFile("link.arr").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/null", ProgFile("device.arr").c_str()), 0);
+  ASSERT_EQ(::mkfifo(ProgFile("pipe.arr").c_str(), 0644), 0);
+  ASSERT_EQ(MakeDirs(ProgFile("folder.arr")), 0);
+  StartSettled();
+  for (const char* name : {"empty.arr", "link.arr", "device.arr", "pipe.arr", "folder.arr"}) {
+    SCOPED_TRACE(name);
+    struct stat before {};
+    ASSERT_EQ(::lstat(ProgFile(name).c_str(), &before), 0);
+    dialogs_.Clear();
+    FileDialogResult answer;
+    answer.accepted = true;
+    answer.fileName = ProgFile(name);
+    dialogs_.fileAnswers.push_back(answer);
+    main_->Item("mnuApriArr")->trigger();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"File not found"});
+    EXPECT_EQ(BoxTitles(), std::vector<std::string>{std::string("Opening ") + name});
+    EXPECT_TRUE(main_->MdiArea()->subWindowList().isEmpty());
+    struct stat after {};
+    ASSERT_EQ(::lstat(ProgFile(name).c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+  }
+  EXPECT_EQ(ReadBytes(ProgFile("empty.arr")), "");
+}
+
+// File > Save writes the arrangement file and its style file together:
+// through a link to the real file, into a file with a second hard link, with
+// the file's permission bits; a failure between the two, or a full disk,
+// leaves both old files whole and says which one failed.
+TEST_F(FrmArrUTest, SaveWritesTheFileAndItsStylesTogether) {
+  const std::string oldArr = ArrFile({{0, Rec("Plain", 3)}});
+  const std::string oldSty = StyFile({"Alpha", "Beta", "Gamma", "Delta"});
+  ASSERT_EQ(MakeDirs(ProgFile("real")), 0);
+  WriteBytes(ProgFile("real/song.arr"), oldArr);
+  ASSERT_EQ(::chmod(ProgFile("real/song.arr").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("real/song.arr", ProgFile("song.arr").c_str()), 0);
+  WriteBytes(ProgFile("song.sty"), oldSty);
+  ASSERT_EQ(::link(ProgFile("song.sty").c_str(), ProgFile("styles-too.sty").c_str()), 0);
+  StartSettled();
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("song.arr");
+  dialogs_.fileAnswers.push_back(answer);
+  main_->Item("mnuApriArr")->trigger();
+  frmArrU* w = gArrUForms[1];
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(Asc(w->Tag(), 9), 2);  // the style file is written with it
+  std::string* tag = w->MutableTag();
+  MidAssign(*tag, 303, "Q");                // the first arrangement's name
+  MidAssign(*tag, 42623 + 224, "Epsilon");  // the first style's name
+  MidAssign(*tag, 4, Chr(1));
+
+  const struct {
+    const char* label;
+    FaultHook::Fault fault;
+    const char* text;
+  } failures[] = {
+      {"between the two", [](const std::string& op, const std::string&, int n) { return op == "rename" && n == 2 ? 57 : 0; },
+       "Error I/O device"},
+      {"full disk", [](const std::string& op, const std::string& path, int) {
+         return op == "write" && Right(path, 4) == ".sty" ? 61 : 0;
+       },
+       "Disk full"},
+  };
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.label);
+    dialogs_.Clear();
+    {
+      FaultHook hook(f.fault);
+      main_->Item("mnuSalva")->trigger();
+    }
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{f.text});
+    EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Saving song.sty"});
+    EXPECT_EQ(ReadBytes(ProgFile("real/song.arr")), oldArr);
+    EXPECT_EQ(ReadBytes(ProgFile("song.sty")), oldSty);
+    EXPECT_EQ(Asc(w->Tag(), 4), 1);  // still modified
+  }
+
+  dialogs_.Clear();
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  struct stat st {};
+  ASSERT_EQ(::lstat(ProgFile("song.arr").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Asc(ReadBytes(ProgFile("real/song.arr")), 33), 'Q');
+  ASSERT_EQ(::stat(ProgFile("real/song.arr").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(Mid(ReadBytes(ProgFile("styles-too.sty")), 225, 7), "Epsilon");
+  EXPECT_EQ(ReadBytes(ProgFile("styles-too.sty")), ReadBytes(ProgFile("song.sty")));
+  EXPECT_EQ(Asc(w->Tag(), 4), 0);
+  // Nothing is left beside the files.
+  EXPECT_TRUE(QDir(progDir_->path()).entryList({".*~brv*"}, QDir::Files | QDir::Hidden).isEmpty());
+  EXPECT_TRUE(QDir(progDir_->path() + "/real").entryList({".*~brv*"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// A refill of the style box selects nothing of its own: with no arrangement
+// selected it shows nothing, and with one whose style has no item of the
+// box it shows nothing either.
+TEST_F(FrmArrUTest, TheStyleBoxRefillSelectsOnlyTheSelectedArrangementsStyle) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Factory", 5)}, {1, Rec("Own", 1, 1)}, {2, Rec("Lost", 7, 1)}}));
+  WriteBytes(ProgFile("song.sty"), StyFile({"Alpha", "Beta", "- empty -", "- empty -"}));
+  StartSettled();
+  frmArrU* w = Open("song");
+  ASSERT_NE(w, nullptr);
+  auto* combo = w->findChild<QComboBox*>("Combo1");
+  struct Case {
+    int line;  // -1: no line selected
+    int index;
+    std::string text;
+  };
+  const std::string factory = RTrim(gStyNames[5]);
+  const std::vector<Case> cases = {{-1, -1, ""}, {2, -1, ""}, {0, -1, factory}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    List(w)->clearSelection();
+    if (c.line >= 0) List(w)->item(c.line)->setSelected(true);
+    StyListFill(w->Tag());
+    EXPECT_GE(combo->count(), 3);
+    EXPECT_EQ(ComboText(w), c.text);
+    if (c.line < 0 || c.line == 2) {
+      EXPECT_EQ(combo->currentIndex(), -1);
+    } else {
+      EXPECT_EQ(combo->itemText(combo->currentIndex()).toStdString(), factory);
+    }
+  }
 }

@@ -1,5 +1,7 @@
 // The main window's load, restore, exit and menu commands.
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -281,6 +283,29 @@ TEST_F(MainWindowTest, TheExitWritesTheSettingsOfThisRun) {
   EXPECT_EQ(Asc(rec1, 51 + 9 * 15 + 8), 0);  // the monitor never reopens
 }
 
+// The stored Top, Left, Height and Width are the window's outer geometry,
+// frame included, as the exit stores them: a run that changes nothing
+// writes back the same 8 bytes, run after run.
+TEST_F(MainWindowTest, AStartAndAnExitWithNoChangeKeepTheMainWindowsGeometry) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Window(1, 1500, 2250, 6000, 9000, 0);  // at 15 twips a pixel: 150, 100, 600 x 400
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  const std::string stored = Mid(s.Record(1), 51, 8);
+  for (int run = 1; run <= 3; ++run) {
+    SCOPED_TRACE(run);
+    Start();
+    Settle();
+    EXPECT_EQ(main_->frameGeometry(), QRect(150, 100, 600, 400));
+    main_->Item("mnuExit")->trigger();
+    ASSERT_FALSE(main_->ExitRefused());
+    EXPECT_EQ(Mid(ReadBytes(WinFile("Brenvolta.ini")), 51, 8), stored);
+    delete main_;
+    main_ = nullptr;
+    ResetProgramState();
+    SetTwipsPerPixel(15);
+  }
+}
+
 TEST_F(MainWindowTest, AboutWindowAndItsMenuItem) {
   WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(1).bytes());
   Start();
@@ -297,6 +322,63 @@ TEST_F(MainWindowTest, AboutWindowAndItsMenuItem) {
   Settle();
   EXPECT_TRUE(Enabled("mnuInfo"));
   EXPECT_EQ(gToolWinCount, 0);
+}
+
+// About opens at its designed size, in which the caption and the four texts
+// are whole in both languages, at 96 DPI (15 twips a pixel) and at 144 DPI
+// (10 twips a pixel, fonts half as large again).
+TEST_F(MainWindowTest, AboutShowsItsTextsWholeAtEveryResolution) {
+  const QFont appFont = QApplication::font();
+  for (int language : {1, 2}) {
+    for (int tpp : {15, 10}) {
+      SCOPED_TRACE("language " + std::to_string(language) + ", " + std::to_string(tpp) + " twips a pixel");
+      WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(language).bytes());
+      ResetProgramState();
+      SetTwipsPerPixel(tpp);
+      QFont font = appFont;
+      font.setPointSizeF(appFont.pointSizeF() * 15 / tpp);
+      QApplication::setFont(font);
+      Start();
+      main_->Item("mnuInfo")->trigger();
+      frmAbout* about = main_->About();
+      ASSERT_NE(about, nullptr);
+      Settle();
+      EXPECT_EQ(about->minimumSize(), about->maximumSize());  // a fixed size
+      EXPECT_EQ(about->size(), about->minimumSize());
+
+      // The caption fits the room the title bar leaves it.
+      QStyleOptionTitleBar bar;
+      bar.initFrom(about);
+      bar.text = about->windowTitle();
+      bar.titleBarFlags = about->windowFlags();
+      bar.subControls = QStyle::SC_All;
+      bar.rect = QRect(0, 0, about->width(), about->style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, about));
+      const QRect room = about->style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel, about);
+      const QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+      EXPECT_GE(room.width(), QFontMetrics(titleFont).horizontalAdvance(about->windowTitle()));
+
+      // Each text is whole inside the window and below the one before it.
+      QWidget* body = about->widget();
+      int bottom = 0;
+      for (const char* name : {"lblTitle", "lblVersion", "lblDescription", "lblDisclaimer"}) {
+        SCOPED_TRACE(name);
+        auto* label = about->findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr);
+        EXPECT_FALSE(label->text().isEmpty());
+        EXPECT_TRUE(body->rect().contains(label->geometry()));
+        EXPECT_LE(label->heightForWidth(label->width()), label->height());
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text().section(' ', 0, 0)), label->width());
+        EXPECT_GE(label->y(), bottom);
+        bottom = label->geometry().bottom();
+      }
+      EXPECT_TRUE(about->rect().contains(body->geometry()));
+      main_->Item("mnuExit")->trigger();
+      delete main_;
+      main_ = nullptr;
+    }
+  }
+  QApplication::setFont(appFont);
+  SetTwipsPerPixel(15);
 }
 
 class GuideTest : public MainFixture {

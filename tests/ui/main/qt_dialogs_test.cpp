@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -122,6 +123,27 @@ TEST(QtDialogs, MessageBoxShowsItsTextsAndAnswersTheButtonPressed) {
   }
   WhenModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click(); });
   EXPECT_EQ(d.MessageBox("t", "x", MsgIcon::None, MsgButtons::RetryCancel), kMsgCancel);
+}
+
+// A box is at least as wide as its whole title in a bold title font, which
+// names the file: a window manager would otherwise cut it short.
+TEST(QtDialogs, AMessageBoxShowsItsWholeTitle) {
+  QtDialogs d;
+  for (const std::string& title :
+       {std::string("Opening bank.arr"), std::string("Apertura di ") + std::string(60, 'n') + ".arr"}) {
+    SCOPED_TRACE(title);
+    int width = 0, needed = 0;
+    WhenModal([&](QWidget* w) {
+      QFont bold = w->font();
+      bold.setBold(true);
+      needed = QFontMetrics(bold).horizontalAdvance(w->windowTitle());
+      width = w->width();
+      w->close();
+    });
+    d.MessageBox(title, "File not found", MsgIcon::Exclamation, MsgButtons::OK);
+    EXPECT_GT(needed, 0);
+    EXPECT_GE(width, needed + 4 * QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight));
+  }
 }
 
 class QtFileDialogTest : public ::testing::Test {
