@@ -14,6 +14,7 @@ bool gArrModified = false;
 bool gArrNameChanged = false;
 bool gArrEditLinked = false;
 bool gArrSavedBack = false;
+bool gStyPickMode = false;
 std::string gListItem;
 std::string gPasteName;
 
@@ -128,6 +129,7 @@ void ArrRecCopy(int source, int target, std::string& tag) {
 void ArrRecReset() {
   gArrEditBuf = Space(kArrEditBufLen);
   gArrModified = gArrNameChanged = gArrEditLinked = gArrSavedBack = false;
+  gStyPickMode = false;
   gListItem.clear();
   gPasteName.clear();
   sArrFileWindowLookup = nullptr;

@@ -21,6 +21,9 @@ extern bool gArrModified;        // the edit record differs from what was built 
 extern bool gArrNameChanged;     // the name was typed since the last store
 extern bool gArrEditLinked;      // the editor is open on an arrangement-file window's record
 extern bool gArrSavedBack;       // the editor's save prompt was cancelled while its owner closed it
+// The arrangement editor's style field is highlighted: a click in a style
+// bank or style-file window hands that style to the editor.
+extern bool gStyPickMode;
 extern std::string gListItem;    // the list line being rebuilt by a clear or a paste
 extern std::string gPasteName;   // the list line of the record being pasted
 

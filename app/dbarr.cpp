@@ -1,10 +1,7 @@
 #include "app/dbarr.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <dirent.h>
 #include <map>
-#include <unistd.h>
 
 #include "app/appstate.h"
 #include "services/mainview.h"
@@ -45,11 +42,23 @@ void ClearRec(std::string& image, int k) {
 // The key names are sorted and matched by.
 std::string Key(const std::string& image, int k) { return UCase(DBArrRecName(image, k)); }
 
-// Reads the open database whole into DBArrBuf. A file shorter than the
-// record reads as padded with zeros, so DBArrBuf always has its full length.
-int ReadImage(RecordFile& f) { return f.Get(1, DBArrBuf); }
+// Reads the open database whole. damaged: the file has another length or
+// lacks the magic. Only a whole, valid image replaces image, so an open
+// editor never works on (or writes back) a damaged one.
+int ReadImage(RecordFile& f, std::string& image, bool& damaged) {
+  std::string read;
+  const int err = f.Get(1, read);
+  damaged = err == 0 && (f.Lof() != kDBArrLen || !DBArrImageValid(read));
+  if (err == 0 && !damaged) image = read;
+  return err;
+}
 
-bool FileIsDamaged(const RecordFile& f) { return f.Lof() != kDBArrLen || !DBArrImageValid(DBArrBuf); }
+// The entries end at the first record whose first byte is 0 or whose ID is
+// 0: where a damaged file has the two apart, nothing past the first is an
+// entry.
+bool EndOfEntries(const std::string& image, int k) {
+  return DBArrRecEmpty(image, k) || DBArrRecId(image, k) == 0;
+}
 
 // Opens the database for reading and writing without making it: no file,
 // an empty one or something that is not a file (a folder, a pipe) is no
@@ -88,13 +97,27 @@ using FolderFiles = std::map<std::string, std::vector<std::string>>;
 
 // 0, or why the folder cannot be looked at: it is missing or unreadable.
 int ListFolder(const std::string& folder, FolderFiles& files) {
-  if (!DirExists(folder)) return kErrPathNotFound;
-  if (::access(folder.c_str(), R_OK | X_OK) != 0) return kErrPathFileAccess;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return FileErrorFromErrno(errno, folder);
-  while (const dirent* e = ::readdir(dir)) files[UCase(e->d_name)].push_back(e->d_name);
-  ::closedir(dir);
-  for (auto& entry : files) std::sort(entry.second.begin(), entry.second.end());
+  std::vector<std::string> names;
+  if (const int err = ListFolderFiles(folder, names)) return err;
+  for (const std::string& name : names) files[UCase(name)].push_back(name);  // in byte order
+  return 0;
+}
+
+// Whether path is an arrangement file: exactly 10,528 bytes beginning with
+// the header. Opened for reading only, and only the header is read. 0 with
+// isArr, or the error number of a file that cannot be looked at.
+int IsArrFile(const std::string& path, bool& isArr) {
+  isArr = false;
+  long long len = 0;
+  if (const int err = FileLength(path, len)) return err;
+  if (len != kArrFileLen) return 0;  // empty or of another size
+  RecordFile f;
+  std::string head;
+  int err = 0;
+  if ((err = f.Open(path, static_cast<int>(kArrFileHeader.size()), OpenMode::ReadOnly)) != 0 ||
+      (err = f.Get(1, head)) != 0 || (err = f.Close()) != 0)
+    return err;
+  isArr = head == kArrFileHeader;
   return 0;
 }
 
@@ -119,19 +142,32 @@ EntryFile CheckEntryFile(const std::string& folder, const FolderFiles& files, co
 
   for (const std::string& candidate : candidates) {
     const std::string path = folder + kPathSep + candidate;
-    if (!FileExists(path)) continue;  // a folder of that name
-    long long len = 0;
-    if ((err = FileLength(path, len)) != 0) return EntryFile::Error;
-    if (len != kArrFileLen) continue;  // empty or of another size: not an arrangement file
-    // Only the header is read: the length is known already.
-    RecordFile f;
-    std::string head;
-    if ((err = f.Open(path, static_cast<int>(kArrFileHeader.size()), OpenMode::ReadOnly)) != 0 ||
-        (err = f.Get(1, head)) != 0 || (err = f.Close()) != 0)
-      return EntryFile::Error;
-    if (head == kArrFileHeader) return EntryFile::Kept;
+    if (!FileExists(path)) continue;  // gone since the listing
+    bool isArr = false;
+    if ((err = IsArrFile(path, isArr)) != 0) return EntryFile::Error;
+    if (isArr) return EntryFile::Kept;
   }
   return EntryFile::Dead;
+}
+
+// The arrangement files Add All looks at, as (name without extension, file
+// name): plain files, not hidden, whose name ends in ".arr" in any case,
+// with a name the database can hold (24 characters), in the database's
+// order (upper case, then byte code), which decides the IDs they get.
+std::vector<std::pair<std::string, std::string>> AddAllCandidates(const std::vector<std::string>& files) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const std::string& file : files) {
+    const int len = static_cast<int>(file.size());
+    if (len <= 4 || Left(file, 1) == "." || UCase(Right(file, 4)) != ".ARR") continue;
+    const std::string name = Left(file, len - 4);
+    if (name.size() > static_cast<size_t>(kDBArrNameLen)) continue;
+    out.emplace_back(name, file);
+  }
+  std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+    const std::string ka = UCase(a.first), kb = UCase(b.first);
+    return ka != kb ? ka < kb : a.first < b.first;
+  });
+  return out;
 }
 
 }  // namespace
@@ -232,12 +268,15 @@ void DBArrRemove(std::string& image, int k) {
 
 std::vector<std::string> DBArrListLines(const std::string& image) {
   std::vector<std::string> lines{Str(1) + "\tArrA", Str(2) + "\tArrB"};
-  for (int k = kDBArrFirstRec; k <= kDBArrLastRec; ++k) {
-    const int id = DBArrRecId(image, k);
-    if (id == 0) break;
-    lines.push_back(Str(id) + "\t" + DBArrRecName(image, k) + ".arr");
-  }
+  for (int k = kDBArrFirstRec; k <= kDBArrLastRec && !EndOfEntries(image, k); ++k)
+    lines.push_back(Str(DBArrRecId(image, k)) + "\t" + DBArrRecName(image, k) + ".arr");
   return lines;
+}
+
+int DBArrRecOfId(const std::string& image, int id) {
+  for (int k = kDBArrFirstRec; k <= kDBArrLastRec && !EndOfEntries(image, k); ++k)
+    if (DBArrRecId(image, k) == id) return k;
+  return 0;
 }
 
 std::string DBArrCountText(int lineCount) { return Str(lineCount) + "/999"; }
@@ -246,10 +285,10 @@ int DBArrFindID(const std::string& path) {
   if (!gDBArrEditOpen) {
     RecordFile f;
     if (OpenDatabase(f) != 0) return 0;
-    const int err = ReadImage(f);
-    const bool damaged = err != 0 || FileIsDamaged(f);
+    bool damaged = false;
+    const int err = ReadImage(f, DBArrBuf, damaged);
     f.Close();
-    if (damaged) return 0;
+    if (err != 0 || damaged) return 0;
   }
   if (!DBArrImageValid(DBArrBuf)) return 0;
   if (DBArrFolder(DBArrBuf) != PathDir(path)) return 0;
@@ -271,6 +310,8 @@ int DBArrAdd(int kind) {
       view->SetMenuEnabled("mnuAggArr", true);
       view->SetMenuEnabled("mnuWFindID", true);
     }
+    f.Close();
+    const std::string before = DBArrBuf;
     DBArrBuf = DBArrNewImage();
     int id = 0;
     if (kind == 19) {
@@ -278,21 +319,22 @@ int DBArrAdd(int kind) {
       gDBArrId = id;
     }
     MidAssign(DBArrBuf, kDBArrDirPos, gArrFileDir);
-    err = f.Open(DBArrPath(), kDBArrLen);
-    if (err == 0) err = f.Put(1, DBArrBuf);
-    if (err == 0) err = f.Close();
-    if (err != 0) {
+    if (DBArrWrite(DBArrBuf) != 0) {
+      DBArrBuf = before;
       if (kind == 19) gDBArrId = 0;
       ShowMsg(25, gOpCaption, "");
       return 0;
     }
+    RefreshEditor();
     ShowIdInWindow(id);
     return id > 0 ? 1 : 0;
   }
 
   if (err == 0 && (kind == 2 || kind == 3)) return 0;
-  if (err == 0) err = ReadImage(f);
-  if (err == 0 && FileIsDamaged(f)) {
+  bool damaged = false;
+  if (err == 0) err = ReadImage(f, DBArrBuf, damaged);
+  f.Close();
+  if (err == 0 && damaged) {
     ShowMsg(4, gOpCaption, "");
     gDBArrId = 0;
     return 0;
@@ -315,8 +357,7 @@ int DBArrAdd(int kind) {
     const std::string before = DBArrBuf;
     gDBArrId = DBArrInsert(DBArrBuf, gArrFileName, rec);
     if (gDBArrId == 0) return 0;  // a name too long, or no free ID
-    err = f.Put(1, DBArrBuf);
-    if (err == 0) err = f.Close();
+    err = DBArrWrite(DBArrBuf);
     if (err == 0) {
       RefreshEditor();
       ShowIdInWindow(gDBArrId);
@@ -337,8 +378,10 @@ void DBArrUpdate() {
     ShowMsg(27, gOpCaption, "");
     return;
   }
-  if (err == 0) err = ReadImage(f);
-  if (err == 0 && FileIsDamaged(f)) {
+  bool damaged = false;
+  if (err == 0) err = ReadImage(f, DBArrBuf, damaged);
+  f.Close();
+  if (err == 0 && damaged) {
     ShowMsg(4, gOpCaption, "");
     return;
   }
@@ -366,8 +409,7 @@ void DBArrUpdate() {
           break;
       }
     }
-    if (err == 0) err = f.Put(1, DBArrBuf);
-    if (err == 0) err = f.Close();
+    if (err == 0) err = DBArrWrite(DBArrBuf);
     if (err == 0) {
       RefreshEditor();
       return;
@@ -377,24 +419,89 @@ void DBArrUpdate() {
   ShowMsg(25, gOpCaption, "");
 }
 
-int DBArrCheck() {
+int DBArrRead(std::string& image) {
   RecordFile f;
-  int err = OpenDatabase(f);
-  if (err == kErrFileNotFound) {
-    if (!gStarting) ShowMsg(6, kDBArrEditTitle, "");
-    return 1;
-  }
-  if (err == 0) err = ReadImage(f);
-  const bool damaged = err == 0 && FileIsDamaged(f);
+  int err = f.Open(DBArrPath(), kDBArrLen, OpenMode::ReadOnly);
+  if (err == kErrFileNotFound || err == kErrPathNotFound) return 1;
+  if (err == 0 && f.Lof() == 0) return 1;
+  bool damaged = false;
+  if (err == 0) err = ReadImage(f, image, damaged);
   if (err == 0) err = f.Close();
-  if (err != 0) {
-    // The file is there but cannot be read: not usable.
-    ShowMsg(25, kDBArrEditTitle, "");
-    return 2;
+  if (err != 0) return err;
+  return damaged ? 2 : 0;
+}
+
+int DBArrWrite(const std::string& image) { return WriteWholeFileAtomic(DBArrPath(), image); }
+
+int DBArrCheck() {
+  switch (DBArrRead(DBArrBuf)) {
+    case 0:
+      return 0;
+    case 1:
+      if (!gStarting) ShowMsg(6, kDBArrEditTitle, "");
+      return 1;
+    case 2:
+      if (gStarting) return 0;
+      ShowMsg(7, kDBArrEditTitle, "");
+      return 2;
+    default:
+      // The file is there but cannot be read: not usable.
+      ShowMsg(25, kDBArrEditTitle, "");
+      return 2;
   }
-  if (!damaged || gStarting) return 0;
-  ShowMsg(7, kDBArrEditTitle, "");
-  return 2;
+}
+
+void DBArrAddAll() {
+  gOpCaption = Res(111) + kDBArrName;
+  const std::string before = DBArrBuf;  // what the editor lists
+  switch (const int r = DBArrRead(DBArrBuf)) {
+    case 0:
+      break;
+    case 1:
+    case 2:
+      ShowMsg(r == 1 ? 6 : 7, gOpCaption, "");
+      return;
+    default:
+      ShowMsg(25, gOpCaption, "");
+      return;
+  }
+  const std::string folder = DBArrFolder(DBArrBuf);
+  std::vector<std::string> files;
+  if (ListFolderFiles(folder, files) != 0) {
+    DBArrBuf = before;
+    ShowMsg(25, gOpCaption, "");
+    return;
+  }
+  // Files that cannot be read are passed over, as files of another kind are.
+  // A full database ends the scan: what was entered so far is written.
+  for (const auto& [name, file] : AddAllCandidates(files)) {
+    bool isArr = false;
+    if (IsArrFile(folder + kPathSep + file, isArr) != 0 || !isArr) continue;
+    int rec = 0;
+    const DBArrFind found = DBArrLookup(DBArrBuf, name, rec);
+    if (found == DBArrFind::Found) {
+      gDBArrId = DBArrRecId(DBArrBuf, rec);
+      continue;
+    }
+    gDBArrId = found == DBArrFind::Absent ? DBArrInsert(DBArrBuf, name, rec) : 0;
+    if (gDBArrId == 0) break;
+  }
+  if (DBArrWrite(DBArrBuf) != 0) {
+    DBArrBuf = before;
+    ShowMsg(25, gOpCaption, "");
+    return;
+  }
+  RefreshEditor();
+  DBArrShowWindowIds();
+}
+
+void DBArrShowWindowIds() {
+  for (int slot = 1; slot <= 8; ++slot) {
+    if (gArrSlotUsed[slot] != 1) continue;
+    const int id = DBArrFindID(RTrim(gArrSlots[slot].Path));
+    gArrSlots[slot].DbId = static_cast<int16_t>(id);
+    if (gWindows) gWindows->ArrWindowShowId(slot, id);
+  }
 }
 
 void DBArrReset() {

@@ -19,8 +19,10 @@
 // Names are compared without regard to case, the folder exactly.
 //
 // A file of another length or without the magic is damaged: it is never
-// written. An empty file, or something that is not a file (a folder, a
-// pipe), counts as no database; reading creates nothing and deletes nothing.
+// written, and its image never replaces DBArrBuf. An empty file, or something
+// that is not a file (a folder, a pipe), counts as no database; reading
+// creates nothing and deletes nothing. Every write replaces the file whole (DBArrWrite), so a failed
+// write leaves the old file as it was.
 #pragma once
 
 #include <string>
@@ -100,9 +102,13 @@ int DBArrInsert(std::string& image, const std::string& name, int firstEmpty);
 void DBArrRemove(std::string& image, int k);
 
 // The lines of the database editor's list: " 1" Tab "ArrA", " 2" Tab
-// "ArrB", then one line per record from 3 up to the first with ID 0: the ID
-// with its leading blank, Tab, the name and ".arr".
+// "ArrB", then one line per entry, from record 3 up to the first record whose
+// first byte is 0 or whose ID is 0: the ID with its leading blank, Tab, the
+// name and ".arr". Line j (from 2) is record j + 1.
 std::vector<std::string> DBArrListLines(const std::string& image);
+// The record of the entry with ID id, among the entries the list shows; 0
+// when there is none.
+int DBArrRecOfId(const std::string& image, int id);
 // The editor's count: the number of lines with its leading blank and "/999".
 std::string DBArrCountText(int lineCount);
 
@@ -127,9 +133,35 @@ int DBArrAdd(int kind);
 // read, ends it with message 25 and nothing written.
 void DBArrUpdate();
 
-// The start-up check: 0 usable, 1 no database (no file, or an empty one),
-// 2 damaged. While the program starts a damaged database gives 0 and no
-// message.
+// The start-up check, also made before the database editor opens: 0
+// usable, 1 no database (missing or empty), 2 damaged or unreadable, with
+// message 6, 7 or 25 titled "Edit r40DBArr". While the program starts a
+// missing or damaged database gives no message, and a damaged one gives 0.
 int DBArrCheck();
+
+// Reads the database for reading only; creates, changes and deletes
+// nothing. 0: usable, and image holds it; 1: missing or empty; 2: damaged;
+// otherwise the error number of a file that cannot be read. Only a usable
+// image replaces image.
+int DBArrRead(std::string& image);
+
+// Writes image as the database file, whole: beside the old file, then
+// renamed over it. 0, or the error number (the old file is left whole).
+int DBArrWrite(const std::string& image);
+
+// The database editor's Add All: reads the database and enters every
+// arrangement file of its folder that it lacks (plain, not hidden, ".arr"
+// in any case, a name of at most 24 characters; in the database's order),
+// then writes it, refreshes the editor's list and the IDs of the open
+// arrangement-file windows. Files that cannot be read are passed over; a
+// full database ends the scan and what was entered is written. Messages
+// titled "Opening r40DBArr": 6 no database, 7 damaged, 25 a database or
+// folder that cannot be read or a failed write (nothing written, DBArrBuf
+// as before).
+void DBArrAddAll();
+
+// Every open arrangement-file window takes its file's ID again (DbId of its
+// slot and its ID box), after the database changed under it.
+void DBArrShowWindowIds();
 
 void DBArrReset();  // DBArrBuf zeros, gDBArrId 0, editor closed, no windows hook

@@ -384,3 +384,16 @@ int FileSaveAs(std::string& document, ChildView* owner) {
   if (owner) owner->SetWindowCaption(WinCaption(document));
   return 0;
 }
+
+int SaveBeforeClose(std::string& document, const std::string& title, ChildView* owner) {
+  switch (AskSave(1, title)) {
+    case kMsgYes:
+      // A Save As that leaves the document untitled has saved nothing.
+      if (Asc(document, 18) == 1) return FileSaveAs(document, owner) != 0 || Asc(document, 18) == 1 ? 1 : 0;
+      return FileSave(document, owner) != 0 ? 1 : 0;
+    case kMsgNo:
+      return 0;
+    default:
+      return 1;
+  }
+}

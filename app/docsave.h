@@ -53,3 +53,10 @@ int ArrFileSaveClose(std::string& document, ChildView* owner = nullptr);
 // window shows, or that does not fit the document's path field, is refused
 // with a message. Errors as in ArrFileSaveClose; Cancel returns 1 quietly.
 int FileSaveAs(std::string& document, ChildView* owner = nullptr);
+
+// The save step of a document window's close prompt: asks "The file has
+// changed" / "Save changes ?" titled title; Yes saves the document in place,
+// or through Save As when it is untitled (character 18 Chr(1)). 0 when the
+// window may close (No, or saved); 1 when it stays open (Cancel, or the
+// document was not saved).
+int SaveBeforeClose(std::string& document, const std::string& title, ChildView* owner);

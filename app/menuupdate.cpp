@@ -93,6 +93,8 @@ void MenuUpdate() {
       copy("mnuCancella", "CommDelete");
       copy("mnuDBArrApri", "CommApri");
       copy("mnuAddAll", "CommAddAll");
+      // Cut deletes the selected entry: a line of the database, not a bank.
+      if (HasSelectedItem(*child) && child->ListIndex() >= 2) main->SetMenuEnabled("mnuTaglia", true);
       enlargeRule();
       return;
     case 25: case 14:

@@ -95,7 +95,7 @@ int OpenArr(const std::string& p) {
 
 int OpenSty(const std::string& p) {
   gStyFileName = DropExt(p);
-  if (StyFileIsOpen(gStyFileName) == 1) return 2;
+  if (StyGroupIsOpen(gStyFileName) == 1) return 2;
   gLastDir = PathDir(p);
   switch (StyFileRead(p)) {
     case 0:

@@ -1,6 +1,8 @@
 #include "app/slotfind.h"
 
+#include "app/arrrec.h"
 #include "app/slots.h"
+#include "services/childview.h"
 #include "core/bytes.h"
 
 namespace {
@@ -56,4 +58,11 @@ int ArrFileIsOpen(const std::string& path) { return ArrWinFind(path) != 0 ? 1 : 
 int StyFileIsOpen(const std::string& path) { return StyWinFind(path) != 0 ? 1 : 0; }
 int PrgFileIsOpen(const std::string& path) {
   return FindByPath(gPrgSlotUsed, gPrgSlots, path) != 0 ? 1 : 0;
+}
+
+int StyGroupIsOpen(const std::string& path) {
+  if (StyFileIsOpen(path) == 1) return 1;
+  const int slot = ArrWinFind(path);
+  const ChildView* arrWindow = slot != 0 ? ArrFileWindowOfSlot(slot) : nullptr;
+  return arrWindow && Asc(arrWindow->Tag(), 9) != 0 ? 1 : 0;
 }

@@ -34,3 +34,9 @@ int StyWinFind(const std::string& path);
 int ArrFileIsOpen(const std::string& path);
 int StyFileIsOpen(const std::string& path);
 int PrgFileIsOpen(const std::string& path);
+
+// 1 when the style file of this path (without extension) is open: a
+// style-file window shows it, or the arrangement-file window of the same
+// path holds it as its own style group (its WinTag position 9 is not 0),
+// so that one group never lives in two windows; else 0. No message.
+int StyGroupIsOpen(const std::string& path);

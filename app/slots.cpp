@@ -24,6 +24,7 @@ bool gOpenReadOnly = false;
 bool gArrOpenedByMenu = false;
 bool gArrSelectPending = false;
 int gArrSelectIdx = 0;
+int gStyChanged = 0;
 
 int gArrWinCount = 0, gStyWinCount = 0, gPrgWinCount = 0, gToolWinCount = 0, gGblWinCount = 0;
 
@@ -47,5 +48,6 @@ void SlotsReset() {
   gArrOpenedByMenu = false;
   gArrSelectPending = false;
   gArrSelectIdx = 0;
+  gStyChanged = 0;
   gArrWinCount = gStyWinCount = gPrgWinCount = gToolWinCount = gGblWinCount = 0;
 }

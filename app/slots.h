@@ -76,6 +76,10 @@ extern bool gArrOpenedByMenu;
 // selects gArrSelectIdx and calls it up.
 extern bool gArrSelectPending;
 extern int gArrSelectIdx;
+// 1 when the routine that changed a style group reopens its style-file
+// window: the window's load then keeps the path and geometry of the slot
+// record gStySlotIdx instead of starting afresh, and clears the flag.
+extern int gStyChanged;
 
 // Open-window counters, +1 in a window's load, -1 in its unload.
 extern int gArrWinCount, gStyWinCount, gPrgWinCount, gToolWinCount, gGblWinCount;

@@ -7,41 +7,25 @@
 //
 //   bench_arrwindow [repetitions]    (default 50, at least 20)
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/sharedinfo.h"
 #include "app/slots.h"
-#include "app/startup.h"
+#include "bench/benchprogram.h"
 #include "core/bytes.h"
 #include "files/datafiles.h"
-#include "platform/dialogs.h"
-#include "platform/midi/virtual_midi.h"
-#include "platform/midi/winmm.h"
-#include "platform/winfolder.h"
 #include "ui/documents/frmarru.h"
-#include "ui/documents/register.h"
-#include "ui/editors/register.h"
-#include "ui/main/frmmain.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // An arrangement file whose 64 arrangements are all used, half of them
 // with a style of the file's own group.
@@ -72,12 +56,6 @@ std::string PrgImage() {
   return PadRight(std::string("KORG\x4D\x00\x00", 7), 30480, '\0');
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
@@ -89,24 +67,15 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int reps = std::max(20, argc > 1 ? std::atoi(argv[1]) : 50);
 
-  QTemporaryDir winDir, progDir;
-  if (!winDir.isValid() || !progDir.isValid()) return 1;
-  QDir::setCurrent(progDir.path());
-  SetWinFolder(QFile::encodeName(winDir.path()).toStdString());
-  const std::string folder = QFile::encodeName(progDir.path()).toStdString();
+  BenchProgram program;
+  const std::string& folder = program.Folder();
   WriteFile(folder + "/r40Sty", StyTemplateFileImage());
   WriteFile(folder + "/song.arr", ArrImage());
   WriteFile(folder + "/song.sty", StyImage());
   WriteFile(folder + "/song.prg", PrgImage());
-
-  VirtualMidi& midi = VirtualMidi::Install(1, 1);
-  ScriptedDialogs dialogs;
-  dialogs.languageAnswers = {2};
-  SetDialogs(&dialogs);
-  RegisterDocumentWindows();
-  RegisterEditorWindows();
-  frmMain* mainWindow = RunMain();
+  frmMain* mainWindow = program.Start(false);
   if (!mainWindow) return 1;
+  VirtualMidi& midi = program.Midi();
   app.processEvents();
 
   // The instrument holds this file already, and Load Arrangement is on, so
@@ -115,10 +84,7 @@ int main(int argc, char** argv) {
 
   std::vector<double> openMs, callMs;
   for (int r = 0; r < reps; ++r) {
-    FileDialogResult answer;
-    answer.accepted = true;
-    answer.fileName = folder + "/song.arr";
-    dialogs.fileAnswers.push_back(answer);
+    program.ChooseFile(folder + "/song.arr");
 
     const Clock::time_point t0 = Clock::now();
     mainWindow->mnuApriArr_Click();
@@ -144,9 +110,5 @@ int main(int argc, char** argv) {
   std::printf("bench_arrwindow: %d repetitions\n", reps);
   std::printf("  open and list (File > Open Arr to list shown): median %.3f ms\n", Median(openMs));
   std::printf("  call-up needing nothing sent (click to queued): median %.3f ms\n", Median(callMs));
-
-  delete mainWindow;
-  midiplatform::Shutdown();
-  SetDialogs(nullptr);
   return 0;
 }

@@ -12,9 +12,6 @@ unsigned gSelPrgWord = 0;
 
 namespace {
 
-// The program number that calls up kit 0-15.
-constexpr int kKitPrograms[16] = {0, 1, 8, 16, 24, 25, 26, 32, 40, 48, 64, 65, 66, 56, 72, 73};
-
 // Sends one channel message and appends its bytes to the data of gOutMsg.
 void Send(int status, int data1, int data2, bool twoBytes) {
   gShortMsg = static_cast<uint32_t>(status & 0xFF) | static_cast<uint32_t>(data1 & 0x7F) << 8 |

@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <random>
@@ -588,6 +590,39 @@ int MakeDirs(const std::string& path) {
     if (pos == std::string::npos) break;
   }
   return DirExists(path) ? 0 : kErrPathFileAccess;  // a file stands in the way
+}
+
+int ListFolderFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  if (const int fault = AskHook("list", folder)) return fault;
+  if (!PathUsable(folder)) return kErrBadFileName;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) {
+    const int err = errno;
+    return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : FileErrorFromErrno(err);
+  }
+  int err = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    struct stat st {};
+    // Follows links: a link to a file is a file of the folder; a dangling
+    // link is none.
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0) {
+      // A folder that may be read but not searched hides what its names are.
+      if (errno == EACCES) {
+        err = kErrPathFileAccess;
+        break;
+      }
+      continue;
+    }
+    if (S_ISREG(st.st_mode)) names.push_back(entry->d_name);
+  }
+  ::closedir(dir);
+  if (err != 0) {
+    names.clear();
+    return err;
+  }
+  std::sort(names.begin(), names.end());
+  return 0;
 }
 
 void SetFileFaultHook(FileFaultHook hook) {

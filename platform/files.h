@@ -126,6 +126,10 @@ int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath
 int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // Makes a folder and its parents; 0 when it exists afterwards.
 int MakeDirs(const std::string& path);
+// The names of the plain files of a folder (regular files, and links to
+// them; not folders, devices or pipes), in byte order, into names. 76 when
+// the folder is missing, 75 when it may not be read or searched.
+int ListFolderFiles(const std::string& folder, std::vector<std::string>& names);
 
 // An exclusive lock (flock) on a lock file, held while the object lives and
 // freed by the system when the process ends. The lock belongs to the open

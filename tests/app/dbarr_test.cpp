@@ -14,31 +14,12 @@
 #include "platform/files.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/fakemainview.h"
+#include "tests/fixtures/filebuilders.h"
 
 namespace {
 
-struct Entry {
-  std::string name;
-  int id;
-};
-
-// A database image built from its layout: the header, records 3 on holding
-// the entries in the order given, the other records empty as a new database
-// has them, the map marking the entries' IDs, and the folder.
-std::string Image(const std::string& folder, const std::vector<Entry>& entries) {
-  std::string image = "r40DBArr" + Nuls(18);
-  for (int k = 2; k <= 999; ++k) image += Chr(0) + Space(23) + Nuls(2);
-  image += Nuls(997) + PadRight(folder, 250);
-  int k = 3;
-  for (const Entry& e : entries) {
-    const int pos = (k - 1) * 26 + 1;
-    MidAssign(image, pos, PadRight(e.name, 24));
-    MidAssign(image, pos + 24, Chr(e.id % 256) + Chr(e.id / 256));
-    if (e.id >= 3 && e.id <= 999) MidAssign(image, e.id + 25972, Chr(1));
-    ++k;
-  }
-  return image;
-}
+using Entry = DBArrEntry;
+std::string Image(const std::string& folder, const std::vector<Entry>& entries) { return DBArrBytes(folder, entries); }
 
 // An arrangement file: the header "KORG" 4D 00 03, then zeros.
 std::string ArrBytes() { return PadRight(std::string("KORG\x4D\x00\x03", 7), 10528, '\0'); }
@@ -125,6 +106,19 @@ TEST_F(DBArrTest, ListLinesAndCountAsTheEditorShowsThem) {
   EXPECT_EQ(DBArrCountText(4), " 4/999");
   EXPECT_EQ(DBArrListLines(Image(dir_, {})).size(), 2u);
   EXPECT_EQ(DBArrCountText(2), " 2/999");
+
+  // The entries end at the first record with a first byte 0 or an ID 0,
+  // whichever comes first; the ID lookup ends there too.
+  std::string idZero = Image(dir_, {{"a", 3}, {"b", 0}, {"c", 5}});
+  EXPECT_EQ(DBArrListLines(idZero).size(), 3u);
+  std::string emptied = Image(dir_, {{"a", 3}, {"b", 4}, {"c", 5}});
+  MidAssign(emptied, DBArrRecPos(4), Chr(0));  // record 4 emptied, its ID left
+  EXPECT_EQ(DBArrListLines(emptied), (std::vector<std::string>{" 1\tArrA", " 2\tArrB", " 3\ta.arr"}));
+  EXPECT_EQ(DBArrRecOfId(image, 3), 4);
+  EXPECT_EQ(DBArrRecOfId(image, 4), 3);
+  EXPECT_EQ(DBArrRecOfId(emptied, 5), 0);
+  EXPECT_EQ(DBArrRecOfId(idZero, 5), 0);
+  EXPECT_EQ(DBArrRecOfId(idZero, 0), 0);
 }
 
 TEST_F(DBArrTest, RemovalFreesOnlyTheMapByteOfAnIdOf3To999) {
@@ -415,7 +409,8 @@ TEST_F(DBArrTest, AnEntryAddedWhileTheEditorIsOpenRefreshesItsList) {
 TEST_F(DBArrTest, AFailedWriteReportsAndChangesNothing) {
   Enter({"song"});
   const std::string before = Db();
-  SetFileFaultHook([](const std::string& op, const std::string&) { return op == "put" ? kErrDiskFull : 0; });
+  // The new image is written beside the old file; the rename over it fails.
+  SetFileFaultHook([](const std::string& op, const std::string&) { return op == "rename" ? kErrDiskFull : 0; });
   gDBArrId = 9;
   EXPECT_EQ(Add("alpha"), 0);
   EXPECT_EQ(gDBArrId, 0);
@@ -442,8 +437,13 @@ TEST_F(DBArrTest, ADamagedDatabaseIsNeverWrittenAndHasNoIds) {
   MidAssign(badMagic, 1, "r40DBArx");
   const std::string cases[] = {badMagic, Left(good, 27220), good + "x", Left(good, 100)};
   PutArr("song.arr");
+  // The image of an open editor stays as it was: a damaged file never
+  // replaces it.
+  gDBArrEditOpen = false;
+  const std::string held = Image(dir_, {{"held", 7}});
   for (const std::string& bytes : cases) {
     PutDb(bytes);
+    DBArrBuf = held;
     dialogs_.Clear();
     EXPECT_EQ(DBArrFindID(dir_ + "/song"), 0) << bytes.size();
     EXPECT_TRUE(dialogs_.boxes.empty());
@@ -459,6 +459,9 @@ TEST_F(DBArrTest, ADamagedDatabaseIsNeverWrittenAndHasNoIds) {
       EXPECT_EQ(box.title, "Reading r40DBArr");
       EXPECT_EQ(box.text, "Error reading ");
     }
+    EXPECT_EQ(DBArrBuf, held) << bytes.size();
+    EXPECT_EQ(DBArrRead(DBArrBuf), 2);
+    EXPECT_EQ(DBArrBuf, held) << bytes.size();
   }
 }
 
@@ -566,7 +569,7 @@ TEST_F(DBArrTest, UpdateStopsWithoutWritingWhenAFolderOrFileCannotBeRead) {
 
   // The write of the database fails.
   dialogs_.Clear();
-  SetFileFaultHook([](const std::string& op, const std::string&) { return op == "put" ? kErrDiskFull : 0; });
+  SetFileFaultHook([](const std::string& op, const std::string&) { return op == "write" ? kErrDiskFull : 0; });
   DBArrUpdate();
   SetFileFaultHook(nullptr);
   EXPECT_EQ(Db(), image);

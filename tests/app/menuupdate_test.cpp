@@ -168,4 +168,14 @@ TEST_F(MenuUpdateTest, TheDatabaseEditorRelaysItsThreeButtons) {
   child_.buttons = {{"CommDelete", true}, {"CommAddAll", true}};
   MenuUpdate();
   EXPECT_EQ(On(), (std::vector<std::string>{"mnuCancella", "mnuAddAll"}));
+
+  // Cut deletes the selected entry: on for a line of the database (2 on),
+  // never for the bank lines 0 and 1.
+  child_.buttons = {{"CommApri", true}};
+  Select(1, " 2\tArrB");
+  MenuUpdate();
+  EXPECT_EQ(On(), (std::vector<std::string>{"mnuDBArrApri"}));
+  Select(2, " 3\tsong.arr");
+  MenuUpdate();
+  EXPECT_EQ(On(), (std::vector<std::string>{"mnuTaglia", "mnuDBArrApri"}));
 }

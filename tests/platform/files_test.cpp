@@ -491,6 +491,10 @@ TEST_F(FilesTest, FaultHookFailsEveryOperationWithoutActing) {
       {"write", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
       {"rename", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
       {"mkdir", [&] { return MakeDirs(P("d/e")); }},
+      {"list", [&] {
+         std::vector<std::string> names;
+         return ListFolderFiles(P("d"), names);
+       }},
   };
   for (const Case& c : cases) {
     std::vector<std::string> asked;
@@ -513,6 +517,34 @@ TEST_F(FilesTest, FaultHookFailsEveryOperationWithoutActing) {
   EXPECT_EQ(open.Lof(), 20);
   EXPECT_EQ(ReadAll(P("f")), std::string(20, 'f'));
   EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"f"});
+}
+
+TEST_F(FilesTest, AFolderListingHoldsItsPlainFilesInByteOrder) {
+  WriteRaw(P("b.arr"), "b");
+  WriteRaw(P("A.ARR"), "a");
+  WriteRaw(P(".hidden"), "h");
+  WriteRaw(P("\xC3\xA9t\xC3\xA9.arr"), "e");  // a name as the file system spells it
+  ASSERT_EQ(MakeDirs(P("dir.arr")), 0);
+  ASSERT_EQ(::symlink("b.arr", P("link.arr").c_str()), 0);
+  ASSERT_EQ(::symlink("gone", P("dangling.arr").c_str()), 0);
+  ASSERT_EQ(::mkfifo(P("pipe.arr").c_str(), 0644), 0);
+  std::vector<std::string> names{"stale"};
+  ASSERT_EQ(ListFolderFiles(dir_, names), 0);
+  EXPECT_EQ(names, (std::vector<std::string>{".hidden", "A.ARR", "b.arr", "link.arr", "\xC3\xA9t\xC3\xA9.arr"}));
+
+  EXPECT_EQ(ListFolderFiles(P("missing"), names), kErrPathNotFound);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(ListFolderFiles(P("b.arr"), names), kErrPathNotFound);  // a file, not a folder
+  if (PermissionsBite()) {
+    const std::string closed = P("closed");
+    ReadOnlyFolder(closed);
+    WriteRaw(closed + "/x.arr", "x");
+    ::chmod(closed.c_str(), 0);
+    EXPECT_EQ(ListFolderFiles(closed, names), kErrPathFileAccess);
+    ::chmod(closed.c_str(), 0644);  // names readable, files not reachable
+    EXPECT_EQ(ListFolderFiles(closed, names), kErrPathFileAccess);
+    EXPECT_TRUE(names.empty());
+  }
 }
 
 TEST_F(FilesTest, MakeDirsAndKill) {

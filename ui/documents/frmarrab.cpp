@@ -26,10 +26,10 @@
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
+#include "ui/main/twipslayout.h"
 
 QPointer<frmArrAB> gArrABForms[4];
 

@@ -32,10 +32,10 @@
 #include "midi/sysex.h"
 #include "platform/dialogs.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
+#include "ui/main/twipslayout.h"
 
 QPointer<frmArrNew> gArrNewForms[9];
 
@@ -191,24 +191,13 @@ void frmArrNew::Form_QueryUnload(bool& cancel) {
   for (int i = 0; i < kArrRecCount && !filled; ++i) filled = ListText(i).size() >= 3;
   if (!filled) return;               // nothing pasted: nothing to lose
   if (Asc(winTag_, 4) == 0) return;  // not modified
-  const int answer = AskSave(1, caption_);
-  if (answer == kMsgCancel) {
-    cancel = true;
-    return;
-  }
-  if (answer == kMsgNo) return;
-  if (Asc(winTag_, 18) == 1) {
-    // A Save As that leaves the document untitled has saved nothing.
-    cancel = FileSaveAs(winTag_, this) != 0 || Asc(winTag_, 18) == 1;
-  } else {
-    cancel = FileSave(winTag_, this) != 0;
-  }
+  cancel = SaveBeforeClose(winTag_, caption_, this) != 0;
 }
 
 void frmArrNew::Form_Unload() {
   // A step still pending goes with the window.
   const bool pending = timerLoadArr_->interval() != kIdle || timerLoadSty_->interval() != kIdle;
-  for (StepTimer* t : {timerLoadArr_, timerLoadSty_, timerList1_, timer0_}) t->SetEnabled(false);
+  StopSteps();
   if (pending) StatusShow(0, "");
   const int slot = Slot();
   if (slot >= 1 && slot <= 8) {

@@ -474,17 +474,12 @@ void frmArrU::Form_Unload() {
   for (StepTimer* t : {TimerLoadArr, TimerTxSty[0], TimerLoadPrg, TimerLoadAll, TimerList1, TimerFindID})
     pending = pending || t->Enabled() || t->interval() != 10;
   if (pending) StatusShow(0, "");
-  // The window is deleted later: none of its steps may run meanwhile.
-  for (StepTimer* t : findChildren<StepTimer*>()) t->SetEnabled(false);
+  StopSteps();
   if (slot >= 1 && slot <= 8) {
     gArrSlotUsed[slot] = 0;
     if (gArrUForms[slot] == this) gArrUForms[slot] = nullptr;
     gArrSlotCur = gArrSlots[slot];
-    FrameUnload(&gArrSlotCur.Top, &gArrSlotCur.Left, &gArrSlotCur.Open);
-    if (gClosing) {
-      if (WindowStateNo() == 0) gArrSlotCur.Open = 1;
-      if (WindowStateNo() == 1) gArrSlotCur.Open = 2;
-    }
+    FrameUnloadDocument(&gArrSlotCur.Top, &gArrSlotCur.Left, &gArrSlotCur.Open);
     gArrSlots[slot] = gArrSlotCur;
     RecentSaveWinPos(winTag_, gArrSlotCur.Top, gArrSlotCur.Left, gArrSlotCur.Height, gArrSlotCur.Width);
   }

@@ -1,5 +1,15 @@
 #include "ui/editors/register.h"
 
-void RegisterEditorWindows() {}
+#include "ui/editors/frmgbl.h"
+#include "ui/editors/frmtastiera.h"
+#include "ui/main/openers.h"
 
-void ResetEditorWindows() {}
+void RegisterEditorWindows() {
+  Openers().gbl = GblWinShow;
+  Openers().keyboard = TasWinShow;
+}
+
+void ResetEditorWindows() {
+  FrmGblReset();
+  FrmTastieraReset();
+}

@@ -19,8 +19,10 @@
 #include "platform/twips.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/steptimer.h"
 
 bool gFormLoading = false;
+bool gFormLoading2 = false;
 
 ChildForm::ChildForm(QWidget* parent) : QMdiSubWindow(parent) { setAttribute(Qt::WA_DeleteOnClose); }
 
@@ -119,17 +121,28 @@ bool ChildForm::FrameResize(int maxHeight, int maxWidth, int16_t* height, int16_
   }
   if (height) *height = ClampTwips16(HeightTwips());
   if (width) *width = ClampTwips16(WidthTwips());
-  if (state) {
-    if (WindowStateNo() == 0) *state = 1;
-    if (WindowStateNo() == 1) *state = 2;
-  }
+  if (state) StateOfWindow(state);
   return true;
+}
+
+void ChildForm::StateOfWindow(uint8_t* state) const {
+  if (WindowStateNo() == 0) *state = 1;
+  if (WindowStateNo() == 1) *state = 2;
 }
 
 void ChildForm::FrameUnload(int16_t* top, int16_t* left, uint8_t* state) {
   if (top) *top = ClampTwips16(TopTwips());
   if (left) *left = ClampTwips16(LeftTwips());
   if (state && !gClosing) *state = 0;
+}
+
+void ChildForm::FrameUnloadDocument(int16_t* top, int16_t* left, uint8_t* state) {
+  FrameUnload(top, left, state);
+  if (state && gClosing) StateOfWindow(state);
+}
+
+void ChildForm::StopSteps() {
+  for (StepTimer* t : findChildren<StepTimer*>()) t->SetEnabled(false);
 }
 
 void ChildForm::FrameControls() {

@@ -11,8 +11,11 @@
 #include "services/childview.h"
 
 // True while a window fills its controls: its change and resize handlers
-// then do nothing.
+// then do nothing. gFormLoading serves the arrangement, style-file and
+// global windows and the database editor; gFormLoading2 the program,
+// program-bank, kit and style-bank windows and the arrangement editor.
 extern bool gFormLoading;
+extern bool gFormLoading2;
 
 class ChildForm : public QMdiSubWindow, public ChildView {
   Q_OBJECT
@@ -84,6 +87,14 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   // Unload: Top and Left into the record, the state byte 0 unless the
   // program is closing.
   void FrameUnload(int16_t* top, int16_t* left, uint8_t* state);
+  // The same for a document window, whose record the exit has marked
+  // closed: while the program is closing the state byte records the
+  // window's state (1 normal, 2 minimised, unchanged when maximised), so
+  // that the window reopens at the next start.
+  void FrameUnloadDocument(int16_t* top, int16_t* left, uint8_t* state);
+  // Stops every step timer of the window: a closing window is deleted
+  // later, and none of its steps may run meanwhile.
+  void StopSteps();
   // Connects the window's own Close button (CommClose), the mode buttons
   // (CommArrPlay, CommSongPlay) and the right-button menu of its list
   // (List1), where it has them.
@@ -97,6 +108,10 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   std::string winTag_;
 
  private:
+  // The state byte of the window's state: 1 normal, 2 minimised, unchanged
+  // when maximised.
+  void StateOfWindow(uint8_t* state) const;
+
   bool unloading_ = false;
   bool queried_ = false;
 };

@@ -351,7 +351,7 @@ void frmMain::mnuRecentFile_Click(int index) {
     FullTableCheck("mnuApriArr", gArrSlotUsed);
   } else if (kind == 2) {
     if (!Openers().styFile) return;
-    if (StyFileIsOpen(path) == 1) {
+    if (StyGroupIsOpen(path) == 1) {
       ShowMsg(16, gOpCaption, "");
       return;
     }

@@ -45,9 +45,6 @@ void PrgFileOpenFromDir() {
   if (gOptOpenPrgFile && PrgFileIsOpen(gCurFilePath) == 0) PrgWinOpen(gCurFilePath);
 }
 
-namespace {
-
-// The open bank window of a kind (2 or 3), or nullptr.
 ChildForm* OpenBankWindow(int kind) {
   frmMain* main = frmMain::Instance();
   if (!main) return nullptr;
@@ -57,8 +54,6 @@ ChildForm* OpenBankWindow(int kind) {
   }
   return nullptr;
 }
-
-}  // namespace
 
 void ArrBankWinShow() {
   if (!Openers().arrBank) return;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+class ChildForm;
+
 struct WindowOpeners {
   // Creates (on first use) and shows the window of the slot or kind that the
   // opener's globals name, as File > Open and the restore set them:
@@ -40,3 +42,7 @@ void PrgWinShow(int kind);
 int PrgWinOpen(const std::string& path);
 void PrgFileOpenFromDir();
 void ArrBankWinShow();
+
+// The bank window of kind 2 or 3 when it is open (in the main window and
+// not closing), else nullptr; the state byte of its record does not count.
+ChildForm* OpenBankWindow(int kind);

@@ -1,9 +1,10 @@
-// Helpers of the arrangement-window tests: bank images built in code, the
-// messages that reached the MIDI output, clicks on a list line and the
-// shared info file.
+// Helpers of the arrangement-window tests: bank images built in code, clicks
+// on a list line and the shared info file (the messages that reached the
+// MIDI output: tests/fixtures/midibytes.h).
 #pragma once
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QListWidget>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "midi/channels.h"
 #include "midi/sysex.h"
 #include "platform/midi/virtual_midi.h"
+#include "tests/fixtures/midibytes.h"
 
 namespace arrwintest {
 
@@ -41,14 +43,6 @@ inline std::string BankImage(const std::vector<std::pair<std::string, int>>& rec
     MidAssign(image, p + 100, Chr(0xA5));
   }
   return image;
-}
-
-// The bytes of every short and long message sent, in order.
-inline std::vector<std::string> Sent(VirtualMidi& midi) {
-  std::vector<std::string> out;
-  for (const VirtualMidi::Call& c : midi.Calls())
-    if (c.name == "midiOutShortMsg" || c.name == "midiOutLongMsg") out.push_back(c.bytes);
-  return out;
 }
 
 // Bank select 0 / lsb and program change on the arrangement channel.
@@ -88,6 +82,15 @@ void SettleUntil(Done done, int afterMs = 20) {
 inline void ClickLine(QListWidget* list, int row, Qt::MouseButton button = Qt::LeftButton) {
   list->scrollToItem(list->item(row));
   QTest::mouseClick(list->viewport(), button, Qt::NoModifier, list->visualItemRect(list->item(row)).center());
+}
+
+// A right click as the windowing system delivers it: the press, the
+// context-menu event that comes with the press, then the release.
+inline void RightClickAsPlatform(QWidget* target, QPoint pos) {
+  QTest::mousePress(target, Qt::RightButton, Qt::NoModifier, pos);
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
+  QApplication::sendEvent(target, &menu);
+  QTest::mouseRelease(target, Qt::RightButton, Qt::NoModifier, pos);
 }
 
 }  // namespace arrwintest

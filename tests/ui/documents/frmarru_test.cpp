@@ -616,15 +616,7 @@ TEST_F(FrmArrUTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
     std::string* tag = w->MutableTag();
     MidAssign(*tag, 4, Chr(1));
     MidAssign(*tag, 303, "Q");
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    EXPECT_EQ(closed, c.closes);
+    EXPECT_EQ(CloseAnswering(w, c.answer, c.failSave), c.closes);
     ASSERT_GE(dialogs_.boxes.size(), 1u);
     EXPECT_EQ(dialogs_.boxes[0].title, "File Arr - song.arr (1)");
     EXPECT_EQ(dialogs_.boxes[0].buttons, MsgButtons::YesNoCancel);

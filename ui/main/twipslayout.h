@@ -1,4 +1,4 @@
-// Controls of the arrangement windows placed by rectangles in twips.
+// Controls of the child windows placed by rectangles in twips.
 #pragma once
 
 #include <QWidget>

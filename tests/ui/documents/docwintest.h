@@ -1,0 +1,84 @@
+// The fixture of the style-file and program-file window tests: the program
+// folder's data files, a blank info file, the File menu's Open through the
+// scripted dialog, the status line and the info file's fields, and the
+// four answers of a close prompt.
+#pragma once
+
+#include <QFile>
+#include <QLabel>
+
+#include <string>
+#include <vector>
+
+#include "core/bytes.h"
+#include "files/datafiles.h"
+#include "tests/fixtures/filebuilders.h"
+#include "tests/fixtures/mainfixture.h"
+#include "ui/main/childform.h"
+
+class DocWindowTest : public MainFixture {
+ protected:
+  void SetUp() override {
+    MainFixture::SetUp();
+    const std::string dir = QFile::encodeName(progDir_->path()).toStdString();
+    ASSERT_EQ(MakeDataFiles(dir, [](int s) { return PadRight("Factory " + CStr(s), 16); }), 0);
+    WriteInfo(151, "");
+  }
+  // The info file the sibling programs share, naming a file at pos.
+  void WriteInfo(int pos, const std::string& name) {
+    std::string info = PadRight("TessaroInfo", 1000);
+    MidAssign(info, pos, PadRight(name, 50));
+    WriteBytes(WinFile("TessaroInfo"), info);
+  }
+  std::string InfoField(int pos) const { return RTrim(Mid(ReadBytes(WinFile("TessaroInfo")), pos, 50)); }
+  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
+  void StartClean() {
+    Start();
+    Settle(30);
+    midi_->ClearRecords();
+  }
+  // File > Open (item) on a file of the program folder, with the dialog's
+  // read-only box.
+  void OpenThrough(const char* item, const std::string& file, bool readOnly) {
+    FileDialogResult answer;
+    answer.accepted = true;
+    answer.fileName = ProgFile(file);
+    answer.readOnly = readOnly;
+    dialogs_.fileAnswers.push_back(answer);
+    main_->Item(item)->trigger();
+  }
+
+  // An answer to a close prompt and what must follow.
+  struct ClosePromptCase {
+    int answer;
+    bool failSave;  // every write fails with a full disk
+    bool closes;
+    bool saved;
+  };
+  static std::vector<ClosePromptCase> ClosePromptCases() {
+    return {{kMsgYes, false, true, true},
+            {kMsgNo, false, true, false},
+            {kMsgCancel, false, false, false},
+            {kMsgYes, true, false, false}};
+  }
+  // Closes a window answering its prompt as the case says; true when it
+  // closed.
+  bool CloseAnswering(ChildForm* w, const ClosePromptCase& c) {
+    dialogs_.Clear();
+    dialogs_.boxAnswers = {c.answer};
+    bool closed;
+    {
+      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
+      closed = w->close();
+    }
+    Settle(0);
+    return closed;
+  }
+  // Closes a window that stayed open, its changes dropped (the modified
+  // flag at pos cleared).
+  static void Discard(ChildForm* w, int pos) {
+    MidAssign(*w->MutableTag(), pos, Chr(0));
+    w->close();
+    Settle(0);
+  }
+};
