@@ -255,7 +255,7 @@ void frmEditDBArr::Form_Unload() {
   // A step still pending goes with the window, and so does its status text.
   bool pending = false;
   for (StepTimer* t : findChildren<StepTimer*>()) {
-    pending = pending || t->isActive();
+    pending = pending || t->Enabled();
     t->SetEnabled(false);
   }
   if (pending) StatusShow(0, "");

@@ -117,7 +117,7 @@ void frmFindID::Form_QueryUnload(bool& cancel) {
 
 void frmFindID::Form_Unload() {
   // A search still pending goes with the window, and so does its status.
-  if (Timer->isActive()) StatusShow(0, "");
+  if (Timer->Enabled()) StatusShow(0, "");
   Timer->SetEnabled(false);
   gWinPosCur = gWinPosTab[kKindFindId];
   FrameUnload(&gWinPosCur.Top, &gWinPosCur.Left, &gWinPosCur.State);
