@@ -14,6 +14,12 @@ namespace {
 // chunk, far below what it can take.
 constexpr int64_t kLeadUs = 100000;
 
+// Between two messages the lead is short: the next message stays in the
+// queue until the one on the wire has almost left, so that a newer global
+// dump for the same output can still take its place. A slider drag then
+// ends at most two dump times behind the user, not three.
+constexpr int64_t kNextMessageLeadUs = 5000;
+
 bool Matches(const OutTarget* t, const OutTarget* wanted) { return t && (!wanted || t == wanted); }
 
 // A global dump: F0 42 3n 4D 51, n the global channel.
@@ -109,7 +115,7 @@ void Sender::Run() {
       last = queue_.empty();
     }
     // Idle means the last byte has left the wire, not only the queue.
-    if (last) backend_.GetClock().SleepUntilUs(prevEndUs_);
+    backend_.GetClock().SleepUntilUs(last ? prevEndUs_ : prevEndUs_ - kNextMessageLeadUs);
     {
       std::lock_guard<std::mutex> lk(mu_);
       current_.reset();

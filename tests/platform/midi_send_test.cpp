@@ -194,4 +194,28 @@ TEST_F(SendTest, AGlobalDumpStillWaitingGivesWayToANewerOneOfItsChannel) {
   EXPECT_EQ(longs[3].bytes, GlobalDump(0, 4));
 }
 
+TEST_F(SendTest, ADumpQueuedNearTheEndOfTheOneOnTheWireCanStillGiveWay) {
+  Reinstall(1, 1, true);
+  const HMIDIOUT h = OpenOut();
+  // About 0.34 s on the wire.
+  const std::string first = GlobalDump(0, 1, 960);
+  SendLong(h, first);
+  for (int i = 0; i < 500 && vm_->Wire().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_FALSE(vm_->Wire().empty());
+  // A second dump comes 150 ms before the first has left, a third 50 ms
+  // before: the second still waits in the queue and gives way to the third,
+  // so the instrument holds the last value two dump times after the last
+  // change at most.
+  const int64_t endUs = vm_->Wire().front().startUs + static_cast<int64_t>(first.size()) * 352;
+  auto waitUntil = [&](int64_t us) {
+    while (vm_->NowUs() < us) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  waitUntil(endUs - 150000);
+  SendLong(h, GlobalDump(0, 2));
+  waitUntil(endUs - 50000);
+  SendLong(h, GlobalDump(0, 3));
+  vm_->WaitIdle();
+  EXPECT_EQ(vm_->WireBytes(), first + GlobalDump(0, 3));
+}
+
 }  // namespace
