@@ -141,6 +141,29 @@ TEST_F(FilesTest, ArrHasStylesLooksBeforeTheFirstAbsentSlot) {
   }
 }
 
+TEST_F(FilesTest, AGroupHoldsAStyleWhereverItsSlotLies) {
+  std::vector<std::string> lastOnly(15, "- empty -");
+  lastOnly.push_back("Late");
+  const struct {
+    const char* label;
+    std::string group;
+    int has;
+  } cases[] = {
+      {"template", StyTemplateFileImage(), 0},
+      {"a style in slot 1", NamedGroup({{"- empty -", 40}, {"Rock", 40}}), 1},
+      {"a style after an absent slot", NamedGroup({{"- empty -", 40}, {"", 0}, {"Rock", 40}}), 1},
+      {"a style in slot 15", FullGroup(lastOnly), 1},
+      {"sixteen empty", FullGroup({}), 0},
+      // Lengths without their data: counted as styles, so nothing is
+      // deleted on their account.
+      {"a header only", Left(StyTemplateFileImage(), 224), 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(StyGrpHasStyle(c.group), c.has);
+  }
+}
+
 TEST_F(FilesTest, StyIdxMapSkipsTheBankSeparators) {
   const std::pair<int, int> cases[] = {{0, 0},   {3, 3},   {4, 5},  {7, 8}, {8, 10},
                                        {12, 15}, {15, 18}, {16, 0}, {-1, 0}};

@@ -24,6 +24,7 @@
 #include "files/stygrp.h"
 #include "services/messages.h"
 #include "services/paths.h"
+#include "platform/files.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
@@ -58,14 +59,18 @@ std::string Bank(const std::string& a, const std::string& b, const std::string& 
   return Group({{a, 40}, {b, 40}, {c, 40}, {d, 40}});
 }
 
-// The data of slot k of a bare group.
+// The data of slot k of a bare group: after the header and the slots
+// before it (absent slots take no room).
 std::string SlotData(const std::string& group, int k) {
-  return Mid(group, StyGrpSlotPos(k, group), StyGrpSlotLen(k, group));
+  int pos = 225;
+  for (int s = 0; s < k; ++s) pos += StyGrpSlotLen(s, group);
+  return Mid(group, pos, StyGrpSlotLen(k, group));
 }
 
 std::string Entry(const std::string& tag, int base, int line) { return Mid(tag, base + 21 * line, 21); }
 
-// A program record: a full program (flag 0) or a reference (flag 1).
+// A program record: a reference (flag 1) or a full program (any other
+// flag; a record in use has a first byte other than 0).
 std::string PrgRecord(int flag, int bank, int program, const std::string& name) {
   return Left(Chr(flag) + Chr(bank) + Chr(program) + PadRight(name, 16) + Nuls(172), 172);
 }
@@ -483,4 +488,529 @@ TEST_F(ClipboardTest, ABankPastesIntoANewArrangementFromTheRightClickMenu) {
   Select(w, {20});
   ClickEditItem("mnuIncolla");
   EXPECT_EQ(Mid(w->Tag(), ArrRecPos(20), 164), Mid(gClipText, ArrRecPos(2), 164));
+}
+
+// ---- Cut of arrangements -----------------------------------------------------
+
+TEST_F(ClipboardTest, CutFreesTheGroupStylesNoArrangementPlaysAnyMore) {
+  // A uses slot 1, B and C slot 2, D a factory style; slot 0 is played by
+  // none.
+  WriteBytes(ProgFile("cut.arr"),
+             ArrFile({{0, Rec("A", 1, 1)}, {1, Rec("B", 2, 1)}, {2, Rec("C", 2, 1)}, {3, Rec("D", 4)}}));
+  const std::string group = Bank("Ballad", "Groove", "Swing", "- empty -");
+  WriteBytes(ProgFile("cut.sty"), group);
+  struct Case {
+    std::vector<int> lines;
+    std::vector<int> freed;  // slots that take the empty style
+  };
+  const Case cases[] = {{{0}, {1}}, {{1}, {}}, {{1, 2}, {2}}, {{3}, {}}};
+  StartClean();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines.size() == 2 ? "B and C" : std::string(1, static_cast<char>('A' + c.lines[0])));
+    frmArrU* w = OpenArr("cut.arr");
+    const std::string before = w->Tag();
+    dialogs_.Clear();
+    SelectAndEdit(w, c.lines, "mnuTaglia");
+    const std::string& tag = w->Tag();
+    for (int L : c.lines) {
+      EXPECT_EQ(Mid(tag, ArrRecPos(L), 164), Nuls(164));
+      EXPECT_EQ(w->ListText(L), ArrSlotNum(L));
+    }
+    const std::string now = Mid(tag, kArrWinGrpBase);
+    for (int k = 0; k < 4; ++k) {
+      const bool freed = std::find(c.freed.begin(), c.freed.end(), k) != c.freed.end();
+      EXPECT_EQ(StyGrpSlotName(k, now), freed ? "- empty -" : StyGrpSlotName(k, group)) << k;
+      EXPECT_EQ(StyGrpSlotLen(k, now), freed ? kStyTemplateSlotLen : 40) << k;
+    }
+    EXPECT_EQ(Asc(tag, 4), 1);
+    EXPECT_EQ(Asc(tag, 10), c.freed.empty() ? 0 : 1);
+    EXPECT_EQ(Asc(tag, 9), 2);
+    EXPECT_EQ(Asc(tag, 3), 2);
+    EXPECT_TRUE(On(w, "CommLoadArr"));
+    EXPECT_TRUE(On(w, "CommLoadSty"));
+    EXPECT_FALSE(On(w, "CommEdit"));
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    // The clipboard holds the window as it was, marks included.
+    EXPECT_EQ(Mid(gClipText, 1, kArrEntries - 1), Mid(before, 1, kArrEntries - 1));
+    EXPECT_EQ(Mid(gClipText, kArrWinGrpBase), group);
+    for (int L : c.lines) EXPECT_EQ(Asc(tag, kArrEntries + 21 * L), 1);
+    Discard(w, 4);
+  }
+}
+
+TEST_F(ClipboardTest, CuttingTheLastArrangementAndTheLastStyle) {
+  WriteBytes(ProgFile("one.arr"), ArrFile({{5, Rec("Solo", 0, 1)}}));
+  WriteBytes(ProgFile("one.sty"), Bank("Lonely", "- empty -", "- empty -", "- empty -"));
+  StartClean();
+  frmArrU* w = OpenArr("one.arr");
+  ASSERT_TRUE(On(w, "CommLoadSty"));
+  Select(w, {5});
+  DeleteKey(w);
+  const std::string& tag = w->Tag();
+  EXPECT_EQ(Asc(tag, 3), 0);
+  EXPECT_EQ(Asc(tag, 9), 1);  // Save deletes the style file
+  EXPECT_EQ(Asc(tag, 10), 1);
+  EXPECT_FALSE(On(w, "CommLoadArr"));
+  EXPECT_FALSE(On(w, "CommLoadSty"));
+  EXPECT_FALSE(On(w, "CommEdit"));
+  EXPECT_TRUE(On(w, "CommLoadAll"));
+  EXPECT_EQ(w->ListText(5), "16");
+  // The menu follows: the line is empty, the clipboard holds Solo.
+  EXPECT_FALSE(Enabled("mnuTaglia"));
+  EXPECT_FALSE(Enabled("mnuLoadArr"));
+  EXPECT_TRUE(Enabled("mnuIncolla"));
+
+  // The close prompt's save deletes the style file that holds no style.
+  EXPECT_TRUE(CloseAnswering(w, {kMsgYes, false, true, true}));
+  EXPECT_FALSE(Exists(ProgFile("one.sty")));
+  EXPECT_EQ(Mid(ReadBytes(ProgFile("one.arr")), 33 + 164 * 5, 164), Nuls(164));
+}
+
+TEST_F(ClipboardTest, CutKeepsAStyleFileThatStillHoldsStylesBeyondAGap) {
+  // Slots 4-13 are absent; Late sits in slot 14. Cutting the factory
+  // arrangement deletes nothing and leaves the style file's action alone.
+  std::vector<std::pair<std::string, int>> slotList = {{"- empty -", 40}, {"Gone", 40}, {"- empty -", 40},
+                                                      {"- empty -", 40}};
+  for (int k = 4; k < 14; ++k) slotList.push_back({"", 0});
+  slotList.push_back({"Late", 40});
+  WriteBytes(ProgFile("gap.arr"), ArrFile({{0, Rec("Uses1", 1, 1)}, {1, Rec("Uses14", 14, 1)}, {2, Rec("Plain", 3)}}));
+  WriteBytes(ProgFile("gap.sty"), Group(slotList));
+  StartClean();
+  frmArrU* w = OpenArr("gap.arr");
+  SelectAndEdit(w, {2}, "mnuTaglia");
+  EXPECT_EQ(Asc(w->Tag(), 9), 2);
+  EXPECT_EQ(Asc(w->Tag(), 10), 0);
+
+  SelectAndEdit(w, {0}, "mnuTaglia");
+  EXPECT_EQ(StySlotName(1, w->Tag()), "- empty -");
+  EXPECT_EQ(Asc(w->Tag(), 9), 2);
+  EXPECT_TRUE(On(w, "CommLoadSty"));
+  EXPECT_TRUE(CloseAnswering(w, {kMsgYes, false, true, true}));
+  ASSERT_TRUE(Exists(ProgFile("gap.sty")));
+  EXPECT_EQ(StyGrpSlotName(14, ReadBytes(ProgFile("gap.sty"))), "Late");
+}
+
+TEST_F(ClipboardTest, CutClearsAnArrangementWhoseSlotNoGroupHasAndGoesOn) {
+  WriteBytes(ProgFile("odd.arr"), ArrFile({{0, Rec("Far", 20, 1)}, {1, Rec("Near", 1, 1)}}));
+  const std::string group = Bank("Ballad", "Groove", "- empty -", "- empty -");
+  WriteBytes(ProgFile("odd.sty"), group);
+  StartClean();
+  frmArrU* w = OpenArr("odd.arr");
+  SelectAndEdit(w, {0, 1}, "mnuTaglia");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(Mid(w->Tag(), ArrRecPos(0), 164 * 2), Nuls(164 * 2));
+  EXPECT_EQ(w->ListText(0), "11");
+  EXPECT_EQ(w->ListText(1), "12");
+  EXPECT_EQ(StySlotName(0, w->Tag()), "Ballad");
+  EXPECT_EQ(StySlotName(1, w->Tag()), "- empty -");
+  EXPECT_EQ(Asc(w->Tag(), 4), 1);
+}
+
+TEST_F(ClipboardTest, AGroupStyleOfAFileWithoutStyleDataIsNotDeleted) {
+  WriteBytes(ProgFile("bad.arr"), ArrFile({{0, Rec("Own", 1, 1)}, {1, Rec("Next", 3)}}));
+  WriteBytes(ProgFile("bad.sty"), "not a style file");
+  StartClean();
+  frmArrU* w = OpenArr("bad.arr");
+  ASSERT_EQ(Asc(w->Tag(), 9), 0);
+  const std::string group = Mid(w->Tag(), kArrWinGrpBase);
+  dialogs_.Clear();
+  SelectAndEdit(w, {0, 1}, "mnuTaglia");
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].title, "File .sty assente");
+  EXPECT_EQ(Mid(w->Tag(), ArrRecPos(0), 164 * 2), Nuls(164 * 2));  // the walk went on
+  EXPECT_EQ(Mid(w->Tag(), kArrWinGrpBase), group);
+  EXPECT_EQ(Asc(w->Tag(), 9), 0);
+}
+
+// ---- The style window of an arrangement window -------------------------------
+
+TEST_F(ClipboardTest, ACutOrAPasteThatChangesTheGroupClosesItsStyleWindowWithoutAPrompt) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 1, 1)}, {1, Rec("Plain", 3)}}));
+  WriteBytes(ProgFile("song.sty"), Bank("Ballad", "Groove", "- empty -", "- empty -"));
+  WriteBytes(ProgFile("src.arr"), ArrFile({{0, Rec("Beat", 0, 1)}}));
+  WriteBytes(ProgFile("src.sty"), Bank("Waltz", "- empty -", "- empty -", "- empty -"));
+  WriteBytes(ProgFile("other.sty"), Bank("Other", "- empty -", "- empty -", "- empty -"));
+  StartClean();
+  frmArrU* src = OpenArr("src.arr");
+  frmArrU* w = OpenArr("song.arr");
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+  };
+  const Step steps[] = {
+      {"cut", [&] { SelectAndEdit(w, {0}, "mnuTaglia"); }},
+      {"paste", [&] {
+         SelectAndEdit(src, {0}, "mnuCopia");
+         SelectAndEdit(w, {5}, "mnuIncolla");
+       }},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    frmStyUN* sty = ShowStylesOf(w);
+    ASSERT_NE(sty, nullptr);
+    const int slot = gStySlotIdx;
+    MidAssign(*sty->MutableTag(), 10, Chr(1));  // it would ask to save
+    QPointer<frmStyUN> held = sty;
+    dialogs_.Clear();
+    step.act();
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    EXPECT_TRUE(!held || held->Unloading());
+    EXPECT_EQ(gStySlotUsed[slot], 0);
+    EXPECT_EQ(gStySlots[slot].FromArr, 1);
+    EXPECT_EQ(RTrim(gStySlots[slot].Path), RTrim(Mid(w->Tag(), 21, 238)));
+    EXPECT_EQ(gStySlotIdx, slot);
+    EXPECT_EQ(gStyChanged, 1);
+    // Show Styles would open it again; until it does, the next style
+    // window opens its own file.
+    ASSERT_TRUE(WaitFor([] { return gStyChanged == 0; }));
+    frmStyUN* other = OpenSty("other.sty");
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(RTrim(Mid(other->Tag(), 21, 238)), ProgFile("other"));
+    EXPECT_EQ(StySlotName(0, other->Tag()), "Other");
+    other->close();
+    Settle(0);
+  }
+  EXPECT_EQ(StySlotName(0, w->Tag()), "Ballad");
+  EXPECT_EQ(StySlotName(1, w->Tag()), "Waltz");  // the freed slot took the pasted style
+}
+
+TEST_F(ClipboardTest, AStyleWindowOfAnArrangementWindowGivesItItsNewGroup) {
+  // Two files named song in two folders; the style window of the second.
+  ASSERT_EQ(MakeDirs(ProgFile("two")), 0);
+  ASSERT_EQ(MakeDirs(ProgFile("three")), 0);
+  WriteBytes(ProgFile("three/song.sty"), Bank("Three", "- empty -", "- empty -", "- empty -"));
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("One", 3)}}));
+  WriteBytes(ProgFile("two/song.arr"), ArrFile({{0, Rec("Two", 3)}}));
+  WriteBytes(ProgFile("src.sty"), Bank("Waltz", "Tango", "- empty -", "- empty -"));
+  StartClean();
+  frmArrU* one = OpenArr("song.arr");
+  frmArrU* two = OpenArr("two/song.arr");
+  ASSERT_EQ(Asc(two->Tag(), 9), 1);  // no style file: the template
+  const std::string oneTag = one->Tag();
+  frmStyUN* sty = ShowStylesOf(two);
+  frmStyUN* src = OpenSty("src.sty");
+  SelectAndEdit(src, {1}, "mnuCopia");
+  SelectAndEdit(sty, {2}, "mnuIncolla");
+  EXPECT_EQ(StySlotName(2, sty->Tag()), "Tango");
+  EXPECT_EQ(Mid(two->Tag(), kArrWinGrpBase), Mid(sty->Tag(), kStyWinGrpBase));
+  EXPECT_EQ(Asc(two->Tag(), 10), 1);
+  EXPECT_EQ(Asc(two->Tag(), 9), 2);  // the save now writes the style file
+  EXPECT_EQ(one->Tag(), oneTag);
+
+  // A cut mirrors too.
+  SelectAndEdit(sty, {2}, "mnuTaglia");
+  EXPECT_EQ(StySlotName(2, two->Tag()), "- empty -");
+  EXPECT_EQ(Mid(two->Tag(), kArrWinGrpBase), Mid(sty->Tag(), kStyWinGrpBase));
+
+  // A style file of the same name opened by itself changes no arrangement
+  // window.
+  const std::string twoTag = two->Tag();
+  frmStyUN* plain = OpenSty("three/song.sty");
+  ASSERT_NE(plain, nullptr);
+  SelectAndEdit(src, {0}, "mnuCopia");
+  SelectAndEdit(plain, {1}, "mnuIncolla");
+  EXPECT_EQ(StySlotName(1, plain->Tag()), "Waltz");
+  EXPECT_EQ(two->Tag(), twoTag);
+  EXPECT_EQ(one->Tag(), oneTag);
+}
+
+// ---- The editor, read-only files, stale commands ----------------------------
+
+TEST_F(ClipboardTest, CuttingTheEditedArrangementClosesTheEditorFirst) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}, {1, Rec("Edited", 4)}}));
+  StartClean();
+  frmArrU* w = OpenArr("song.arr");
+  auto link = [&](bool cancel, int line) {
+    auto* editor = new EditorStandIn(cancel);
+    main_->AddChild(editor);
+    editor->show();
+    gArrEditLinked = true;
+    MidAssign(gArrEditBuf, 325, Chr(kKindArrFile) + Chr(line) + Chr(w->Slot()));
+    return QPointer<EditorStandIn>(editor);
+  };
+
+  // The editor holds line 1, which is not cut: it stays open. (A click
+  // while the editor is linked builds its record from the clicked line.)
+  Select(w, {0});
+  QPointer<EditorStandIn> editor = link(true, 1);
+  DeleteKey(w);
+  EXPECT_EQ(editor->asked, 0);
+  EXPECT_EQ(RTrim(w->ListText(0)), "11");
+  const std::string clip = gClipText;
+
+  // Its prompt is cancelled: nothing is copied or cut.
+  Select(w, {1});
+  DeleteKey(w);
+  ASSERT_TRUE(editor);
+  EXPECT_EQ(editor->asked, 1);
+  EXPECT_TRUE(gArrEditLinked);
+  EXPECT_EQ(gClipText, clip);
+  EXPECT_EQ(RTrim(w->ListText(1)), "12  Edited");
+  EXPECT_NE(Mid(w->Tag(), ArrRecPos(1), 164), Nuls(164));
+  editor->UnloadNow();
+  Settle(0);
+
+  // It closes: then the arrangement is cut.
+  editor = link(false, 1);
+  Select(w, {1});
+  ClickEditItem("mnuTaglia");
+  EXPECT_TRUE(!editor || editor->Unloading());
+  EXPECT_FALSE(gArrEditLinked);
+  EXPECT_EQ(w->ListText(1), "12");
+  EXPECT_EQ(Mid(w->Tag(), ArrRecPos(1), 164), Nuls(164));
+  EXPECT_EQ(Asc(gClipText, kArrEntries + 21), 1);
+}
+
+TEST_F(ClipboardTest, TheEditCommandFollowsTheCurrentLineAndTheEditor) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  StartClean();
+  frmArrU* w = OpenArr("song.arr");
+  Select(w, {0});
+  w->UpdateEditCommand();
+  EXPECT_TRUE(On(w, "CommEdit"));
+  EXPECT_TRUE(Enabled("mnuEditArr"));
+  gArrEditLinked = true;
+  w->UpdateEditCommand();
+  EXPECT_FALSE(On(w, "CommEdit"));
+  EXPECT_FALSE(Enabled("mnuEditArr"));
+  gArrEditLinked = false;
+  Select(w, {3});
+  w->UpdateEditCommand();
+  EXPECT_FALSE(On(w, "CommEdit"));
+}
+
+TEST_F(ClipboardTest, AReadOnlyFileRefusesCutPasteAndTheDeleteKey) {
+  WriteBytes(ProgFile("src.arr"), ArrFile({{0, Rec("Pop", 3)}}));
+  WriteBytes(ProgFile("ro.arr"), ArrFile({{0, Rec("Mine", 3)}}));
+  StartClean();
+  frmArrU* src = OpenArr("src.arr");
+  SelectAndEdit(src, {0}, "mnuCopia");
+  const std::string clip = gClipText;
+  frmArrU* ro = OpenArr("ro.arr", true);
+  const std::string tag = ro->Tag();
+  Select(ro, {4});
+  EXPECT_FALSE(Enabled("mnuIncolla"));
+  // A stale Paste, a stale Cut, the Delete key.
+  struct Act {
+    const char* what;
+    std::function<void()> run;
+  };
+  const Act acts[] = {{"paste", [&] { main_->mnuIncolla_Click(); }},
+                      {"cut", [&] {
+                         Select(ro, {0});
+                         main_->mnuTaglia_Click();
+                       }},
+                      {"delete key", [&] { DeleteKey(ro); }}};
+  for (const Act& act : acts) {
+    SCOPED_TRACE(act.what);
+    dialogs_.Clear();
+    act.run();
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].text, "Read only file");
+    EXPECT_EQ(dialogs_.boxes[0].title, ro->windowTitle().toStdString());
+    EXPECT_EQ(ro->Tag(), tag);
+    EXPECT_EQ(gClipText, clip);
+  }
+  EXPECT_EQ(ro->ListText(0), "11  Mine            ");
+  EXPECT_EQ(RTrim(ro->ListText(4)), "15");
+}
+
+TEST_F(ClipboardTest, AStaleCommandWithNothingToDoChangesNothing) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Pop", 3)}}));
+  WriteBytes(ProgFile("song.prg"), PrgFile({{0, PrgRecord(2, 0, 5, "Piano")}}));
+  StartClean();
+  frmPrgUN* prg = OpenPrg("song.prg");
+  SelectAndEdit(prg, {0}, "mnuCopia");
+  ASSERT_EQ(gClipKind, 21);
+  const std::string clip = gClipText;
+  frmArrU* w = OpenArr("song.arr");
+  struct Act {
+    const char* what;
+    std::function<void()> run;
+  };
+  const Act acts[] = {
+      // Programs do not paste into an arrangement window.
+      {"paste of another kind", [&] {
+         Select(w, {3});
+         main_->mnuIncolla_Click();
+       }},
+      // Nothing selected: neither a paste nor a cut.
+      {"paste without a selection", [&] {
+         List(w)->clearSelection();
+         main_->mnuIncolla_Click();
+       }},
+      {"cut without a selection", [&] {
+         List(w)->clearSelection();
+         DeleteKey(w);
+       }},
+  };
+  const std::string tag = w->Tag();
+  for (const Act& act : acts) {
+    SCOPED_TRACE(act.what);
+    act.run();
+    EXPECT_EQ(w->Tag(), tag);
+    EXPECT_EQ(gClipText, clip);
+    EXPECT_EQ(RTrim(w->ListText(3)), "14");
+    EXPECT_TRUE(dialogs_.boxes.empty());
+  }
+}
+
+// ---- Programs ----------------------------------------------------------------
+
+TEST_F(ClipboardTest, AProgramBankPastesReferencesWithTheirWholeNames) {
+  StartClean();
+  main_->Item("mnuWProgD")->trigger();
+  frmPcgAE* bank = gPcgAEForms[7];
+  ASSERT_NE(bank, nullptr);
+  Select(bank, {5, 63});
+  RightClickItem(bank, 63, "mnuCopia");
+  ASSERT_EQ(gClipKind, 7);
+  EXPECT_EQ(gClipText.size(), bank->Tag().size());  // the last entry stays short
+  frmPrgUN* w = NewPrg();
+  ASSERT_NE(w, nullptr);
+  EXPECT_FALSE(On(w, "CommLoad"));
+  SelectAndEdit(w, {0}, "mnuIncolla");
+
+  const std::string name5 = Mid(gPrgNames[7], 16 * 5 + 1, 16);
+  const std::string name63 = Mid(gPrgNames[7], 16 * 63 + 1, 16);
+  const std::string& tag = w->Tag();
+  EXPECT_EQ(Mid(tag, 319, 172), Chr(1) + Chr(1) + Chr(0x45) + name5 + Nuls(153));
+  EXPECT_EQ(Mid(tag, 319 + 172, 172), Chr(1) + Chr(1) + Chr(63 + 64) + name63 + Nuls(153));
+  EXPECT_EQ(w->ListText(0), "11 *" + name5);
+  EXPECT_EQ(w->ListText(1), "12 *" + name63);
+  EXPECT_EQ(Mid(tag, 271, 4), "KPGG");
+  EXPECT_EQ(Asc(tag, 19), 1);
+  EXPECT_EQ(Asc(tag, 7), 1);
+  EXPECT_TRUE(On(w, "CommLoad"));
+  EXPECT_EQ(w->windowTitle().toStdString(), WinCaption(tag));
+  EXPECT_NE(w->windowTitle().indexOf(".pgg"), -1);
+}
+
+TEST_F(ClipboardTest, ProgramsPasteWholeAndTheSignatureFollowsTheReferences) {
+  const std::string piano = PrgRecord(2, 0, 5, "Piano");
+  const std::string organ = PrgRecord(2, 1, 9, "Organ");
+  const std::string ref = PrgRecord(1, 2, 3, "Internal");
+  WriteBytes(ProgFile("full.prg"), PrgFile({{0, piano}, {1, organ}}));
+  WriteBytes(ProgFile("refs.pgg"), PrgFile({{0, ref}, {2, organ}}, true));
+  StartClean();
+  frmPrgUN* full = OpenPrg("full.prg");
+  SelectAndEdit(full, {0, 1}, "mnuCopia");
+  frmPrgUN* w = NewPrg();
+  SelectAndEdit(w, {10}, "mnuIncolla");
+  EXPECT_EQ(Mid(w->Tag(), 319 + 172 * 10, 172 * 2), piano + organ);
+  EXPECT_EQ(w->ListText(10), "23  Piano           ");
+  EXPECT_EQ(Mid(w->Tag(), 271, 4), "KORG");
+  EXPECT_EQ(Asc(w->Tag(), 19), 0);
+
+  // Cutting the only reference of a .pgg makes it a .prg; its entry is
+  // blanked, the other entry keeps its mark.
+  frmPrgUN* refs = OpenPrg("refs.pgg");
+  ASSERT_EQ(Mid(refs->Tag(), 271, 4), "KPGG");
+  SelectAndEdit(refs, {0, 2}, "mnuCopia");
+  Select(refs, {0});
+  DeleteKey(refs);
+  const std::string& tag = refs->Tag();
+  EXPECT_EQ(Mid(tag, 319, 172), Nuls(172));
+  EXPECT_EQ(Mid(tag, 319 + 344, 172), organ);
+  EXPECT_EQ(refs->ListText(0), "11");
+  EXPECT_EQ(Entry(tag, kPrgEntries, 0), Chr(0) + Space(20));
+  EXPECT_EQ(Entry(gClipText, kPrgEntries, 0), Chr(1) + "11 *Internal        ");
+  EXPECT_EQ(Mid(tag, 271, 4), "KORG");
+  EXPECT_EQ(Asc(tag, 19), 0);
+  EXPECT_EQ(Asc(tag, 7), 1);
+  EXPECT_TRUE(On(refs, "CommLoad"));
+  EXPECT_NE(refs->windowTitle().indexOf(".prg"), -1);
+
+  // Pasting the reference back makes it a .pgg again.
+  SelectAndEdit(refs, {0}, "mnuIncolla");
+  EXPECT_EQ(Mid(refs->Tag(), 319, 172), ref);
+  EXPECT_EQ(Mid(refs->Tag(), 271, 4), "KPGG");
+  EXPECT_NE(refs->windowTitle().indexOf(".pgg"), -1);
+}
+
+TEST_F(ClipboardTest, CuttingEveryProgramSwitchesLoadOff) {
+  std::vector<std::pair<int, std::string>> recs;
+  for (int i = 0; i < 64; ++i) recs.push_back({i, PrgRecord(2, 0, i, "P" + CStr(i))});
+  WriteBytes(ProgFile("all.prg"), PrgFile(recs));
+  StartClean();
+  frmPrgUN* w = OpenPrg("all.prg");
+  Select(w, {0});
+  QTest::keyClick(List(w), Qt::Key_A, Qt::ControlModifier);
+  DeleteKey(w);
+  const std::string& tag = w->Tag();
+  EXPECT_EQ(Mid(tag, 319, 64 * 172), Nuls(64 * 172));
+  EXPECT_FALSE(On(w, "CommLoad"));
+  EXPECT_EQ(Asc(tag, 6), 0);
+  EXPECT_EQ(Asc(tag, 7), 1);
+  EXPECT_EQ(Mid(tag, 271, 4), "KORG");
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(w->ListText(i), ArrSlotNum(i));
+  EXPECT_FALSE(Enabled("mnuTaglia"));
+  EXPECT_FALSE(Enabled("mnuLoadPrg"));
+}
+
+// ---- Styles ------------------------------------------------------------------
+
+TEST_F(ClipboardTest, StylesPasteFromTheSelectedSlotAndStopAtSlot15) {
+  WriteBytes(ProgFile("src.sty"), Group({{"One", 40}, {"Two", 50}, {"Three", 60}, {"- empty -", 40}}));
+  StartClean();
+  frmStyUN* src = OpenSty("src.sty");
+  SelectAndEdit(src, {0, 1, 2}, "mnuCopia");
+  EXPECT_EQ(gClipKind, 23);
+  EXPECT_EQ(gClipText, src->Tag());
+  for (int line = 0; line < 19; ++line) EXPECT_EQ(Asc(gClipText, kStyEntries + 21 * line), line <= 2 ? 1 : 0);
+
+  frmStyUN* w = NewSty();
+  dialogs_.Clear();
+  // Slot 14 is list line 17.
+  SelectAndEdit(w, {17}, "mnuIncolla");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  const std::string group = Mid(w->Tag(), kStyWinGrpBase);
+  EXPECT_EQ(StyGrpSlotName(14, group), "One");
+  EXPECT_EQ(StyGrpSlotName(15, group), "Two");
+  EXPECT_EQ(SlotData(group, 15), SlotData(Mid(gClipText, kStyWinGrpBase), 1));
+  EXPECT_EQ(w->ListText(17), "27  One");
+  EXPECT_EQ(w->ListText(18), "28  Two");
+  EXPECT_EQ(Box(w, "Text1_14"), "40 ");
+  EXPECT_EQ(Box(w, "Text1_15"), "50 ");
+  EXPECT_EQ(Box(w, "Text2_3"), "90 ");
+  EXPECT_EQ(Box(w, "Text3"), CStr(static_cast<long long>(group.size())));
+  EXPECT_EQ(group.size(), 4928u + 90u);
+  EXPECT_TRUE(On(w, "CommLoadStyGrp_3"));
+  EXPECT_EQ(Asc(w->Tag(), 10), 1);
+}
+
+TEST_F(ClipboardTest, CuttingASlotPutsTheEmptyStyleThere) {
+  WriteBytes(ProgFile("two.sty"),
+             Group({{"A", 40}, {"B", 40}, {"C", 40}, {"D", 40}, {"E", 40}, {"F", 40}, {"G", 40}, {"H", 40}}));
+  StartClean();
+  frmStyUN* w = OpenSty("two.sty");
+  // Slot 5 is list line 6.
+  SelectAndEdit(w, {6}, "mnuTaglia");
+  EXPECT_EQ(w->ListText(6), "16  - empty -");
+  EXPECT_EQ(Box(w, "Text1_5"), "1176 ");
+  EXPECT_EQ(Box(w, "Text2_1"), CStr(3 * 40 + 1176) + " ");
+  EXPECT_EQ(Box(w, "Text3"), CStr(224 + 7 * 40 + 1176));
+  EXPECT_EQ(StySlotName(5, w->Tag()), "- empty -");
+  EXPECT_EQ(Asc(w->Tag(), 10), 1);
+  EXPECT_EQ(Asc(gClipText, kStyEntries + 21 * 6), 1);
+  // The menu follows the emptied slot: no second Cut over the clipboard.
+  EXPECT_FALSE(Enabled("mnuTaglia"));
+  EXPECT_TRUE(Enabled("mnuIncolla"));
+}
+
+TEST_F(ClipboardTest, AStylePasteThatWouldOverfillItsBankStops) {
+  WriteBytes(ProgFile("big.sty"), Group({{"Huge", 30000}}));
+  WriteBytes(ProgFile("full.sty"), Group({{"- empty -", 1176}, {"Big1", 21000}, {"Big2", 21000}, {"Big3", 21000}}));
+  StartClean();
+  frmStyUN* src = OpenSty("big.sty");
+  SelectAndEdit(src, {0}, "mnuCopia");
+  frmStyUN* w = OpenSty("full.sty");
+  const std::string tag = w->Tag();
+  dialogs_.Clear();
+  SelectAndEdit(w, {0}, "mnuIncolla");
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].title, "Paste Style");
+  EXPECT_EQ(dialogs_.boxes[0].text, "The lenght of a 4 Styles group must be less than 65496 bytes");
+  EXPECT_EQ(w->Tag(), tag);
+  EXPECT_EQ(w->ListText(0), "11  - empty -");
 }
