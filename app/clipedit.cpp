@@ -44,6 +44,21 @@ ChildView* ActiveWindow() {
   return main ? main->ActiveChild() : nullptr;
 }
 
+// The active window and its document; no document without a window.
+std::string* ActiveDoc(ChildView*& window) {
+  window = ActiveWindow();
+  return window ? window->MutableTag() : nullptr;
+}
+
+// The active window's document for a paste: only while the clipboard holds
+// lines of a kind that fits (gClipKind is taken from it again).
+std::string* PasteTarget(ChildView*& window, bool (*fits)(int clipKind)) {
+  std::string* doc = ActiveDoc(window);
+  if (!doc || gClipText.empty()) return nullptr;
+  gClipKind = Asc(gClipText, 1);
+  return fits(gClipKind) ? doc : nullptr;
+}
+
 bool IsArrBank(int kind) { return kind == kKindArrA || kind == kKindArrB; }
 bool IsPrgBank(int kind) { return kind >= kKindPrgA && kind <= kKindPrgE; }
 bool IsArrDoc(int kind) { return kind == kKindArrFile || kind == kKindArrNew; }
@@ -225,11 +240,9 @@ bool AnyLineSelected(const ChildView& child) {
 // ---- Paste -----------------------------------------------------------------
 
 void PasteArr() {
-  ChildView* window = ActiveWindow();
-  std::string* doc = window ? window->MutableTag() : nullptr;
-  if (!doc || gClipText.empty()) return;
-  gClipKind = Asc(gClipText, 1);
-  if (!IsArrBank(gClipKind) && !IsArrDoc(gClipKind)) return;
+  ChildView* window = nullptr;
+  std::string* doc = PasteTarget(window, [](int clipKind) { return IsArrBank(clipKind) || IsArrDoc(clipKind); });
+  if (!doc) return;
 
   std::string T = *doc;
   const int kind = Asc(T, 1);
@@ -300,13 +313,10 @@ void PasteArr() {
 }
 
 void PastePrg() {
-  ChildView* window = ActiveWindow();
-  std::string* doc = window ? window->MutableTag() : nullptr;
-  if (!doc || gClipText.empty()) return;
-  gClipKind = Asc(gClipText, 1);
-  if (!IsPrgDoc(gCutKind)) return;
+  ChildView* window = nullptr;
+  std::string* doc = PasteTarget(window, [](int clipKind) { return IsPrgBank(clipKind) || IsPrgDoc(clipKind); });
+  if (!doc || !IsPrgDoc(gCutKind)) return;
   const bool bankSource = IsPrgBank(gClipKind);
-  if (!bankSource && !IsPrgDoc(gClipKind)) return;
 
   std::string T = *doc;
   const int base = bankSource ? kPrgBankEntries : kPrgEntries;
@@ -340,11 +350,9 @@ void PastePrg() {
 }
 
 void PasteSty() {
-  ChildView* window = ActiveWindow();
-  std::string* doc = window ? window->MutableTag() : nullptr;
-  if (!doc || gClipText.empty()) return;
-  gClipKind = Asc(gClipText, 1);
-  if (!IsStyDoc(gClipKind)) return;
+  ChildView* window = nullptr;
+  std::string* doc = PasteTarget(window, IsStyDoc);
+  if (!doc) return;
 
   int t = -1;  // the slot of the first selected line
   ForEachSlotLine([&](int line, int slot) {
@@ -378,8 +386,8 @@ void PasteSty() {
 // ---- Cut -------------------------------------------------------------------
 
 void CutArr() {
-  ChildView* window = ActiveWindow();
-  std::string* doc = window ? window->MutableTag() : nullptr;
+  ChildView* window = nullptr;
+  std::string* doc = ActiveDoc(window);
   if (!doc) return;
   std::string T = *doc;
   gCutKind = Asc(T, 1);
@@ -435,8 +443,8 @@ void CutArr() {
 }
 
 void CutPrg() {
-  ChildView* window = ActiveWindow();
-  std::string* doc = window ? window->MutableTag() : nullptr;
+  ChildView* window = nullptr;
+  std::string* doc = ActiveDoc(window);
   if (!doc) return;
   std::string T = *doc;
   gCutKind = Asc(T, 1);
@@ -463,8 +471,8 @@ void CutPrg() {
 }
 
 void CutSty() {
-  ChildView* window = ActiveWindow();
-  std::string* doc = window ? window->MutableTag() : nullptr;
+  ChildView* window = nullptr;
+  std::string* doc = ActiveDoc(window);
   if (!doc) return;
   std::string tag = *doc;
   std::string D = Mid(tag, kStyWinGrpBase);
