@@ -712,6 +712,14 @@ TEST_F(ClipboardTest, AStyleWindowOfAnArrangementWindowGivesItItsNewGroup) {
   EXPECT_EQ(StySlotName(1, plain->Tag()), "Waltz");
   EXPECT_EQ(two->Tag(), twoTag);
   EXPECT_EQ(one->Tag(), oneTag);
+
+  // Nor does a new style, whose index is the slot number of the style
+  // window of song.
+  frmStyUN* fresh = NewSty();
+  ASSERT_EQ(Asc(fresh->Tag(), 15), Asc(sty->Tag(), 15));
+  SelectAndEdit(fresh, {0}, "mnuIncolla");
+  EXPECT_EQ(StySlotName(0, fresh->Tag()), "Waltz");
+  EXPECT_EQ(two->Tag(), twoTag);
 }
 
 // ---- The editor, read-only files, stale commands ----------------------------
