@@ -41,6 +41,10 @@ ChildView* ActiveWindow() {
 
 }  // namespace
 
+bool ArrEditLinkedTo(int slot) {
+  return gArrEditLinked && Asc(gArrEditBuf, 325) == 19 && Asc(gArrEditBuf, 327) == slot;
+}
+
 void ArrEditBufBuild(const std::string& tag, int index) {
   if (index < 0 || index > 63) return;
   gArrEditBuf = Space(kArrEditBufLen);

@@ -32,6 +32,10 @@ extern std::string gPasteName;   // the list line of the record being pasted
 void SetArrFileWindowLookup(std::function<ChildView*(int slot)> lookup);
 ChildView* ArrFileWindowOfSlot(int slot);
 
+// True when the editor is open on an arrangement of the arrangement-file
+// window of slot (edit record characters 325 and 327).
+bool ArrEditLinkedTo(int slot);
+
 // Fills gArrEditBuf from record index (0-63) of an arrangement-file
 // window's document; an index outside 0-63 does nothing.
 void ArrEditBufBuild(const std::string& tag, int index);

@@ -118,6 +118,13 @@ int ArrHasStyles(const std::string& tag) {
   return 0;
 }
 
+int StyGrpHasStyle(const std::string& group) {
+  for (int k = 0; k < kStySlotCount; ++k) {
+    if (LenAt(group, 1, k) != 0 && NameAt(group, 1, k) != kStyEmptyName) return 1;
+  }
+  return 0;
+}
+
 int StyIdxMap(int v) {
   if (!ValidSlot(v)) return 0;
   return v + v / 4;

@@ -66,6 +66,12 @@ int StyGrpUsedPart(std::string& tag);
 // slot of length 0, one has a name other than "- empty -"; else 0.
 int ArrHasStyles(const std::string& tag);
 
+// 1 when one of the 16 slots of a bare group has data and a name other than
+// "- empty -", whatever the slots before it hold; else 0. Unlike
+// ArrHasStyles it looks past a slot of length 0, so a group with a gap
+// still counts its later styles.
+int StyGrpHasStyle(const std::string& group);
+
 // List line of a slot in a style window's list: v + v \ 4 for v = 0-15
 // (lines 4, 9 and 14 separate the banks); 0 for any other value.
 int StyIdxMap(int v);

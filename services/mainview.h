@@ -27,6 +27,9 @@ class MainView {
   // The active child window (the current subwindow of the MDI area), or
   // nullptr when there is none.
   virtual ChildView* ActiveChild() const = 0;
+  // The open child window of a kind whose slot (WinTag character 15) is
+  // slot, or nullptr; a window that is closing is not counted.
+  virtual ChildView* ChildOfKind(int /*kind*/, int /*slot*/) const { return nullptr; }
 };
 
 // The installed main window, or nullptr.

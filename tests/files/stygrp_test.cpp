@@ -124,20 +124,28 @@ TEST_F(FilesTest, BankCountAndUsedPart) {
   }
 }
 
-TEST_F(FilesTest, ArrHasStylesLooksBeforeTheFirstAbsentSlot) {
+TEST_F(FilesTest, ArrHasStylesLooksBeforeTheFirstAbsentSlotStyGrpHasStyleAtEverySlot) {
+  std::vector<std::string> lastOnly(15, "- empty -");
+  lastOnly.push_back("Late");
   const struct {
     const char* label;
     std::string group;
-    int has;
+    int has;       // ArrHasStyles
+    int anywhere;  // StyGrpHasStyle
   } cases[] = {
-      {"template", StyTemplateFileImage(), 0},
-      {"a style in slot 1", NamedGroup({{"- empty -", 40}, {"Rock", 40}}), 1},
-      {"a style after an absent slot", NamedGroup({{"- empty -", 40}, {"", 0}, {"Rock", 40}}), 0},
-      {"sixteen empty", FullGroup({}), 0},
+      {"template", StyTemplateFileImage(), 0, 0},
+      {"a style in slot 1", NamedGroup({{"- empty -", 40}, {"Rock", 40}}), 1, 1},
+      {"a style after an absent slot", NamedGroup({{"- empty -", 40}, {"", 0}, {"Rock", 40}}), 0, 1},
+      {"a style in slot 15", FullGroup(lastOnly), 1, 1},
+      {"sixteen empty", FullGroup({}), 0, 0},
+      // Lengths without their data: counted as styles, so nothing is
+      // deleted on their account.
+      {"a header only", Left(StyTemplateFileImage(), 224), 1, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     EXPECT_EQ(ArrHasStyles(StyWinTag(19, "x", c.group)), c.has);
+    EXPECT_EQ(StyGrpHasStyle(c.group), c.anywhere);
   }
 }
 

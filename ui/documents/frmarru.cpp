@@ -185,7 +185,7 @@ void frmArrU::BuildControls() {
   TimerList1 = MakeTimer("TimerList1", &frmArrU::List1_Click);
   TimerFindID = MakeTimer("TimerFindID", &frmArrU::TimerFindID_Timer);
   TimerEditArr = MakeTimer("TimerEditArr", nullptr);
-  TimerShowSty = MakeTimer("TimerShowSty", nullptr);
+  TimerShowSty = MakeTimer("TimerShowSty", &frmArrU::TimerShowSty_Timer);
   TimerShowPrg = MakeTimer("TimerShowPrg", nullptr);
   Timer4 = MakeTimer("Timer_4", nullptr, true);
 }
@@ -247,10 +247,25 @@ bool frmArrU::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmArrU::List1_KeyDown(int key) {
+  // The key is the Edit menu's Cut, which refuses a read-only file with
+  // "Read only file".
   if (key != Qt::Key_Delete) return;
-  // Cutting arrangements comes with the Edit menu's Cut; a read-only file
-  // refuses the key already.
-  if (Asc(winTag_, 2) == 1) ShowMsg(17, WinCaption(winTag_), "");
+  if (frmMain* main = frmMain::Instance()) main->mnuTaglia_Click();
+}
+
+void frmArrU::TimerShowSty_Timer() {
+  // The style window is shown again by Show Styles, which this window does
+  // not have yet: a reopening asked for by a Cut or a Paste is dropped, so
+  // that the next style window opened loads its own file afresh.
+  gStyChanged = 0;
+}
+
+void frmArrU::UpdateEditCommand() {
+  // Edit opens the editor on the current line: only on an arrangement that
+  // is selected, and not while an arrangement is linked to the editor.
+  const int n = List1->currentRow();
+  const bool on = n >= 0 && List1->item(n)->isSelected() && Trim(ListItemText(List1, n)).size() > 2 && !gArrEditLinked;
+  SetCommand(CommEdit, "mnuEditArr", on);
 }
 
 void frmArrU::SetCommand(QPushButton* button, const char* menuItem, bool on) {
@@ -436,13 +451,9 @@ void frmArrU::Form_Resize() {
 void frmArrU::Form_QueryUnload(bool& cancel) {
   // The arrangement editor on one of this file's arrangements closes first;
   // its own prompt may store the record back or keep both windows open.
-  if (gArrEditLinked && Asc(gArrEditBuf, 325) == kKindArrFile && Asc(gArrEditBuf, 327) == Slot()) {
-    gArrSavedBack = false;
-    if (frmMain* main = frmMain::Instance()) {
-      for (QMdiSubWindow* w : main->MdiArea()->subWindowList())
-        if (w->objectName() == "frmEditArr") w->close();
-    }
-    if (gArrSavedBack) {
+  if (ArrEditLinkedTo(Slot())) {
+    frmMain* main = frmMain::Instance();
+    if (main && !main->CloseArrEditor()) {
       cancel = true;
       return;
     }

@@ -70,6 +70,9 @@ class frmArrU : public ChildForm {
   // The find-by-ID chain, after a window was opened to select
   // gArrSelectIdx.
   void TimerFindID_Timer();
+  // Edit > Show Style, and the reopening of the style window after a Cut
+  // or a Paste changed its group.
+  void TimerShowSty_Timer();
 
   // Selects one line, as a click on it does.
   void SelectLine(int index);
@@ -79,6 +82,8 @@ class frmArrU : public ChildForm {
   void ShowDbId(int id);
 
   // ChildView
+  // The rule of the Edit command on activation and after a Cut.
+  void UpdateEditCommand() override;
 
  protected:
   void Form_Activate() override;

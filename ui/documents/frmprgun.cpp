@@ -34,6 +34,7 @@
 #include "ui/documents/bankform.h"
 #include "ui/documents/listclicks.h"
 #include "ui/documents/showform.h"
+#include "ui/main/frmmain.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
@@ -235,10 +236,10 @@ bool frmPrgUN::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmPrgUN::List1_KeyDown(int key) {
+  // The key is the Edit menu's Cut, which refuses a read-only file with
+  // "Read only file".
   if (key != Qt::Key_Delete) return;
-  // Cutting programs comes with the Edit menu's Cut; a read-only file
-  // refuses the key already.
-  if (Asc(winTag_, 2) == 1) ShowMsg(17, WinCaption(winTag_), "");
+  if (frmMain* main = frmMain::Instance()) main->mnuTaglia_Click();
 }
 
 // ---- Frame -----------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -50,6 +51,14 @@ int ChildForm::WindowStateNo() const {
 bool ChildForm::ButtonEnabled(const std::string& name) const {
   const auto* button = findChild<QAbstractButton*>(QString::fromStdString(name));
   return button && button->isEnabled();
+}
+
+void ChildForm::SetButtonEnabled(const std::string& name, bool on) {
+  if (auto* button = findChild<QAbstractButton*>(QString::fromStdString(name))) button->setEnabled(on);
+}
+
+void ChildForm::SetBoxText(const std::string& name, const std::string& text) {
+  if (auto* box = findChild<QLineEdit*>(QString::fromStdString(name))) box->setText(ToScreen(text));
 }
 
 void ChildForm::SetWindowCaption(const std::string& text) {

@@ -51,17 +51,17 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   void Combo1SetListIndex(int index) override;
   void Combo1SetText(const std::string& text) override;
   bool ButtonEnabled(const std::string& name) const override;
+  void SetButtonEnabled(const std::string& name, bool on) override;
+  void SetBoxText(const std::string& name, const std::string& text) override;
   void SetWindowCaption(const std::string& text) override;
   std::string* MutableTag() override { return &winTag_; }
-  // Switches on the window's one-shot timer of that name (leaving its
-  // interval as it is); false when the window has no such timer.
-  bool StartTimer(const std::string& name);
+  bool StartTimer(const std::string& name) override;
 
   // The close query on its own (the main window asks every child before any
   // closes): false when the window refuses to close.
   bool QueryUnload();
   // Closes the window without asking again.
-  void UnloadNow();
+  void UnloadNow() override;
 
   // Called by the main window when this window becomes the active one.
   void Activated() { Form_Activate(); }

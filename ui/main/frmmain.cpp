@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/appstate.h"
+#include "app/arrrec.h"
 #include "app/menuupdate.h"
 #include "services/messages.h"
 #include "app/sharedinfo.h"
@@ -353,6 +354,23 @@ void frmMain::SetMenuCaption(const std::string& item, const std::string& text) {
 }
 
 ChildView* frmMain::ActiveChild() const { return ActiveForm(); }
+
+ChildView* frmMain::ChildOfKind(int kind, int slot) const {
+  for (QMdiSubWindow* w : mdi_->subWindowList()) {
+    auto* child = dynamic_cast<ChildForm*>(w);
+    if (child && !child->Unloading() && child->Kind() == kind && Asc(child->WinTag(), 15) == slot) return child;
+  }
+  return nullptr;
+}
+
+bool frmMain::CloseArrEditor() {
+  gArrSavedBack = false;
+  for (QMdiSubWindow* w : mdi_->subWindowList())
+    if (w->objectName() == "frmEditArr") w->close();
+  if (gArrSavedBack) return false;
+  gArrEditLinked = false;
+  return true;
+}
 
 void frmMain::ApplyCaptions() {
   setWindowTitle(ToScreen(kAppTitle));

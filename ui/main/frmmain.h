@@ -71,6 +71,11 @@ class frmMain : public QMainWindow, public MainView {
   void mnuExit_Click();
   // Edit menu.
   void mnuIngrandisci_Click();
+  // Copy, Cut and Paste on the program's own clipboard. Cut is also the
+  // Delete key of the arrangement-file and program-file windows.
+  void mnuCopia_Click();
+  void mnuTaglia_Click();
+  void mnuIncolla_Click();
   void Relay(const std::string& timerName);
   void mnuLoadSty_Click();
   void mnui40DBArr_Click();
@@ -113,6 +118,13 @@ class frmMain : public QMainWindow, public MainView {
   std::string MenuCaption(const std::string& item) const override;
   void SetMenuCaption(const std::string& item, const std::string& text) override;
   ChildView* ActiveChild() const override;
+  ChildView* ChildOfKind(int kind, int slot) const override;
+
+  // Closes the arrangement editor as its owner's close does: its own prompt
+  // may store the edited arrangement back, or cancel. False when the user
+  // cancelled (gArrSavedBack) and the editor stays open; otherwise no
+  // arrangement is linked to the editor any more.
+  bool CloseArrEditor();
 
   // True when the last close of the window was refused or cancelled.
   bool ExitRefused() const { return exitRefused_; }

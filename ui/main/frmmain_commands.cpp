@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include "app/appstate.h"
+#include "app/arrrec.h"
+#include "app/clipedit.h"
 #include "app/dbarr.h"
 #include "app/menuupdate.h"
 #include "services/messages.h"
@@ -111,6 +113,9 @@ void frmMain::ConnectCommands() {
   on("mnuExit", [this] { mnuExit_Click(); });
 
   on("mnuIngrandisci", [this] { mnuIngrandisci_Click(); });
+  on("mnuCopia", [this] { mnuCopia_Click(); });
+  on("mnuTaglia", [this] { mnuTaglia_Click(); });
+  on("mnuIncolla", [this] { mnuIncolla_Click(); });
   on("mnuLoadAll", [this] { Relay("TimerLoadAll"); });
   on("mnuLoadArr", [this] { Relay("TimerLoadArr"); });
   on("mnuLoadSty", [this] { mnuLoadSty_Click(); });
@@ -459,6 +464,58 @@ void frmMain::mnuIngrandisci_Click() {
   // A minimised or maximised window first returns to the normal state.
   if (child->WindowStateNo() != 0) child->showNormal();
   child->SetSizeTwips(size.height, size.width);
+}
+
+void frmMain::mnuCopia_Click() { CopyLines(); }
+
+void frmMain::mnuTaglia_Click() {
+  ChildForm* child = ActiveForm();
+  if (!child) return;
+  if (RefusedReadOnly(*child)) return;
+  // Only a document's selected lines are cut: a stale item or the Delete
+  // key with nothing selected leaves the clipboard as it is.
+  const int kind = child->Kind();
+  if (kind != kKindEditDBArr && (kind < kKindArrFile || kind > kKindStyNew || !AnyLineSelected(*child))) return;
+  // The editor holding a selected arrangement of this window closes first,
+  // through its own prompt; a Cancel there cuts nothing.
+  if (kind == kKindArrFile && ArrEditLinkedTo(Asc(child->WinTag(), 15)) &&
+      child->ListSelected(Asc(gArrEditBuf, 326)) && !CloseArrEditor())
+    return;
+  CopyLines();
+  gCutKind = kind;
+  switch (kind) {
+    case kKindEditDBArr:
+      Relay("TimerCancella");
+      break;
+    case kKindArrFile: case kKindArrNew:
+      CutArr();
+      break;
+    case kKindPrgFile: case kKindPrgNew:
+      CutPrg();
+      break;
+    default:
+      CutSty();
+      break;
+  }
+}
+
+void frmMain::mnuIncolla_Click() {
+  ChildForm* child = ActiveForm();
+  if (!child || RefusedReadOnly(*child)) return;
+  gCutKind = child->Kind();
+  switch (gCutKind) {
+    case kKindArrFile: case kKindArrNew:
+      PasteArr();
+      break;
+    case kKindPrgFile: case kKindPrgNew:
+      PastePrg();
+      break;
+    case kKindStyFile: case kKindStyNew:
+      PasteSty();
+      break;
+    default:
+      break;
+  }
 }
 
 void frmMain::Relay(const std::string& timerName) {

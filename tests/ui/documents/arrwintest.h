@@ -19,6 +19,7 @@
 #include "midi/channels.h"
 #include "midi/sysex.h"
 #include "platform/midi/virtual_midi.h"
+#include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/midibytes.h"
 
 namespace arrwintest {
@@ -43,6 +44,25 @@ inline std::string BankImage(const std::vector<std::pair<std::string, int>>& rec
     MidAssign(image, p + 100, Chr(0xA5));
   }
   return image;
+}
+
+// An arrangement record: its name, style number and style source; a user
+// program on one track when prgTrack is 0-8.
+inline std::string Rec(const std::string& name, int style, int source = 0, int prgTrack = -1) {
+  std::string rec = Nuls(164);
+  MidAssign(rec, 1, PadRight(name, 16));
+  MidAssign(rec, 18, Chr(style));
+  MidAssign(rec, 19, Chr(source));
+  if (prgTrack >= 0) MidAssign(rec, 41 + 8 * prgTrack, Chr(3));
+  return rec;
+}
+
+// An arrangement file holding the given records (index, record); the others
+// empty.
+inline std::string ArrFile(const std::vector<std::pair<int, std::string>>& recs) {
+  std::string file = Left(ArrFileBytes(), 32) + Nuls(64 * 164);
+  for (const auto& [i, rec] : recs) MidAssign(file, 33 + 164 * i, rec);
+  return file;
 }
 
 // Bank select 0 / lsb and program change on the arrangement channel.

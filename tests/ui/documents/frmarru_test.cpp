@@ -40,28 +40,13 @@
 #include "services/paths.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/ui/documents/arrwintest.h"
 #include "ui/documents/frmarru.h"
 
+using arrwintest::ArrFile;
+using arrwintest::Rec;
+
 namespace {
-
-// An arrangement record: its name, style number and style source; a user
-// program on one track when prgTrack is 0-8.
-std::string Rec(const std::string& name, int style, int source = 0, int prgTrack = -1) {
-  std::string rec = Nuls(164);
-  MidAssign(rec, 1, PadRight(name, 16));
-  MidAssign(rec, 18, Chr(style));
-  MidAssign(rec, 19, Chr(source));
-  if (prgTrack >= 0) MidAssign(rec, 41 + 8 * prgTrack, Chr(3));
-  return rec;
-}
-
-// An arrangement file holding the given records (index, record); the others
-// empty.
-std::string ArrFile(const std::vector<std::pair<int, std::string>>& recs) {
-  std::string file = Left(ArrFileBytes(), 32) + Nuls(64 * 164);
-  for (const auto& [i, rec] : recs) MidAssign(file, 33 + 164 * i, rec);
-  return file;
-}
 
 // A style group of whole banks: the names given, each slot `length` bytes.
 std::string StyFile(const std::vector<std::string>& names, int length = 40) {

@@ -17,6 +17,7 @@
 #include "app/appstate.h"
 #include "app/dbarr.h"
 #include "app/slots.h"
+#include "files/clipboard.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "platform/files.h"
@@ -281,6 +282,26 @@ TEST_F(FrmEditDBArrTest, DeleteRemovesTheSelectedEntryAndWritesTheDatabase) {
   Settle();
   EXPECT_EQ(Db(), before);
   EXPECT_EQ(List()->count(), 2);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(FrmEditDBArrTest, EditCutDeletesTheSelectedEntryWhateverTheDeleteButtonShows) {
+  StartWith({{"alpha", 3}, {"beta", 5}, {"gamma", 4}});
+  OpenEditor();
+  ClickLine(List(), 3);
+  ClickEditItem("mnuTaglia");
+  ASSERT_TRUE(StepDone("TimerCancella"));
+  EXPECT_EQ(Db(), DBArrBytes(dir_, {{"alpha", 3}, {"gamma", 4}}));
+  EXPECT_EQ(gClipKind, 12);  // Cut copied the editor's document only
+  EXPECT_EQ(gClipText, gEditDBArrForm->Tag());
+
+  // The same line is selected again, Delete is off, Cut is on and deletes.
+  ASSERT_EQ(Selected(), 3);
+  ASSERT_FALSE(On("CommDelete"));
+  ASSERT_TRUE(Enabled("mnuTaglia"));
+  ClickEditItem("mnuTaglia");
+  ASSERT_TRUE(StepDone("TimerCancella"));
+  EXPECT_EQ(Db(), DBArrBytes(dir_, {{"alpha", 3}}));
   EXPECT_TRUE(dialogs_.boxes.empty());
 }
 
