@@ -14,7 +14,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -37,6 +36,7 @@
 #include "services/messages.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/fixtures/scrollbars.h"
 #include "ui/main/frmmsgex.h"
 #include "ui/editors/frmgbl.h"
 #include "ui/main/listtext.h"
@@ -60,26 +60,7 @@ std::string DumpOf(const std::string& doc) {
 
 // ---- What a user does ----
 
-QStyleOptionSlider BarOption(const QScrollBar* bar) {
-  QStyleOptionSlider opt;
-  opt.initFrom(bar);
-  opt.subControls = QStyle::SC_All;
-  opt.orientation = bar->orientation();
-  opt.minimum = bar->minimum();
-  opt.maximum = bar->maximum();
-  opt.sliderPosition = bar->sliderPosition();
-  opt.sliderValue = bar->value();
-  opt.singleStep = bar->singleStep();
-  opt.pageStep = bar->pageStep();
-  opt.upsideDown = bar->invertedAppearance();
-  if (bar->orientation() == Qt::Horizontal) opt.state |= QStyle::State_Horizontal;
-  return opt;
-}
-
-QPoint PartOf(const QScrollBar* bar, QStyle::SubControl part) {
-  const QStyleOptionSlider opt = BarOption(bar);
-  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar).center();
-}
+QPoint PartOf(const QScrollBar* bar, QStyle::SubControl part) { return ScrollBarPart(bar, part).center(); }
 
 // A click on an arrow (SubLine: left or top; AddLine: right or bottom) or
 // on the trough beside the thumb (SubPage, AddPage).

@@ -12,7 +12,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QWindow>
 
@@ -27,6 +26,7 @@
 #include "platform/twips.h"
 #include "services/messages.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/fixtures/scrollbars.h"
 #include "tests/fixtures/midibytes.h"
 #include "tests/fixtures/testchild.h"
 #include "ui/editors/frmtastiera.h"
@@ -133,20 +133,7 @@ class FrmTastieraTest : public MainFixture {
   }
 
   // The thumb and the arrows of a vertical scroll bar.
-  static QRect Part(QScrollBar* bar, QStyle::SubControl part) {
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.subControls = QStyle::SC_All;
-    opt.orientation = bar->orientation();
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
-    opt.upsideDown = bar->invertedAppearance();
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
-  }
+  static QRect Part(QScrollBar* bar, QStyle::SubControl part) { return ScrollBarPart(bar, part); }
 
   std::string Monitor() const { return main_->MsgEx() ? main_->MsgEx()->KeptText() : std::string(); }
   // The monitor open beside the keyboard, which is then opened over it.
