@@ -532,7 +532,8 @@ TEST_F(FrmStyUNTest, AGroupHeldByItsArrangementWindowIsAlreadyOpen) {
   std::string path = ProgFile("x.sty");
   RecentFileAdd(path, 0);
   dialogs_.Clear();
-  main_->mnuRecentFile_Click(0);
+  ASSERT_TRUE(main_->Item("mnuRecentFile_0")->isEnabled());
+  main_->Item("mnuRecentFile_0")->trigger();
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "File already open");
   EXPECT_EQ(gStySlotUsed[1], 0);
