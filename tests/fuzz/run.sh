@@ -27,7 +27,8 @@ sources="core/bytes.cpp platform/files.cpp services/messages.cpp services/string
   services/mainview.cpp files/filecommon.cpp files/arrfile.cpp files/gblfile.cpp files/prgfile.cpp
   files/styfile.cpp files/stygrp.cpp files/datafiles.cpp"
 flags="-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
-  -fno-sanitize-recover=all -I$root"
+  -fno-sanitize-recover=all -fPIC -I$root $(pkg-config --cflags Qt6Core)"
+libs="$(pkg-config --libs Qt6Core)"
 
 # Longest input of each target: a little more than its file.
 max_len() {
@@ -68,6 +69,9 @@ for src in $sources; do
 done
 # shellcheck disable=SC2086
 $cxx $flags -c "$here/fuzz_stubs.cpp" -o "$out/fuzz_stubs.o"
+# shellcheck disable=SC2086
+$cxx $flags -c "$here/fuzz_midi_stub.cpp" -o "$out/fuzz_midi_stub.o"
+objs="$objs $out/fuzz_midi_stub.o"
 
 is_cmake_target() {
   case $1 in
@@ -94,7 +98,7 @@ for t in $targets; do
     extra="$extra $obj"
   done
   # shellcheck disable=SC2086
-  $cxx $flags "$here/$t.cpp" $objs $extra $(dialog_objs "$t") -o "$out/$t"
+  $cxx $flags "$here/$t.cpp" $objs $extra $(dialog_objs "$t") $libs -o "$out/$t"
   mkdir -p "$out/corpus_$t"
 done
 
