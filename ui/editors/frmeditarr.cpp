@@ -13,6 +13,7 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <iterator>
 
@@ -130,8 +131,9 @@ QLabel* frmEditArr::MakeLabel(QWidget* parent, const QString& name, const QStrin
 QComboBox* frmEditArr::MakeCombo(QWidget* parent, const QString& name, std::initializer_list<const char*> items) {
   auto* combo = new QComboBox(parent);
   combo->setObjectName(name);
-  // Typed text selects the entry it equals (the type-ahead below); nothing
-  // typed is ever added, and no completion changes what was typed.
+  // An entry chosen, even the one shown, is the list's click; typed text
+  // selects the entry it equals (the type-ahead below). Nothing typed is
+  // ever added, and no completion changes what was typed.
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->setCompleter(nullptr);
@@ -147,6 +149,9 @@ void frmEditArr::BuildControls() {
   setWidget(body);
   SSTab1 = new QTabWidget(body);
   SSTab1->setObjectName("SSTab1");
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->addWidget(SSTab1);
   auto* page1 = new QWidget();
   auto* page2 = new QWidget();
   page1->setObjectName("SSTab1_0");
@@ -180,13 +185,13 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
 
   // General: name and style, the lists, the split point, the drum map and
   // the tempo.
-  PlaceTwips(MakeLabel(general, "Label_0", "Arrangement"), {120, 210, 1900, 210});
+  PlaceTwips(MakeLabel(general, "Label_0", "Arrangement"), {120, 255, 1900, 210});
   Text1[0] = new QLineEdit(general);
-  PlaceTwips(Text1[0], {120, 420, 1900, 300});
+  PlaceTwips(Text1[0], {120, 465, 1900, 300});
   Label_1 = MakeLabel(general, "Label_1", "Style");
-  PlaceTwips(Label_1, {2100, 210, 1800, 210});
+  PlaceTwips(Label_1, {2100, 255, 1800, 210});
   Text1[1] = new QLineEdit(general);
-  PlaceTwips(Text1[1], {2100, 420, 1800, 300});
+  PlaceTwips(Text1[1], {2100, 465, 1800, 300});
 
   auto listAt = [&](int i, const char* caption, const TwipsRect& r, std::initializer_list<const char*> items,
                     int labelWidth = 0) {
@@ -196,47 +201,47 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
     PlaceTwips(Combo1[i], r);
   };
   listAt(0, "Keyboard Assign",
-         {120, 990, 1140, 300},
+         {120, 1020, 1140, 300}, 
          {"FULL 1", "FULL 2", "SPLIT 1", "M. DRUMS", "FULL 3", "FULL 4", "SPLIT 2", "SPLIT 3", "SPLIT 4", "SPLIT 5",
           "SPLIT 6"});
   const std::initializer_list<const char*> fills = {" OFF", " ->1", " ->2", " ->3", " ->4", " 1&2", " 1&3",
                                                     " 1&4", " 2&3", " 2&4", " 3&4", " UP",  " DOWN"};
-  listAt(1, "Fill 1", {1320, 990, 840, 300}, fills);
-  listAt(2, "Fill 2", {2220, 990, 840, 300}, fills);
-  listAt(3, "Init. Var.", {3120, 990, 720, 300}, {" 1", " 2", " 3", " 4"});
-  listAt(4, "Transpose", {120, 1560, 780, 300},
+  listAt(1, "Fill 1", {1440, 1020, 780, 300}, fills);
+  listAt(2, "Fill 2", {2280, 1020, 780, 300}, fills);
+  listAt(3, "Init. Var.", {3120, 1020, 720, 300}, {" 1", " 2", " 3", " 4"});
+  listAt(4, "Transpose", {120, 1590, 780, 300},
          {" +11", " +10", " +9", " +8", " +7", " +6", " +5", " +4", " +3", " +2", " +1", "  0",
           " -1",  " -2",  " -3", " -4", " -5", " -6", " -7", " -8", " -9", " -10", " -11"});
-  listAt(6, "Kick Designation", {1020, 1560, 660, 300}, {" A", " B", " C", " D"}, 1380);
-  listAt(7, "Snare Designation", {2460, 1560, 660, 300}, {" A", " B", " C", " D"}, 1440);
-  listAt(5, "DDrumMap", {2220, 2130, 780, 300}, {" VAR1", " VAR2", " VAR3", " VAR4"});
+  listAt(6, "Kick Designation", {1020, 1590, 660, 300}, {" A", " B", " C", " D"}, 1380);
+  listAt(7, "Snare Designation", {2460, 1590, 660, 300}, {" A", " B", " C", " D"}, 1440);
+  listAt(5, "DDrumMap", {2160, 2160, 900, 300}, {" VAR1", " VAR2", " VAR3", " VAR4"});
 
-  PlaceTwips(MakeLabel(general, "Label3_10", "Split Point"), {120, 1930, 1500, 200});
+  PlaceTwips(MakeLabel(general, "Label3_10", "Split Point"), {120, 1960, 1500, 200});
   HScroll1[0] = new QScrollBar(Qt::Horizontal, general);
   HScroll1[0]->setObjectName("HScroll1_0");
   HScroll1[0]->setRange(36, 96);
   HScroll1[0]->setPageStep(12);
-  PlaceTwips(HScroll1[0], {120, 2160, 1440, 240});
+  PlaceTwips(HScroll1[0], {120, 2190, 1380, 240});
   Label1[3] = MakeLabel(general, "Label1_3", QString());
-  PlaceTwips(Label1[3], {1620, 2145, 540, 270});
+  PlaceTwips(Label1[3], {1560, 2175, 540, 270});
 
   HScroll1[1] = new QScrollBar(Qt::Horizontal, general);
   HScroll1[1]->setObjectName("HScroll1_1");
   HScroll1[1]->setRange(1, 8);
   HScroll1[1]->setPageStep(1);
-  PlaceTwips(HScroll1[1], {3060, 2160, 720, 240});
+  PlaceTwips(HScroll1[1], {3120, 2190, 660, 240});
   Label1[4] = MakeLabel(general, "Label1_4", QString());
-  PlaceTwips(Label1[4], {3840, 2145, 360, 270});
+  PlaceTwips(Label1[4], {3840, 2175, 360, 270});
 
-  PlaceTwips(MakeLabel(general, "Label3_11", "Tempo"), {3960, 210, 480, 210});
+  PlaceTwips(MakeLabel(general, "Label3_11", "Tempo"), {3900, 255, 600, 210});
   VScroll1[0] = new TasScrollBar(general);
   VScroll1[0]->setObjectName("VScroll1_0");
   VScroll1[0]->setRange(40, 240);
   VScroll1[0]->setPageStep(10);
-  PlaceTwips(VScroll1[0], {4080, 420, 240, 1560});
+  PlaceTwips(VScroll1[0], {4080, 465, 240, 1380});
   Label1[0] = MakeLabel(general, "Label1_0", QString());
   Label1[0]->setAlignment(Qt::AlignCenter);
-  PlaceTwips(Label1[0], {3960, 1980, 480, 240});
+  PlaceTwips(Label1[0], {3960, 1860, 480, 240});
 
   // Switches.
   const char* checks[9] = {"Dynamic Velocity", "Tempo Lock",     "KBD1 Damp En", "KBD2 Damp En", "Chord Scan Low",
@@ -250,30 +255,30 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
   // Effects: the lists show the effects from 47 down to 0.
   for (int e = 0; e < 2; ++e) {
     EffLab1[e] = MakeLabel(effects, "EffLab1_" + QString::number(e), QString());
-    PlaceTwips(EffLab1[e], {120, 210 + 600 * e, 2200, 210});
+    PlaceTwips(EffLab1[e], {120, 240 + 600 * e, 2200, 210});
     EffCombo[e] = MakeCombo(effects, "EffCombo_" + QString::number(e), {});
     for (int v = 47; v >= 0; --v) ComboAddItem(EffCombo[e], EffNameTab[v]);
     EffCombo[e]->setCurrentIndex(-1);
-    PlaceTwips(EffCombo[e], {120, 420 + 600 * e, 1680, 300});
+    PlaceTwips(EffCombo[e], {120, 450 + 600 * e, 1680, 300});
     EffComm[e] = new QPushButton("On", effects);
     EffComm[e]->setObjectName("EffComm_" + QString::number(e));
-    PlaceTwips(EffComm[e], {1860, 420 + 600 * e, 540, 300});
+    PlaceTwips(EffComm[e], {1860, 450 + 600 * e, 540, 300});
   }
 
   // Ensemble.
-  PlaceTwips(MakeLabel(ensemble, "Label3_8", "Type"), {120, 210, 1160, 210});
+  PlaceTwips(MakeLabel(ensemble, "Label3_8", "Type"), {120, 240, 1160, 210});
   Combo1[8] = MakeCombo(ensemble, "Combo1_8",
                         {"Duet", "Close", "Open1", "Open2", "Octave", "Power Ens.", "Fourths", "Block", "Brass Ens.",
                          "Reed Ens."});
-  PlaceTwips(Combo1[8], {120, 420, 1160, 300});
-  PlaceTwips(MakeLabel(ensemble, "Label3_9", "ManDrumKit"), {1380, 210, 1020, 210});
+  PlaceTwips(Combo1[8], {120, 450, 1160, 300});
+  PlaceTwips(MakeLabel(ensemble, "Label3_9", "ManDrumKit"), {1380, 240, 1020, 210});
   Combo1[9] = MakeCombo(ensemble, "Combo1_9",
                         {" Dr11", " Dr12", " Dr13", " Dr14", " Dr15", " Dr16", " Dr17", " Dr18", " Dr21", " Dr22",
                          " Dr23", " Dr24", " Dr25", " Dr26", " Dr27", " Dr28"});
-  PlaceTwips(Combo1[9], {1380, 420, 900, 300});
+  PlaceTwips(Combo1[9], {1380, 450, 900, 300});
   Check1[9] = new QCheckBox("Sw", ensemble);
   Check1[9]->setObjectName("Check1_9");
-  PlaceTwips(Check1[9], {120, 760, 900, 240});
+  PlaceTwips(Check1[9], {120, 790, 900, 240});
 
   // Only the name takes typing, and only characters that have a byte.
   Text1[0]->setValidator(new QRegularExpressionValidator(QRegularExpression("[\\x{20}-\\x{7E}\\x{A0}-\\x{FF}]*"), Text1[0]));
@@ -359,17 +364,17 @@ void frmEditArr::ConnectControls() {
   // A name pasted with the mouse is taken as a typed one.
   connect(Text1[0], &QLineEdit::textEdited, this, [this] { Text1_KeyUp(0); });
   for (int i = 0; i < 10; ++i) {
-    connect(Combo1[i], &QComboBox::currentIndexChanged, this, [this, i] { Combo1_Click(i); });
+    connect(Combo1[i], &QComboBox::activated, this, [this, i] { Combo1_Click(i); });
     connect(Combo1[i]->lineEdit(), &QLineEdit::textEdited, this, [this, i] { Combo1_Change(i); });
     connect(Check1[i], &QCheckBox::toggled, this, [this, i] { Check1_Click(i); });
   }
   for (int i = 0; i < 54; ++i) {
-    connect(Combo2[i], &QComboBox::currentIndexChanged, this, [this, i] { Combo2_Click(i); });
+    connect(Combo2[i], &QComboBox::activated, this, [this, i] { Combo2_Click(i); });
     connect(Combo2[i]->lineEdit(), &QLineEdit::textEdited, this, [this, i] { Combo2_Change(i); });
   }
   for (int i = 0; i < 2; ++i) {
     connect(HScroll1[i], &QScrollBar::valueChanged, this, [this, i] { HScroll1_Change(i); });
-    connect(EffCombo[i], &QComboBox::currentIndexChanged, this, [this, i] { EffCombo_Click(i); });
+    connect(EffCombo[i], &QComboBox::activated, this, [this, i] { EffCombo_Click(i); });
     connect(EffComm[i], &QPushButton::clicked, this, [this, i] { EffComm_Click(i); });
   }
   for (int i = 0; i < 19; ++i)
@@ -861,12 +866,16 @@ int EntryOf(const QComboBox* combo, const QString& text) {
 
 void frmEditArr::Combo1_Change(int i) {
   const int k = EntryOf(Combo1[i], Combo1[i]->currentText());
-  if (k >= 0 && k != Combo1[i]->currentIndex()) Combo1[i]->setCurrentIndex(k);
+  if (k < 0) return;
+  Combo1[i]->setCurrentIndex(k);
+  Combo1_Click(i);
 }
 
 void frmEditArr::Combo2_Change(int i) {
   const int k = EntryOf(Combo2[i], Combo2[i]->currentText());
-  if (k >= 0 && k != Combo2[i]->currentIndex()) Combo2[i]->setCurrentIndex(k);
+  if (k < 0) return;
+  Combo2[i]->setCurrentIndex(k);
+  Combo2_Click(i);
 }
 
 void frmEditArr::HScroll1_Change(int i) {
