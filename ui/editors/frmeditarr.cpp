@@ -1063,3 +1063,4 @@ void FrmEditArrReset() {
   gEditArrBackCol = 0xFFFFFF;
   gEditArrForeCol = 0x000000;
 }
+

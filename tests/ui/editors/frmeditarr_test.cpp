@@ -31,6 +31,10 @@
 #include "tests/fixtures/mainfixture.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "ui/documents/frmarru.h"
+#include "ui/documents/frmpcgae.h"
+#include "ui/documents/frmprgun.h"
+#include "ui/documents/frmstyab.h"
+#include "ui/documents/frmstyun.h"
 #include "ui/editors/frmeditarr.h"
 
 using arrwintest::ArrFile;
@@ -354,4 +358,239 @@ TEST_F(FrmEditArrTest, TheNameTakesPrintableLatin1OnlyAndChangesTheCaption) {
   EXPECT_EQ(name->text().toLatin1().toStdString(), "Hit\xE9");
   EXPECT_EQ(Left(gArrEditBuf, 10), "Hit\xE9      ");
   EXPECT_TRUE(midi_->CallsNamed("midiOutLongMsg").empty());
+}
+
+TEST_F(FrmEditArrTest, MuteAndSoloAreSentShownAndKeptForTheNextOpening) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Song", {})}}));
+  StartClean();
+  frmArrU* w = Open("song");
+  ASSERT_NE(Edit(w, 0), nullptr);
+  const QColor red(0xFF, 0, 0), green(0, 0xFF, 0), grey(0xC0, 0xC0, 0xC0);
+  auto colour = [](const char* name, int t) { return Ctl<QPushButton>(Idx(name, t))->palette().color(QPalette::Button); };
+  auto ids = [](std::initializer_list<int> values) {
+    std::vector<std::string> out;
+    int t = 0;
+    for (int v : values) out.push_back(Hex2(10 * t++ + 15) + " " + Hex2(v) + " 00");
+    return out;
+  };
+  midi_->ClearRecords();
+  Click(Ctl<QPushButton>("CommS_3"));  // solo ACC1
+  EXPECT_EQ(Params(), ids({1, 1, 1, 0, 1, 1, 1, 1, 1}));
+  EXPECT_EQ(colour("CommS", 3), green);
+  EXPECT_EQ(colour("CommM", 3), grey);
+  EXPECT_EQ(colour("CommM", 0), red);
+  midi_->ClearRecords();
+  Click(Ctl<QPushButton>("CommS_3"));
+  EXPECT_EQ(Params(), ids({0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(colour("CommS", 3), grey);
+  EXPECT_EQ(colour("CommM", 0), grey);
+
+  // A mute, then a solo of the same track clears the mute; a mute of a
+  // soloed track clears the solo.
+  midi_->ClearRecords();
+  Click(Ctl<QPushButton>("CommS_8"));
+  Click(Ctl<QPushButton>("CommM_8"));
+  EXPECT_EQ(Params().back(), "5F 01 00");
+  EXPECT_EQ(colour("CommS", 8), grey);
+  EXPECT_EQ(colour("CommM", 8), red);
+  EXPECT_FALSE(gArrModified);
+
+  // The next opening shows what the instrument was last sent, so the first
+  // click on a muted track unmutes it.
+  ASSERT_TRUE(gEditArrForm->close());
+  Settle(0);
+  ASSERT_NE(Edit(w, 0), nullptr);
+  EXPECT_EQ(colour("CommM", 8), red);
+  EXPECT_EQ(colour("CommM", 0), red);
+  EXPECT_EQ(colour("CommS", 8), grey);
+  midi_->ClearRecords();
+  Click(Ctl<QPushButton>("CommM_8"));
+  EXPECT_EQ(Params(), std::vector<std::string>{"5F 00 00"});
+  EXPECT_EQ(colour("CommM", 8), grey);
+}
+
+TEST_F(FrmEditArrTest, FieldsHighlightAndPickOnlyWhatTheRecordCanTake) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Song", {{17, 5}, {39, 7}})}}));
+  WriteBytes(ProgFile("song.sty"), StyGroupBytes({{"Alpha", 40}, {"Beta", 40}}));
+  WriteBytes(ProgFile("other.sty"), StyGroupBytes({{"Other", 40}, {"Else", 40}}));
+  StartClean();
+  frmArrU* w = Open("song");
+  ASSERT_NE(Edit(w, 0), nullptr);
+
+  // The style field turns its highlight and the style pick on and off; a
+  // bank field only removes the highlight.
+  ClickField(1);
+  EXPECT_TRUE(Highlighted(1));
+  EXPECT_TRUE(gStyPickMode);
+  ClickField(1);
+  EXPECT_FALSE(Highlighted(1));
+  EXPECT_FALSE(gStyPickMode);
+  ClickField(1);
+  ClickField(3);
+  EXPECT_FALSE(Highlighted(1));
+  EXPECT_FALSE(gStyPickMode);
+  EXPECT_FALSE(Highlighted(3));
+  // The style field, then a program field: both picks stay on.
+  ClickField(1);
+  ClickField(4);
+  EXPECT_TRUE(gStyPickMode && gPrgPickMode);
+  EXPECT_TRUE(Highlighted(4));
+  EXPECT_FALSE(Highlighted(1));
+  // A program field, then the name field: a program click picks nothing.
+  ClickField(0);
+  EXPECT_FALSE(gPrgPickMode);
+  EXPECT_TRUE(gEditArrNameSel);
+  const std::string before = gArrEditBuf;
+  main_->Item("mnuWProgA")->trigger();
+  frmPcgAE* bankA = gPcgAEForms[4];
+  ASSERT_NE(bankA, nullptr);
+  ClickLine(bankA->findChild<QListWidget*>("List1"), 10);
+  Settle(0);
+  EXPECT_EQ(gArrEditBuf, before);
+  EXPECT_FALSE(gArrModified);
+
+  // A program field picks: the place reads as a refill shows it.
+  ClickField(2);
+  ClickLine(bankA->findChild<QListWidget*>("List1"), 10);
+  Settle(0);
+  EXPECT_EQ(Rb(39), 10);
+  EXPECT_EQ(Rb(40), 0);
+  EXPECT_EQ(Field(2), Mid(gPrgNames[4], 161, 16));
+  EXPECT_EQ(Field(3), "A  23");
+  EXPECT_TRUE(gArrModified);
+
+  // A factory style of bank B.
+  ClickField(1);
+  main_->Item("mnuStyB")->trigger();
+  frmStyAB* styB = gStyABForms[1];
+  ASSERT_NE(styB, nullptr);
+  ClickLine(styB->findChild<QListWidget*>("List1"), 2);
+  Settle(0);
+  EXPECT_EQ(Rb(17), 66);
+  EXPECT_EQ(Rb(18), 0);
+  EXPECT_EQ(Field(1), RTrim(gStyNames[66]));
+  EXPECT_EQ(LabelText("Label_1"), "Style (B13)");
+
+  // A style of another file is not taken, nor an empty slot of the owner's
+  // own file; a style of the owner's file is.
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("other.sty");
+  dialogs_.fileAnswers.push_back(answer);
+  main_->Item("mnuApriSty")->trigger();
+  frmStyUN* other = gStyForms[gStySlotIdx];
+  ASSERT_NE(other, nullptr);
+  const std::string held = gArrEditBuf;
+  EXPECT_TRUE(gStyPickMode);
+  ClickLine(other->findChild<QListWidget*>("List1"), 1);
+  Settle(0);
+  EXPECT_EQ(gArrEditBuf, held);
+  EXPECT_EQ(Field(1), RTrim(gStyNames[66]));
+  Click(Button(w, "CommShowSty"));
+  frmStyUN* own = gStyForms[gStySlotIdx];
+  ASSERT_NE(own, other);
+  ClickLine(own->findChild<QListWidget*>("List1"), 2);  // slot 2: no data
+  Settle(0);
+  EXPECT_EQ(gArrEditBuf, held);
+  ClickLine(own->findChild<QListWidget*>("List1"), 1);
+  Settle(0);
+  EXPECT_EQ(Rb(17), 1);
+  EXPECT_EQ(Rb(18), 1);
+  EXPECT_EQ(Field(1), "Beta");
+  EXPECT_EQ(LabelText("Label_1"), "Style (U12)");
+  EXPECT_TRUE(OnlyParams());
+}
+
+namespace {
+bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+}  // namespace
+
+TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
+  const std::string rec = RecWith("Old", {{21, 90}});
+  WriteBytes(ProgFile("song.arr"), ArrFile({{2, rec}}));
+  StartClean();
+  struct Case {
+    int answer;
+    bool readOnly;
+    bool closes;
+    bool stored;
+  };
+  const Case cases[] = {{kMsgYes, false, true, true},
+                        {kMsgNo, false, true, false},
+                        {kMsgCancel, false, false, false},
+                        {kMsgYes, true, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.answer) + (c.readOnly ? " read-only" : ""));
+    frmArrU* w = Open("song", c.readOnly);
+    ASSERT_NE(Edit(w, 2), nullptr);
+    const std::string doc = w->Tag();
+    QLineEdit* name = Ctl<QLineEdit>("Text1_0");
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, "New");
+    const std::string caption = gEditArrForm->windowTitle().toStdString();
+    ASSERT_TRUE(gArrModified);
+
+    QPointer<frmEditArr> editor = gEditArrForm;
+    EXPECT_EQ(CloseAnswering(editor, c.answer, false), c.closes);
+    ASSERT_FALSE(dialogs_.boxes.empty());
+    EXPECT_EQ(dialogs_.boxes[0].title, caption);
+    EXPECT_TRUE(Has(dialogs_.boxes[0].text, "The Arrangement has changed."));
+    EXPECT_EQ(Boxes().size() == 2 && Has(Boxes()[1], "Read only file"), c.readOnly);
+    EXPECT_EQ(gArrEditLinked, !c.closes);
+    EXPECT_EQ(gArrSavedBack, !c.closes);
+    EXPECT_EQ(!editor || editor->Unloading(), c.closes);
+    if (c.stored) {
+      EXPECT_EQ(Mid(w->Tag(), ArrRecPos(2), 164), Left(gArrEditBuf, 164));
+      EXPECT_EQ(Mid(w->Tag(), ArrRecPos(2), 16), "New" + Space(13));
+      EXPECT_EQ(Asc(w->Tag(), 4), 1);
+      EXPECT_EQ(w->ListText(2), "13  New             ");
+    } else {
+      EXPECT_EQ(w->Tag(), doc);
+      EXPECT_EQ(w->ListText(2), "13  Old             ");
+    }
+    if (!c.closes) {
+      ASSERT_TRUE(CloseAnswering(editor, kMsgNo, false));
+    }
+    ASSERT_TRUE(CloseAnswering(w, kMsgNo, false));
+  }
+}
+
+TEST_F(FrmEditArrTest, TheOwnerClosesTheEditorFirstAndTheExitAsksOnce) {
+  WriteBytes(ProgFile("one.arr"), ArrFile({{0, RecWith("One", {})}}));
+  WriteBytes(ProgFile("two.arr"), ArrFile({{0, RecWith("Two", {})}, {1, RecWith("Deux", {})}}));
+  StartClean();
+  frmArrU* one = Open("one");
+  ASSERT_NE(Edit(one, 0), nullptr);
+  Click(Ctl<QCheckBox>("Check1_0"));
+  // A Cancel in the editor's prompt keeps both open.
+  EXPECT_FALSE(CloseAnswering(one, kMsgCancel, false));
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(gEditArrForm && !gEditArrForm->Unloading());
+  EXPECT_FALSE(one->Unloading());
+  // Yes stores the record; the owner's own prompt follows.
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgYes, kMsgNo};
+  EXPECT_TRUE(one->close());
+  Settle(0);
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_TRUE(Has(Boxes()[0], "The Arrangement has changed."));
+  EXPECT_TRUE(Has(Boxes()[1], "The file has changed"));
+  EXPECT_FALSE(gEditArrForm);
+
+  // The editor, opened before the window whose record it holds: the exit
+  // asks about that record once.
+  one = Open("one");
+  ASSERT_NE(Edit(one, 0), nullptr);
+  frmArrU* two = Open("two");
+  ASSERT_NE(Edit(two, 1), nullptr);
+  EXPECT_EQ(gEditArrForm->windowTitle().toStdString(), "Edit Arrangement  two.arr / Deux      ");
+  Click(Ctl<QCheckBox>("Check1_0"));
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgNo, kMsgNo, kMsgNo};
+  main_->close();
+  Settle(0);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(Has(Boxes()[0], "The Arrangement has changed."));
+  EXPECT_FALSE(main_->ExitRefused());
 }
