@@ -182,8 +182,8 @@ void frmArrU::CommEdit_Click() {
   const ArrEditorPicks* editor = TheArrEditorPicks();
   if (editor && editor->EditorOpen()) {
     // The one editor takes this arrangement, as a click on its line does
-    // while the editor is open; a Cancel keeps the record it holds.
-    if (!AskStoreEditedArr()) return;
+    // while the editor is open.
+    AskStoreEditedArr();
     ArrEditBufBuild(winTag_, n);
     EditArrFill();
   } else {

@@ -540,9 +540,8 @@ void frmArrU::List1_Click() {
   }
 
   if (!stylesSent) {
-    // The editor takes the clicked arrangement, unless the user cancelled
-    // the store of the one it holds.
-    if (gArrEditLinked && AskStoreEditedArr()) {
+    if (gArrEditLinked) {
+      AskStoreEditedArr();
       ArrEditBufBuild(winTag_, n);
       EditArrFill();
     }
@@ -573,18 +572,10 @@ void frmArrU::List1_Click() {
   StatusShow(0, "");
 }
 
-bool frmArrU::AskStoreEditedArr() {
-  if (!gArrEditLinked || !gArrModified) return true;
+void frmArrU::AskStoreEditedArr() {
+  if (!gArrEditLinked || !gArrModified) return;
   const std::string title = EditorCaption();
-  switch (AskSaveDir(2, title)) {
-    case kMsgYes:
-      ArrEditBufStore(title);
-      return true;
-    case kMsgNo:
-      return true;
-    default:
-      return false;
-  }
+  if (AskSaveDir(2, title) == kMsgYes) ArrEditBufStore(title);
 }
 
 // ---- Opener --------------------------------------------------------------

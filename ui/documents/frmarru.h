@@ -114,9 +114,8 @@ class frmArrU : public ChildForm {
   // The file name without folder and extension.
   std::string FileName() const;
   // The arrangement editor's prompt before the bank or another arrangement
-  // goes into the editor: store the changed record on Yes. False when the
-  // user cancelled (the editor keeps its record).
-  bool AskStoreEditedArr();
+  // goes into the editor: store the changed record on Yes.
+  void AskStoreEditedArr();
   // The commands that follow the companion files and the database option.
   void SetStyleCommands(bool on);
   void SetProgramCommands(bool on);

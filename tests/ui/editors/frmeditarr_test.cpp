@@ -36,6 +36,7 @@
 #include "ui/documents/frmstyab.h"
 #include "ui/documents/frmstyun.h"
 #include "ui/editors/frmeditarr.h"
+#include "ui/editors/frmtastiera.h"
 
 using arrwintest::ArrFile;
 using arrwintest::ClickLine;
@@ -593,4 +594,85 @@ TEST_F(FrmEditArrTest, TheOwnerClosesTheEditorFirstAndTheExitAsksOnce) {
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_TRUE(Has(Boxes()[0], "The Arrangement has changed."));
   EXPECT_FALSE(main_->ExitRefused());
+}
+
+TEST_F(FrmEditArrTest, EditOpensOnAnArrangementOnlyAndTheOneEditorTakesTheNextAfterItsPrompt) {
+  WriteBytes(ProgFile("one.arr"), ArrFile({{0, RecWith("One", {})}}));
+  WriteBytes(ProgFile("two.arr"), ArrFile({{0, RecWith("Two", {})}, {1, RecWith("Deux", {})}}));
+  StartClean();
+  frmArrU* two = Open("two");
+  frmArrU* one = Open("one");
+  QPushButton* edit = Button(one, "CommEdit");
+  EXPECT_FALSE(edit->isEnabled());
+  EXPECT_FALSE(Enabled("mnuEditArr"));
+  // An empty line: Edit stays off, and neither its relay nor a double click
+  // opens the editor.
+  ClickLine(List(one), 5);
+  EXPECT_FALSE(edit->isEnabled());
+  one->StartTimer("TimerEditArr");
+  Settle(30);
+  QListWidget* list = List(one);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(5)).center());
+  Settle(0);
+  EXPECT_FALSE(gEditArrForm);
+  // A used line: Edit on; a double click opens the editor.
+  ClickLine(List(one), 0);
+  EXPECT_TRUE(edit->isEnabled());
+  EXPECT_TRUE(Enabled("mnuEditArr"));
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+  Settle(0);
+  ASSERT_TRUE(gEditArrForm);
+  QPointer<frmEditArr> editor = gEditArrForm;
+  EXPECT_EQ(Field(0), "One");
+  EXPECT_FALSE(edit->isEnabled());
+  EXPECT_FALSE(Enabled("mnuEditArr"));
+  Click(Ctl<QCheckBox>("Check1_1"));
+
+  // A click in the other window asks first; No drops the change and the
+  // editor shows the clicked arrangement.
+  main_->MdiArea()->setActiveSubWindow(two);
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgNo};
+  ClickLine(List(two), 1);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(Has(Boxes()[0], "The Arrangement has changed."));
+  EXPECT_EQ(Field(0), "Deux");
+  EXPECT_EQ(Asc(one->Tag(), 4), 0);
+  EXPECT_FALSE(gArrModified);
+  // Edit there (the Edit menu's relay, its button being off) asks as well:
+  // Yes stores the record into its window and the same editor shows it
+  // anew.
+  Click(Ctl<QCheckBox>("Check1_1"));
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgYes};
+  two->StartTimer("TimerEditArr");
+  ASSERT_TRUE(WaitFor([this] { return !dialogs_.boxes.empty(); }));
+  Settle(20);
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Asc(two->Tag(), ArrRecPos(1) + 27), 2);
+  EXPECT_EQ(Asc(two->Tag(), 4), 1);
+  EXPECT_EQ(Rb(27), 2);
+  EXPECT_EQ(gEditArrForm, editor);
+  EXPECT_EQ(main_->MdiArea()->activeSubWindow(), editor);
+  EXPECT_EQ(gEditArrForm->windowTitle().toStdString(), "Edit Arrangement  two.arr / Deux      ");
+  EXPECT_FALSE(gArrModified);
+  int editors = 0;
+  for (QMdiSubWindow* sub : main_->MdiArea()->subWindowList()) editors += sub->objectName() == "frmEditArr";
+  EXPECT_EQ(editors, 1);
+}
+
+TEST_F(FrmEditArrTest, TheSplitPointGoesThroughTheOpenKeyboardFirst) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Song", {{23, 60}})}}));
+  StartClean();
+  frmArrU* w = Open("song");
+  main_->Item("mnuTastiera")->trigger();
+  Settle(20);
+  ASSERT_NE(Edit(w, 0), nullptr);
+  midi_->ClearRecords();
+  Drag(Ctl<QScrollBar>("HScroll1_0"), 65);
+  EXPECT_EQ(Params(), (std::vector<std::string>{"02 41 00", "02 41 00"}));
+  ASSERT_TRUE(gTasForm);
+  EXPECT_EQ(gTasForm->VScroll1()->value(), 65);
+  EXPECT_EQ(LabelText("Label1_3"), "F4");
+  EXPECT_EQ(Rb(23), 65);
 }
