@@ -152,22 +152,6 @@ class FrmEditArrTest : public MainFixture {
   }
 };
 
-TEST_F(FrmEditArrTest, Shots) {
-  if (!qEnvironmentVariableIsSet("BRV_SHOTS")) GTEST_SKIP();
-  std::string rec = Rec("Rock Song", 5, 0, 4);
-  WriteBytes(ProgFile("song.arr"), ArrFile({{0, rec}}));
-  StartClean();
-  main_->resize(1000, 700);
-  frmArrU* w = Open("song");
-  ASSERT_NE(Edit(w, 0), nullptr);
-  gEditArrForm->SetSizeTwips(5916, 9228);
-  Settle(50);
-  main_->grab().save("/tmp/i15shots/tab0.png");
-  Ctl<QTabWidget>("SSTab1")->setCurrentIndex(1);
-  Settle(50);
-  main_->grab().save("/tmp/i15shots/tab1.png");
-}
-
 TEST_F(FrmEditArrTest, EditShowsEveryFieldOfTheArrangementAndSendsNothing) {
   const std::string name("Pop\0xyz", 7);
   const std::string rec = RecWith(name, {{17, 70},  {19, 2},   {21, 90},  {22, 12},  {23, 61}, {24, 0x85},
