@@ -93,6 +93,29 @@ bool Unsent(int i) {
 const char* const kTrackNames[9] = {"Drum", "Percussion", "FrBass", "FrAcc1", "FrACC2", "FrACC3", "UPPER1", "UPPER2", "LOWER"};
 const char* const kTrackCaptions[9] = {"Drum", "Percussion", "Bass", "ACC1", "ACC2", "ACC3", "UPPER1", "UPPER2", "LOWER"};
 
+QString Idx(const char* name, int i) { return QString(name) + "_" + QString::number(i); }
+
+// "Effect 1 (3)", or "Effect 1 (Off)" for effect 0.
+QString EffectLabel(int e, int v) {
+  const std::string head = e == 0 ? "Effect 1 (" : "Effect 2 (";
+  return ToScreen(v == 0 ? head + "Off)" : head + CStr(v) + ")");
+}
+
+// The first entry that equals text, case ignored; -1 for none.
+int EntryOf(const QComboBox* combo, const QString& text) {
+  for (int k = 0; k < combo->count(); ++k)
+    if (combo->itemText(k).compare(text, Qt::CaseInsensitive) == 0) return k;
+  return -1;
+}
+
+// Typed text that equals an entry selects it: true when it did.
+bool TypeAhead(QComboBox* combo) {
+  const int k = EntryOf(combo, combo->currentText());
+  if (k < 0) return false;
+  combo->setCurrentIndex(k);
+  return true;
+}
+
 QColor Rgb(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 // The editor's side of the picks and of the refill.
@@ -195,9 +218,9 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
 
   auto listAt = [&](int i, const char* caption, const TwipsRect& r, std::initializer_list<const char*> items,
                     int labelWidth = 0) {
-    PlaceTwips(MakeLabel(general, "Label3_" + QString::number(i), caption),
+    PlaceTwips(MakeLabel(general, Idx("Label3", i), caption),
                {r.left, r.top - 200, labelWidth ? labelWidth : r.width + 200, 200});
-    Combo1[i] = MakeCombo(general, "Combo1_" + QString::number(i), items);
+    Combo1[i] = MakeCombo(general, Idx("Combo1", i), items);
     PlaceTwips(Combo1[i], r);
   };
   listAt(0, "Keyboard Assign",
@@ -217,21 +240,18 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
   listAt(5, "DDrumMap", {2160, 2160, 900, 300}, {" VAR1", " VAR2", " VAR3", " VAR4"});
 
   PlaceTwips(MakeLabel(general, "Label3_10", "Split Point"), {120, 1960, 1500, 200});
-  HScroll1[0] = new QScrollBar(Qt::Horizontal, general);
-  HScroll1[0]->setObjectName("HScroll1_0");
-  HScroll1[0]->setRange(36, 96);
-  HScroll1[0]->setPageStep(12);
-  PlaceTwips(HScroll1[0], {120, 2190, 1380, 240});
-  Label1[3] = MakeLabel(general, "Label1_3", QString());
-  PlaceTwips(Label1[3], {1560, 2175, 540, 270});
-
-  HScroll1[1] = new QScrollBar(Qt::Horizontal, general);
-  HScroll1[1]->setObjectName("HScroll1_1");
-  HScroll1[1]->setRange(1, 8);
-  HScroll1[1]->setPageStep(1);
-  PlaceTwips(HScroll1[1], {3120, 2190, 660, 240});
-  Label1[4] = MakeLabel(general, "Label1_4", QString());
-  PlaceTwips(Label1[4], {3840, 2175, 360, 270});
+  // The split point and the drum map, each with the label of its value.
+  auto hScroll = [&](int i, int low, int high, int page, const TwipsRect& r, int label, const TwipsRect& labelRect) {
+    HScroll1[i] = new QScrollBar(Qt::Horizontal, general);
+    HScroll1[i]->setObjectName(Idx("HScroll1", i));
+    HScroll1[i]->setRange(low, high);
+    HScroll1[i]->setPageStep(page);
+    PlaceTwips(HScroll1[i], r);
+    Label1[label] = MakeLabel(general, Idx("Label1", label), QString());
+    PlaceTwips(Label1[label], labelRect);
+  };
+  hScroll(0, 36, 96, 12, {120, 2190, 1380, 240}, 3, {1560, 2175, 540, 270});
+  hScroll(1, 1, 8, 1, {3120, 2190, 660, 240}, 4, {3840, 2175, 360, 270});
 
   PlaceTwips(MakeLabel(general, "Label3_11", "Tempo"), {3900, 255, 600, 210});
   VScroll1[0] = new TasScrollBar(general);
@@ -248,20 +268,20 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
                            "Chord Scan High",  "Bass Inversion", "Chord Hold",   "Chord Latch"};
   for (int i = 0; i < 9; ++i) {
     Check1[i] = new QCheckBox(checks[i], switches);
-    Check1[i]->setObjectName("Check1_" + QString::number(i));
+    Check1[i]->setObjectName(Idx("Check1", i));
     PlaceTwips(Check1[i], {120, 240 + 250 * i, 1620, 240});
   }
 
   // Effects: the lists show the effects from 47 down to 0.
   for (int e = 0; e < 2; ++e) {
-    EffLab1[e] = MakeLabel(effects, "EffLab1_" + QString::number(e), QString());
+    EffLab1[e] = MakeLabel(effects, Idx("EffLab1", e), QString());
     PlaceTwips(EffLab1[e], {120, 240 + 600 * e, 2200, 210});
-    EffCombo[e] = MakeCombo(effects, "EffCombo_" + QString::number(e), {});
+    EffCombo[e] = MakeCombo(effects, Idx("EffCombo", e), {});
     for (int v = 47; v >= 0; --v) ComboAddItem(EffCombo[e], EffNameTab[v]);
     EffCombo[e]->setCurrentIndex(-1);
     PlaceTwips(EffCombo[e], {120, 450 + 600 * e, 1680, 300});
     EffComm[e] = new QPushButton("On", effects);
-    EffComm[e]->setObjectName("EffComm_" + QString::number(e));
+    EffComm[e]->setObjectName(Idx("EffComm", e));
     PlaceTwips(EffComm[e], {1860, 450 + 600 * e, 540, 300});
   }
 
@@ -355,7 +375,7 @@ void frmEditArr::BuildTrackFrame(int t, QWidget* page, const char* name, const c
 
 void frmEditArr::ConnectControls() {
   for (int i = 0; i < 20; ++i) {
-    Text1[i]->setObjectName("Text1_" + QString::number(i));
+    Text1[i]->setObjectName(Idx("Text1", i));
     Text1[i]->installEventFilter(this);
     // The field keeps the highlight colours; a read-only field takes no
     // focus, so it never looks selected as well.
@@ -567,8 +587,7 @@ void frmEditArr::EditArrFill() {
     v = Byte(135 + e);
     if (v > 47) v = 0;
     SetComboIndex(EffCombo[e], 47 - v);
-    const std::string head = e == 0 ? "Effect 1 (" : "Effect 2 (";
-    EffLab1[e]->setText(ToScreen(v == 0 ? head + "Off)" : head + CStr(v) + ")"));
+    EffLab1[e]->setText(EffectLabel(e, v));
   }
 
   SetComboIndex(Combo1[6], listOf(Byte(33), 3));
@@ -853,29 +872,12 @@ void frmEditArr::Combo1_Click(int i) {
   if (id >= 0) Send(id, value);
 }
 
-namespace {
-
-// The first entry that equals text, case ignored; -1 for none.
-int EntryOf(const QComboBox* combo, const QString& text) {
-  for (int k = 0; k < combo->count(); ++k)
-    if (combo->itemText(k).compare(text, Qt::CaseInsensitive) == 0) return k;
-  return -1;
-}
-
-}  // namespace
-
 void frmEditArr::Combo1_Change(int i) {
-  const int k = EntryOf(Combo1[i], Combo1[i]->currentText());
-  if (k < 0) return;
-  Combo1[i]->setCurrentIndex(k);
-  Combo1_Click(i);
+  if (TypeAhead(Combo1[i])) Combo1_Click(i);
 }
 
 void frmEditArr::Combo2_Change(int i) {
-  const int k = EntryOf(Combo2[i], Combo2[i]->currentText());
-  if (k < 0) return;
-  Combo2[i]->setCurrentIndex(k);
-  Combo2_Click(i);
+  if (TypeAhead(Combo2[i])) Combo2_Click(i);
 }
 
 void frmEditArr::HScroll1_Change(int i) {
@@ -944,8 +946,7 @@ void frmEditArr::EffCombo_Click(int e) {
   EditNeg = 0;
   const int value = 47 - L;
   SetByte(135 + e, value);
-  const std::string head = e == 0 ? "Effect 1 (" : "Effect 2 (";
-  EffLab1[e]->setText(ToScreen(value == 0 ? head + "Off)" : head + CStr(value) + ")"));
+  EffLab1[e]->setText(EffectLabel(e, value));
   gArrModified = true;
   Send(e == 0 ? 6 : 8, value);
 }

@@ -35,12 +35,6 @@ using arrwintest::Rec;
 
 class ArrCommandsTest : public DocWindowTest {
  protected:
-  void StartClean() {
-    DocWindowTest::StartClean();
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (Checked(item)) main_->Item(item)->trigger();
-    midi_->ClearRecords();
-  }
   frmArrU* OpenArr(const std::string& name, bool readOnly = false) {
     OpenThrough("mnuApriArr", name + ".arr", readOnly);
     return gArrUForms[gArrSlotIdx];
@@ -74,7 +68,7 @@ TEST_F(ArrCommandsTest, ShowStylesOpensTheFilesOwnGroupOnceAsTheReadOnlyOptionSa
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 0, 1)}}));
   WriteBytes(ProgFile("song.sty"), Group("First"));
   WriteBytes(ProgFile("plain.arr"), ArrFile({{0, Rec("Plain", 3)}}));
-  StartClean();
+  StartPlain();
   frmArrU* plain = OpenArr("plain");
   // Without its own styles the file has nothing to show.
   EXPECT_FALSE(Button(plain, "CommShowSty")->isEnabled());
@@ -126,7 +120,7 @@ TEST_F(ArrCommandsTest, ShowStylesOpensTheFilesOwnGroupOnceAsTheReadOnlyOptionSa
 TEST_F(ArrCommandsTest, ShowStylesClosesTheFilesOwnWindowFirstAndShowsWhatItSaved) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 0, 1)}}));
   WriteBytes(ProgFile("song.sty"), Group("First"));
-  StartClean();
+  StartPlain();
   OpenThrough("mnuApriSty", "song.sty", false);
   frmStyUN* alone = gStyForms[gStySlotIdx];
   ASSERT_NE(alone, nullptr);
@@ -165,7 +159,7 @@ TEST_F(ArrCommandsTest, ShowStylesClosesTheFilesOwnWindowFirstAndShowsWhatItSave
 TEST_F(ArrCommandsTest, ShowStylesRefusesWhenBothTheWindowAndTheFileHoldChanges) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 0, 1)}}));
   WriteBytes(ProgFile("song.sty"), Group("First"));
-  StartClean();
+  StartPlain();
   OpenThrough("mnuApriSty", "song.sty", false);
   frmStyUN* alone = gStyForms[gStySlotIdx];
   frmArrU* w = OpenArr("song");
@@ -181,7 +175,7 @@ TEST_F(ArrCommandsTest, ShowProgOpensTheCompanionProgramFileOnce) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Own", 3)}}));
   WriteBytes(ProgFile("song.prg"), PrgFileBytes());
   WriteBytes(ProgFile("bare.arr"), ArrFile({{0, Rec("Bare", 3)}}));
-  StartClean();
+  StartPlain();
   frmArrU* bare = OpenArr("bare");
   EXPECT_FALSE(Button(bare, "CommShowPrg")->isEnabled());
   frmArrU* w = OpenArr("song");
@@ -220,7 +214,7 @@ TEST_F(ArrCommandsTest, AddToTheDatabaseShowsTheIdAndClearsTheStatus) {
   std::string db = DBArrNewImage();
   MidAssign(db, kDBArrDirPos, PadRight(PathDir(ProgFile("song")), kDBArrDirLen));
   WriteBytes(WinFile("r40DBArr"), db);
-  StartClean();
+  StartPlain();
   frmArrU* w = OpenArr("song");
   EXPECT_EQ(w->findChild<QLineEdit*>("Text1")->text().toStdString(), " 0");
   ASSERT_TRUE(Button(w, "CommAdd")->isEnabled());
@@ -242,7 +236,7 @@ TEST_F(ArrCommandsTest, AddToTheDatabaseShowsTheIdAndClearsTheStatus) {
 
 TEST_F(ArrCommandsTest, DeleteOfTheEditedArrangementClosesTheEditorFirst) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Edited", 3)}, {1, Rec("Other", 3)}}));
-  StartClean();
+  StartPlain();
   for (bool readOnly : {true, false}) {
     SCOPED_TRACE(readOnly ? "read-only" : "writable");
     frmArrU* w = OpenArr("song", readOnly);

@@ -111,11 +111,7 @@ class EditorStandIn : public ChildForm {
 
 class ClipboardTest : public DocWindowTest {
  protected:
-  void StartClean() {
-    DocWindowTest::StartClean();
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (Checked(item)) main_->Item(item)->trigger();
-  }
+  void StartClean() { StartPlain(); }
 
   // File > Open Arr, Open Prg, Open Sty on a file of the program folder.
   frmArrU* OpenArr(const std::string& file, bool readOnly = false) {

@@ -30,6 +30,7 @@
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
 #include "tests/ui/documents/arrwintest.h"
+#include "tests/ui/documents/docwintest.h"
 #include "ui/documents/frmarru.h"
 #include "ui/documents/frmpcgae.h"
 #include "ui/documents/frmprgun.h"
@@ -60,26 +61,11 @@ std::string Hex(const std::string& bytes) {
 
 }  // namespace
 
-class FrmEditArrTest : public MainFixture {
+class FrmEditArrTest : public DocWindowTest {
  protected:
-  void SetUp() override {
-    MainFixture::SetUp();
-    WriteBytes(ProgFile("r40Sty"), StyTemplateFileImage());
-  }
-  void StartClean() {
-    Start();
-    Settle(30);
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (Checked(item)) main_->Item(item)->trigger();
-    midi_->ClearRecords();
-  }
+  using MainFixture::CloseAnswering;
   frmArrU* Open(const std::string& name, bool readOnly = false) {
-    FileDialogResult answer;
-    answer.accepted = true;
-    answer.fileName = ProgFile(name + ".arr");
-    answer.readOnly = readOnly;
-    dialogs_.fileAnswers.push_back(answer);
-    main_->Item("mnuApriArr")->trigger();
+    OpenThrough("mnuApriArr", name + ".arr", readOnly);
     return gArrUForms[gArrSlotIdx];
   }
   static QListWidget* List(frmArrU* w) { return w->findChild<QListWidget*>("List1"); }
@@ -166,7 +152,7 @@ TEST_F(FrmEditArrTest, EditShowsEveryFieldOfTheArrangementAndSendsNothing) {
                                          // ACC1: program 20 of the program file; ACC2 no bank
                                          {63, 20},  {64, 3},   {72, 16}});
   WriteBytes(ProgFile("song.arr"), ArrFile({{4, rec}}));
-  StartClean();
+  StartPlain();
   frmArrU* w = Open("song");
   ASSERT_NE(Edit(w, 4), nullptr);
   midi_->ClearRecords();
@@ -235,7 +221,7 @@ TEST_F(FrmEditArrTest, EditShowsEveryFieldOfTheArrangementAndSendsNothing) {
 TEST_F(FrmEditArrTest, EachChangeIsWrittenIntoTheRecordAndSentAsItsParameterChange) {
   const std::string rec = RecWith("Song", {{21, 90}, {23, 60}, {51, 0xC3}, {29, 2}, {30, 3}, {31, 4}, {32, 5}});
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, rec}}));
-  StartClean();
+  StartPlain();
   frmArrU* w = Open("song");
   ASSERT_NE(Edit(w, 0), nullptr);
   auto check = [this](const char* name) {
@@ -318,7 +304,7 @@ TEST_F(FrmEditArrTest, EachChangeIsWrittenIntoTheRecordAndSentAsItsParameterChan
 
 TEST_F(FrmEditArrTest, TheNameTakesPrintableLatin1OnlyAndChangesTheCaption) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Old Name  tail", {})}}));
-  StartClean();
+  StartPlain();
   frmArrU* w = Open("song");
   ASSERT_NE(Edit(w, 0), nullptr);
   midi_->ClearRecords();
@@ -347,7 +333,7 @@ TEST_F(FrmEditArrTest, TheNameTakesPrintableLatin1OnlyAndChangesTheCaption) {
 
 TEST_F(FrmEditArrTest, MuteAndSoloAreSentShownAndKeptForTheNextOpening) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Song", {})}}));
-  StartClean();
+  StartPlain();
   frmArrU* w = Open("song");
   ASSERT_NE(Edit(w, 0), nullptr);
   const QColor red(0xFF, 0, 0), green(0, 0xFF, 0), grey(0xC0, 0xC0, 0xC0);
@@ -398,7 +384,7 @@ TEST_F(FrmEditArrTest, FieldsHighlightAndPickOnlyWhatTheRecordCanTake) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Song", {{17, 5}, {39, 7}})}}));
   WriteBytes(ProgFile("song.sty"), StyGroupBytes({{"Alpha", 40}, {"Beta", 40}}));
   WriteBytes(ProgFile("other.sty"), StyGroupBytes({{"Other", 40}, {"Else", 40}}));
-  StartClean();
+  StartPlain();
   frmArrU* w = Open("song");
   ASSERT_NE(Edit(w, 0), nullptr);
 
@@ -493,7 +479,7 @@ bool Has(const std::string& text, const char* part) { return text.find(part) != 
 TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
   const std::string rec = RecWith("Old", {{21, 90}});
   WriteBytes(ProgFile("song.arr"), ArrFile({{2, rec}}));
-  StartClean();
+  StartPlain();
   struct Case {
     int answer;
     bool readOnly;
@@ -544,7 +530,7 @@ TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
 TEST_F(FrmEditArrTest, TheOwnerClosesTheEditorFirstAndTheExitAsksOnce) {
   WriteBytes(ProgFile("one.arr"), ArrFile({{0, RecWith("One", {})}}));
   WriteBytes(ProgFile("two.arr"), ArrFile({{0, RecWith("Two", {})}, {1, RecWith("Deux", {})}}));
-  StartClean();
+  StartPlain();
   frmArrU* one = Open("one");
   ASSERT_NE(Edit(one, 0), nullptr);
   Click(Ctl<QCheckBox>("Check1_0"));
@@ -583,7 +569,7 @@ TEST_F(FrmEditArrTest, TheOwnerClosesTheEditorFirstAndTheExitAsksOnce) {
 TEST_F(FrmEditArrTest, EditOpensOnAnArrangementOnlyAndTheOneEditorTakesTheNextAfterItsPrompt) {
   WriteBytes(ProgFile("one.arr"), ArrFile({{0, RecWith("One", {})}}));
   WriteBytes(ProgFile("two.arr"), ArrFile({{0, RecWith("Two", {})}, {1, RecWith("Deux", {})}}));
-  StartClean();
+  StartPlain();
   frmArrU* two = Open("two");
   frmArrU* one = Open("one");
   QPushButton* edit = Button(one, "CommEdit");
@@ -647,7 +633,7 @@ TEST_F(FrmEditArrTest, EditOpensOnAnArrangementOnlyAndTheOneEditorTakesTheNextAf
 
 TEST_F(FrmEditArrTest, TheSplitPointGoesThroughTheOpenKeyboardFirst) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Song", {{23, 60}})}}));
-  StartClean();
+  StartPlain();
   frmArrU* w = Open("song");
   main_->Item("mnuTastiera")->trigger();
   Settle(20);
