@@ -22,6 +22,8 @@
 #include "app/arrrec.h"
 #include "app/nametables.h"
 #include "app/slots.h"
+#include "app/winpos.h"
+#include "platform/twips.h"
 #include "core/bytes.h"
 #include "files/datafiles.h"
 #include "midi/callup.h"
@@ -645,4 +647,42 @@ TEST_F(FrmEditArrTest, TheSplitPointGoesThroughTheOpenKeyboardFirst) {
   EXPECT_EQ(gTasForm->VScroll1()->value(), 65);
   EXPECT_EQ(LabelText("Label1_3"), "F4");
   EXPECT_EQ(Rb(23), 65);
+}
+
+TEST_F(FrmEditArrTest, TheWindowKeepsItsPlaceNeverGrowsAndARefillSendsNothing) {
+  WriteBytes(ProgFile("song.arr"),
+             ArrFile({{0, RecWith("Plain", {})}, {1, RecWith("Effects", {{135, 9}, {136, 30}, {27, 12}, {28, 16}})}}));
+  StartPlain();
+  frmArrU* w = Open("song");
+  ASSERT_NE(Edit(w, 0), nullptr);
+  // Wider or higher than 9228 x 5916 twips snaps back; the size is kept.
+  gEditArrForm->SetSizeTwips(6500, 10500);
+  Settle(0);
+  EXPECT_EQ(gEditArrForm->width(), TwipsToPixels(9228));
+  EXPECT_EQ(gEditArrForm->height(), TwipsToPixels(5916));
+  gEditArrForm->SetGeometryTwips(600, 900, 4500, 8000);
+  Settle(0);
+  EXPECT_EQ(gWinPosTab[kKindEditArr].Height, PixelsToTwips(TwipsToPixels(4500)));
+  EXPECT_EQ(gWinPosTab[kKindEditArr].State, 1);
+
+  // A click on another line shows that arrangement and sends none of its
+  // effects or switches: the instrument still plays the one called up.
+  midi_->ClearRecords();
+  main_->MdiArea()->setActiveSubWindow(w);
+  ClickLine(List(w), 1);
+  EXPECT_EQ(Field(0), "Effects");
+  EXPECT_TRUE(Ctl<QCheckBox>("Check1_8")->isChecked());
+  EXPECT_EQ(LabelText("EffLab1_1"), "Effect 2 (30)");
+  EXPECT_TRUE(midi_->CallsNamed("midiOutLongMsg").empty());
+  EXPECT_FALSE(gArrModified);
+
+  // Closed, it keeps its place but never reopens at the next start.
+  ASSERT_TRUE(gEditArrForm->close());
+  Settle(0);
+  EXPECT_EQ(gWinPosTab[kKindEditArr].State, 0);
+  EXPECT_EQ(gWinPosTab[kKindEditArr].Top, PixelsToTwips(TwipsToPixels(600)));
+  EXPECT_EQ(gWinPosTab[kKindEditArr].Left, PixelsToTwips(TwipsToPixels(900)));
+  ASSERT_NE(Edit(w, 1), nullptr);
+  EXPECT_EQ(gEditArrForm->TopTwips(), PixelsToTwips(TwipsToPixels(600)));
+  EXPECT_EQ(gEditArrForm->HeightTwips(), PixelsToTwips(TwipsToPixels(4500)));
 }
