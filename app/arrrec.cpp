@@ -45,6 +45,13 @@ bool ArrEditLinkedTo(int slot) {
   return gArrEditLinked && Asc(gArrEditBuf, 325) == 19 && Asc(gArrEditBuf, 327) == slot;
 }
 
+std::string EditorCaption(const std::string& name) {
+  // Bytes after a NUL are no text.
+  return "Edit Arrangement  " + RTrim(Mid(gArrEditBuf, 330, 24)) + ".arr / " + name.substr(0, name.find('\0'));
+}
+
+std::string EditorCaption() { return EditorCaption(Mid(gArrEditBuf, 1, 10)); }
+
 void ArrEditBufBuild(const std::string& tag, int index) {
   if (index < 0 || index > 63) return;
   gArrEditBuf = Space(kArrEditBufLen);

@@ -36,6 +36,13 @@ ChildView* ArrFileWindowOfSlot(int slot);
 // window of slot (edit record characters 325 and 327).
 bool ArrEditLinkedTo(int slot);
 
+// The arrangement editor's caption: "Edit Arrangement  ", the owner's file
+// name (edit record characters 330-353, trailing blanks removed), ".arr / "
+// and name up to its first NUL. Without a name: the record's name, offsets
+// 0-9 with their blanks.
+std::string EditorCaption(const std::string& name);
+std::string EditorCaption();
+
 // Fills gArrEditBuf from record index (0-63) of an arrangement-file
 // window's document; an index outside 0-63 does nothing.
 void ArrEditBufBuild(const std::string& tag, int index);

@@ -95,10 +95,11 @@ bool PickOf(int index, const std::string& tag, Pick& pick) {
   }
 }
 
-// The place label: prefix, Str(n \ 8 + 1), LTrim(Str(n Mod 8 + 1)).
-std::string PlaceLabel(const std::string& prefix, int n) { return prefix + Str(n / 8 + 1) + LTrim(Str(n % 8 + 1)); }
-
 }  // namespace
+
+std::string ProgramPlaceText(const std::string& prefix, int place) {
+  return prefix + Str(place / 8 + 1) + LTrim(Str(place % 8 + 1));
+}
 
 void SetArrEditorPicks(ArrEditorPicks* picks) { sPicks = picks; }
 ArrEditorPicks* TheArrEditorPicks() { return sPicks; }
@@ -118,13 +119,17 @@ int PrgPickToEditor(int index, const std::string& tag) {
   MidAssign(gArrEditBuf, 41 + 8 * t, Chr(pick.bank));
   MidAssign(gArrEditBuf, 181 + kNameLen * t, pick.name);
   sPicks->SetFieldText(field, pick.name);
-  sPicks->SetFieldText(field + 1, PlaceLabel(pick.prefix, pick.place));
+  sPicks->SetFieldText(field + 1, ProgramPlaceText(pick.prefix, pick.place));
   return 1;
 }
 
 int EditArrStySet(int listIndex, const std::string& tag) {
   if (!sPicks || !sPicks->EditorOpen()) return 0;
   return sPicks->EditArrStySet(listIndex, tag) == 1 ? 1 : 0;
+}
+
+void EditArrFill() {
+  if (sPicks && sPicks->EditorOpen()) sPicks->EditArrFill();
 }
 
 void EditorPickReset() { sPicks = nullptr; }

@@ -19,6 +19,8 @@ class ArrEditorPicks {
   // The style of line listIndex of a style window (its WinTag tag) into the
   // edit record: 1 when the record took it, 0 when nothing changed.
   virtual int EditArrStySet(int listIndex, const std::string& tag) = 0;
+  // Shows the edit record (gArrEditBuf) anew in every control of the editor.
+  virtual void EditArrFill() = 0;
 };
 
 // Installed by the editor's module (not owned); nullptr when there is none.
@@ -40,5 +42,14 @@ int PrgPickToEditor(int index, const std::string& tag);
 // The style pick, handed to the open editor: 1 when the edit record took
 // the style, 0 when not (no editor included).
 int EditArrStySet(int listIndex, const std::string& tag);
+
+// The open editor shows the edit record anew (after an arrangement-file
+// window rebuilt it); without an open editor nothing happens.
+void EditArrFill();
+
+// The place of a program as the editor's bank field shows it: the prefix
+// ("A " to "E ", "Dr ", "U "), Str(place \ 8 + 1) and LTrim(Str(place Mod 8
+// + 1)), "A  11" for place 0. A pick and a refill show the same text.
+std::string ProgramPlaceText(const std::string& prefix, int place);
 
 void EditorPickReset();  // no editor installed

@@ -53,12 +53,11 @@ int GblWinFind(const std::string& path) {
 
 int ArrWinFind(const std::string& path) { return FindByPath(gArrSlotUsed, gArrSlots, path); }
 int StyWinFind(const std::string& path) { return FindByPath(gStySlotUsed, gStySlots, path); }
+int PrgWinFind(const std::string& path) { return FindByPath(gPrgSlotUsed, gPrgSlots, path); }
 
 int ArrFileIsOpen(const std::string& path) { return ArrWinFind(path) != 0 ? 1 : 0; }
 int StyFileIsOpen(const std::string& path) { return StyWinFind(path) != 0 ? 1 : 0; }
-int PrgFileIsOpen(const std::string& path) {
-  return FindByPath(gPrgSlotUsed, gPrgSlots, path) != 0 ? 1 : 0;
-}
+int PrgFileIsOpen(const std::string& path) { return PrgWinFind(path) != 0 ? 1 : 0; }
 
 int StyGroupIsOpen(const std::string& path) {
   if (StyFileIsOpen(path) == 1) return 1;

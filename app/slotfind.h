@@ -28,6 +28,7 @@ int GblWinFind(const std::string& path);
 // extension; trailing blanks do not count), 0 when none does.
 int ArrWinFind(const std::string& path);
 int StyWinFind(const std::string& path);
+int PrgWinFind(const std::string& path);
 
 // 1 when one of slots 1-8 is in use and its record holds this path (without
 // extension; trailing blanks do not count), else 0. No message.

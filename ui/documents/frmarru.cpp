@@ -20,6 +20,7 @@
 #include "app/appstate.h"
 #include "app/arrrec.h"
 #include "app/dbarr.h"
+#include "app/editorpick.h"
 #include "app/listbuild.h"
 #include "services/mainview.h"
 #include "app/menuupdate.h"
@@ -100,11 +101,6 @@ std::string UserStyleText(int s, const std::string& doc) {
   return StySlotName(s, doc) + " (U" + CStr(s < 8 ? 11 + s : 13 + s) + ")";
 }
 
-// The arrangement editor's caption for the record in the edit buffer.
-std::string EditorCaption() {
-  return "Edit Arrangement  " + RTrim(Mid(gArrEditBuf, 330, 24)) + ".arr / " + Mid(gArrEditBuf, 1, 10);
-}
-
 }  // namespace
 
 // ---- Construction and layout ---------------------------------------------
@@ -172,9 +168,6 @@ void frmArrU::BuildControls() {
   CommArrPlay = MakeButton("CommArrPlay", "&ARR PLAY");
   CommSongPlay = MakeButton("CommSongPlay", "SO&NG PLAY");
   CommClose = MakeButton("CommClose", "&Close");
-  // Show Styles, Show Prog, Edit and + r40DBArr are the window's own
-  // commands; they come with those commands and stay off until then.
-  for (QPushButton* later : {CommShowSty, CommShowPrg, CommEdit, CommAdd}) later->setEnabled(false);
 
   TimerLoadArr = MakeTimer("TimerLoadArr", &frmArrU::CommLoadArr_Click);
   TimerLoadSty = MakeTimer("TimerLoadSty", &frmArrU::CommLoadSty_Click);
@@ -184,10 +177,10 @@ void frmArrU::BuildControls() {
   TimerLoadAll = MakeTimer("TimerLoadAll", &frmArrU::CommLoadAll_Click);
   TimerList1 = MakeTimer("TimerList1", &frmArrU::List1_Click);
   TimerFindID = MakeTimer("TimerFindID", &frmArrU::TimerFindID_Timer);
-  TimerEditArr = MakeTimer("TimerEditArr", nullptr);
-  TimerShowSty = MakeTimer("TimerShowSty", &frmArrU::TimerShowSty_Timer);
-  TimerShowPrg = MakeTimer("TimerShowPrg", nullptr);
-  Timer4 = MakeTimer("Timer_4", nullptr, true);
+  TimerEditArr = MakeTimer("TimerEditArr", &frmArrU::CommEdit_Click);
+  TimerShowSty = MakeTimer("TimerShowSty", &frmArrU::CommShowSty_Click);
+  TimerShowPrg = MakeTimer("TimerShowPrg", &frmArrU::CommShowPrg_Click);
+  Timer4 = MakeTimer("Timer_4", &frmArrU::CommAdd_Click, true);
 }
 
 void frmArrU::LayoutControls() {
@@ -231,6 +224,11 @@ void frmArrU::ConnectControls() {
   connect(CommLoadSty, &QPushButton::clicked, this, [this] { CommLoadSty_Click(); });
   connect(CommLoadPrg, &QPushButton::clicked, this, [this] { CommLoadPrg_Click(); });
   connect(CommLoadAll, &QPushButton::clicked, this, [this] { CommLoadAll_Click(); });
+  connect(CommShowSty, &QPushButton::clicked, this, [this] { CommShowSty_Click(); });
+  connect(CommShowPrg, &QPushButton::clicked, this, [this] { CommShowPrg_Click(); });
+  connect(CommEdit, &QPushButton::clicked, this, [this] { CommEdit_Click(); });
+  connect(CommAdd, &QPushButton::clicked, this, [this] { CommAdd_Click(); });
+  connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
 }
 
 bool frmArrU::eventFilter(QObject* watched, QEvent* event) {
@@ -251,13 +249,6 @@ void frmArrU::List1_KeyDown(int key) {
   // "Read only file".
   if (key != Qt::Key_Delete) return;
   if (frmMain* main = frmMain::Instance()) main->mnuTaglia_Click();
-}
-
-void frmArrU::TimerShowSty_Timer() {
-  // The style window is shown again by Show Styles, which this window does
-  // not have yet: a reopening asked for by a Cut or a Paste is dropped, so
-  // that the next style window opened loads its own file afresh.
-  gStyChanged = 0;
 }
 
 void frmArrU::UpdateEditCommand() {
@@ -319,6 +310,7 @@ void frmArrU::Form_Load() {
   gArrSlots[slot] = gArrSlotCur;
 
   LayoutControls();
+  UpdateAddCommand();
   ShowText(Text2, "");
 
   std::string doc = BuildDocument(PadRight(gArrFileBuf, kArrFileLen, '\0'), gArrSlotCur.Path);
@@ -382,11 +374,11 @@ void frmArrU::Form_Load() {
       break;
   }
   if (Asc(doc, 9) != 2) {
-    SetCommand(CommLoadSty, "mnuLoadSty", false);
+    SetStyleCommands(false);
   } else {
     for (int s = 0; s < kStySlotCount && ArrStySlotLen(s, doc) != 0; ++s)
       ComboAddItem(Combo1, UserStyleText(s, doc));
-    SetCommand(CommLoadSty, "mnuLoadSty", true);
+    SetStyleCommands(true);
   }
   Combo1->setCurrentIndex(-1);
   Combo1->setEditText(QString());
@@ -401,14 +393,14 @@ void frmArrU::Form_Load() {
       MidAssign(doc, kArrUPrgPos, gPrgFileBuf);
       MidAssign(doc, 6, Chr(1));
       MidAssign(doc, 19, Chr(pgg));
-      SetCommand(CommLoadPrg, "mnuLoadPrg", true);
+      SetProgramCommands(true);
     }
     return r;
   };
   const int prg = takeProgramFile("prg", 0);
   if (prg >= 1 && prg <= 3) {
     const int pgg = takeProgramFile("pgg", 1);
-    if (pgg >= 1 && pgg <= 3) SetCommand(CommLoadPrg, "mnuLoadPrg", false);
+    if (pgg >= 1 && pgg <= 3) SetProgramCommands(false);
   }
 
   ++gArrWinCount;
@@ -422,7 +414,7 @@ void frmArrU::Form_Load() {
     TimerFindID->SetEnabled(true);
   }
 
-  SetMainMenuEnabled("mnuEditArr", false);
+  SetCommand(CommEdit, "mnuEditArr", false);
   if (!CommLoadArr->isEnabled() && !CommLoadSty->isEnabled() && !CommLoadPrg->isEnabled())
     SetCommand(CommLoadAll, "mnuLoadAll", false);
   loading_ = false;
@@ -433,6 +425,8 @@ void frmArrU::Form_Load() {
 
 void frmArrU::Form_Activate() {
   MenuUpdate();
+  UpdateAddCommand();
+  UpdateEditCommand();
 }
 
 void frmArrU::Form_Resize() {
@@ -510,7 +504,7 @@ void frmArrU::List1_Click() {
   if (Trim(line).size() == 2) {
     // An empty slot: nothing to call up, and no wait of an earlier click
     // is left behind.
-    SetMainMenuEnabled("mnuEditArr", false);
+    SetCommand(CommEdit, "mnuEditArr", false);
     Combo1->setEditText(QString());
     ShowText(Text1, "");
     ShowText(Text2, "");
@@ -549,7 +543,9 @@ void frmArrU::List1_Click() {
     if (gArrEditLinked) {
       AskStoreEditedArr();
       ArrEditBufBuild(winTag_, n);
+      EditArrFill();
     }
+    UpdateEditCommand();
     if (gInstrMode != 0) TxModeArrPlay();
 
     gDBArrId = gArrSlots[Slot()].DbId;

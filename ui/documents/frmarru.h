@@ -16,6 +16,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMdiSubWindow;
 class QListWidget;
 class QPushButton;
 class StepTimer;
@@ -70,9 +71,18 @@ class frmArrU : public ChildForm {
   // The find-by-ID chain, after a window was opened to select
   // gArrSelectIdx.
   void TimerFindID_Timer();
-  // Edit > Show Style, and the reopening of the style window after a Cut
-  // or a Paste changed its group.
-  void TimerShowSty_Timer();
+  // + r40DBArr: the file into the arrangement database, a two-phase step on
+  // Timer(4).
+  void CommAdd_Click();
+  // Show Styles: the file's own style group in a style-file window (also
+  // the reopening of that window after a Cut or a Paste changed the group).
+  void CommShowSty_Click();
+  // Show Prog: the companion program file in a program-file window.
+  void CommShowPrg_Click();
+  // Edit: the arrangement editor on the selected arrangement.
+  void CommEdit_Click();
+  // A double click on a line holding an arrangement is Edit.
+  void List1_DblClick();
 
   // Selects one line, as a click on it does.
   void SelectLine(int index);
@@ -106,6 +116,12 @@ class frmArrU : public ChildForm {
   // The arrangement editor's prompt before the bank or another arrangement
   // goes into the editor: store the changed record on Yes.
   void AskStoreEditedArr();
+  // The commands that follow the companion files and the database option.
+  void SetStyleCommands(bool on);
+  void SetProgramCommands(bool on);
+  void UpdateAddCommand();
+  // Activates a child window of the main window.
+  static void Activate(QMdiSubWindow* window);
   // The end of the style step: the status, the info file, the call-up of
   // the selected line when sent is set, and the steps waiting on it.
   void EndStyleStep(bool sent);

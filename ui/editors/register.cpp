@@ -1,5 +1,6 @@
 #include "ui/editors/register.h"
 
+#include "ui/editors/frmeditarr.h"
 #include "ui/editors/frmgbl.h"
 #include "ui/editors/frmtastiera.h"
 #include "ui/main/openers.h"
@@ -7,9 +8,12 @@
 void RegisterEditorWindows() {
   Openers().gbl = GblWinShow;
   Openers().keyboard = TasWinShow;
+  Openers().arrEdit = EditArrWinShow;
+  RegisterArrEditor();
 }
 
 void ResetEditorWindows() {
   FrmGblReset();
   FrmTastieraReset();
+  FrmEditArrReset();
 }

@@ -25,6 +25,7 @@ struct WindowOpeners {
   std::function<void()> findId;         // frmFindID
   std::function<void()> editDBArr;      // frmEditDBArr
   std::function<void()> keyboard;       // frmTastiera
+  std::function<void()> arrEdit;        // frmEditArr on gArrEditBuf (an open one is activated)
   // Unloads the find-by-ID and database windows (the exit's query step).
   std::function<void()> closeDatabaseWindows;
 };

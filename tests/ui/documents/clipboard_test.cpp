@@ -111,11 +111,7 @@ class EditorStandIn : public ChildForm {
 
 class ClipboardTest : public DocWindowTest {
  protected:
-  void StartClean() {
-    DocWindowTest::StartClean();
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (Checked(item)) main_->Item(item)->trigger();
-  }
+  void StartClean() { StartPlain(); }
 
   // File > Open Arr, Open Prg, Open Sty on a file of the program folder.
   frmArrU* OpenArr(const std::string& file, bool readOnly = false) {
@@ -660,9 +656,15 @@ TEST_F(ClipboardTest, ACutOrAPasteThatChangesTheGroupClosesItsStyleWindowWithout
     EXPECT_EQ(RTrim(gStySlots[slot].Path), RTrim(Mid(w->Tag(), 21, 238)));
     EXPECT_EQ(gStySlotIdx, slot);
     EXPECT_EQ(gStyChanged, 1);
-    // Show Styles would open it again; until it does, the next style
-    // window opens its own file.
-    ASSERT_TRUE(WaitFor([] { return gStyChanged == 0; }));
+    // Show Styles opens it again in the same slot, at the same place, with
+    // the new group; the next style window opens its own file.
+    ASSERT_TRUE(WaitFor([&] { return gStyChanged == 0 && gStyForms[slot] && !held; }));
+    frmStyUN* again = gStyForms[slot];
+    EXPECT_EQ(gStySlotUsed[slot], 1);
+    EXPECT_EQ(Mid(again->Tag(), kStyWinGrpBase), Mid(w->Tag(), kArrWinGrpBase));
+    EXPECT_EQ(RTrim(Mid(again->Tag(), 21, 238)), RTrim(Mid(w->Tag(), 21, 238)));
+    again->close();
+    Settle(0);
     frmStyUN* other = OpenSty("other.sty");
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(RTrim(Mid(other->Tag(), 21, 238)), ProgFile("other"));

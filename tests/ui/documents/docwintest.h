@@ -37,6 +37,13 @@ class DocWindowTest : public MainFixture {
     Settle(30);
     midi_->ClearRecords();
   }
+  // The same with the Load, automatic database and read-only options off.
+  void StartPlain() {
+    StartClean();
+    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
+      if (main_->Item(item)->isChecked()) main_->Item(item)->trigger();
+    midi_->ClearRecords();
+  }
   // File > Open (item) on a file of the program folder, with the dialog's
   // read-only box.
   void OpenThrough(const char* item, const std::string& file, bool readOnly) {
