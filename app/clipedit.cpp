@@ -35,7 +35,6 @@ constexpr int kPrgSignaturePos = 271;
 // The box of a group style that the source cannot supply.
 const char* const kNoStyleFileTitle = "File .sty assente";
 
-int PrgRecPos(int index) { return 319 + kPrgRecLen * index; }
 int EntryPos(int base, int line) { return base + kEntryLen * line; }
 std::string DocPath(const std::string& tag) { return RTrim(Mid(tag, kPathPos, kPathLen)); }
 
@@ -121,7 +120,7 @@ void ForEachSlotLine(Visit visit) {
 // program (first byte 1), else "KORG" and a .prg file.
 void PrgSignature(std::string& tag) {
   bool reference = false;
-  for (int n = 0; n < kLines && !reference; ++n) reference = Asc(tag, PrgRecPos(n)) == 1;
+  for (int n = 0; n < kLines && !reference; ++n) reference = Asc(tag, PrgWinRecPos(n)) == 1;
   MidAssign(tag, kPrgSignaturePos, reference ? "KPGG" : "KORG");
   MidAssign(tag, 19, Chr(reference ? 1 : 0));
 }
@@ -321,7 +320,7 @@ void PastePrg() {
   std::string T = *doc;
   const int base = bankSource ? kPrgBankEntries : kPrgEntries;
   WalkTargets(*window, base, [&](int j, int L) {
-    const int PT = PrgRecPos(L);
+    const int PT = PrgWinRecPos(L);
     if (bankSource) {
       // A reference to the internal program: bank code 0 for banks A and
       // B, 1 for C and D, 2 for E; banks B and D hold programs 64-127. The
@@ -333,7 +332,7 @@ void PastePrg() {
       MidAssign(T, PT, rec);
       gPasteName = " *" + name;
     } else {
-      MidAssign(T, PT, PadRight(Mid(gClipText, PrgRecPos(j), kPrgRecLen), kPrgRecLen, '\0'));
+      MidAssign(T, PT, PadRight(Mid(gClipText, PrgWinRecPos(j), kPrgRecLen), kPrgRecLen, '\0'));
       gPasteName = PadRight(Mid(gClipText, EntryPos(base, j) + 3, 18), 18);
     }
     window->SetListText(L, Left(window->ListText(L), 2) + gPasteName);
@@ -451,12 +450,12 @@ void CutPrg() {
   for (int i = 0; i < kLines; ++i) {
     const int e = EntryPos(kPrgEntries, i);
     if (Asc(T, e) == 0) continue;
-    MidAssign(T, PrgRecPos(i), Nuls(kPrgRecLen));
+    MidAssign(T, PrgWinRecPos(i), Nuls(kPrgRecLen));
     MidAssign(T, e, Chr(0) + Space(kLineTextLen));
     MidAssign(T, 7, Chr(1));
     window->SetListText(i, Left(window->ListText(i), 2));
   }
-  const bool inUse = AnyRecordInUse(T, PrgRecPos);
+  const bool inUse = AnyRecordInUse(T, PrgWinRecPos);
   window->SetButtonEnabled("CommLoad", inUse);
   PrgSignature(T);
   if (inUse) {

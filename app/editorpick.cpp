@@ -3,6 +3,7 @@
 #include "app/arrrec.h"
 #include "app/nametables.h"
 #include "core/bytes.h"
+#include "files/prgfile.h"
 #include "midi/callup.h"
 
 namespace {
@@ -10,8 +11,6 @@ namespace {
 ArrEditorPicks* sPicks = nullptr;
 
 constexpr int kNameLen = 16;
-constexpr int kPrgRecPos = 319;  // program record 0 in a program-file window's WinTag
-constexpr int kPrgRecLen = 172;
 
 struct Pick {
   int program = 0;
@@ -57,7 +56,7 @@ int KitPlace(int program) {
 // Line index of a program-file window: an ordinary record is the file's
 // own program; a reference record names an internal program or kit.
 bool FileProgram(int index, const std::string& tag, Pick& pick) {
-  const std::string rec = PadRight(Mid(tag, kPrgRecPos + kPrgRecLen * index, kPrgRecLen), kPrgRecLen, '\0');
+  const std::string rec = PadRight(Mid(tag, PrgWinRecPos(index), kPrgRecLen), kPrgRecLen, '\0');
   if (Asc(rec, 1) != 1) {
     pick.program = index;
     pick.bank = 3;
