@@ -326,7 +326,7 @@ void PastePrg() {
       // B, 1 for C and D, 2 for E; banks B and D hold programs 64-127. The
       // name comes whole from the name table.
       const int bank = gClipKind - kKindPrgA;
-      const std::string name = PadRight(Mid(gPrgNames[gClipKind], 16 * j + 1, 16), 16);
+      const std::string name = PrgBankName(gClipKind, j);
       std::string rec = Nuls(kPrgRecLen);
       MidAssign(rec, 1, Chr(1) + Chr(bank / 2) + Chr(bank % 2 == 1 ? j + 64 : j) + name);
       MidAssign(T, PT, rec);

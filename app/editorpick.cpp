@@ -20,8 +20,6 @@ struct Pick {
   int place = 0;          // the place 0-63 in its list of 64 (0-15 for a kit)
 };
 
-std::string BankName(int bankKind, int n) { return PadRight(Mid(gPrgNames[bankKind], kNameLen * n + 1, kNameLen), kNameLen); }
-
 // An internal program: bank code 0 (banks A, B), 1 (C, D) or 2 (E) and
 // program change p; banks B and D hold the programs 64-127.
 bool InternalProgram(int bank, int p, Pick& pick) {
@@ -30,7 +28,7 @@ bool InternalProgram(int bank, int p, Pick& pick) {
   pick.program = p;
   pick.bank = bank;
   pick.place = p % 64;
-  pick.name = BankName(bankKind, pick.place);
+  pick.name = PrgBankName(bankKind, pick.place);
   pick.prefix = std::string(1, static_cast<char>('A' + bankKind - 4)) + " ";
   return true;
 }
