@@ -29,14 +29,11 @@ constexpr int kPrgEntries = 30751;   // of the program-file windows
 constexpr int kStyEntries = 271;     // of the style windows
 constexpr int kLines = 64;           // arrangement and program lists
 constexpr int kStyLines = 19;        // style list: 16 slots, 3 separators
-constexpr int kPathPos = 21;
-constexpr int kPathLen = 238;
 constexpr int kPrgSignaturePos = 271;
 // The box of a group style that the source cannot supply.
 const char* const kNoStyleFileTitle = "File .sty assente";
 
 int EntryPos(int base, int line) { return base + kEntryLen * line; }
-std::string DocPath(const std::string& tag) { return RTrim(Mid(tag, kPathPos, kPathLen)); }
 
 ChildView* ActiveWindow() {
   MainView* main = TheMainView();
@@ -149,7 +146,7 @@ void ShowSlotSizes(ChildView& window, int slot, const std::string& group) {
 // the slot left in gStySlotIdx).
 void MirrorToStyleWindow(ChildView& arrWindow, const std::string& tag) {
   gArrSlotIdx = Asc(tag, 15);
-  gStySlotIdx = StyWinFind(DocPath(tag));
+  gStySlotIdx = StyWinFind(WinTagPath(tag));
   gStyChanged = 0;
   if (gStySlotIdx <= 0) return;
   gStySlotCur = gStySlots[gStySlotIdx];
@@ -174,7 +171,7 @@ void MirrorToArrWindow(const std::string& styTag) {
   if (gStySlotIdx < 1 || gStySlotIdx > 8) return;
   gStySlotCur = gStySlots[gStySlotIdx];
   if (gStySlotCur.FromArr != 1) return;
-  const int slot = ArrWinFind(DocPath(styTag));
+  const int slot = ArrWinFind(WinTagPath(styTag));
   MainView* main = TheMainView();
   ChildView* arrWindow = slot != 0 && main ? main->ChildOfKind(kKindArrFile, slot) : nullptr;
   std::string* doc = arrWindow ? arrWindow->MutableTag() : nullptr;
