@@ -29,15 +29,11 @@ constexpr int kPrgEntries = 30751;   // of the program-file windows
 constexpr int kStyEntries = 271;     // of the style windows
 constexpr int kLines = 64;           // arrangement and program lists
 constexpr int kStyLines = 19;        // style list: 16 slots, 3 separators
-constexpr int kPathPos = 21;
-constexpr int kPathLen = 238;
 constexpr int kPrgSignaturePos = 271;
 // The box of a group style that the source cannot supply.
 const char* const kNoStyleFileTitle = "File .sty assente";
 
-int PrgRecPos(int index) { return 319 + kPrgRecLen * index; }
 int EntryPos(int base, int line) { return base + kEntryLen * line; }
-std::string DocPath(const std::string& tag) { return RTrim(Mid(tag, kPathPos, kPathLen)); }
 
 ChildView* ActiveWindow() {
   MainView* main = TheMainView();
@@ -121,7 +117,7 @@ void ForEachSlotLine(Visit visit) {
 // program (first byte 1), else "KORG" and a .prg file.
 void PrgSignature(std::string& tag) {
   bool reference = false;
-  for (int n = 0; n < kLines && !reference; ++n) reference = Asc(tag, PrgRecPos(n)) == 1;
+  for (int n = 0; n < kLines && !reference; ++n) reference = Asc(tag, PrgWinRecPos(n)) == 1;
   MidAssign(tag, kPrgSignaturePos, reference ? "KPGG" : "KORG");
   MidAssign(tag, 19, Chr(reference ? 1 : 0));
 }
@@ -150,7 +146,7 @@ void ShowSlotSizes(ChildView& window, int slot, const std::string& group) {
 // the slot left in gStySlotIdx).
 void MirrorToStyleWindow(ChildView& arrWindow, const std::string& tag) {
   gArrSlotIdx = Asc(tag, 15);
-  gStySlotIdx = StyWinFind(DocPath(tag));
+  gStySlotIdx = StyWinFind(WinTagPath(tag));
   gStyChanged = 0;
   if (gStySlotIdx <= 0) return;
   gStySlotCur = gStySlots[gStySlotIdx];
@@ -175,7 +171,7 @@ void MirrorToArrWindow(const std::string& styTag) {
   if (gStySlotIdx < 1 || gStySlotIdx > 8) return;
   gStySlotCur = gStySlots[gStySlotIdx];
   if (gStySlotCur.FromArr != 1) return;
-  const int slot = ArrWinFind(DocPath(styTag));
+  const int slot = ArrWinFind(WinTagPath(styTag));
   MainView* main = TheMainView();
   ChildView* arrWindow = slot != 0 && main ? main->ChildOfKind(kKindArrFile, slot) : nullptr;
   std::string* doc = arrWindow ? arrWindow->MutableTag() : nullptr;
@@ -321,19 +317,19 @@ void PastePrg() {
   std::string T = *doc;
   const int base = bankSource ? kPrgBankEntries : kPrgEntries;
   WalkTargets(*window, base, [&](int j, int L) {
-    const int PT = PrgRecPos(L);
+    const int PT = PrgWinRecPos(L);
     if (bankSource) {
       // A reference to the internal program: bank code 0 for banks A and
       // B, 1 for C and D, 2 for E; banks B and D hold programs 64-127. The
       // name comes whole from the name table.
       const int bank = gClipKind - kKindPrgA;
-      const std::string name = PadRight(Mid(gPrgNames[gClipKind], 16 * j + 1, 16), 16);
+      const std::string name = PrgBankName(gClipKind, j);
       std::string rec = Nuls(kPrgRecLen);
       MidAssign(rec, 1, Chr(1) + Chr(bank / 2) + Chr(bank % 2 == 1 ? j + 64 : j) + name);
       MidAssign(T, PT, rec);
       gPasteName = " *" + name;
     } else {
-      MidAssign(T, PT, PadRight(Mid(gClipText, PrgRecPos(j), kPrgRecLen), kPrgRecLen, '\0'));
+      MidAssign(T, PT, PadRight(Mid(gClipText, PrgWinRecPos(j), kPrgRecLen), kPrgRecLen, '\0'));
       gPasteName = PadRight(Mid(gClipText, EntryPos(base, j) + 3, 18), 18);
     }
     window->SetListText(L, Left(window->ListText(L), 2) + gPasteName);
@@ -451,12 +447,12 @@ void CutPrg() {
   for (int i = 0; i < kLines; ++i) {
     const int e = EntryPos(kPrgEntries, i);
     if (Asc(T, e) == 0) continue;
-    MidAssign(T, PrgRecPos(i), Nuls(kPrgRecLen));
+    MidAssign(T, PrgWinRecPos(i), Nuls(kPrgRecLen));
     MidAssign(T, e, Chr(0) + Space(kLineTextLen));
     MidAssign(T, 7, Chr(1));
     window->SetListText(i, Left(window->ListText(i), 2));
   }
-  const bool inUse = AnyRecordInUse(T, PrgRecPos);
+  const bool inUse = AnyRecordInUse(T, PrgWinRecPos);
   window->SetButtonEnabled("CommLoad", inUse);
   PrgSignature(T);
   if (inUse) {

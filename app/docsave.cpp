@@ -48,8 +48,6 @@ Format FormatOfKind(int kind) {
   }
 }
 
-std::string DocPath(const std::string& doc) { return RTrim(Mid(doc, kPathPos, kPathLen)); }
-
 // The file image of the document, exactly len bytes.
 std::string Image(const std::string& doc, int len) { return PadRight(Mid(doc, kImagePos, len), len, '\0'); }
 
@@ -165,7 +163,7 @@ bool ShownByAWindow(Format format, const std::string& pathNoExt) {
 
 // The Save As dialog as the document's kind starts it.
 FileDialogRequest SaveAsRequest(const std::string& doc) {
-  const std::string path = DocPath(doc);
+  const std::string path = WinTagPath(doc);
   FileDialogRequest req;
   switch (Asc(doc, 1)) {
     case 2: case 3: case 19: case 20:
@@ -212,7 +210,7 @@ FileDialogRequest SaveAsRequest(const std::string& doc) {
 int FileSave(std::string& document, ChildView* /*owner: a save in place keeps the caption*/) {
   std::string doc = document;
   gFileNum = FreeFileNum();
-  const std::string path = DocPath(doc);
+  const std::string path = WinTagPath(doc);
   gCurFilePath = path;
   const int kind = Asc(doc, 1);
 
@@ -272,7 +270,7 @@ int FileSave(std::string& document, ChildView* /*owner: a save in place keeps th
 int ArrFileSaveClose(std::string& document, ChildView* /*owner: a save in place keeps the caption*/) {
   std::string doc = document;
   gFileNum = FreeFileNum();
-  gCurFilePath = WithExtension(DocPath(doc), ".arr");
+  gCurFilePath = WithExtension(WinTagPath(doc), ".arr");
   gArrFileBuf = Image(doc, kArrFileLen);
   std::vector<WholeFile> files{Write(gCurFilePath, gArrFileBuf)};
   ClearFlag(doc, 4);
@@ -321,7 +319,7 @@ int FileSaveAs(std::string& document, ChildView* owner) {
     TheDialogs().MessageBox(kAppTitle, Res(48), MsgIcon::Exclamation, MsgButtons::OK);
     return 1;
   }
-  if (pathNoExt != DocPath(doc) && ShownByAWindow(format, pathNoExt)) {
+  if (pathNoExt != WinTagPath(doc) && ShownByAWindow(format, pathNoExt)) {
     ShowMsg(16, kAppTitle, "");
     return 1;
   }

@@ -3,6 +3,7 @@
 #include "app/arrrec.h"
 #include "app/nametables.h"
 #include "core/bytes.h"
+#include "files/prgfile.h"
 #include "midi/callup.h"
 
 namespace {
@@ -10,8 +11,6 @@ namespace {
 ArrEditorPicks* sPicks = nullptr;
 
 constexpr int kNameLen = 16;
-constexpr int kPrgRecPos = 319;  // program record 0 in a program-file window's WinTag
-constexpr int kPrgRecLen = 172;
 
 struct Pick {
   int program = 0;
@@ -21,8 +20,6 @@ struct Pick {
   int place = 0;          // the place 0-63 in its list of 64 (0-15 for a kit)
 };
 
-std::string BankName(int bankKind, int n) { return PadRight(Mid(gPrgNames[bankKind], kNameLen * n + 1, kNameLen), kNameLen); }
-
 // An internal program: bank code 0 (banks A, B), 1 (C, D) or 2 (E) and
 // program change p; banks B and D hold the programs 64-127.
 bool InternalProgram(int bank, int p, Pick& pick) {
@@ -31,7 +28,7 @@ bool InternalProgram(int bank, int p, Pick& pick) {
   pick.program = p;
   pick.bank = bank;
   pick.place = p % 64;
-  pick.name = BankName(bankKind, pick.place);
+  pick.name = PrgBankName(bankKind, pick.place);
   pick.prefix = std::string(1, static_cast<char>('A' + bankKind - 4)) + " ";
   return true;
 }
@@ -57,7 +54,7 @@ int KitPlace(int program) {
 // Line index of a program-file window: an ordinary record is the file's
 // own program; a reference record names an internal program or kit.
 bool FileProgram(int index, const std::string& tag, Pick& pick) {
-  const std::string rec = PadRight(Mid(tag, kPrgRecPos + kPrgRecLen * index, kPrgRecLen), kPrgRecLen, '\0');
+  const std::string rec = PadRight(Mid(tag, PrgWinRecPos(index), kPrgRecLen), kPrgRecLen, '\0');
   if (Asc(rec, 1) != 1) {
     pick.program = index;
     pick.bank = 3;

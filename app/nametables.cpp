@@ -54,6 +54,10 @@ std::array<std::string, 52> GblFuncListTexts() {
 
 const std::array<std::string, 52> kGblFuncListTexts = GblFuncListTexts();
 
+std::string PrgBankName(int bankKind, int p) {
+  return PadRight(Mid(gPrgNames[bankKind], kNameLen * p + 1, kNameLen), kNameLen);
+}
+
 void NameTablesBuild() {
   BuildGblFuncCodes();
   for (int kind = 4; kind <= 8; ++kind) BuildPrgBank(kind);

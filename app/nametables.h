@@ -12,6 +12,9 @@
 // 0-3 stay empty). Each holds 64 names of 16 characters, 1024 in all;
 // program p (0-63) occupies characters 16p+1 to 16p+16.
 extern std::string gPrgNames[9];
+// The name of program p (0-63) of bank kind bankKind (4-8): its 16
+// characters, blanks while the tables are empty.
+std::string PrgBankName(int bankKind, int p);
 // The 16 drum kit names (256 characters); kit k (0-15) occupies characters
 // 16k+1 to 16k+16.
 extern std::string gDrumKitNames;

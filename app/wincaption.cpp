@@ -16,9 +16,11 @@ std::string ChannelText(const std::string& tag, int pos) {
 
 }  // namespace
 
+std::string WinTagPath(const std::string& tag) { return RTrim(Mid(tag, 21, 238)); }
+
 std::string WinCaption(const std::string& tag) {
   const std::string slot = CStr(Asc(tag, 15));
-  const std::string path = RTrim(Mid(tag, 21, 238));
+  const std::string path = WinTagPath(tag);
   const std::string name = PathFileName(path);
   const std::string ext = Asc(tag, 19) == 1 ? ".pgg" : ".prg";
   const std::string suffix = Asc(tag, 2) == 1 ? " - " + Res(122) : std::string();

@@ -9,3 +9,7 @@
 // or kit window), 19 (.pgg), 21-258 (path or title) and 286 (channel of a
 // program-file window). A short tag reads as blanks and zeros.
 std::string WinCaption(const std::string& tag);
+
+// The path (or title) of the window's document: tag positions 21-258,
+// trailing blanks removed.
+std::string WinTagPath(const std::string& tag);

@@ -10,6 +10,9 @@
 constexpr int kPrgFileLen = 30480;
 constexpr int kPrgRecLen = 172;
 constexpr int kPrgRecStart = 48;  // offset of program record 0 in the file
+// Program record index (0-63) in the WinTag of a program-file window, which
+// holds the file's image from position 271: 319 + 172 * index.
+constexpr int PrgWinRecPos(int index) { return 271 + kPrgRecStart + kPrgRecLen * index; }
 inline const std::string kPrgFileHeader{"KORG\x4D\x00\x00", 7};
 inline const std::string kPggFileHeader{"KPGG\x4D\x00\x00", 7};
 

@@ -34,7 +34,6 @@ const std::string kFilter =
 // A one-bank style group whose length is not a multiple of 4, so that the
 // written file shows its blank padding.
 std::string Group() { return StyGroupBytes({{"Rock", 301}, {"Jazz", 200}}); }
-std::string StyFileImage(const std::string& group) { return group + std::string((4 - group.size() % 4) % 4, ' '); }
 
 void SetPath(std::string& doc, const std::string& path) { MidAssign(doc, 21, PadRight(path, 238)); }
 
@@ -123,8 +122,8 @@ TEST_F(DocSaveTest, FileSaveWritesEachKindInPlaceAndClearsItsFlag) {
       {"program file", PrgDoc(21, P("p"), false), "p.prg", PrgFileBytes(false), 7, &gPrgSlots[3].Path},
       {"pgg program file", PrgDoc(21, P("q"), true), "q.pgg", PrgFileBytes(true), 7, &gPrgSlots[3].Path},
       {"named new program", PrgDoc(22, P("r"), false), "r.prg", PrgFileBytes(false), 7, nullptr},
-      {"style file", StyDoc(23, P("s")), "s.sty", StyFileImage(Group()), 10, &gStySlots[3].Path},
-      {"named new style", StyDoc(24, P("t")), "t.sty", StyFileImage(Group()), 10, nullptr},
+      {"style file", StyDoc(23, P("s")), "s.sty", StyFileBytes(Group()), 10, &gStySlots[3].Path},
+      {"named new style", StyDoc(24, P("t")), "t.sty", StyFileBytes(Group()), 10, nullptr},
       {"global file", GblDoc(25, P("g")), "g.gbl", GblFileBytes(), 4, &gGblSlots[3].Path},
   };
   for (const auto& c : cases) {
@@ -192,7 +191,7 @@ TEST_F(DocSaveTest, TheCompanionStyleFileFollowsCharacterNine) {
     EXPECT_EQ(Asc(doc, 4), 0);
     EXPECT_EQ(Asc(doc, 10), c.companion == 0 ? 1 : 0);
     if (c.styAfter) {
-      EXPECT_EQ(ReadBytes(sty), StyFileImage(Group()));
+      EXPECT_EQ(ReadBytes(sty), StyFileBytes(Group()));
     } else if (c.keptOldStyle) {
       EXPECT_EQ(ReadBytes(sty), "old style");
     } else {
@@ -242,7 +241,7 @@ TEST_F(DocSaveTest, AnExtensionInAnotherCaseIsTheFileThatIsSaved) {
   EXPECT_EQ(Listing(), (Names{"a.ARR", "a.sty", "b.Arr", "g.GBL", "s.Sty"}));
   EXPECT_EQ(ReadBytes(P("a.ARR")), ArrFileBytes());
   EXPECT_EQ(ReadBytes(P("b.Arr")), ArrFileBytes());
-  EXPECT_EQ(ReadBytes(P("s.Sty")), StyFileImage(Group()));
+  EXPECT_EQ(ReadBytes(P("s.Sty")), StyFileBytes(Group()));
   EXPECT_EQ(ReadBytes(P("g.GBL")), GblFileBytes());
   EXPECT_EQ(gOpCaption, "Saving g.GBL");
   EXPECT_EQ(WithExtension(P("a"), ".arr"), P("a.ARR"));
@@ -438,8 +437,8 @@ TEST_F(DocSaveTest, SaveAsWritesTheKindsOwnFormatWhateverTheFilter) {
       {"new arrangement", ArrDoc(20, "Untitled"), "fresh.arr", "fresh.arr", ArrFileBytes(), true, {4, 18}},
       {"prg file", PrgDoc(21, P("old"), false), "set.prg", "set.prg", PrgFileBytes(false), true, {7}},
       {"new pgg program", PrgDoc(22, "", true), "kit.pgg", "kit.pgg", PrgFileBytes(true), true, {7, 18}},
-      {"style file", StyDoc(23, P("old")), "grp.sty", "grp.sty", StyFileImage(Group()), true, {10}},
-      {"new style", StyDoc(24, ""), "mine.sty", "mine.sty", StyFileImage(Group()), true, {10, 18}},
+      {"style file", StyDoc(23, P("old")), "grp.sty", "grp.sty", StyFileBytes(Group()), true, {10}},
+      {"new style", StyDoc(24, ""), "mine.sty", "mine.sty", StyFileBytes(Group()), true, {10, 18}},
       {"global file", GblDoc(25, P("old")), "setup.gbl", "setup.gbl", GblFileBytes(), true, {4}},
       {"global parameters", GblDoc(14, "Global"), "now.gbl", "now.gbl", GblFileBytes(), false, {}},
   };
@@ -477,7 +476,7 @@ TEST_F(DocSaveTest, SaveAsGivesTheDocumentItsNewNameAndSaveThenWritesInPlace) {
   dialogs_.fileAnswers.push_back(Chosen(P("song.arr"), 1));
   ASSERT_EQ(FileSaveAs(doc, &owner), 0);
   EXPECT_EQ(owner.captionsSet, Names{"New File Arr - song.arr (3)"});
-  EXPECT_EQ(ReadBytes(P("song.sty")), StyFileImage(Group()));  // the style file beside the new path
+  EXPECT_EQ(ReadBytes(P("song.sty")), StyFileBytes(Group()));  // the style file beside the new path
   EXPECT_EQ(gArrFileName, "song");
 
   MidAssign(doc, 4, Chr(1));

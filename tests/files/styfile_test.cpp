@@ -15,11 +15,6 @@ std::string MarkedTemplate() {
   return t;
 }
 
-// A style file's bytes for a group: whole 4-byte blocks, blank-padded.
-std::string Padded(const std::string& group) {
-  return group + std::string((4 - group.size() % 4) % 4, ' ');
-}
-
 std::string TwoBankGroup() {
   return StyGroupBytes({{"Rock", 300}, {"Jazz", 200}, {"Pop", 100}, {"Funk", 50}, {"Latin", 400}});
 }
@@ -236,7 +231,7 @@ TEST_F(FilesTest, StyFileWriteFailuresLeaveTheOldFileAndReturnOne) {
       EXPECT_EQ(box.title, "Opening w.sty");
       EXPECT_EQ(box.text, MsgText(c.msgCode, ""));
     }
-    EXPECT_EQ(ReadBytes(path), c.result == 0 ? Padded(TwoBankGroup()) : "old style file");
+    EXPECT_EQ(ReadBytes(path), c.result == 0 ? StyFileBytes(TwoBankGroup()) : "old style file");
     EXPECT_EQ(Listing(), std::vector<std::string>{"w.sty"});
   }
 }
