@@ -5,9 +5,7 @@
 // thru left behind by a crash.
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <map>
-#include <thread>
 
 #include <QDir>
 #include <QFile>
@@ -281,11 +279,10 @@ TEST_F(AlsaSeqTest, ThruIsLiftedWhileASysExIsOnTheWireAndPutBackAfterIt) {
   seq_.SetDeliverHook([&](Addr port, const std::string&) {
     if (port != synth || stage != 0) return;
     stage = 1;
-    for (int i = 0; i < 500 && stage != 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitFor([&] { return stage == 2; });
   });
   SendLong(out, SysEx(600));
-  for (int i = 0; i < 500 && stage != 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_EQ(stage, 1);
+  ASSERT_TRUE(WaitFor([&] { return stage == 1; }));
   EXPECT_EQ(midiDisconnect(in, out, nullptr), MMSYSERR_NOERROR);
   stage = 2;
   WaitIdle();
