@@ -21,9 +21,7 @@ using Addr = FakeSequencer::SeqAddr;
 class AlsaSeqTest : public MidiTest {
  protected:
   // A program start: the back end over the stand-in, on its clock.
-  void Start(int64_t usPerByte = midiplatform::kWireUsPerByte) {
-    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(seq_.NewClient(), seq_.Clock(), usPerByte));
-  }
+  void Start() { seq_.InstallBackend(); }
   // The program's end, and what a new start then finds.
   void Restart() {
     midiplatform::Shutdown();
@@ -227,7 +225,7 @@ TEST_F(AlsaSeqTest, TheMarginOfThePaceKeepsASlowInterfaceFromDroppingBytes) {
     FakeSequencer seq;
     seq.SetDrainRate(31250.0 / 11);
     const Addr synth = seq.AddInterface(1, "UM-ONE");
-    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(seq.NewClient(), seq.Clock(), c.usPerByte));
+    seq.InstallBackend(c.usPerByte);
     const HMIDIOUT out = OpenOut();
     SendLong(out, SysEx(75000));
     EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
