@@ -43,8 +43,8 @@ class AlsaSeqTest : public MidiTest {
 
   // An input-only interface: the first input port, and no output.
   Addr AddKeyboard() {
-    return seq_.AddPort(16, "Keyboard", 0, "Keyboard MIDI 1", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_PORT);
+    return seq_.AddPort(16, "Keyboard", 0, "Keyboard MIDI 1", FakeSequencer::kReadCaps,
+                        FakeSequencer::kHardwareType);
   }
 
   static std::string Note(int note) { return Chr(0x90) + Chr(note) + Chr(0x64); }
@@ -60,7 +60,7 @@ TEST_F(AlsaSeqTest, AHardwarePortReceivesOnlyThroughTheProgramsOwnPatch) {
   // refused: the port's device is not open.
   auto other = seq_.NewClient();
   ASSERT_EQ(other->Open(), 0);
-  const int port = other->CreatePort("Out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ, 0);
+  const int port = other->CreatePort("Out", FakeSequencer::kReadCaps, 0);
   snd_seq_event_t ev;
   snd_seq_ev_clear(&ev);
   snd_seq_ev_set_source(&ev, port);
@@ -94,9 +94,8 @@ TEST_F(AlsaSeqTest, TheMapperTakesThePortUsedLastOrElseTheFirstThatCanPlay) {
   // endpoint port and one group port), an interface; the system and Midi
   // Through clients are never devices.
   seq_.AddInterface(0, "Audio Card", true, midiplatform::kSeqPortCapInactive);
-  const unsigned both = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ | SND_SEQ_PORT_CAP_WRITE |
-                        SND_SEQ_PORT_CAP_SUBS_WRITE;
-  const unsigned hw = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_PORT;
+  const unsigned both = FakeSequencer::kReadCaps | FakeSequencer::kWriteCaps;
+  const unsigned hw = FakeSequencer::kHardwareType;
   seq_.AddPort(20, "Keystation 2", 0, "MIDI 2.0", both | midiplatform::kSeqPortCapUmpEndpoint, hw);
   const Addr group = seq_.AddPort(20, "Keystation 2", 1, "Group 1 (Keys)", both, hw);
   const Addr synth = seq_.AddInterface(2, "UM-ONE");
