@@ -443,7 +443,7 @@ int PrepareStep(SaveStep& s) {
   RemoveLeftovers(s.real);
 
   s.inPlace = s.existed && s.old.st_nlink > 1;
-  if (s.inPlace || s.existed) {
+  if (s.existed) {
     // The old file is kept aside until the save is over: a second name for
     // it where the file system has them, else a copy of its bytes. A file
     // rewritten in place always needs the copy.
@@ -479,11 +479,8 @@ int CommitStep(SaveStep& s) {
   if (f.remove) {
     if (const int fault = AskHook("kill", f.path)) return fault;
     if (!s.existed) return 0;
+    if (::rename(s.real.c_str(), s.aside.c_str()) != 0) return LastError(s.real);
     s.touched = true;
-    if (::rename(s.real.c_str(), s.aside.c_str()) != 0) {
-      s.touched = false;
-      return LastError(s.real);
-    }
     return 0;
   }
   if (const int fault = AskHook("rename", f.path)) return fault;

@@ -158,13 +158,14 @@ class FileLock {
 
 // Fault injection for tests: when set, every file operation first asks the
 // hook with the operation ("open", "get", "put", "close", "len", "kill",
-// "read", "write", "rename", "mkdir") and the path; a non-zero answer is
-// returned as that operation's error without acting. WriteWholeFiles asks
-// "write" for each file before it writes that file's new content, and, once every
-// temporary file is written, "rename" for each file written (or "kill" for
-// each removal) just before that file takes its place, so a test can fail a
-// save before it starts or between the files it puts in place. The queries
-// that answer no error number (KindOfFile, FileExists, DirExists, Lof) do not
-// ask it. An empty hook (the start value) removes it.
+// "read", "write", "rename", "mkdir", "list") and the path; a non-zero
+// answer is returned as that operation's error without acting.
+// WriteWholeFiles asks "write" for each file before it writes that file's
+// new content, and, once every temporary file is written, "rename" for each
+// file written (or "kill" for each removal) just before that file takes its
+// place, so a test can fail a save before it starts or between the files it
+// puts in place. The queries that answer no error number (KindOfFile,
+// FileExists, DirExists, Lof) and FileLock do not ask it. An empty hook (the
+// start value) removes it.
 using FileFaultHook = std::function<int(const std::string& op, const std::string& path)>;
 void SetFileFaultHook(FileFaultHook hook);

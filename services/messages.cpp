@@ -12,9 +12,12 @@
 
 std::string gOpCaption;
 int gInstrMode = 0;
-int gStatusClearWait = 0;
 
 namespace {
+
+// The number of the last status shown; a clear that waits for the MIDI
+// output is dropped when it is no longer current.
+int gStatusClearWait = 0;
 
 // MsgCodeTab: message code -> string id. 0 marks a code without an entry.
 constexpr int kMsgCodeTab[] = {

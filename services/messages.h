@@ -21,10 +21,6 @@ void ShowMsgReason(int code, const std::string& title, const std::string& insert
 // The text ShowMsg would show (empty for a code without an entry).
 std::string MsgText(int code, const std::string& insert);
 
-// The number of the last status shown; a clear that waits for the MIDI
-// output is dropped when it is no longer current.
-extern int gStatusClearWait;
-
 // The status line: code 0 clears it and restores the pointer, once the MIDI
 // output queue is empty (the text and the hourglass of a transfer stay
 // until its last byte has left); any other code shows its text (first "_"

@@ -93,7 +93,7 @@ void Sender::WaitIdle() {
 
 bool Sender::Busy() {
   std::lock_guard<std::mutex> lk(mu_);
-  return !queue_.empty() || current_;
+  return Pending(nullptr);
 }
 
 void Sender::Run() {

@@ -186,7 +186,7 @@ TEST_F(MidiLinkTest, NotesInKeyboardMonitorModeShowOnlyTheLatestNote) {
 class MidiLinkSeqTest : public MidiLinkTest {
  protected:
   void UseSequencer() {
-    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(seq_.NewClient(), seq_.Clock()));
+    seq_.InstallBackend();
     midi_ = nullptr;  // gone with the virtual back end
   }
   FakeSequencer seq_;

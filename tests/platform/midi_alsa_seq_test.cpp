@@ -5,9 +5,7 @@
 // thru left behind by a crash.
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <map>
-#include <thread>
 
 #include <QDir>
 #include <QFile>
@@ -23,9 +21,7 @@ using Addr = FakeSequencer::SeqAddr;
 class AlsaSeqTest : public MidiTest {
  protected:
   // A program start: the back end over the stand-in, on its clock.
-  void Start(int64_t usPerByte = midiplatform::kWireUsPerByte) {
-    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(seq_.NewClient(), seq_.Clock(), usPerByte));
-  }
+  void Start() { seq_.InstallBackend(); }
   // The program's end, and what a new start then finds.
   void Restart() {
     midiplatform::Shutdown();
@@ -47,8 +43,8 @@ class AlsaSeqTest : public MidiTest {
 
   // An input-only interface: the first input port, and no output.
   Addr AddKeyboard() {
-    return seq_.AddPort(16, "Keyboard", 0, "Keyboard MIDI 1", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_PORT);
+    return seq_.AddPort(16, "Keyboard", 0, "Keyboard MIDI 1", FakeSequencer::kReadCaps,
+                        FakeSequencer::kHardwareType);
   }
 
   static std::string Note(int note) { return Chr(0x90) + Chr(note) + Chr(0x64); }
@@ -64,7 +60,7 @@ TEST_F(AlsaSeqTest, AHardwarePortReceivesOnlyThroughTheProgramsOwnPatch) {
   // refused: the port's device is not open.
   auto other = seq_.NewClient();
   ASSERT_EQ(other->Open(), 0);
-  const int port = other->CreatePort("Out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ, 0);
+  const int port = other->CreatePort("Out", FakeSequencer::kReadCaps, 0);
   snd_seq_event_t ev;
   snd_seq_ev_clear(&ev);
   snd_seq_ev_set_source(&ev, port);
@@ -98,9 +94,8 @@ TEST_F(AlsaSeqTest, TheMapperTakesThePortUsedLastOrElseTheFirstThatCanPlay) {
   // endpoint port and one group port), an interface; the system and Midi
   // Through clients are never devices.
   seq_.AddInterface(0, "Audio Card", true, midiplatform::kSeqPortCapInactive);
-  const unsigned both = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ | SND_SEQ_PORT_CAP_WRITE |
-                        SND_SEQ_PORT_CAP_SUBS_WRITE;
-  const unsigned hw = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_PORT;
+  const unsigned both = FakeSequencer::kReadCaps | FakeSequencer::kWriteCaps;
+  const unsigned hw = FakeSequencer::kHardwareType;
   seq_.AddPort(20, "Keystation 2", 0, "MIDI 2.0", both | midiplatform::kSeqPortCapUmpEndpoint, hw);
   const Addr group = seq_.AddPort(20, "Keystation 2", 1, "Group 1 (Keys)", both, hw);
   const Addr synth = seq_.AddInterface(2, "UM-ONE");
@@ -229,7 +224,7 @@ TEST_F(AlsaSeqTest, TheMarginOfThePaceKeepsASlowInterfaceFromDroppingBytes) {
     FakeSequencer seq;
     seq.SetDrainRate(31250.0 / 11);
     const Addr synth = seq.AddInterface(1, "UM-ONE");
-    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(seq.NewClient(), seq.Clock(), c.usPerByte));
+    seq.InstallBackend(c.usPerByte);
     const HMIDIOUT out = OpenOut();
     SendLong(out, SysEx(75000));
     EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
@@ -281,11 +276,10 @@ TEST_F(AlsaSeqTest, ThruIsLiftedWhileASysExIsOnTheWireAndPutBackAfterIt) {
   seq_.SetDeliverHook([&](Addr port, const std::string&) {
     if (port != synth || stage != 0) return;
     stage = 1;
-    for (int i = 0; i < 500 && stage != 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitFor([&] { return stage == 2; });
   });
   SendLong(out, SysEx(600));
-  for (int i = 0; i < 500 && stage != 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_EQ(stage, 1);
+  ASSERT_TRUE(WaitFor([&] { return stage == 1; }));
   EXPECT_EQ(midiDisconnect(in, out, nullptr), MMSYSERR_NOERROR);
   stage = 2;
   WaitIdle();

@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +49,16 @@ class MidiTest : public ::testing::Test {
     EXPECT_EQ(midiOutPrepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
     EXPECT_EQ(midiOutLongMsg(h, &hdr, kMidiHdrSize), sent);
     EXPECT_EQ(midiOutUnprepareHeader(h, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  }
+
+  // Waits until done() holds, at most maxMs (the sender and the real clock
+  // run on their own threads); returns done().
+  template <typename Done>
+  static bool WaitFor(Done done, int maxMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+    while (!done() && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
   }
 
   // F0, n - 2 data bytes counting up (7 bits), F7.

@@ -171,8 +171,7 @@ TEST_F(SendTest, AGlobalDumpStillWaitingGivesWayToANewerOneOfItsChannel) {
   SendLong(h, first);
   // Once the first is on the wire, a slider's further dumps come faster
   // than the wire takes them.
-  for (int i = 0; i < 500 && vm_->Wire().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_FALSE(vm_->Wire().empty());
+  ASSERT_TRUE(WaitFor([&] { return !vm_->Wire().empty(); }, 500));
   SendLong(h, GlobalDump(0, 2));
   SendLong(h, GlobalDump(1, 3));  // another global channel: kept
   SendLong(h, GlobalDump(0, 4));
@@ -200,8 +199,7 @@ TEST_F(SendTest, ADumpQueuedNearTheEndOfTheOneOnTheWireCanStillGiveWay) {
   // About 0.34 s on the wire.
   const std::string first = GlobalDump(0, 1, 960);
   SendLong(h, first);
-  for (int i = 0; i < 500 && vm_->Wire().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_FALSE(vm_->Wire().empty());
+  ASSERT_TRUE(WaitFor([&] { return !vm_->Wire().empty(); }, 500));
   // A second dump comes 150 ms before the first has left, a third 50 ms
   // before: the second still waits in the queue and gives way to the third,
   // so the instrument holds the last value two dump times after the last

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDateTime>
-
 #include "core/bytes.h"
 #include "platform/files.h"
 #include "platform/midi/winmm.h"
@@ -103,19 +100,13 @@ TEST_F(MessagesTest, AClearedStatusStaysUntilTheLastQueuedByteHasLeft) {
     midiOutPrepareHeader(h, &hdr, kMidiHdrSize);
     midiOutLongMsg(h, &hdr, kMidiHdrSize);
   };
-  const auto settle = [](int ms) {
-    const qint64 end = QDateTime::currentMSecsSinceEpoch() + ms;
-    while (QDateTime::currentMSecsSinceEpoch() < end) QApplication::processEvents(QEventLoop::AllEvents, 5);
-  };
 
   queueDump();
   StatusShow(3, "");
   StatusShow(0, "");
   EXPECT_EQ(view.labels["Label1"], "Loading Arrangement");
   EXPECT_TRUE(view.busy);
-  const qint64 end = QDateTime::currentMSecsSinceEpoch() + 5000;
-  while (!view.labels["Label1"].empty() && QDateTime::currentMSecsSinceEpoch() < end)
-    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  WaitFor([&] { return view.labels["Label1"].empty(); }, 5000);
   EXPECT_EQ(view.labels["Label1"], "");
   EXPECT_FALSE(view.busy);
   ASSERT_FALSE(midi_->Wire().empty());
@@ -127,7 +118,7 @@ TEST_F(MessagesTest, AClearedStatusStaysUntilTheLastQueuedByteHasLeft) {
   StatusShow(0, "");
   StatusShow(6, "X");
   midi_->WaitIdle();
-  settle(100);
+  Settle(100);
   EXPECT_EQ(view.labels["Label1"], "Opening X");
   EXPECT_TRUE(view.busy);
   // With the queue empty the clear is at once.
