@@ -19,7 +19,6 @@
 #include "ui/main/frmmain.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/listtext.h"
-#include "ui/main/steptimer.h"
 
 void FillChannelBox(QComboBox* combo) {
   combo->clear();
@@ -61,12 +60,6 @@ void MakeChannelBox(QWidget* body, QComboBox** combo, QLabel** label) {
   FillChannelBox(*combo);
   *label = new QLabel("MIDI Channel", body);
   (*label)->setObjectName("Label1");
-}
-
-StepTimer* MakeStepTimer(QObject* owner, const QString& name, std::function<void()> handler) {
-  auto* timer = new StepTimer(owner, name, std::move(handler));
-  timer->setTimerType(Qt::PreciseTimer);
-  return timer;
 }
 
 void CallUpProgram(const std::string& tag, int index) {
