@@ -2,7 +2,7 @@
 // an open window is only shown and activated; a closed one (or one still
 // closing, waiting for its deletion) is replaced by a new window that
 // `make` creates and loads, so every opening after a close runs the load in
-// full.
+// full. A `make` that opens nothing returns nullptr, and nothing is shown.
 #pragma once
 
 #include <QMdiArea>
