@@ -234,8 +234,5 @@ void ArrABWinShow() {
 }
 
 void FrmArrABReset() {
-  for (QPointer<frmArrAB>& form : gArrABForms) {
-    delete form;
-    form = nullptr;
-  }
+  DeleteForms(gArrABForms);
 }

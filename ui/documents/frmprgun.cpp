@@ -293,10 +293,6 @@ void PrgUNWinShow(int kind) {
 }
 
 void FrmPrgUNReset() {
-  for (QPointer<frmPrgUN>* forms : {gPrgForms, gPrgNewForms}) {
-    for (int i = 0; i < 9; ++i) {
-      delete forms[i];
-      forms[i] = nullptr;
-    }
-  }
+  DeleteForms(gPrgForms);
+  DeleteForms(gPrgNewForms);
 }

@@ -330,10 +330,6 @@ void StyFileWinShow() { ShowStyWindow(kKindStyFile, gStySlotIdx); }
 void StyNewWinShow() { ShowStyWindow(kKindStyNew, gStyWinIdx); }
 
 void FrmStyUNReset() {
-  for (QPointer<frmStyUN>* forms : {gStyForms, gStyNewForms}) {
-    for (int i = 0; i < 9; ++i) {
-      delete forms[i];
-      forms[i] = nullptr;
-    }
-  }
+  DeleteForms(gStyForms);
+  DeleteForms(gStyNewForms);
 }
