@@ -4,8 +4,8 @@
 // holds what they share: the bank's list in columns, the mode buttons and
 // Close, the MIDI channel box of the program and kit windows, and the frame
 // on the position record (restore, size cap, store at resize and unload).
-// Also the helpers that the program-file and style-file windows share with
-// them.
+// Also the helpers that the program-file and style-file windows and the
+// database editor share with them.
 #pragma once
 
 #include <QString>

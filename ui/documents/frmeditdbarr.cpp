@@ -22,6 +22,7 @@
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/strings.h"
+#include "ui/documents/bankform.h"
 #include "ui/documents/dbarropen.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/listclicks.h"
@@ -90,12 +91,6 @@ class ColumnsDelegate : public QStyledItemDelegate {
   int idX_ = 0;
   int nameX_ = 0;
 };
-
-QPushButton* MakeButton(QWidget* body, const char* name, const QString& caption) {
-  auto* button = new QPushButton(caption, body);
-  button->setObjectName(name);
-  return button;
-}
 
 QLabel* MakeLabel(QWidget* body, const char* name, const QString& caption) {
   auto* label = new QLabel(caption, body);
