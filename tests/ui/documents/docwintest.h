@@ -66,15 +66,7 @@ class DocWindowTest : public MainFixture {
   // Closes a window answering its prompt as the case says; true when it
   // closed.
   bool CloseAnswering(ChildForm* w, const ClosePromptCase& c) {
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    return closed;
+    return MainFixture::CloseAnswering(w, c.answer, c.failSave);
   }
   // Closes a window that stayed open, its changes dropped (the modified
   // flag at pos cleared).
