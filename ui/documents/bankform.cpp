@@ -37,6 +37,10 @@ void ColumnList(QListWidget* list, int columns) {
   // whole, and a scroll bar would only take the room of the last line.
   list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The names are padded with blanks to their stored length: a line wider
+  // than its column for its blanks alone is clipped, not cut short with an
+  // ellipsis.
+  list->setTextElideMode(Qt::ElideNone);
   const int width = (list->width() - 2 * list->frameWidth()) / columns;
   list->setGridSize(QSize(width, TwipsToPixels(ListRowPitch())));
 }
