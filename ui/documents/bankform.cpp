@@ -19,7 +19,6 @@
 #include "ui/main/frmmain.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/listtext.h"
-#include "ui/main/steptimer.h"
 
 void FillChannelBox(QComboBox* combo) {
   combo->clear();
@@ -38,6 +37,10 @@ void ColumnList(QListWidget* list, int columns) {
   // whole, and a scroll bar would only take the room of the last line.
   list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The names are padded with blanks to their stored length: a line wider
+  // than its column for its blanks alone is clipped, not cut short with an
+  // ellipsis.
+  list->setTextElideMode(Qt::ElideNone);
   const int width = (list->width() - 2 * list->frameWidth()) / columns;
   list->setGridSize(QSize(width, TwipsToPixels(ListRowPitch())));
 }
@@ -61,12 +64,6 @@ void MakeChannelBox(QWidget* body, QComboBox** combo, QLabel** label) {
   FillChannelBox(*combo);
   *label = new QLabel("MIDI Channel", body);
   (*label)->setObjectName("Label1");
-}
-
-StepTimer* MakeStepTimer(QObject* owner, const QString& name, std::function<void()> handler) {
-  auto* timer = new StepTimer(owner, name, std::move(handler));
-  timer->setTimerType(Qt::PreciseTimer);
-  return timer;
 }
 
 void CallUpProgram(const std::string& tag, int index) {

@@ -4,13 +4,12 @@
 // holds what they share: the bank's list in columns, the mode buttons and
 // Close, the MIDI channel box of the program and kit windows, and the frame
 // on the position record (restore, size cap, store at resize and unload).
-// Also the helpers that the program-file and style-file windows share with
-// them.
+// Also the helpers that the program-file and style-file windows and the
+// database editor share with them.
 #pragma once
 
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "ui/main/childform.h"
@@ -19,7 +18,6 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
-class StepTimer;
 
 // The list List1 of a window's body, in Arial 10.
 QListWidget* MakeList1(QWidget* body);
@@ -27,9 +25,6 @@ QListWidget* MakeList1(QWidget* body);
 QPushButton* MakeButton(QWidget* body, const QString& name, const QString& caption);
 // The channel box Combo1 (filled) and its Label1 "MIDI Channel".
 void MakeChannelBox(QWidget* body, QComboBox** combo, QLabel** label);
-// A step timer of a window: its pending code is the least time before the
-// second phase, so it is a precise timer (a coarse one may fire early).
-StepTimer* MakeStepTimer(QObject* owner, const QString& name, std::function<void()> handler);
 
 // Fills a MIDI channel box: "  1" to "  9", " 10" to " 16"; item i is
 // channel i (0-15).

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiArea>
 #include <QPushButton>
 
 #include "app/appstate.h"
@@ -26,6 +25,7 @@
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "ui/documents/listclicks.h"
+#include "ui/documents/showform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
@@ -224,21 +224,15 @@ void frmArrAB::List1_Click() {
 }
 
 void ArrABWinShow() {
-  frmMain* main = frmMain::Instance();
   const int kind = gNewArrABKind;
-  if (!main || (kind != kKindArrA && kind != kKindArrB)) return;
-  QPointer<frmArrAB>& form = gArrABForms[kind];
-  if (!form || form->Unloading()) {
-    form = new frmArrAB();
+  if (kind != kKindArrA && kind != kKindArrB) return;
+  ShowFormOf(gArrABForms[kind], [] {
+    auto* form = new frmArrAB();
     form->Form_Load();
-  }
-  form->show();
-  main->MdiArea()->setActiveSubWindow(form);
+    return form;
+  });
 }
 
 void FrmArrABReset() {
-  for (QPointer<frmArrAB>& form : gArrABForms) {
-    delete form;
-    form = nullptr;
-  }
+  DeleteForms(gArrABForms);
 }

@@ -32,6 +32,7 @@
 #include "midi/sysex.h"
 #include "platform/dialogs.h"
 #include "ui/documents/listclicks.h"
+#include "ui/documents/showform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"
@@ -356,8 +357,5 @@ void ArrNewWinShow() {
 }
 
 void FrmArrNewReset() {
-  for (QPointer<frmArrNew>& form : gArrNewForms) {
-    delete form;
-    form = nullptr;
-  }
+  DeleteForms(gArrNewForms);
 }

@@ -123,11 +123,7 @@ QPushButton* frmArrU::MakeButton(const char* name, const std::string& caption) {
 StepTimer* frmArrU::MakeTimer(const char* name, void (frmArrU::*handler)(), bool zeroOnFire) {
   std::function<void()> call;
   if (handler) call = [this, handler] { (this->*handler)(); };
-  auto* timer = new StepTimer(this, name, std::move(call), zeroOnFire);
-  // A pending code is the least time the instrument gets before the next
-  // message: a coarse timer may fire up to 5% early.
-  timer->setTimerType(Qt::PreciseTimer);
-  return timer;
+  return new StepTimer(this, name, std::move(call), zeroOnFire);
 }
 
 void frmArrU::BuildControls() {

@@ -110,8 +110,5 @@ void DrumWinShow() {
 }
 
 void FrmDrumReset() {
-  for (QPointer<frmDrum>& form : gDrumForms) {
-    delete form;
-    form = nullptr;
-  }
+  DeleteForms(gDrumForms);
 }

@@ -22,9 +22,11 @@
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/strings.h"
+#include "ui/documents/bankform.h"
 #include "ui/documents/dbarropen.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/listclicks.h"
+#include "ui/documents/showform.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
@@ -89,12 +91,6 @@ class ColumnsDelegate : public QStyledItemDelegate {
   int idX_ = 0;
   int nameX_ = 0;
 };
-
-QPushButton* MakeButton(QWidget* body, const char* name, const QString& caption) {
-  auto* button = new QPushButton(caption, body);
-  button->setObjectName(name);
-  return button;
-}
 
 QLabel* MakeLabel(QWidget* body, const char* name, const QString& caption) {
   auto* label = new QLabel(caption, body);
@@ -380,20 +376,15 @@ void frmEditDBArr::OpenBank(int kind) {
 // ---- Opener --------------------------------------------------------------
 
 void EditDBArrWinShow() {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
-  frmEditDBArr* form = gEditDBArrForm;
-  if (!form || form->Unloading()) {
+  ShowFormOf(gEditDBArrForm, []() -> frmEditDBArr* {
     // Missing, empty, damaged or unreadable: the check says so, and nothing
     // opens. Otherwise DBArrBuf holds the database.
-    if (DBArrCheck() != 0) return;
-    form = new frmEditDBArr();
-    gEditDBArrForm = form;
-    main->AddChild(form);
+    if (DBArrCheck() != 0) return nullptr;
+    auto* form = new frmEditDBArr();
+    frmMain::Instance()->AddChild(form);
     form->Form_Load();
-  }
-  form->show();
-  main->MdiArea()->setActiveSubWindow(form);
+    return form;
+  });
 }
 
 void FrmEditDBArrReset() {

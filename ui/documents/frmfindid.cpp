@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QPushButton>
 #include <string>
 
@@ -20,6 +19,7 @@
 #include "ui/documents/dbarropen.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/frmarru.h"
+#include "ui/documents/showform.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
@@ -219,18 +219,13 @@ void frmFindID::SelectInBank(int kind) {
 }
 
 void FindIdWinShow() {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
-  frmFindID* form = gFindIdForm;
-  if (!form || form->Unloading()) {
-    form = new frmFindID();
-    gFindIdForm = form;
-    main->AddChild(form);
-    form->Form_Load();
-  }
-  form->show();
-  main->MdiArea()->setActiveSubWindow(form);
-  form->FindIDShow();
+  frmFindID* form = ShowFormOf(gFindIdForm, [] {
+    auto* made = new frmFindID();
+    frmMain::Instance()->AddChild(made);
+    made->Form_Load();
+    return made;
+  });
+  if (form) form->FindIDShow();
 }
 
 void FrmFindIDReset() {

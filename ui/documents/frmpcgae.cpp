@@ -105,8 +105,5 @@ void PcgAEWinShow() {
 }
 
 void FrmPcgAEReset() {
-  for (QPointer<frmPcgAE>& form : gPcgAEForms) {
-    delete form;
-    form = nullptr;
-  }
+  DeleteForms(gPcgAEForms);
 }

@@ -70,8 +70,8 @@ frmPrgUN::frmPrgUN(int kind) : kind_(kind) {
   commLoad_ = MakeButton(body, "CommLoad", "&Load Prog");
   commClose_ = MakeButton(body, "CommClose", QString());
   setWidget(body);
-  timerLoadPrg_ = MakeStepTimer(this, "TimerLoadPrg", [this] { CommLoad_Click(); });
-  timerList1_ = MakeStepTimer(this, "TimerList1", [this] { List1_Click(); });
+  timerLoadPrg_ = new StepTimer(this, "TimerLoadPrg", [this] { CommLoad_Click(); });
+  timerList1_ = new StepTimer(this, "TimerList1", [this] { List1_Click(); });
 
   FrameControls();
   new ListClicks(list1_, [this] { List1_Click(); }, nullptr);
@@ -293,10 +293,6 @@ void PrgUNWinShow(int kind) {
 }
 
 void FrmPrgUNReset() {
-  for (QPointer<frmPrgUN>* forms : {gPrgForms, gPrgNewForms}) {
-    for (int i = 0; i < 9; ++i) {
-      delete forms[i];
-      forms[i] = nullptr;
-    }
-  }
+  DeleteForms(gPrgForms);
+  DeleteForms(gPrgNewForms);
 }

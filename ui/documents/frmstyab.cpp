@@ -82,8 +82,5 @@ void StyABWinShow() {
 }
 
 void FrmStyABReset() {
-  for (QPointer<frmStyAB>& form : gStyABForms) {
-    delete form;
-    form = nullptr;
-  }
+  DeleteForms(gStyABForms);
 }

@@ -83,9 +83,9 @@ frmStyUN::frmStyUN(int kind) : kind_(kind) {
   setWidget(body);
 
   for (int i = 0; i < 2; ++i)
-    timerTxSty_[i] = MakeStepTimer(this, "TimerTxSty_" + QString::number(i), [this] { CommLoadSty_Click(); });
+    timerTxSty_[i] = new StepTimer(this, "TimerTxSty_" + QString::number(i), [this] { CommLoadSty_Click(); });
   for (int b = 0; b < 4; ++b) {
-    timerLoadStyGrp_[b] = MakeStepTimer(this, "TimerLoadStyGrp_" + QString::number(b), [this, b] { CommLoadStyGrp_Click(b); });
+    timerLoadStyGrp_[b] = new StepTimer(this, "TimerLoadStyGrp_" + QString::number(b), [this, b] { CommLoadStyGrp_Click(b); });
     connect(commLoadStyGrp_[b], &QPushButton::clicked, this, [this, b] { CommLoadStyGrp_Click(b); });
   }
 
@@ -330,10 +330,6 @@ void StyFileWinShow() { ShowStyWindow(kKindStyFile, gStySlotIdx); }
 void StyNewWinShow() { ShowStyWindow(kKindStyNew, gStyWinIdx); }
 
 void FrmStyUNReset() {
-  for (QPointer<frmStyUN>* forms : {gStyForms, gStyNewForms}) {
-    for (int i = 0; i < 9; ++i) {
-      delete forms[i];
-      forms[i] = nullptr;
-    }
-  }
+  DeleteForms(gStyForms);
+  DeleteForms(gStyNewForms);
 }

@@ -45,7 +45,6 @@ class frmStyUN : public SlotForm {
   // "Load Styles" of bank b (0-3).
   void CommLoadStyGrp_Click(int b);
 
-  // The slot (kind 23) or index (kind 24), 1-8.
  protected:
   void Form_Activate() override;
   void Form_Resize() override;

@@ -10,6 +10,7 @@
 #include "services/strings.h"
 #include "core/bytes.h"
 #include "ui/main/listtext.h"
+#include "ui/main/qt_dialogs.h"
 
 frmLingua::frmLingua() {
   setObjectName("frmLingua");
@@ -35,6 +36,9 @@ frmLingua::frmLingua() {
   layout->addWidget(commOK_);
   connect(commOK_, &QPushButton::clicked, this, &frmLingua::CommOK_Click);
   Form_Load();
+  // The window is as wide as its title at least, so that the program's
+  // name shows whole in the title bar.
+  setMinimumWidth(TitleBarWidth(windowTitle(), this));
 }
 
 void frmLingua::Form_Load() {

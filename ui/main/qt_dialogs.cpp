@@ -54,16 +54,6 @@ class Box : public QMessageBox {
   }
 };
 
-// The width a window needs for its whole title in the title bar: the text
-// in the bold title font, the window's icon and three title-bar buttons
-// beside it, and a margin at each end.
-int TitleBarWidth(const QString& title, const QWidget* window) {
-  QFont font = window->font();
-  font.setBold(true);
-  const int bar = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
-  return QFontMetrics(font).horizontalAdvance(title) + 4 * bar + 2 * bar;
-}
-
 // A message box is as wide as its text unless told otherwise, and a window
 // manager then cuts its title, where the name of the file stands: the box
 // is made at least as wide as its title. (A message box lays itself out
@@ -178,6 +168,13 @@ QString AsciiCase(const QString& s, bool upper) {
 }
 
 }  // namespace
+
+int TitleBarWidth(const QString& title, const QWidget* window) {
+  QFont font = window->font();
+  font.setBold(true);
+  const int bar = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+  return QFontMetrics(font).horizontalAdvance(title) + 4 * bar + 2 * bar;
+}
 
 QStringList QtNameFilters(const std::string& designedFilter) {
   const QStringList parts = ScreenText(designedFilter).split(QLatin1Char('|'));

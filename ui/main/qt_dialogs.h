@@ -3,11 +3,14 @@
 // box), the folder chooser and the hand-over to the language window.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <functional>
 #include <string>
 
 #include "platform/dialogs.h"
+
+class QWidget;
 
 class QtDialogs : public Dialogs {
  public:
@@ -26,3 +29,9 @@ class QtDialogs : public Dialogs {
 // *.b;*.c|": one filter per description|patterns pair, the description kept
 // as given, each pattern in lower and upper case ("Desc 2 (*.b *.c *.B *.C)").
 QStringList QtNameFilters(const std::string& designedFilter);
+
+// The width a window needs for its whole title in the title bar: the text
+// in the bold title font, the window's icon and three title-bar buttons
+// beside it, and a margin at each end. A window manager cuts a title that
+// does not fit.
+int TitleBarWidth(const QString& title, const QWidget* window);

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStyle>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,32 @@ TEST_F(BankWindowsTest, AStyleBankListsItsStylesAndSendsNothing) {
   EXPECT_EQ(gStyWinCount, 1);
   EXPECT_EQ(gWinPosTab[18].State, 1);
   EXPECT_FALSE(Enabled("mnuStyB"));
+}
+
+// The names are stored padded with blanks to 16 characters: a name that
+// fits its column shows whole, never cut short for its trailing blanks.
+TEST_F(BankWindowsTest, EveryNameThatFitsItsColumnShowsWhole) {
+  StartWith();
+  for (const char* item : {"mnuStyA", "mnuStyB", "mnuWProgA", "mnuDrum"}) main_->Item(item)->trigger();
+  for (ChildForm* w : std::initializer_list<ChildForm*>{gStyABForms[0], gStyABForms[1], gPcgAEForms[kKindPrgA],
+                                                        gDrumForms[kKindDrum]}) {
+    ASSERT_NE(w, nullptr);
+    SCOPED_TRACE(w->windowTitle().toStdString());
+    const QListWidget* list = List1(w);
+    // The room for the text inside a cell: the cell less the text margins.
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const int room = list->gridSize().width() - 2 * margin;
+    const QFontMetrics metrics(list->font());
+    int whole = 0;
+    for (int i = 0; i < list->count(); ++i) {
+      const QString text = list->item(i)->text();
+      const std::string name = RTrim(text.toStdString());
+      if (metrics.horizontalAdvance(QString::fromStdString(name)) > room) continue;
+      ++whole;
+      EXPECT_EQ(RTrim(metrics.elidedText(text, list->textElideMode(), room).toStdString()), name);
+    }
+    EXPECT_GT(whole, list->count() / 2);
+  }
 }
 
 TEST_F(BankWindowsTest, AStyleBankHandsTheClickedStyleToTheWaitingEditor) {

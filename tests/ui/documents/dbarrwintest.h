@@ -27,7 +27,6 @@ class DBArrWinTest : public MainFixture {
   void PutDb(const std::vector<DBArrEntry>& entries) { WriteBytes(WinFile("r40DBArr"), DBArrBytes(dir_, entries)); }
   std::string Song(const std::string& file) const { return dir_ + "/" + file; }
   void PutSong(const std::string& file, const std::string& bytes = ArrFileBytes()) { WriteBytes(Song(file), bytes); }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
 
   // Starts and lets the start-up settle, with no transfer before a call-up
   // (only the call-up goes out), no automatic add and files opened
@@ -35,8 +34,7 @@ class DBArrWinTest : public MainFixture {
   void StartClean() {
     Start();
     Settle();
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (Checked(item)) main_->Item(item)->trigger();
+    UntickPlainOptions();
     midi_->ClearRecords();
   }
 

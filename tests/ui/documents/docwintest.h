@@ -1,11 +1,9 @@
 // The fixture of the style-file and program-file window tests: the program
 // folder's data files, a blank info file, the File menu's Open through the
-// scripted dialog, the status line and the info file's fields, and the
-// four answers of a close prompt.
+// scripted dialog, and the four answers of a close prompt.
 #pragma once
 
 #include <QFile>
-#include <QLabel>
 
 #include <string>
 #include <vector>
@@ -30,8 +28,6 @@ class DocWindowTest : public MainFixture {
     MidAssign(info, pos, PadRight(name, 50));
     WriteBytes(WinFile("TessaroInfo"), info);
   }
-  std::string InfoField(int pos) const { return RTrim(Mid(ReadBytes(WinFile("TessaroInfo")), pos, 50)); }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
   void StartClean() {
     Start();
     Settle(30);
@@ -40,8 +36,7 @@ class DocWindowTest : public MainFixture {
   // The same with the Load, automatic database and read-only options off.
   void StartPlain() {
     StartClean();
-    for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg", "mnuAddi40DBArr", "mnuRdOnly"})
-      if (main_->Item(item)->isChecked()) main_->Item(item)->trigger();
+    UntickPlainOptions();
     midi_->ClearRecords();
   }
   // File > Open (item) on a file of the program folder, with the dialog's
@@ -71,15 +66,7 @@ class DocWindowTest : public MainFixture {
   // Closes a window answering its prompt as the case says; true when it
   // closed.
   bool CloseAnswering(ChildForm* w, const ClosePromptCase& c) {
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    return closed;
+    return MainFixture::CloseAnswering(w, c.answer, c.failSave);
   }
   // Closes a window that stayed open, its changes dropped (the modified
   // flag at pos cleared).

@@ -77,7 +77,6 @@ class FrmArrNewTest : public MainFixture {
   static bool ButtonOn(frmArrNew* w, const char* name) {
     return w->findChild<QPushButton*>(name)->isEnabled();
   }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
 };
 
 TEST_F(FrmArrNewTest, FileNewArrOpensAnEmptyUntitledBank) {

@@ -95,7 +95,6 @@ class FrmArrUTest : public MainFixture {
     MidAssign(info, 151, prg);
     WriteBytes(WinFile("TessaroInfo"), info);
   }
-  std::string InfoField(int pos) const { return RTrim(Mid(ReadBytes(WinFile("TessaroInfo")), pos, 50)); }
 
   // Starts the program and lets its start-up restore run, before a test
   // opens windows of its own.
@@ -166,7 +165,6 @@ class FrmArrUTest : public MainFixture {
     list->scrollToItem(list->item(line));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(line)).center());
   }
-  std::string Status() const { return main_->Label("Label1")->text().toStdString(); }
 };
 
 TEST_F(FrmArrUTest, ListsTheFileAndItsCompanionsAndCallsUpWhatIsClicked) {

@@ -1,7 +1,9 @@
 #include "ui/main/frmlingua.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -65,4 +67,16 @@ TEST_F(FrmLinguaTest, RunModalAnswersTheChoice) {
       if (auto* d = qobject_cast<frmLingua*>(w)) d->close();
   });
   EXPECT_EQ(frmLingua::RunModal(), 0);
+}
+
+// The window is at least as wide as its title in a bold title font: a
+// window manager would otherwise cut the program's name short.
+TEST_F(FrmLinguaTest, ShowsItsWholeTitle) {
+  frmLingua dialog;
+  dialog.show();
+  QFont bold = dialog.font();
+  bold.setBold(true);
+  const int needed = QFontMetrics(bold).horizontalAdvance(dialog.windowTitle());
+  EXPECT_GT(needed, 0);
+  EXPECT_GE(dialog.width(), needed + 4 * QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight));
 }
