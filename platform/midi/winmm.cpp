@@ -270,10 +270,13 @@ MMRESULT CheckHeader(const MIDIHDR* hdr, UINT size) {
 
 // Queues a message on the device's output. A send to it that failed since
 // the last call is answered here: the user learns that bytes were lost,
-// and this message still goes out, whole.
+// and this message still goes out, whole. The flag is read before the
+// message is queued: the sender may take it at once, and a failure of this
+// message belongs to the next call, not to this one.
 MMRESULT Queue(Device& device, std::string bytes) {
+  const bool lost = device.target->failed.exchange(false);
   gSender->Push(device.target, std::move(bytes));
-  return device.target->failed.exchange(false) ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+  return lost ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
 }
 
 }  // namespace
