@@ -34,11 +34,6 @@ std::string Record(const std::string& doc, int index) {
   return PadRight(Mid(doc, ArrRecPos(index), kArrRecLen), kArrRecLen, '\0');
 }
 
-ChildView* ActiveWindow() {
-  MainView* main = TheMainView();
-  return main ? main->ActiveChild() : nullptr;
-}
-
 }  // namespace
 
 bool ArrEditLinkedTo(int slot) {
@@ -121,7 +116,7 @@ void ArrRecClear(int index, std::string& tag) {
   if (index < 0 || index > 63) return;
   MidAssign(tag, ArrRecPos(index), Nuls(kArrRecLen));
   MidAssign(tag, 3, Chr(2));
-  if (ChildView* active = ActiveWindow()) {
+  if (ChildView* active = MainActiveChild()) {
     gListItem = Left(active->ListText(index), 2);
     active->SetListText(index, gListItem);
   }
@@ -131,7 +126,7 @@ void ArrRecCopy(int source, int target, std::string& tag) {
   if (source < 0 || source > 63 || target < 0 || target > 63) return;
   MidAssign(tag, ArrRecPos(target), Record(gClipText, source));
   MidAssign(tag, 3, Chr(2));
-  if (ChildView* active = ActiveWindow()) {
+  if (ChildView* active = MainActiveChild()) {
     gListItem = Left(active->ListText(target), 2) + Mid(RTrim(gPasteName), 3);
     active->SetListText(target, gListItem);
   }

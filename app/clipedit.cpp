@@ -35,14 +35,9 @@ const char* const kNoStyleFileTitle = "File .sty assente";
 
 int EntryPos(int base, int line) { return base + kEntryLen * line; }
 
-ChildView* ActiveWindow() {
-  MainView* main = TheMainView();
-  return main ? main->ActiveChild() : nullptr;
-}
-
 // The active window and its document; no document without a window.
 std::string* ActiveDoc(ChildView*& window) {
-  window = ActiveWindow();
+  window = MainActiveChild();
   return window ? window->MutableTag() : nullptr;
 }
 
@@ -196,7 +191,7 @@ void FinishStyleEdit(ChildView& window, std::string* doc, const std::string& tag
 // ---- Copy ------------------------------------------------------------------
 
 void CopyLines() {
-  ChildView* window = ActiveWindow();
+  ChildView* window = MainActiveChild();
   if (!window) return;
   const std::string& tag = window->Tag();
   const int kind = Asc(tag, 1);

@@ -39,8 +39,7 @@ int FindItem(const ChildView& box, const std::string& text) {
 }  // namespace
 
 void StyListFill(const std::string& tag) {
-  MainView* main = TheMainView();
-  ChildView* win = main ? main->ActiveChild() : nullptr;
+  ChildView* win = MainActiveChild();
   if (!win) return;
   win->Combo1Clear();
 

@@ -13,3 +13,8 @@ bool MainMenuChecked(const std::string& item) {
 void SetMainMenuEnabled(const std::string& item, bool on) {
   if (MainView* view = TheMainView()) view->SetMenuEnabled(item, on);
 }
+
+ChildView* MainActiveChild() {
+  const MainView* view = TheMainView();
+  return view ? view->ActiveChild() : nullptr;
+}

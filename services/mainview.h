@@ -40,3 +40,6 @@ void SetMainView(MainView* view);  // not owned
 // missing main window reads as unchecked and takes nothing.
 bool MainMenuChecked(const std::string& item);
 void SetMainMenuEnabled(const std::string& item, bool on);
+// The main window's active child window; nullptr without a main window or
+// without a child.
+ChildView* MainActiveChild();
