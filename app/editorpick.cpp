@@ -103,9 +103,7 @@ ArrEditorPicks* TheArrEditorPicks() { return sPicks; }
 
 int PrgPickToEditor(int index, const std::string& tag) {
   if (!sPicks || !sPicks->EditorOpen()) return 0;
-  int field = -1;
-  for (int i = 0; i <= 18 && field < 0; ++i)
-    if (gEditArrFieldSel[i] == 1) field = i;
+  const int field = EditArrLowestField();
   // Only a program field takes a program: the name, style and bank fields
   // hold other bytes of the record.
   if (field < 2 || field % 2 != 0) return 0;

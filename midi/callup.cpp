@@ -31,14 +31,7 @@ void SendCallup(int channel, int bank, int program) {
 
 // The part channel of the editor's lowest selected program field, or -1.
 int PickChannel() {
-  int lowest = -1;
-  for (int i = 0; i <= 18; ++i) {
-    if (gEditArrFieldSel[i] == 1) {
-      lowest = i;
-      break;
-    }
-  }
-  switch (lowest) {
+  switch (EditArrLowestField()) {
     case 2: return gChDrum;
     case 4: return gChPerc;
     case 6: return gChBass;
@@ -53,6 +46,12 @@ int PickChannel() {
 }
 
 }  // namespace
+
+int EditArrLowestField() {
+  for (int i = 0; i <= 18; ++i)
+    if (gEditArrFieldSel[i] == 1) return i;
+  return -1;
+}
 
 void TxBankPrg(int& number, int code) {
   if (number < 0 || number > 63) {

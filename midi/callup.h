@@ -13,6 +13,9 @@
 extern bool gPrgPickMode;
 extern int gEditArrFieldSel[19];
 
+// The lowest field selected in the arrangement editor, or -1 for none.
+int EditArrLowestField();
+
 // The program number that calls up drum kit 0-15 (the kit windows' lines,
 // labels 11-18 and 21-28), on bank select LSB 4. Not in ascending order.
 inline constexpr int kKitPrograms[16] = {0, 1, 8, 16, 24, 25, 26, 32, 40, 48, 64, 65, 66, 56, 72, 73};
