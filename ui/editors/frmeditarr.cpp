@@ -79,9 +79,6 @@ int StyleSlotOfLine(int n) {
   return n - n / 5;
 }
 
-// Text of the record up to its first NUL.
-std::string UpToNul(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
-
 // The track's Combo2 lists that are stored but never sent: the octave and
 // wrap-around of Drum and Percussion, Out Status1 and wrap-around of UPPER2
 // and LOWER.
@@ -524,7 +521,7 @@ void frmEditArr::SetComboIndex(QComboBox* combo, int index) {
 
 void frmEditArr::SetFieldText(int field, const std::string& text) {
   if (field < 0 || field > 19) return;
-  Text1[field]->setText(ToScreen(UpToNul(text)));
+  Text1[field]->setText(ToScreen(CutAtNul(text)));
 }
 
 void frmEditArr::ShowStyleLabel() {
@@ -551,8 +548,8 @@ void frmEditArr::EditArrKeyShow(int note) {
 void frmEditArr::EditArrFill() {
   gEditArrFilling = true;
   SetCaption(EditorCaption());
-  SetFieldText(0, RTrim(UpToNul(Mid(gArrEditBuf, 1, 16))));
-  SetFieldText(1, RTrim(UpToNul(Mid(gArrEditBuf, 165, 16))));
+  SetFieldText(0, RTrim(CutAtNul(Mid(gArrEditBuf, 1, 16))));
+  SetFieldText(1, RTrim(CutAtNul(Mid(gArrEditBuf, 165, 16))));
   ShowStyleLabel();
 
   // A value with no entry in its list shows none; the byte stays as stored
@@ -633,7 +630,7 @@ void frmEditArr::EditArrFill() {
         break;
     }
     SetFieldText(2 * t + 2, name);
-    SetFieldText(2 * t + 3, RTrim(UpToNul(name)).empty() ? std::string() : ProgramPlaceText(prefix, q));
+    SetFieldText(2 * t + 3, RTrim(CutAtNul(name)).empty() ? std::string() : ProgramPlaceText(prefix, q));
 
     v = Byte(b + 2);
     if (v > 127) v = 100;
