@@ -20,6 +20,7 @@
 #include "app/appstate.h"
 #include "app/arrrec.h"
 #include "app/editorpick.h"
+#include "app/listbuild.h"
 #include "app/menuupdate.h"
 #include "app/nametables.h"
 #include "app/winpos.h"
@@ -536,14 +537,7 @@ void frmEditArr::ShowStyleLabel() {
   Label_1->setText(ToScreen(label + ")"));
 }
 
-void frmEditArr::EditArrKeyShow(int note) {
-  static const char kLetters[] = "CCDDEFFGGAAB";
-  const int octave = (note - 36) / 12 + 2;
-  const int k = (note - 36) % 12;
-  std::string text = std::string(1, kLetters[k]) + CStr(octave);
-  if (k == 1 || k == 3 || k == 6 || k == 8 || k == 10) text += "#";
-  Label1[3]->setText(ToScreen(text));
-}
+void frmEditArr::EditArrKeyShow(int note) { Label1[3]->setText(ToScreen(SplitPointName(note))); }
 
 void frmEditArr::EditArrFill() {
   gEditArrFilling = true;

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include "app/appstate.h"
+#include "app/listbuild.h"
 #include "app/menuupdate.h"
 #include "app/slots.h"
 #include "app/winpos.h"
@@ -65,7 +66,6 @@ constexpr int kBlackOffset[12] = {0, 160, 0, 190, 0, 0, 160, 0, 177, 0, 190, 0};
 
 const char* const kNoteNames[12] = {"C/Do",   "C#/Do#",  "D/Re", "D#/Re#",  "E/Mi", "F/Fa",
                                     "F#/Fa#", "G/Sol", "G#/Sol#", "A/La", "A#/La#", "B/Si"};
-constexpr char kSplitLetters[] = "CCDDEFFGGAAB";
 
 struct Slider {
   const char* name;
@@ -753,9 +753,7 @@ void frmTastiera::VScroll1_Change() {
   const int v = vScroll1_->value();
   const int o = (v - 36) / 12 + 2;
   const int pos = v % 12;
-  std::string text = " " + std::string(1, kSplitLetters[pos]) + CStr(o);
-  if (kBlack[pos]) text += "#";
-  text3_->setText(ToScreen(text));
+  text3_->setText(ToScreen(" " + SplitPointName(v)));
 
   const int rel = o - hScroll1_->value();
   const int w = kWhiteWidth;
