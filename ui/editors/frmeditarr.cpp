@@ -57,8 +57,6 @@ QPointer<frmEditArr> gEditArrForm;
 
 namespace {
 
-constexpr int kMaxWidth = 9228;
-constexpr int kMaxHeight = 5916;
 constexpr int kFields = 19;  // Text1(0)-(18) can be highlighted
 
 // The colours of the highlight and of the mute and solo buttons (RGB).
@@ -430,8 +428,9 @@ void frmEditArr::Form_Load() {
   gFormLoading2 = true;
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
   gWinPosCur = gWinPosTab[kKindEditArr];
-  const int height = gWinPosCur.Height > 0 ? std::min<int>(gWinPosCur.Height, kMaxHeight) : kMaxHeight;
-  const int width = gWinPosCur.Width > 0 ? std::min<int>(gWinPosCur.Width, kMaxWidth) : kMaxWidth;
+  const WindowSize big = EnlargedSizeOfKind(kKindEditArr);
+  const int height = gWinPosCur.Height > 0 ? std::min<int>(gWinPosCur.Height, big.height) : big.height;
+  const int width = gWinPosCur.Width > 0 ? std::min<int>(gWinPosCur.Width, big.width) : big.width;
   FrameRestore(gWinPosCur.Top, gWinPosCur.Left, height, width);
   gWinPosCur.State = 1;
   gWinPosTab[kKindEditArr] = gWinPosCur;
@@ -465,8 +464,9 @@ void frmEditArr::Form_Activate() { MenuUpdate(); }
 void frmEditArr::Form_Resize() {
   if (gFormLoading2 || !loaded_) return;
   gWinPosCur = gWinPosTab[kKindEditArr];
+  const WindowSize big = EnlargedSizeOfKind(kKindEditArr);
   // Cut back: the resize that follows records the size.
-  if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
+  if (!FrameResize(big.height, big.width, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
   gWinPosTab[kKindEditArr] = gWinPosCur;
   MenuUpdate();
 }

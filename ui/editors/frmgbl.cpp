@@ -40,10 +40,6 @@ QPointer<frmGbl> gGblForms[9];
 
 namespace {
 
-// No global window grows beyond this size (twips).
-constexpr int kMaxHeight = 5640;
-constexpr int kMaxWidth = 9072;
-
 constexpr int kTitlePos = 21;
 constexpr int kTitleLen = 238;
 
@@ -393,6 +389,8 @@ void frmGbl::Form_Load() {
   gFormLoading = true;
   const int slot = gGblSlotIdx;
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  // No global window grows beyond this size.
+  const WindowSize big = EnlargedSizeOfKind(kKindGblParam);
   // The instrument's window has no file, so it is never read-only, whatever
   // the last file opened left.
   const bool readOnly = slot != 0 && gOpenReadOnly;
@@ -406,14 +404,14 @@ void frmGbl::Form_Load() {
     // A record larger than the window may grow (the first start's) opens at
     // the largest size: cut back while the window is first shown, the
     // window would keep the layout of the larger size.
-    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, std::min<int>(gWinPosCur.Height, kMaxHeight),
-                 std::min<int>(gWinPosCur.Width, kMaxWidth));
+    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, std::min<int>(gWinPosCur.Height, big.height),
+                 std::min<int>(gWinPosCur.Width, big.width));
     gWinPosCur.State = 1;
     gWinPosTab[kKindGblParam] = gWinPosCur;
   } else {
     title = gGblFileDir + kPathSep + gGblFileName;
     gGblSlotCur.Path = PadRight(title, kTitleLen);
-    FrameRestore(0, 0, kMaxHeight, kMaxWidth);
+    FrameRestore(0, 0, big.height, big.width);
   }
   gGblSlotCur.InUse = 1;
   gGblSlotCur.ReadOnly = readOnly ? 1 : 0;
@@ -442,12 +440,13 @@ void frmGbl::Form_Activate() { MenuUpdate(); }
 
 void frmGbl::Form_Resize() {
   if (gFormLoading || !loaded_) return;
+  const WindowSize big = EnlargedSizeOfKind(Kind());
   if (Slot() == 0) {
     gWinPosCur = gWinPosTab[kKindGblParam];
     // Cut back: the resize that follows records the size.
-    if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
+    if (!FrameResize(big.height, big.width, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
     gWinPosTab[kKindGblParam] = gWinPosCur;
-  } else if (!FrameResize(kMaxHeight, kMaxWidth, nullptr, nullptr, nullptr)) {
+  } else if (!FrameResize(big.height, big.width, nullptr, nullptr, nullptr)) {
     return;
   }
   MenuUpdate();

@@ -43,8 +43,6 @@ constexpr int kNoNote = 200;  // LastNote when no note is on
 constexpr int kLowNote = 12;
 constexpr int kHighNote = 108;
 constexpr int kKeyCount = 61;
-constexpr int kMaxWidth = 9288;
-constexpr int kMaxHeight = 5532;
 
 // Keys, in twips.
 constexpr int kWhiteWidth = 252;
@@ -436,8 +434,9 @@ void frmTastiera::Form_Activate() { MenuUpdate(); }
 void frmTastiera::Form_Resize() {
   if (!loaded_) return;
   gWinPosCur = gWinPosTab[kKindKeyboard];
+  const WindowSize big = EnlargedSizeOfKind(kKindKeyboard);
   // Cut back: the resize that follows records the size.
-  if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
+  if (!FrameResize(big.height, big.width, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
   gWinPosTab[kKindKeyboard] = gWinPosCur;
   MenuUpdate();
 }
