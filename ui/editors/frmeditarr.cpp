@@ -428,10 +428,10 @@ void frmEditArr::Form_Load() {
   gFormLoading2 = true;
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
   gWinPosCur = gWinPosTab[kKindEditArr];
+  // A record with no size opens at the largest.
   const WindowSize big = EnlargedSizeOfKind(kKindEditArr);
-  const int height = gWinPosCur.Height > 0 ? std::min<int>(gWinPosCur.Height, big.height) : big.height;
-  const int width = gWinPosCur.Width > 0 ? std::min<int>(gWinPosCur.Width, big.width) : big.width;
-  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, height, width);
+  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height > 0 ? gWinPosCur.Height : big.height,
+               gWinPosCur.Width > 0 ? gWinPosCur.Width : big.width, big.height, big.width);
   gWinPosCur.State = 1;
   gWinPosTab[kKindEditArr] = gWinPosCur;
 

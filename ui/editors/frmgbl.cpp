@@ -402,10 +402,8 @@ void frmGbl::Form_Load() {
     title = "Global Parameters";
     gWinPosCur = gWinPosTab[kKindGblParam];
     // A record larger than the window may grow (the first start's) opens at
-    // the largest size: cut back while the window is first shown, the
-    // window would keep the layout of the larger size.
-    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, std::min<int>(gWinPosCur.Height, big.height),
-                 std::min<int>(gWinPosCur.Width, big.width));
+    // the largest size.
+    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width, big.height, big.width);
     gWinPosCur.State = 1;
     gWinPosTab[kKindGblParam] = gWinPosCur;
   } else {

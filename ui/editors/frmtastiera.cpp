@@ -382,7 +382,8 @@ void frmTastiera::Form_Load() {
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
 
   gWinPosCur = gWinPosTab[kKindKeyboard];
-  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);
+  const WindowSize big = EnlargedSizeOfKind(kKindKeyboard);
+  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width, big.height, big.width);
   gWinPosCur.State = 1;
   gWinPosTab[kKindKeyboard] = gWinPosCur;
   winTag_ = Chr(kKindKeyboard) + Chr(0);
