@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -35,6 +34,7 @@
 #include "ui/editors/frmtastiera.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/showform.h"
 #include "ui/main/twipslayout.h"
 
 const std::array<std::string, 48> EffNameTab = {
@@ -1033,15 +1033,14 @@ void frmEditArr::Text1_KeyUp(int i) {
 // ---- The opener -------------------------------------------------------------
 
 void EditArrWinShow() {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
-  if (!gEditArrForm || gEditArrForm->Unloading()) {
-    gEditArrForm = new frmEditArr();
-    gEditArrForm->Form_Load();
-  }
-  if (gEditArrForm->isMinimized()) gEditArrForm->setWindowState(gEditArrForm->windowState() & ~Qt::WindowMinimized);
-  gEditArrForm->show();
-  main->MdiArea()->setActiveSubWindow(gEditArrForm);
+  ShowFormOf(
+      gEditArrForm,
+      [] {
+        auto* form = new frmEditArr();
+        form->Form_Load();
+        return form;
+      },
+      true);
 }
 
 void RegisterArrEditor() { SetArrEditorPicks(&sPicks); }

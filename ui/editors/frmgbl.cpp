@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -35,6 +34,7 @@
 #include "services/strings.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/showform.h"
 
 QPointer<frmGbl> gGblForms[9];
 
@@ -604,22 +604,18 @@ void frmGbl::ShowRangeLabel(int index) {
 // ---- The opener ------------------------------------------------------------
 
 void GblWinShow() {
-  frmMain* main = frmMain::Instance();
   const int slot = gGblSlotIdx;
-  if (!main || slot < 0 || slot > 8) return;
-  QPointer<frmGbl>& form = gGblForms[slot];
-  if (form && !form->Unloading()) {
-    // Only the instrument's window can be open at its slot: it is brought
-    // forward as it is.
-    if (form->isMinimized()) form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
-    form->show();
-    main->MdiArea()->setActiveSubWindow(form);
-    return;
-  }
-  form = new frmGbl();
-  form->Form_Load();
-  form->show();
-  main->MdiArea()->setActiveSubWindow(form);
+  if (slot < 0 || slot > 8) return;
+  // Only the instrument's window can be open at its slot: it is brought
+  // forward as it is.
+  ShowFormOf(
+      gGblForms[slot],
+      [] {
+        auto* form = new frmGbl();
+        form->Form_Load();
+        return form;
+      },
+      true);
 }
 
 void FrmGblReset() {

@@ -9,7 +9,6 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,6 +31,7 @@
 #include "services/strings.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/showform.h"
 #include "ui/main/twipslayout.h"
 
 int gKbdOpen = 0;
@@ -779,14 +779,11 @@ void frmTastiera::SplitCtlsLayout() {
 // ---- Opening -----------------------------------------------------------------
 
 void TasWinShow() {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
-  if (!gTasForm || gTasForm->Unloading()) {
-    gTasForm = new frmTastiera();
-    gTasForm->Form_Load();
-  }
-  gTasForm->show();
-  main->MdiArea()->setActiveSubWindow(gTasForm);
+  ShowFormOf(gTasForm, [] {
+    auto* form = new frmTastiera();
+    form->Form_Load();
+    return form;
+  });
 }
 
 void FrmTastieraReset() {

@@ -1,0 +1,23 @@
+// Shows the window of a registry entry (a QPointer of an instance array):
+// an open window is only shown and activated, and with `restore` also
+// restored when it is minimised; a closed one (or one still closing,
+// waiting for its deletion) is replaced by a new window that `make` creates
+// and loads, so every opening after a close runs the load in full.
+#pragma once
+
+#include <QMdiArea>
+#include <QPointer>
+
+#include "ui/main/frmmain.h"
+
+template <class Form, class Make>
+Form* ShowFormOf(QPointer<Form>& entry, Make make, bool restore = false) {
+  frmMain* main = frmMain::Instance();
+  if (!main) return nullptr;
+  if (!entry || entry->Unloading()) entry = make();
+  if (!entry) return nullptr;
+  if (restore && entry->isMinimized()) entry->setWindowState(entry->windowState() & ~Qt::WindowMinimized);
+  entry->show();
+  main->MdiArea()->setActiveSubWindow(entry);
+  return entry;
+}
