@@ -184,8 +184,18 @@ void frmEditArr::BuildControls() {
   for (int t = 3; t < 9; ++t)
     BuildTrackFrame(t, page2, kTrackNames[t], kTrackCaptions[t], 60 + 3000 * ((t - 3) % 3), 30 + 2460 * ((t - 3) / 3));
 
-  for (QGroupBox* frame : frames_)
-    if (frame) frame->installEventFilter(this);
+  // A frame's caption stands on its top line, where the places of its
+  // controls expect it; the style would put it above a line drawn lower,
+  // across the first row of controls.
+  const int half = body->fontMetrics().height() / 2;
+  const QString frameStyle = QString(
+                                 "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: %1px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }")
+                                 .arg(half);
+  for (QGroupBox* frame : frames_) {
+    frame->setStyleSheet(frameStyle);
+    frame->installEventFilter(this);
+  }
   SSTab1->tabBar()->installEventFilter(this);
 }
 

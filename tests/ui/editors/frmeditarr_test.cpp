@@ -13,6 +13,8 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QKeyEvent>
 #include <QTest>
@@ -685,4 +687,27 @@ TEST_F(FrmEditArrTest, TheWindowKeepsItsPlaceNeverGrowsAndARefillSendsNothing) {
   ASSERT_NE(Edit(w, 1), nullptr);
   EXPECT_EQ(gEditArrForm->TopTwips(), PixelsToTwips(TwipsToPixels(600)));
   EXPECT_EQ(gEditArrForm->HeightTwips(), PixelsToTwips(TwipsToPixels(4500)));
+}
+
+TEST_F(FrmEditArrTest, EveryControlOfAFrameStandsBelowTheLineItsCaptionIsOn) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Plain", {})}}));
+  StartPlain();
+  ASSERT_NE(Edit(Open("song"), 0), nullptr);
+  const QList<QGroupBox*> frames = gEditArrForm->findChildren<QGroupBox*>();
+  ASSERT_EQ(frames.size(), 13);
+  for (QGroupBox* frame : frames) {
+    // Where the frame's style draws its top line and its caption.
+    QStyleOptionGroupBox opt;
+    opt.initFrom(frame);
+    opt.text = frame->title();
+    opt.textAlignment = frame->alignment();
+    opt.lineWidth = 1;
+    opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QRect line = frame->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, frame);
+    const QRect caption = frame->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxLabel, frame);
+    EXPECT_LT(caption.top(), line.top()) << frame->objectName().toStdString();
+    EXPECT_GT(caption.bottom(), line.top()) << frame->objectName().toStdString();
+    for (QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      EXPECT_GT(control->geometry().top(), line.top()) << control->objectName().toStdString();
+  }
 }
