@@ -168,8 +168,9 @@ void frmEditArr::BuildControls() {
   setWidget(body);
   SSTab1 = new QTabWidget(body);
   SSTab1->setObjectName("SSTab1");
+  SSTab1->setDocumentMode(true);
   auto* layout = new QVBoxLayout(body);
-  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(SSTab1);
   auto* page1 = new QWidget();
   auto* page2 = new QWidget();

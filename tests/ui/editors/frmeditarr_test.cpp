@@ -711,3 +711,17 @@ TEST_F(FrmEditArrTest, EveryControlOfAFrameStandsBelowTheLineItsCaptionIsOn) {
       EXPECT_GT(control->geometry().top(), line.top()) << control->objectName().toStdString();
   }
 }
+
+TEST_F(FrmEditArrTest, EveryFrameIsWhollyShownAtTheLargestSize) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Plain", {})}}));
+  StartPlain();
+  ASSERT_NE(Edit(Open("song"), 0), nullptr);
+  ASSERT_EQ(gEditArrForm->size(), QSize(TwipsToPixels(9228), TwipsToPixels(5916)));
+  auto* tabs = Ctl<QTabWidget>("SSTab1");
+  for (int page = 0; page < 2; ++page) {
+    tabs->setCurrentIndex(page);
+    Settle(0);
+    for (QGroupBox* frame : tabs->widget(page)->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+      EXPECT_TRUE(tabs->widget(page)->rect().contains(frame->geometry())) << frame->objectName().toStdString();
+  }
+}
