@@ -1,7 +1,6 @@
 // The fixture of the style-file and program-file window tests: the program
 // folder's data files, a blank info file, the File menu's Open through the
-// scripted dialog, the status line and the info file's fields, and the
-// four answers of a close prompt.
+// scripted dialog, the status line and the info file's fields.
 #pragma once
 
 #include <QFile>
@@ -53,33 +52,6 @@ class DocWindowTest : public MainFixture {
     answer.readOnly = readOnly;
     dialogs_.fileAnswers.push_back(answer);
     main_->Item(item)->trigger();
-  }
-
-  // An answer to a close prompt and what must follow.
-  struct ClosePromptCase {
-    int answer;
-    bool failSave;  // every write fails with a full disk
-    bool closes;
-    bool saved;
-  };
-  static std::vector<ClosePromptCase> ClosePromptCases() {
-    return {{kMsgYes, false, true, true},
-            {kMsgNo, false, true, false},
-            {kMsgCancel, false, false, false},
-            {kMsgYes, true, false, false}};
-  }
-  // Closes a window answering its prompt as the case says; true when it
-  // closed.
-  bool CloseAnswering(ChildForm* w, const ClosePromptCase& c) {
-    dialogs_.Clear();
-    dialogs_.boxAnswers = {c.answer};
-    bool closed;
-    {
-      FaultHook fault(c.failSave ? FailOp("write", 61) : FailOp("none", 0));
-      closed = w->close();
-    }
-    Settle(0);
-    return closed;
   }
   // Closes a window that stayed open, its changes dropped (the modified
   // flag at pos cleared).

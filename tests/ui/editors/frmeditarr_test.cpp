@@ -67,7 +67,6 @@ std::string Hex(const std::string& bytes) {
 
 class FrmEditArrTest : public DocWindowTest {
  protected:
-  using MainFixture::CloseAnswering;
   frmArrU* Open(const std::string& name, bool readOnly = false) {
     OpenThrough("mnuApriArr", name + ".arr", readOnly);
     return gArrUForms[gArrSlotIdx];
