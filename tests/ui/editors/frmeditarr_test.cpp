@@ -33,6 +33,7 @@
 #include "platform/dialogs.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/fixtures/midibytes.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
 #include "ui/documents/frmarru.h"
@@ -55,12 +56,6 @@ std::string RecWith(const std::string& name, std::initializer_list<std::pair<int
   MidAssign(rec, 1, Left(name + Space(16), 16));
   for (const auto& [offset, value] : bytes) MidAssign(rec, offset + 1, Chr(value));
   return rec;
-}
-
-std::string Hex(const std::string& bytes) {
-  std::string s;
-  for (size_t i = 0; i < bytes.size(); ++i) s += (i ? " " : "") + Hex2(static_cast<unsigned char>(bytes[i]));
-  return s;
 }
 
 }  // namespace
