@@ -43,15 +43,9 @@
 
 namespace {
 
-using Bytes = std::initializer_list<std::pair<int, int>>;
-
 // A 448-byte global block with the given (offset, byte) pairs after its
 // header; every other byte 0.
-std::string Block(Bytes bytes = {}) {
-  std::string block = std::string("KORG\x4D\x00\x06\x01", 8) + Nuls(440);
-  for (const auto& [offset, value] : bytes) MidAssign(block, offset + 1, Chr(value));
-  return block;
-}
+std::string Block(std::initializer_list<std::pair<int, int>> bytes = {}) { return GblBlockBytes(bytes); }
 
 // The global dump of a window's document.
 std::string DumpOf(const std::string& doc) {
