@@ -21,7 +21,6 @@
 #include "app/editorpick.h"
 #include "app/listbuild.h"
 #include "app/menuupdate.h"
-#include "app/nametables.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "files/stygrp.h"
@@ -601,41 +600,9 @@ void frmEditArr::EditArrFill() {
 
   for (int t = 0; t < 9; ++t) {
     const int b = TrackOffset(t);
-    const int p = Byte(b);
-    const int code = Byte(b + 1);
-    const int q = p < 64 ? p : p - 64;
-    std::string name, prefix;
-    // A program beyond its table has no name, so its bank field stays empty.
-    switch (code) {
-      case 0:
-      case 1:
-        if (p <= 127) {
-          const int bankKind = 4 + 2 * code + (p < 64 ? 0 : 1);
-          name = Mid(gPrgNames[bankKind], 16 * q + 1, 16);
-          prefix = std::string(1, static_cast<char>('A' + bankKind - 4)) + " ";
-        }
-        break;
-      case 2:
-        if (p <= 127) {
-          name = Mid(gPrgNames[8], 16 * q + 1, 16);
-          prefix = "E ";
-        }
-        break;
-      case 3:
-        name = Mid(gArrEditBuf, 181 + 16 * t, 16);
-        prefix = "U ";
-        break;
-      case 4:
-        if (p <= 15) {
-          name = Mid(gDrumKitNames, 16 * p + 1, 16);
-          prefix = "Dr ";
-        }
-        break;
-      default:
-        break;
-    }
-    SetFieldText(2 * t + 2, name);
-    SetFieldText(2 * t + 3, RTrim(CutAtNul(name)).empty() ? std::string() : ProgramPlaceText(prefix, q));
+    const TrackProgramText program = TrackProgramShown(t);
+    SetFieldText(2 * t + 2, program.name);
+    SetFieldText(2 * t + 3, program.place);
 
     v = Byte(b + 2);
     if (v > 127) v = 100;
