@@ -398,7 +398,7 @@ void frmGbl::Form_Load() {
   gGblSlotCur = gGblSlots[slot];
   std::string title;
   if (slot == 0) {
-    gGblFileBuf = PadRight(Left(gGblCur, kGblBlockLen), kGblBlockLen, '\0');
+    gGblFileBuf = PadRight(Left(gGblCur, kGblFileLen), kGblFileLen, '\0');
     title = "Global Parameters";
     gWinPosCur = gWinPosTab[kKindGblParam];
     // A record larger than the window may grow (the first start's) opens at
@@ -415,7 +415,7 @@ void frmGbl::Form_Load() {
   gGblSlotCur.ReadOnly = readOnly ? 1 : 0;
   gGblSlots[slot] = gGblSlotCur;
 
-  std::string doc = Nuls(20) + Space(250) + PadRight(gGblFileBuf, kGblBlockLen, '\0');
+  std::string doc = Nuls(20) + Space(250) + PadRight(gGblFileBuf, kGblFileLen, '\0');
   MidAssign(doc, 1, Chr(slot == 0 ? kKindGblParam : kKindGblFile));
   MidAssign(doc, kTitlePos, PadRight(title, kTitleLen));
   MidAssign(doc, 15, Chr(slot));
@@ -520,7 +520,7 @@ void frmGbl::CommLoadGbl_Click() {
   MidiMonLog("");
   MidiMonLog(gOutMsg.data);
   gGblCurValid = 1;
-  gGblCur = PadRight(Mid(winTag_, kGblBlockPos, kGblBlockLen), kGblBlockLen, '\0');
+  gGblCur = PadRight(Mid(winTag_, kGblBlockPos, kGblFileLen), kGblFileLen, '\0');
   SetMainMenuEnabled("mnuGlobalParam", true);
 }
 
