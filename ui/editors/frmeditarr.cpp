@@ -31,6 +31,7 @@
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "ui/editors/frmtastiera.h"
+#include "ui/editors/topmaxscrollbar.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/showform.h"
@@ -260,7 +261,7 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
   hScroll(1, 1, 8, 1, {3120, 2190, 660, 240}, 4, {3840, 2175, 360, 270});
 
   PlaceTwips(MakeLabel(general, "Label3_11", "Tempo"), {3900, 255, 600, 210});
-  VScroll1[0] = new TasScrollBar(general);
+  VScroll1[0] = new TopMaxScrollBar(general);
   VScroll1[0]->setObjectName("VScroll1_0");
   VScroll1[0]->setRange(40, 240);
   VScroll1[0]->setPageStep(10);
@@ -342,7 +343,7 @@ void frmEditArr::BuildTrackFrame(int t, QWidget* page, const char* name, const c
     auto* caption2 = MakeLabel(box, "Label6_" + idx, k == 0 ? "VOL" : "PAN");
     caption2->setAlignment(Qt::AlignCenter);
     PlaceTwips(caption2, {60 + 420 * k, 760, 420, 200});
-    VScroll1[i] = new TasScrollBar(box);
+    VScroll1[i] = new TopMaxScrollBar(box);
     VScroll1[i]->setObjectName("VScroll1_" + idx);
     VScroll1[i]->setRange(k == 0 ? 0 : 1, k == 0 ? 127 : 33);
     VScroll1[i]->setPageStep(k == 0 ? 10 : 4);

@@ -202,34 +202,6 @@ void TasKey::leaveEvent(QEvent* event) {
 // The right button plays the key: no menu over the keys.
 void TasKey::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
-// ---- Scroll bars -----------------------------------------------------------
-
-TasScrollBar::TasScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
-  setInvertedAppearance(true);
-  setInvertedControls(false);
-  // The arrows and the groove step towards the end they stand at: with the
-  // maximum at the top, the upper arrow raises the value.
-  connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
-    if (!mouseDown_) return;
-    int step = 0;
-    if (action == SliderSingleStepAdd) step = -singleStep();
-    if (action == SliderSingleStepSub) step = singleStep();
-    if (action == SliderPageStepAdd) step = -pageStep();
-    if (action == SliderPageStepSub) step = pageStep();
-    if (step != 0) setSliderPosition(value() + step);
-  });
-}
-
-void TasScrollBar::mousePressEvent(QMouseEvent* event) {
-  mouseDown_ = true;
-  QScrollBar::mousePressEvent(event);
-}
-
-void TasScrollBar::mouseReleaseEvent(QMouseEvent* event) {
-  QScrollBar::mouseReleaseEvent(event);
-  mouseDown_ = false;
-}
-
 // ---- The window --------------------------------------------------------------
 
 frmTastiera::frmTastiera() {
@@ -252,7 +224,7 @@ void frmTastiera::BuildControls() {
     label4_[i] = NewLabel(body_, "Label4_" + n, signedValue ? "63" : "127", SliderFont(), Qt::AlignCenter);
     label5_[i] = NewLabel(body_, "Label5_" + n, signedValue ? "-64" : "0", SliderFont(), Qt::AlignCenter);
     label3_[i] = NewLabel(body_, "Label3_" + n, "", SliderFont(), Qt::AlignCenter);
-    vScroll_[i] = new TasScrollBar(body_);
+    vScroll_[i] = new TopMaxScrollBar(body_);
     vScroll_[i]->setObjectName("VScroll_" + n);
     vScroll_[i]->setRange(0, 127);
     vScroll_[i]->setSingleStep(1);
@@ -292,7 +264,7 @@ void frmTastiera::BuildControls() {
   text3_ = new QLineEdit(picture2_);
   text3_->setObjectName("Text3");
   text3_->setReadOnly(true);
-  vScroll1_ = new TasScrollBar(picture2_);
+  vScroll1_ = new TopMaxScrollBar(picture2_);
   vScroll1_->setObjectName("VScroll1");
   vScroll1_->setRange(36, 96);
   vScroll1_->setSingleStep(1);
