@@ -32,6 +32,7 @@
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/strings.h"
+#include "ui/editors/topmaxscrollbar.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/showform.h"
@@ -76,8 +77,8 @@ QComboBox* NewList(GblCtl ctl, int index, const QString& name, QWidget* parent) 
   return combo;
 }
 
-QScrollBar* NewScroll(Qt::Orientation o, int min, int max, const QString& name, QWidget* parent) {
-  auto* bar = new QScrollBar(o, parent);
+QScrollBar* NewScroll(int min, int max, const QString& name, QWidget* parent) {
+  auto* bar = new QScrollBar(Qt::Horizontal, parent);
   bar->setObjectName(name);
   bar->setRange(min, max);
   bar->setSingleStep(1);
@@ -163,7 +164,7 @@ void frmGbl::BuildControls() {
   GblLab1[1] = NewLabel("0", frame4, "GblLab1_1");
   GblLab1[1]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   g4->addWidget(GblLab1[1], 0, 1);
-  GblHScroll1[0] = NewScroll(Qt::Horizontal, -50, 50, "GblHScroll1_0", frame4);
+  GblHScroll1[0] = NewScroll(-50, 50, "GblHScroll1_0", frame4);
   g4->addWidget(GblHScroll1[0], 1, 0, 1, 2);
   g4->addWidget(Marks({"-50", "0", "50"}, frame4), 2, 0, 1, 2);
   auto listAt = [](QGridLayout* grid, QWidget* frame, const char* caption, QComboBox* combo, int row, int col) {
@@ -213,7 +214,7 @@ void frmGbl::BuildControls() {
   GblLab1[13] = NewLabel("Normal", frame3, "GblLab1_13");
   GblLab1[13]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   g3->addWidget(GblLab1[13], 2, 1);
-  GblHScroll1[1] = NewScroll(Qt::Horizontal, 0, 127, "GblHScroll1_1", frame3);
+  GblHScroll1[1] = NewScroll(0, 127, "GblHScroll1_1", frame3);
   g3->addWidget(GblHScroll1[1], 3, 0, 1, 2);
   g3->addWidget(Marks({"0", "127"}, frame3), 4, 0, 1, 2);
   g3->setRowStretch(5, 1);
@@ -275,7 +276,10 @@ void frmGbl::BuildControls() {
       Lab2[i] = NewLabel("0", frame5, "Lab2_" + QString::number(i));
       Lab2[i]->setAlignment(Qt::AlignCenter);
       g5->addWidget(Lab2[i], 1, k + 1);
-      VScroll2[i] = NewScroll(Qt::Vertical, -50, 50, "VScroll2_" + QString::number(i), frame5);
+      VScroll2[i] = new TopMaxScrollBar(frame5);
+      VScroll2[i]->setObjectName("VScroll2_" + QString::number(i));
+      VScroll2[i]->setRange(-50, 50);
+      VScroll2[i]->setPageStep(10);
       g5->addWidget(VScroll2[i], 2, k + 1, Qt::AlignHCenter);
     }
     g5->setRowStretch(2, 1);
@@ -296,8 +300,7 @@ void frmGbl::BuildControls() {
     Lab3[5 + 2 * i] = NewLabel("", frame6, "Lab3_" + QString::number(5 + 2 * i));
     Lab3[5 + 2 * i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     g6->addWidget(Lab3[5 + 2 * i], 1 + 2 * i, 2);
-    HScroll3[i] = NewScroll(Qt::Horizontal, i == 0 ? 0 : 11, i == 0 ? 116 : 127, "HScroll3_" + QString::number(i),
-                            frame6);
+    HScroll3[i] = NewScroll(i == 0 ? 0 : 11, i == 0 ? 116 : 127, "HScroll3_" + QString::number(i), frame6);
     g6->addWidget(HScroll3[i], 2 + 2 * i, 0, 1, 3);
   }
   int row = 5;
@@ -378,9 +381,9 @@ void frmGbl::ConnectHandlers() {
 
 int frmGbl::Slot() const { return Asc(winTag_, 15); }
 
-int frmGbl::VScroll2Value(int index) const { return -VScroll2[index]->value(); }
+int frmGbl::VScroll2Value(int index) const { return VScroll2[index]->value(); }
 
-void frmGbl::SetVScroll2(int index, int cents) { VScroll2[index]->setValue(-cents); }
+void frmGbl::SetVScroll2(int index, int cents) { VScroll2[index]->setValue(cents); }
 
 // ---- Opening, resizing, closing -------------------------------------------
 
