@@ -112,6 +112,14 @@ bool TypeAhead(QComboBox* combo) {
   return true;
 }
 
+// No field is highlighted and no pick waits for a click in another window.
+void NothingSelected() {
+  gEditArrNameSel = false;
+  gStyPickMode = false;
+  gPrgPickMode = false;
+  for (int& flag : gEditArrFieldSel) flag = 0;
+}
+
 QColor Rgb(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 // The editor's side of the picks and of the refill.
@@ -446,11 +454,8 @@ void frmEditArr::Form_Load() {
   gWinPosCur.State = 1;
   gWinPosTab[kKindEditArr] = gWinPosCur;
 
-  gEditArrNameSel = false;
-  gStyPickMode = false;
-  gPrgPickMode = false;
   // A new window shows no highlight, so no field is selected.
-  for (int& flag : gEditArrFieldSel) flag = 0;
+  NothingSelected();
   gArrEditLinked = true;
   gArrModified = false;
 
@@ -505,10 +510,7 @@ void frmEditArr::Form_QueryUnload(bool& cancel) {
 }
 
 void frmEditArr::Form_Unload() {
-  gEditArrNameSel = false;
-  gStyPickMode = false;
-  gPrgPickMode = false;
-  for (int& flag : gEditArrFieldSel) flag = 0;
+  NothingSelected();
   gArrSavedBack = false;
   gArrEditLinked = false;
   // The editor never reopens at the next start.
