@@ -98,6 +98,44 @@ std::string ProgramPlaceText(const std::string& prefix, int place) {
   return prefix + Str(place / 8 + 1) + LTrim(Str(place % 8 + 1));
 }
 
+TrackProgramText TrackProgramShown(int t) {
+  const int p = Asc(gArrEditBuf, 40 + 8 * t);
+  const int code = Asc(gArrEditBuf, 41 + 8 * t);
+  const int q = p < 64 ? p : p - 64;
+  TrackProgramText shown;
+  std::string prefix;
+  switch (code) {
+    case 0:
+    case 1:
+      if (p <= 127) {
+        const int bankKind = 4 + 2 * code + (p < 64 ? 0 : 1);
+        shown.name = Mid(gPrgNames[bankKind], kNameLen * q + 1, kNameLen);
+        prefix = std::string(1, static_cast<char>('A' + bankKind - 4)) + " ";
+      }
+      break;
+    case 2:
+      if (p <= 127) {
+        shown.name = Mid(gPrgNames[8], kNameLen * q + 1, kNameLen);
+        prefix = "E ";
+      }
+      break;
+    case 3:
+      shown.name = Mid(gArrEditBuf, 181 + kNameLen * t, kNameLen);
+      prefix = "U ";
+      break;
+    case 4:
+      if (p <= 15) {
+        shown.name = KitName(p);
+        prefix = "Dr ";
+      }
+      break;
+    default:
+      break;
+  }
+  if (!RTrim(shown.name.substr(0, shown.name.find('\0'))).empty()) shown.place = ProgramPlaceText(prefix, q);
+  return shown;
+}
+
 void SetArrEditorPicks(ArrEditorPicks* picks) { sPicks = picks; }
 ArrEditorPicks* TheArrEditorPicks() { return sPicks; }
 

@@ -52,4 +52,17 @@ void EditArrFill();
 // + 1)), "A  11" for place 0. A pick and a refill show the same text.
 std::string ProgramPlaceText(const std::string& prefix, int place);
 
+// The program of track t (0-8) of the edit record as the editor shows it:
+// its name (16 characters as stored) and, for a name that is not blank, its
+// place (ProgramPlaceText). By the bank code at character 41 + 8t: 0 and 1
+// the internal banks A-D, 2 bank E, read at the program number (character
+// 40 + 8t) less 64 from 64 on; 3 the file's own program, its name at 181 +
+// 16t; 4 a kit of the kit table (0-15). A program beyond its table, or
+// another code, has no name and no place.
+struct TrackProgramText {
+  std::string name;
+  std::string place;
+};
+TrackProgramText TrackProgramShown(int t);
+
 void EditorPickReset();  // no editor installed

@@ -90,6 +90,14 @@ std::string NoteName(int key) {
   return std::string(kNames[key % 12]) + CStr(key / 12 - 1);
 }
 
+std::string SplitPointName(int note) {
+  static const char kLetters[] = "CCDDEFFGGAAB";
+  const int k = (note - 36) % 12;
+  std::string text = std::string(1, kLetters[k]) + CStr((note - 36) / 12 + 2);
+  if (k == 1 || k == 3 || k == 6 || k == 8 || k == 10) text += "#";
+  return text;
+}
+
 std::string ArrSlotName(int& slot) {
   std::string letter = "A";
   if (slot >= 64) {

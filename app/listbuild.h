@@ -19,6 +19,11 @@ void StyListFill(const std::string& tag);
 // "G9" for 127); empty for a key outside 0-127.
 std::string NoteName(int key);
 
+// A split point (36-96) as the arrangement editor and the keyboard show it:
+// the letter, the octave, then "#" for a black key ("C2" for 36, "C4#" for
+// 61).
+std::string SplitPointName(int note);
+
 // The instrument's name of arrangement slot 0-127: "A" or "B" and the
 // two-digit number 11-18, 21-28, ... 81-88 ("A11" for 0, "B88" for 127). A
 // slot of 64 or more is reduced by 64 in the caller's variable.

@@ -1,6 +1,7 @@
 // The program pick into the arrangement editor's record: what each kind of
 // window hands over, the place label, the reference records of a program
-// file, and the picks that must change nothing.
+// file, the picks that must change nothing, and a track's program as the
+// editor shows it.
 #include "app/editorpick.h"
 
 #include <gtest/gtest.h>
@@ -156,3 +157,43 @@ TEST_F(EditorPickTest, TheStylePickGoesToTheOpenEditorOnly) {
 }
 
 }  // namespace
+
+TEST_F(EditorPickTest, ATrackShowsTheProgramItsRecordNames) {
+  struct Case {
+    const char* what;
+    int t;
+    int program, bank;
+    std::string name, place;
+  };
+  const Case cases[] = {
+      {"bank A", 0, 0, 0, PrgName(4, 0), "A  11"},
+      {"bank B", 1, 127, 0, PrgName(5, 63), "B  88"},
+      {"bank D", 8, 73, 1, PrgName(7, 9), "D  22"},
+      {"bank E", 2, 63, 2, PrgName(8, 63), "E  88"},
+      // Bank E holds 64 programs: a number from 64 on is read 64 lower.
+      {"bank E, high number", 3, 70, 2, PrgName(8, 6), "E  17"},
+      {"the file's own", 5, 9, 3, "My Own Program  ", "U  22"},
+      {"kit", 6, 13, 4, KitName(13), "Dr  26"},
+      {"beyond the bank", 7, 128, 0, "", ""},
+      {"beyond the kits", 7, 16, 4, "", ""},
+      {"unknown code", 4, 3, 5, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ArrRecReset();
+    MidAssign(gArrEditBuf, 40 + 8 * c.t, Chr(c.program) + Chr(c.bank));
+    if (c.bank == 3) MidAssign(gArrEditBuf, 181 + 16 * c.t, c.name);
+    const TrackProgramText shown = TrackProgramShown(c.t);
+    EXPECT_EQ(shown.name, c.name);
+    EXPECT_EQ(shown.place, c.place);
+  }
+  // A name of NULs or of blanks has no place.
+  ArrRecReset();
+  MidAssign(gArrEditBuf, 40, Chr(0) + Chr(3));
+  MidAssign(gArrEditBuf, 181, Nuls(16));
+  MidAssign(gArrEditBuf, 48, Chr(0) + Chr(3));
+  EXPECT_EQ(TrackProgramShown(0).name, Nuls(16));
+  EXPECT_EQ(TrackProgramShown(0).place, "");
+  EXPECT_EQ(TrackProgramShown(1).name, Space(16));
+  EXPECT_EQ(TrackProgramShown(1).place, "");
+}

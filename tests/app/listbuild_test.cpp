@@ -165,6 +165,11 @@ TEST_F(ListBuildTest, NoteNames) {
   for (const auto& [key, name] : cases) EXPECT_EQ(NoteName(key), name) << key;
 }
 
+TEST_F(ListBuildTest, SplitPointNamesPutTheSharpAfterTheOctave) {
+  const std::pair<int, const char*> cases[] = {{36, "C2"}, {47, "B2"}, {60, "C4"}, {61, "C4#"}, {70, "A4#"}, {96, "C7"}};
+  for (const auto& [note, name] : cases) EXPECT_EQ(SplitPointName(note), name) << note;
+}
+
 TEST_F(ListBuildTest, ArrangementSlotNamesAndTheReducedSlot) {
   struct Case {
     int slot;

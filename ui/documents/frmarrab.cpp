@@ -25,7 +25,7 @@
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/showform.h"
+#include "ui/main/showform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"

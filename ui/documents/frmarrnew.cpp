@@ -32,7 +32,7 @@
 #include "midi/sysex.h"
 #include "platform/dialogs.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/showform.h"
+#include "ui/main/showform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/steptimer.h"

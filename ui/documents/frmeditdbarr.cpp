@@ -26,7 +26,7 @@
 #include "ui/documents/dbarropen.h"
 #include "ui/documents/frmarrab.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/showform.h"
+#include "ui/main/showform.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"

@@ -18,7 +18,7 @@
 #include "services/messages.h"
 #include "services/strings.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/showform.h"
+#include "ui/main/showform.h"
 #include "ui/main/listtext.h"
 
 QPointer<frmPcgAE> gPcgAEForms[9];

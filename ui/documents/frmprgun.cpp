@@ -33,7 +33,7 @@
 #include "services/strings.h"
 #include "ui/documents/bankform.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/showform.h"
+#include "ui/main/showform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/twipslayout.h"
 #include "ui/main/listtext.h"

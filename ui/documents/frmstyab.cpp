@@ -15,7 +15,7 @@
 #include "services/mainview.h"
 #include "services/strings.h"
 #include "ui/documents/listclicks.h"
-#include "ui/documents/showform.h"
+#include "ui/main/showform.h"
 #include "ui/main/listtext.h"
 
 QPointer<frmStyAB> gStyABForms[2];

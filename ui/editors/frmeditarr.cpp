@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -20,8 +19,8 @@
 #include "app/appstate.h"
 #include "app/arrrec.h"
 #include "app/editorpick.h"
+#include "app/listbuild.h"
 #include "app/menuupdate.h"
-#include "app/nametables.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "files/stygrp.h"
@@ -32,8 +31,10 @@
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "ui/editors/frmtastiera.h"
+#include "ui/editors/topmaxscrollbar.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/showform.h"
 #include "ui/main/twipslayout.h"
 
 const std::array<std::string, 48> EffNameTab = {
@@ -56,8 +57,6 @@ QPointer<frmEditArr> gEditArrForm;
 
 namespace {
 
-constexpr int kMaxWidth = 9228;
-constexpr int kMaxHeight = 5916;
 constexpr int kFields = 19;  // Text1(0)-(18) can be highlighted
 
 // The colours of the highlight and of the mute and solo buttons (RGB).
@@ -78,9 +77,6 @@ int StyleSlotOfLine(int n) {
   if (n < 0 || n > 18 || n % 5 == 4) return -1;
   return n - n / 5;
 }
-
-// Text of the record up to its first NUL.
-std::string UpToNul(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
 
 // The track's Combo2 lists that are stored but never sent: the octave and
 // wrap-around of Drum and Percussion, Out Status1 and wrap-around of UPPER2
@@ -114,6 +110,14 @@ bool TypeAhead(QComboBox* combo) {
   if (k < 0) return false;
   combo->setCurrentIndex(k);
   return true;
+}
+
+// No field is highlighted and no pick waits for a click in another window.
+void NothingSelected() {
+  gEditArrNameSel = false;
+  gStyPickMode = false;
+  gPrgPickMode = false;
+  for (int& flag : gEditArrFieldSel) flag = 0;
 }
 
 QColor Rgb(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
@@ -172,8 +176,9 @@ void frmEditArr::BuildControls() {
   setWidget(body);
   SSTab1 = new QTabWidget(body);
   SSTab1->setObjectName("SSTab1");
+  SSTab1->setDocumentMode(true);
   auto* layout = new QVBoxLayout(body);
-  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(SSTab1);
   auto* page1 = new QWidget();
   auto* page2 = new QWidget();
@@ -188,8 +193,18 @@ void frmEditArr::BuildControls() {
   for (int t = 3; t < 9; ++t)
     BuildTrackFrame(t, page2, kTrackNames[t], kTrackCaptions[t], 60 + 3000 * ((t - 3) % 3), 30 + 2460 * ((t - 3) / 3));
 
-  for (QGroupBox* frame : frames_)
-    if (frame) frame->installEventFilter(this);
+  // A frame's caption stands on its top line, where the places of its
+  // controls expect it; the style would put it above a line drawn lower,
+  // across the first row of controls.
+  const int half = body->fontMetrics().height() / 2;
+  const QString frameStyle = QString(
+                                 "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: %1px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }")
+                                 .arg(half);
+  for (QGroupBox* frame : frames_) {
+    frame->setStyleSheet(frameStyle);
+    frame->installEventFilter(this);
+  }
   SSTab1->tabBar()->installEventFilter(this);
 }
 
@@ -254,7 +269,7 @@ void frmEditArr::BuildGeneralTab(QWidget* page) {
   hScroll(1, 1, 8, 1, {3120, 2190, 660, 240}, 4, {3840, 2175, 360, 270});
 
   PlaceTwips(MakeLabel(general, "Label3_11", "Tempo"), {3900, 255, 600, 210});
-  VScroll1[0] = new TasScrollBar(general);
+  VScroll1[0] = new TopMaxScrollBar(general);
   VScroll1[0]->setObjectName("VScroll1_0");
   VScroll1[0]->setRange(40, 240);
   VScroll1[0]->setPageStep(10);
@@ -336,7 +351,7 @@ void frmEditArr::BuildTrackFrame(int t, QWidget* page, const char* name, const c
     auto* caption2 = MakeLabel(box, "Label6_" + idx, k == 0 ? "VOL" : "PAN");
     caption2->setAlignment(Qt::AlignCenter);
     PlaceTwips(caption2, {60 + 420 * k, 760, 420, 200});
-    VScroll1[i] = new TasScrollBar(box);
+    VScroll1[i] = new TopMaxScrollBar(box);
     VScroll1[i]->setObjectName("VScroll1_" + idx);
     VScroll1[i]->setRange(k == 0 ? 0 : 1, k == 0 ? 127 : 33);
     VScroll1[i]->setPageStep(k == 0 ? 10 : 4);
@@ -432,17 +447,15 @@ void frmEditArr::Form_Load() {
   gFormLoading2 = true;
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
   gWinPosCur = gWinPosTab[kKindEditArr];
-  const int height = gWinPosCur.Height > 0 ? std::min<int>(gWinPosCur.Height, kMaxHeight) : kMaxHeight;
-  const int width = gWinPosCur.Width > 0 ? std::min<int>(gWinPosCur.Width, kMaxWidth) : kMaxWidth;
-  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, height, width);
+  // A record with no size opens at the largest.
+  const WindowSize big = EnlargedSizeOfKind(kKindEditArr);
+  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height > 0 ? gWinPosCur.Height : big.height,
+               gWinPosCur.Width > 0 ? gWinPosCur.Width : big.width, big.height, big.width);
   gWinPosCur.State = 1;
   gWinPosTab[kKindEditArr] = gWinPosCur;
 
-  gEditArrNameSel = false;
-  gStyPickMode = false;
-  gPrgPickMode = false;
   // A new window shows no highlight, so no field is selected.
-  for (int& flag : gEditArrFieldSel) flag = 0;
+  NothingSelected();
   gArrEditLinked = true;
   gArrModified = false;
 
@@ -467,8 +480,9 @@ void frmEditArr::Form_Activate() { MenuUpdate(); }
 void frmEditArr::Form_Resize() {
   if (gFormLoading2 || !loaded_) return;
   gWinPosCur = gWinPosTab[kKindEditArr];
+  const WindowSize big = EnlargedSizeOfKind(kKindEditArr);
   // Cut back: the resize that follows records the size.
-  if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
+  if (!FrameResize(big.height, big.width, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
   gWinPosTab[kKindEditArr] = gWinPosCur;
   MenuUpdate();
 }
@@ -496,10 +510,7 @@ void frmEditArr::Form_QueryUnload(bool& cancel) {
 }
 
 void frmEditArr::Form_Unload() {
-  gEditArrNameSel = false;
-  gStyPickMode = false;
-  gPrgPickMode = false;
-  for (int& flag : gEditArrFieldSel) flag = 0;
+  NothingSelected();
   gArrSavedBack = false;
   gArrEditLinked = false;
   // The editor never reopens at the next start.
@@ -524,7 +535,7 @@ void frmEditArr::SetComboIndex(QComboBox* combo, int index) {
 
 void frmEditArr::SetFieldText(int field, const std::string& text) {
   if (field < 0 || field > 19) return;
-  Text1[field]->setText(ToScreen(UpToNul(text)));
+  Text1[field]->setText(ToScreen(CutAtNul(text)));
 }
 
 void frmEditArr::ShowStyleLabel() {
@@ -539,20 +550,13 @@ void frmEditArr::ShowStyleLabel() {
   Label_1->setText(ToScreen(label + ")"));
 }
 
-void frmEditArr::EditArrKeyShow(int note) {
-  static const char kLetters[] = "CCDDEFFGGAAB";
-  const int octave = (note - 36) / 12 + 2;
-  const int k = (note - 36) % 12;
-  std::string text = std::string(1, kLetters[k]) + CStr(octave);
-  if (k == 1 || k == 3 || k == 6 || k == 8 || k == 10) text += "#";
-  Label1[3]->setText(ToScreen(text));
-}
+void frmEditArr::EditArrKeyShow(int note) { Label1[3]->setText(ToScreen(SplitPointName(note))); }
 
 void frmEditArr::EditArrFill() {
   gEditArrFilling = true;
   SetCaption(EditorCaption());
-  SetFieldText(0, RTrim(UpToNul(Mid(gArrEditBuf, 1, 16))));
-  SetFieldText(1, RTrim(UpToNul(Mid(gArrEditBuf, 165, 16))));
+  SetFieldText(0, RTrim(CutAtNul(Mid(gArrEditBuf, 1, 16))));
+  SetFieldText(1, RTrim(CutAtNul(Mid(gArrEditBuf, 165, 16))));
   ShowStyleLabel();
 
   // A value with no entry in its list shows none; the byte stays as stored
@@ -599,41 +603,9 @@ void frmEditArr::EditArrFill() {
 
   for (int t = 0; t < 9; ++t) {
     const int b = TrackOffset(t);
-    const int p = Byte(b);
-    const int code = Byte(b + 1);
-    const int q = p < 64 ? p : p - 64;
-    std::string name, prefix;
-    // A program beyond its table has no name, so its bank field stays empty.
-    switch (code) {
-      case 0:
-      case 1:
-        if (p <= 127) {
-          const int bankKind = 4 + 2 * code + (p < 64 ? 0 : 1);
-          name = Mid(gPrgNames[bankKind], 16 * q + 1, 16);
-          prefix = std::string(1, static_cast<char>('A' + bankKind - 4)) + " ";
-        }
-        break;
-      case 2:
-        if (p <= 127) {
-          name = Mid(gPrgNames[8], 16 * q + 1, 16);
-          prefix = "E ";
-        }
-        break;
-      case 3:
-        name = Mid(gArrEditBuf, 181 + 16 * t, 16);
-        prefix = "U ";
-        break;
-      case 4:
-        if (p <= 15) {
-          name = Mid(gDrumKitNames, 16 * p + 1, 16);
-          prefix = "Dr ";
-        }
-        break;
-      default:
-        break;
-    }
-    SetFieldText(2 * t + 2, name);
-    SetFieldText(2 * t + 3, RTrim(UpToNul(name)).empty() ? std::string() : ProgramPlaceText(prefix, q));
+    const TrackProgramText program = TrackProgramShown(t);
+    SetFieldText(2 * t + 2, program.name);
+    SetFieldText(2 * t + 3, program.place);
 
     v = Byte(b + 2);
     if (v > 127) v = 100;
@@ -1042,15 +1014,14 @@ void frmEditArr::Text1_KeyUp(int i) {
 // ---- The opener -------------------------------------------------------------
 
 void EditArrWinShow() {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
-  if (!gEditArrForm || gEditArrForm->Unloading()) {
-    gEditArrForm = new frmEditArr();
-    gEditArrForm->Form_Load();
-  }
-  if (gEditArrForm->isMinimized()) gEditArrForm->setWindowState(gEditArrForm->windowState() & ~Qt::WindowMinimized);
-  gEditArrForm->show();
-  main->MdiArea()->setActiveSubWindow(gEditArrForm);
+  ShowFormOf(
+      gEditArrForm,
+      [] {
+        auto* form = new frmEditArr();
+        form->Form_Load();
+        return form;
+      },
+      true);
 }
 
 void RegisterArrEditor() { SetArrEditorPicks(&sPicks); }

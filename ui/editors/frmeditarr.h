@@ -21,7 +21,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 class QTabWidget;
-class TasScrollBar;
+class TopMaxScrollBar;
 
 // The 48 effect names by effect number (0 "No Effect" ... 47
 // "Delay/Rotary"); the effect lists show them from 47 down to 0.
@@ -108,7 +108,7 @@ class frmEditArr : public ChildForm {
   QLabel* Label_1 = nullptr;  // the style field's label
   std::array<QLabel*, 5> Label1{};
   std::array<QLabel*, 19> Label2{};
-  std::array<TasScrollBar*, 19> VScroll1{};
+  std::array<TopMaxScrollBar*, 19> VScroll1{};
   std::array<QScrollBar*, 2> HScroll1{};
   std::array<QComboBox*, 10> Combo1{};
   std::array<QComboBox*, 54> Combo2{};

@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -33,16 +32,14 @@
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/strings.h"
+#include "ui/editors/topmaxscrollbar.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/showform.h"
 
 QPointer<frmGbl> gGblForms[9];
 
 namespace {
-
-// No global window grows beyond this size (twips).
-constexpr int kMaxHeight = 5640;
-constexpr int kMaxWidth = 9072;
 
 constexpr int kTitlePos = 21;
 constexpr int kTitleLen = 238;
@@ -80,8 +77,8 @@ QComboBox* NewList(GblCtl ctl, int index, const QString& name, QWidget* parent) 
   return combo;
 }
 
-QScrollBar* NewScroll(Qt::Orientation o, int min, int max, const QString& name, QWidget* parent) {
-  auto* bar = new QScrollBar(o, parent);
+QScrollBar* NewScroll(int min, int max, const QString& name, QWidget* parent) {
+  auto* bar = new QScrollBar(Qt::Horizontal, parent);
   bar->setObjectName(name);
   bar->setRange(min, max);
   bar->setSingleStep(1);
@@ -167,7 +164,7 @@ void frmGbl::BuildControls() {
   GblLab1[1] = NewLabel("0", frame4, "GblLab1_1");
   GblLab1[1]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   g4->addWidget(GblLab1[1], 0, 1);
-  GblHScroll1[0] = NewScroll(Qt::Horizontal, -50, 50, "GblHScroll1_0", frame4);
+  GblHScroll1[0] = NewScroll(-50, 50, "GblHScroll1_0", frame4);
   g4->addWidget(GblHScroll1[0], 1, 0, 1, 2);
   g4->addWidget(Marks({"-50", "0", "50"}, frame4), 2, 0, 1, 2);
   auto listAt = [](QGridLayout* grid, QWidget* frame, const char* caption, QComboBox* combo, int row, int col) {
@@ -217,7 +214,7 @@ void frmGbl::BuildControls() {
   GblLab1[13] = NewLabel("Normal", frame3, "GblLab1_13");
   GblLab1[13]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   g3->addWidget(GblLab1[13], 2, 1);
-  GblHScroll1[1] = NewScroll(Qt::Horizontal, 0, 127, "GblHScroll1_1", frame3);
+  GblHScroll1[1] = NewScroll(0, 127, "GblHScroll1_1", frame3);
   g3->addWidget(GblHScroll1[1], 3, 0, 1, 2);
   g3->addWidget(Marks({"0", "127"}, frame3), 4, 0, 1, 2);
   g3->setRowStretch(5, 1);
@@ -279,7 +276,10 @@ void frmGbl::BuildControls() {
       Lab2[i] = NewLabel("0", frame5, "Lab2_" + QString::number(i));
       Lab2[i]->setAlignment(Qt::AlignCenter);
       g5->addWidget(Lab2[i], 1, k + 1);
-      VScroll2[i] = NewScroll(Qt::Vertical, -50, 50, "VScroll2_" + QString::number(i), frame5);
+      VScroll2[i] = new TopMaxScrollBar(frame5);
+      VScroll2[i]->setObjectName("VScroll2_" + QString::number(i));
+      VScroll2[i]->setRange(-50, 50);
+      VScroll2[i]->setPageStep(10);
       g5->addWidget(VScroll2[i], 2, k + 1, Qt::AlignHCenter);
     }
     g5->setRowStretch(2, 1);
@@ -300,8 +300,7 @@ void frmGbl::BuildControls() {
     Lab3[5 + 2 * i] = NewLabel("", frame6, "Lab3_" + QString::number(5 + 2 * i));
     Lab3[5 + 2 * i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     g6->addWidget(Lab3[5 + 2 * i], 1 + 2 * i, 2);
-    HScroll3[i] = NewScroll(Qt::Horizontal, i == 0 ? 0 : 11, i == 0 ? 116 : 127, "HScroll3_" + QString::number(i),
-                            frame6);
+    HScroll3[i] = NewScroll(i == 0 ? 0 : 11, i == 0 ? 116 : 127, "HScroll3_" + QString::number(i), frame6);
     g6->addWidget(HScroll3[i], 2 + 2 * i, 0, 1, 3);
   }
   int row = 5;
@@ -382,9 +381,9 @@ void frmGbl::ConnectHandlers() {
 
 int frmGbl::Slot() const { return Asc(winTag_, 15); }
 
-int frmGbl::VScroll2Value(int index) const { return -VScroll2[index]->value(); }
+int frmGbl::VScroll2Value(int index) const { return VScroll2[index]->value(); }
 
-void frmGbl::SetVScroll2(int index, int cents) { VScroll2[index]->setValue(-cents); }
+void frmGbl::SetVScroll2(int index, int cents) { VScroll2[index]->setValue(cents); }
 
 // ---- Opening, resizing, closing -------------------------------------------
 
@@ -393,6 +392,8 @@ void frmGbl::Form_Load() {
   gFormLoading = true;
   const int slot = gGblSlotIdx;
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  // No global window grows beyond this size.
+  const WindowSize big = EnlargedSizeOfKind(kKindGblParam);
   // The instrument's window has no file, so it is never read-only, whatever
   // the last file opened left.
   const bool readOnly = slot != 0 && gOpenReadOnly;
@@ -400,26 +401,24 @@ void frmGbl::Form_Load() {
   gGblSlotCur = gGblSlots[slot];
   std::string title;
   if (slot == 0) {
-    gGblFileBuf = PadRight(Left(gGblCur, kGblBlockLen), kGblBlockLen, '\0');
+    gGblFileBuf = PadRight(Left(gGblCur, kGblFileLen), kGblFileLen, '\0');
     title = "Global Parameters";
     gWinPosCur = gWinPosTab[kKindGblParam];
     // A record larger than the window may grow (the first start's) opens at
-    // the largest size: cut back while the window is first shown, the
-    // window would keep the layout of the larger size.
-    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, std::min<int>(gWinPosCur.Height, kMaxHeight),
-                 std::min<int>(gWinPosCur.Width, kMaxWidth));
+    // the largest size.
+    FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width, big.height, big.width);
     gWinPosCur.State = 1;
     gWinPosTab[kKindGblParam] = gWinPosCur;
   } else {
     title = gGblFileDir + kPathSep + gGblFileName;
     gGblSlotCur.Path = PadRight(title, kTitleLen);
-    FrameRestore(0, 0, kMaxHeight, kMaxWidth);
+    FrameRestore(0, 0, big.height, big.width);
   }
   gGblSlotCur.InUse = 1;
   gGblSlotCur.ReadOnly = readOnly ? 1 : 0;
   gGblSlots[slot] = gGblSlotCur;
 
-  std::string doc = Nuls(20) + Space(250) + PadRight(gGblFileBuf, kGblBlockLen, '\0');
+  std::string doc = Nuls(20) + Space(250) + PadRight(gGblFileBuf, kGblFileLen, '\0');
   MidAssign(doc, 1, Chr(slot == 0 ? kKindGblParam : kKindGblFile));
   MidAssign(doc, kTitlePos, PadRight(title, kTitleLen));
   MidAssign(doc, 15, Chr(slot));
@@ -442,12 +441,13 @@ void frmGbl::Form_Activate() { MenuUpdate(); }
 
 void frmGbl::Form_Resize() {
   if (gFormLoading || !loaded_) return;
+  const WindowSize big = EnlargedSizeOfKind(Kind());
   if (Slot() == 0) {
     gWinPosCur = gWinPosTab[kKindGblParam];
     // Cut back: the resize that follows records the size.
-    if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
+    if (!FrameResize(big.height, big.width, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
     gWinPosTab[kKindGblParam] = gWinPosCur;
-  } else if (!FrameResize(kMaxHeight, kMaxWidth, nullptr, nullptr, nullptr)) {
+  } else if (!FrameResize(big.height, big.width, nullptr, nullptr, nullptr)) {
     return;
   }
   MenuUpdate();
@@ -523,7 +523,7 @@ void frmGbl::CommLoadGbl_Click() {
   MidiMonLog("");
   MidiMonLog(gOutMsg.data);
   gGblCurValid = 1;
-  gGblCur = PadRight(Mid(winTag_, kGblBlockPos, kGblBlockLen), kGblBlockLen, '\0');
+  gGblCur = PadRight(Mid(winTag_, kGblBlockPos, kGblFileLen), kGblFileLen, '\0');
   SetMainMenuEnabled("mnuGlobalParam", true);
 }
 
@@ -607,22 +607,18 @@ void frmGbl::ShowRangeLabel(int index) {
 // ---- The opener ------------------------------------------------------------
 
 void GblWinShow() {
-  frmMain* main = frmMain::Instance();
   const int slot = gGblSlotIdx;
-  if (!main || slot < 0 || slot > 8) return;
-  QPointer<frmGbl>& form = gGblForms[slot];
-  if (form && !form->Unloading()) {
-    // Only the instrument's window can be open at its slot: it is brought
-    // forward as it is.
-    if (form->isMinimized()) form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
-    form->show();
-    main->MdiArea()->setActiveSubWindow(form);
-    return;
-  }
-  form = new frmGbl();
-  form->Form_Load();
-  form->show();
-  main->MdiArea()->setActiveSubWindow(form);
+  if (slot < 0 || slot > 8) return;
+  // Only the instrument's window can be open at its slot: it is brought
+  // forward as it is.
+  ShowFormOf(
+      gGblForms[slot],
+      [] {
+        auto* form = new frmGbl();
+        form->Form_Load();
+        return form;
+      },
+      true);
 }
 
 void FrmGblReset() {

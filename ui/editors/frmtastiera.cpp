@@ -9,7 +9,6 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +16,7 @@
 #include <QTimer>
 
 #include "app/appstate.h"
+#include "app/listbuild.h"
 #include "app/menuupdate.h"
 #include "app/slots.h"
 #include "app/winpos.h"
@@ -31,6 +31,7 @@
 #include "services/strings.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
+#include "ui/main/showform.h"
 #include "ui/main/twipslayout.h"
 
 int gKbdOpen = 0;
@@ -42,8 +43,6 @@ constexpr int kNoNote = 200;  // LastNote when no note is on
 constexpr int kLowNote = 12;
 constexpr int kHighNote = 108;
 constexpr int kKeyCount = 61;
-constexpr int kMaxWidth = 9288;
-constexpr int kMaxHeight = 5532;
 
 // Keys, in twips.
 constexpr int kWhiteWidth = 252;
@@ -65,7 +64,6 @@ constexpr int kBlackOffset[12] = {0, 160, 0, 190, 0, 0, 160, 0, 177, 0, 190, 0};
 
 const char* const kNoteNames[12] = {"C/Do",   "C#/Do#",  "D/Re", "D#/Re#",  "E/Mi", "F/Fa",
                                     "F#/Fa#", "G/Sol", "G#/Sol#", "A/La", "A#/La#", "B/Si"};
-constexpr char kSplitLetters[] = "CCDDEFFGGAAB";
 
 struct Slider {
   const char* name;
@@ -204,34 +202,6 @@ void TasKey::leaveEvent(QEvent* event) {
 // The right button plays the key: no menu over the keys.
 void TasKey::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
-// ---- Scroll bars -----------------------------------------------------------
-
-TasScrollBar::TasScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
-  setInvertedAppearance(true);
-  setInvertedControls(false);
-  // The arrows and the groove step towards the end they stand at: with the
-  // maximum at the top, the upper arrow raises the value.
-  connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
-    if (!mouseDown_) return;
-    int step = 0;
-    if (action == SliderSingleStepAdd) step = -singleStep();
-    if (action == SliderSingleStepSub) step = singleStep();
-    if (action == SliderPageStepAdd) step = -pageStep();
-    if (action == SliderPageStepSub) step = pageStep();
-    if (step != 0) setSliderPosition(value() + step);
-  });
-}
-
-void TasScrollBar::mousePressEvent(QMouseEvent* event) {
-  mouseDown_ = true;
-  QScrollBar::mousePressEvent(event);
-}
-
-void TasScrollBar::mouseReleaseEvent(QMouseEvent* event) {
-  QScrollBar::mouseReleaseEvent(event);
-  mouseDown_ = false;
-}
-
 // ---- The window --------------------------------------------------------------
 
 frmTastiera::frmTastiera() {
@@ -254,7 +224,7 @@ void frmTastiera::BuildControls() {
     label4_[i] = NewLabel(body_, "Label4_" + n, signedValue ? "63" : "127", SliderFont(), Qt::AlignCenter);
     label5_[i] = NewLabel(body_, "Label5_" + n, signedValue ? "-64" : "0", SliderFont(), Qt::AlignCenter);
     label3_[i] = NewLabel(body_, "Label3_" + n, "", SliderFont(), Qt::AlignCenter);
-    vScroll_[i] = new TasScrollBar(body_);
+    vScroll_[i] = new TopMaxScrollBar(body_);
     vScroll_[i]->setObjectName("VScroll_" + n);
     vScroll_[i]->setRange(0, 127);
     vScroll_[i]->setSingleStep(1);
@@ -294,7 +264,7 @@ void frmTastiera::BuildControls() {
   text3_ = new QLineEdit(picture2_);
   text3_->setObjectName("Text3");
   text3_->setReadOnly(true);
-  vScroll1_ = new TasScrollBar(picture2_);
+  vScroll1_ = new TopMaxScrollBar(picture2_);
   vScroll1_->setObjectName("VScroll1");
   vScroll1_->setRange(36, 96);
   vScroll1_->setSingleStep(1);
@@ -384,7 +354,8 @@ void frmTastiera::Form_Load() {
   if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
 
   gWinPosCur = gWinPosTab[kKindKeyboard];
-  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);
+  const WindowSize big = EnlargedSizeOfKind(kKindKeyboard);
+  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width, big.height, big.width);
   gWinPosCur.State = 1;
   gWinPosTab[kKindKeyboard] = gWinPosCur;
   winTag_ = Chr(kKindKeyboard) + Chr(0);
@@ -436,8 +407,9 @@ void frmTastiera::Form_Activate() { MenuUpdate(); }
 void frmTastiera::Form_Resize() {
   if (!loaded_) return;
   gWinPosCur = gWinPosTab[kKindKeyboard];
+  const WindowSize big = EnlargedSizeOfKind(kKindKeyboard);
   // Cut back: the resize that follows records the size.
-  if (!FrameResize(kMaxHeight, kMaxWidth, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
+  if (!FrameResize(big.height, big.width, &gWinPosCur.Height, &gWinPosCur.Width, &gWinPosCur.State)) return;
   gWinPosTab[kKindKeyboard] = gWinPosCur;
   MenuUpdate();
 }
@@ -753,9 +725,7 @@ void frmTastiera::VScroll1_Change() {
   const int v = vScroll1_->value();
   const int o = (v - 36) / 12 + 2;
   const int pos = v % 12;
-  std::string text = " " + std::string(1, kSplitLetters[pos]) + CStr(o);
-  if (kBlack[pos]) text += "#";
-  text3_->setText(ToScreen(text));
+  text3_->setText(ToScreen(" " + SplitPointName(v)));
 
   const int rel = o - hScroll1_->value();
   const int w = kWhiteWidth;
@@ -781,14 +751,11 @@ void frmTastiera::SplitCtlsLayout() {
 // ---- Opening -----------------------------------------------------------------
 
 void TasWinShow() {
-  frmMain* main = frmMain::Instance();
-  if (!main) return;
-  if (!gTasForm || gTasForm->Unloading()) {
-    gTasForm = new frmTastiera();
-    gTasForm->Form_Load();
-  }
-  gTasForm->show();
-  main->MdiArea()->setActiveSubWindow(gTasForm);
+  ShowFormOf(gTasForm, [] {
+    auto* form = new frmTastiera();
+    form->Form_Load();
+    return form;
+  });
 }
 
 void FrmTastieraReset() {

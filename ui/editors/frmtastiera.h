@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 
+#include "ui/editors/topmaxscrollbar.h"
 #include "ui/main/childform.h"
 
 class QCheckBox;
@@ -53,22 +54,6 @@ class TasKey : public QWidget {
   int index_;
   bool black_;
   bool marked_ = false;
-};
-
-// A vertical scroll bar whose maximum is at the top: dragging the thumb
-// up, the upper arrow, the groove above the thumb, the Up key and the
-// wheel turned up all raise the value.
-class TasScrollBar : public QScrollBar {
-  Q_OBJECT
- public:
-  explicit TasScrollBar(QWidget* parent);
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
- private:
-  bool mouseDown_ = false;
 };
 
 class frmTastiera : public ChildForm {
@@ -144,10 +129,10 @@ class frmTastiera : public ChildForm {
   QWidget* frame1_ = nullptr;
   std::array<TasKey*, 61> keys_{};
   std::array<QLabel*, 9> label1_{};
-  std::array<TasScrollBar*, 11> vScroll_{};
+  std::array<TopMaxScrollBar*, 11> vScroll_{};
   std::array<QLabel*, 11> label2_{}, label3_{}, label4_{}, label5_{};
   QScrollBar* hScroll1_ = nullptr;
-  TasScrollBar* vScroll1_ = nullptr;
+  TopMaxScrollBar* vScroll1_ = nullptr;
   QComboBox* combo1_ = nullptr;
   QLineEdit* text1_ = nullptr;
   QLineEdit* text3_ = nullptr;

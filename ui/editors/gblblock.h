@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "files/gblfile.h"
+
 // The editing controls of the window, each a control array.
 enum class GblCtl {
   Combo1,    // GblCombo1(0-3, 5-19): lists of the block
@@ -27,8 +29,7 @@ enum class GblCtl {
 
 // Document layout of a global window.
 constexpr int kGblDocLen = 718;
-constexpr int kGblBlockPos = 271;  // block offset 0
-constexpr int kGblBlockLen = 448;
+constexpr int kGblBlockPos = 271;  // block offset 0; the block is kGblFileLen bytes
 constexpr int kGblPayloadOffset = 32;  // the dump carries offsets 32-446
 constexpr int kGblPayloadLen = 415;
 constexpr int kUserScaleNotes = 48;   // VScroll2(0-47): 4 scales of 12 notes

@@ -113,7 +113,9 @@ void ChildForm::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 
-void ChildForm::FrameRestore(int top, int left, int height, int width) {
+void ChildForm::FrameRestore(int top, int left, int height, int width, int maxHeight, int maxWidth) {
+  if (maxHeight > 0) height = std::min(height, maxHeight);
+  if (maxWidth > 0) width = std::min(width, maxWidth);
   SetGeometryTwips(top, left, height, width);
 }
 

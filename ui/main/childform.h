@@ -77,8 +77,11 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   void PopupEditMenu();
 
   // The frame every child window follows.
-  // Load: place and size from the window's record.
-  void FrameRestore(int top, int left, int height, int width);
+  // Load: place and size from the window's record. A size beyond
+  // maxHeight x maxWidth (0: no cap) opens at that largest size: the window
+  // is laid out at the size it shows, where a cut by FrameResize while it is
+  // first shown would leave its layout at the larger size.
+  void FrameRestore(int top, int left, int height, int width, int maxHeight = 0, int maxWidth = 0);
   // Resize: caps the size at maxHeight x maxWidth (0: no cap), then stores
   // Height and Width and the state byte (1 normal, 2 minimised, unchanged
   // when maximised) into the record's fields. Returns false when the window

@@ -1,6 +1,6 @@
 // The fixture of the style-file and program-file window tests: the program
 // folder's data files, a blank info file, the File menu's Open through the
-// scripted dialog, and the four answers of a close prompt.
+// scripted dialog.
 #pragma once
 
 #include <QFile>
@@ -48,25 +48,6 @@ class DocWindowTest : public MainFixture {
     answer.readOnly = readOnly;
     dialogs_.fileAnswers.push_back(answer);
     main_->Item(item)->trigger();
-  }
-
-  // An answer to a close prompt and what must follow.
-  struct ClosePromptCase {
-    int answer;
-    bool failSave;  // every write fails with a full disk
-    bool closes;
-    bool saved;
-  };
-  static std::vector<ClosePromptCase> ClosePromptCases() {
-    return {{kMsgYes, false, true, true},
-            {kMsgNo, false, true, false},
-            {kMsgCancel, false, false, false},
-            {kMsgYes, true, false, false}};
-  }
-  // Closes a window answering its prompt as the case says; true when it
-  // closed.
-  bool CloseAnswering(ChildForm* w, const ClosePromptCase& c) {
-    return MainFixture::CloseAnswering(w, c.answer, c.failSave);
   }
   // Closes a window that stayed open, its changes dropped (the modified
   // flag at pos cleared).

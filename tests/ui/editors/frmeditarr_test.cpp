@@ -13,6 +13,8 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QKeyEvent>
 #include <QTest>
@@ -31,6 +33,7 @@
 #include "platform/dialogs.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/fixtures/midibytes.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
 #include "ui/documents/frmarru.h"
@@ -55,17 +58,10 @@ std::string RecWith(const std::string& name, std::initializer_list<std::pair<int
   return rec;
 }
 
-std::string Hex(const std::string& bytes) {
-  std::string s;
-  for (size_t i = 0; i < bytes.size(); ++i) s += (i ? " " : "") + Hex2(static_cast<unsigned char>(bytes[i]));
-  return s;
-}
-
 }  // namespace
 
 class FrmEditArrTest : public DocWindowTest {
  protected:
-  using MainFixture::CloseAnswering;
   frmArrU* Open(const std::string& name, bool readOnly = false) {
     OpenThrough("mnuApriArr", name + ".arr", readOnly);
     return gArrUForms[gArrSlotIdx];
@@ -685,4 +681,41 @@ TEST_F(FrmEditArrTest, TheWindowKeepsItsPlaceNeverGrowsAndARefillSendsNothing) {
   ASSERT_NE(Edit(w, 1), nullptr);
   EXPECT_EQ(gEditArrForm->TopTwips(), PixelsToTwips(TwipsToPixels(600)));
   EXPECT_EQ(gEditArrForm->HeightTwips(), PixelsToTwips(TwipsToPixels(4500)));
+}
+
+TEST_F(FrmEditArrTest, EveryControlOfAFrameStandsBelowTheLineItsCaptionIsOn) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Plain", {})}}));
+  StartPlain();
+  ASSERT_NE(Edit(Open("song"), 0), nullptr);
+  const QList<QGroupBox*> frames = gEditArrForm->findChildren<QGroupBox*>();
+  ASSERT_EQ(frames.size(), 13);
+  for (QGroupBox* frame : frames) {
+    // Where the frame's style draws its top line and its caption.
+    QStyleOptionGroupBox opt;
+    opt.initFrom(frame);
+    opt.text = frame->title();
+    opt.textAlignment = frame->alignment();
+    opt.lineWidth = 1;
+    opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QRect line = frame->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, frame);
+    const QRect caption = frame->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxLabel, frame);
+    EXPECT_LT(caption.top(), line.top()) << frame->objectName().toStdString();
+    EXPECT_GT(caption.bottom(), line.top()) << frame->objectName().toStdString();
+    for (QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      EXPECT_GT(control->geometry().top(), line.top()) << control->objectName().toStdString();
+  }
+}
+
+TEST_F(FrmEditArrTest, EveryFrameIsWhollyShownAtTheLargestSize) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("Plain", {})}}));
+  StartPlain();
+  ASSERT_NE(Edit(Open("song"), 0), nullptr);
+  ASSERT_EQ(gEditArrForm->size(), QSize(TwipsToPixels(9228), TwipsToPixels(5916)));
+  auto* tabs = Ctl<QTabWidget>("SSTab1");
+  for (int page = 0; page < 2; ++page) {
+    tabs->setCurrentIndex(page);
+    Settle(0);
+    for (QGroupBox* frame : tabs->widget(page)->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+      EXPECT_TRUE(tabs->widget(page)->rect().contains(frame->geometry())) << frame->objectName().toStdString();
+  }
 }

@@ -43,15 +43,9 @@
 
 namespace {
 
-using Bytes = std::initializer_list<std::pair<int, int>>;
-
 // A 448-byte global block with the given (offset, byte) pairs after its
 // header; every other byte 0.
-std::string Block(Bytes bytes = {}) {
-  std::string block = std::string("KORG\x4D\x00\x06\x01", 8) + Nuls(440);
-  for (const auto& [offset, value] : bytes) MidAssign(block, offset + 1, Chr(value));
-  return block;
-}
+std::string Block(std::initializer_list<std::pair<int, int>> bytes = {}) { return GblBlockBytes(bytes); }
 
 // The global dump of a window's document.
 std::string DumpOf(const std::string& doc) {
@@ -657,23 +651,13 @@ TEST_F(FrmGblTest, AReadOnlyFileIsSentButNotSaved) {
 }
 
 TEST_F(FrmGblTest, TheClosePromptSavesDiscardsOrKeepsTheWindow) {
-  struct Case {
-    int answer;
-    bool failSave;
-    bool closes;
-    bool saved;
-  };
-  const Case cases[] = {{kMsgYes, false, true, true},
-                        {kMsgNo, false, true, false},
-                        {kMsgCancel, false, false, false},
-                        {kMsgYes, true, false, false}};
   StartWithBlock(Block(), 0);
-  for (const Case& c : cases) {
+  for (const ClosePromptCase& c : ClosePromptCases()) {
     SCOPED_TRACE(c.answer * 10 + c.failSave);
     frmGbl* w = OpenFile("song", Block());
     ASSERT_NE(w, nullptr);
     Choose(List(w, "GblCombo1", 2), 3);
-    EXPECT_EQ(CloseAnswering(w, c.answer, c.failSave), c.closes);
+    EXPECT_EQ(CloseAnswering(w, c), c.closes);
     ASSERT_GE(dialogs_.boxes.size(), 1u);
     EXPECT_EQ(dialogs_.boxes[0].title, "File Gbl - song.gbl (1)");
     EXPECT_EQ(dialogs_.boxes[0].text, "The file has changed\r\nSave changes ?");

@@ -11,6 +11,7 @@
 #include "midi/channels.h"
 #include "midi/midilink.h"
 #include "midi/sysex.h"
+#include "tests/fixtures/filebuilders.h"
 #include "ui/editors/gblblock.h"
 
 namespace {
@@ -18,9 +19,7 @@ namespace {
 // A global window's document whose block holds the given (offset, byte)
 // pairs; every other block byte is 0 after the file header.
 std::string Doc(std::initializer_list<std::pair<int, int>> bytes = {}) {
-  std::string doc = Nuls(20) + Space(250) + std::string("KORG\x4D\x00\x06\x01", 8) + Nuls(440);
-  for (const auto& [offset, value] : bytes) MidAssign(doc, kGblBlockPos + offset, Chr(value));
-  return doc;
+  return Nuls(20) + Space(250) + GblBlockBytes(bytes);
 }
 
 int ByteAt(const std::string& doc, int offset) { return Asc(doc, kGblBlockPos + offset); }
