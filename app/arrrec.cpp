@@ -42,7 +42,7 @@ bool ArrEditLinkedTo(int slot) {
 
 std::string EditorCaption(const std::string& name) {
   // Bytes after a NUL are no text.
-  return "Edit Arrangement  " + RTrim(Mid(gArrEditBuf, 330, 24)) + ".arr / " + name.substr(0, name.find('\0'));
+  return "Edit Arrangement  " + RTrim(Mid(gArrEditBuf, 330, 24)) + ".arr / " + CutAtNul(name);
 }
 
 std::string EditorCaption() { return EditorCaption(Mid(gArrEditBuf, 1, 10)); }

@@ -13,9 +13,6 @@ constexpr int kArrRecLen = 164;
 constexpr int kArrRecBase = 303;  // record 0 in an arrangement window's WinTag
 constexpr int kFactoryStyles = 128;
 
-// A list item's text ends at its first NUL, as the list controls show it.
-std::string ItemText(const std::string& s) { return s.substr(0, s.find('\0')); }
-
 // Byte `offset` of arrangement record i of the tag.
 int RecByte(const std::string& tag, int i, int offset) {
   return Asc(tag, kArrRecBase + kArrRecLen * i + offset);
@@ -25,7 +22,7 @@ int RecByte(const std::string& tag, int i, int offset) {
 // number outside the table.
 std::string FactoryStyleName(int number) {
   if (number < 0 || number >= kFactoryStyles) return std::string();
-  return ItemText(RTrim(gStyNames[number]));
+  return CutAtNul(RTrim(gStyNames[number]));
 }
 
 int FindItem(const ChildView& box, const std::string& text) {
@@ -47,7 +44,7 @@ void StyListFill(const std::string& tag) {
   int ownCount = 0;
   int label = 11;
   while (ownCount < kStySlotCount && ArrStySlotLen(ownCount, tag) != 0) {
-    const std::string name = ItemText(RTrim(Mid(tag, ArrStySlotPos(ownCount, tag), 16)));
+    const std::string name = CutAtNul(RTrim(Mid(tag, ArrStySlotPos(ownCount, tag), 16)));
     win->Combo1AddItem(name + " (U" + CStr(label) + ")");
     ++ownCount;
     if (++label == 19) label = 21;

@@ -62,6 +62,8 @@ std::string RTrimBlankNul(const std::string& s) {
   return s.substr(0, e);
 }
 
+std::string CutAtNul(const std::string& s) { return s.substr(0, s.find('\0')); }
+
 std::string PadRight(const std::string& s, int n, char fill) {
   if (n <= 0) return std::string();
   std::string r = Left(s, n);

@@ -38,6 +38,9 @@ std::string Trim(const std::string& s);
 // Removes trailing blanks and NULs (settings text read back from a record
 // that was never filled).
 std::string RTrimBlankNul(const std::string& s);
+// The bytes up to, not including, the first NUL: a name or list text as
+// shown, the rest of its field not being text.
+std::string CutAtNul(const std::string& s);
 
 // s padded with blanks (or cut) to exactly n bytes.
 std::string PadRight(const std::string& s, int n, char fill = ' ');

@@ -38,6 +38,8 @@ TEST(Bytes, TrimsAndPadding) {
   EXPECT_EQ(Trim("  a b  "), "a b");
   EXPECT_EQ(RTrim(std::string("ab\0", 3)), std::string("ab\0", 3));
   EXPECT_EQ(RTrimBlankNul(std::string("ab \0 \0", 6)), "ab");
+  EXPECT_EQ(CutAtNul(std::string("ab\0cd\0", 6)), "ab");
+  EXPECT_EQ(CutAtNul("abc"), "abc");
   EXPECT_EQ(PadRight("abc", 5), "abc  ");
   EXPECT_EQ(PadRight("abcdef", 3), "abc");
 }

@@ -18,11 +18,6 @@ std::string FromRaw(const QVariant& v) {
 }
 }  // namespace
 
-std::string CutAtNul(const std::string& bytes) {
-  const size_t p = bytes.find('\0');
-  return p == std::string::npos ? bytes : bytes.substr(0, p);
-}
-
 void ListAddItem(QListWidget* list, const std::string& bytes) {
   const std::string text = CutAtNul(bytes);
   auto* item = new QListWidgetItem(ToScreen(text));

@@ -7,14 +7,13 @@
 #include <QString>
 #include <string>
 
+#include "core/bytes.h"
+
 // The program's bytes as screen text (Latin-1, or UTF-8 for a path that is).
 QString ToScreen(const std::string& bytes);
 
 class QComboBox;
 class QListWidget;
-
-// bytes up to, not including, the first NUL.
-std::string CutAtNul(const std::string& bytes);
 
 void ListAddItem(QListWidget* list, const std::string& bytes);
 void ListSetItem(QListWidget* list, int index, const std::string& bytes);
