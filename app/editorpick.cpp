@@ -132,7 +132,7 @@ TrackProgramText TrackProgramShown(int t) {
     default:
       break;
   }
-  if (!RTrim(shown.name.substr(0, shown.name.find('\0'))).empty()) shown.place = ProgramPlaceText(prefix, q);
+  if (!RTrim(CutAtNul(shown.name)).empty()) shown.place = ProgramPlaceText(prefix, q);
   return shown;
 }
 
