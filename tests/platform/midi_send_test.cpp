@@ -4,17 +4,12 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/fixtures/midibytes.h"
 #include "tests/platform/midi_fixture.h"
 
 namespace {
 
 using SendTest = MidiTest;
-
-std::string Hex(const std::string& bytes) {
-  std::string s;
-  for (int i = 1; i <= static_cast<int>(bytes.size()); ++i) s += (i > 1 ? " " : "") + Hex2(Asc(bytes, i));
-  return s;
-}
 
 TEST_F(SendTest, ShortAndLongMessagesLeaveInCallOrderInChunksOfAtMost256) {
   const HMIDIOUT h = OpenOut();

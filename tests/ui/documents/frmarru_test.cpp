@@ -72,12 +72,6 @@ std::string LongMessageName(const std::string& msg) {
   }
 }
 
-std::string HexBytes(const std::string& bytes) {
-  std::string s;
-  for (size_t i = 0; i < bytes.size(); ++i) s += (i ? " " : "") + Hex2(static_cast<unsigned char>(bytes[i]));
-  return s;
-}
-
 }  // namespace
 
 class FrmArrUTest : public MainFixture {
@@ -132,7 +126,7 @@ class FrmArrUTest : public MainFixture {
     std::vector<std::string> out;
     for (const auto& c : midi_->Calls()) {
       if (c.name == "midiOutShortMsg") {
-        out.push_back(HexBytes(c.bytes));
+        out.push_back(Hex(c.bytes));
       } else if (c.name == "midiOutLongMsg") {
         out.push_back(LongMessageName(c.bytes));
       }
