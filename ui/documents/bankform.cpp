@@ -86,7 +86,7 @@ BankForm::BankForm(const char* name, bool channelBox) {
 
 void BankForm::RestoreRecord(int kind) {
   kind_ = kind;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
   gWinPosCur = gWinPosTab[kind_];
   FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);
   gWinPosCur.State = 1;

@@ -109,7 +109,7 @@ void frmArrAB::LayoutControls() {
 void frmArrAB::Form_Load() {
   gFormLoading = true;
   kind_ = gNewArrABKind;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
   list1_->setFont(QFont("Arial", 10, QFont::Normal));
 
   gWinPosCur = gWinPosTab[kind_];

@@ -132,7 +132,7 @@ void frmArrNew::LayoutControls() {
 void frmArrNew::Form_Load() {
   gFormLoading = true;
   const int slot = gArrNewSlotIdx;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
   ArrNewSlotRec rec = gArrNewSlots[slot];
   rec.State = 1;
   gArrNewSlots[slot] = rec;

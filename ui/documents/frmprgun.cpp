@@ -98,7 +98,7 @@ void frmPrgUN::LayoutControls() {
 void frmPrgUN::Form_Load() {
   gFormLoading2 = true;
   const int slot = gPrgSlotIdx;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
 
   if (kind_ == kKindPrgFile) {
     gPrgSlotCur = gPrgSlots[slot];

@@ -125,7 +125,7 @@ void frmStyUN::LayoutControls() {
 
 void frmStyUN::Form_Load() {
   gFormLoading = true;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
   int slot = 0;
   std::string path;
   if (kind_ == kKindStyNew) {

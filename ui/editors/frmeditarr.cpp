@@ -445,7 +445,7 @@ bool frmEditArr::eventFilter(QObject* watched, QEvent* event) {
 
 void frmEditArr::Form_Load() {
   gFormLoading2 = true;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
   gWinPosCur = gWinPosTab[kKindEditArr];
   // A record with no size opens at the largest.
   const WindowSize big = EnlargedSizeOfKind(kKindEditArr);

@@ -391,7 +391,7 @@ void frmGbl::Form_Load() {
   ++gGblWinCount;
   gFormLoading = true;
   const int slot = gGblSlotIdx;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
   // No global window grows beyond this size.
   const WindowSize big = EnlargedSizeOfKind(kKindGblParam);
   // The instrument's window has no file, so it is never read-only, whatever

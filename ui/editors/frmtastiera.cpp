@@ -351,7 +351,7 @@ void frmTastiera::LayoutControls() {
 
 void frmTastiera::Form_Load() {
   loading_ = true;
-  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+  JoinMainWindow();
 
   gWinPosCur = gWinPosTab[kKindKeyboard];
   const WindowSize big = EnlargedSizeOfKind(kKindKeyboard);

@@ -113,6 +113,10 @@ void ChildForm::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 
+void ChildForm::JoinMainWindow() {
+  if (frmMain* main = frmMain::Instance(); main && !mdiArea()) main->AddChild(this);
+}
+
 void ChildForm::FrameRestore(int top, int left, int height, int width, int maxHeight, int maxWidth) {
   if (maxHeight > 0) height = std::min(height, maxHeight);
   if (maxWidth > 0) width = std::min(width, maxWidth);

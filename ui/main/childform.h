@@ -77,6 +77,8 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   void PopupEditMenu();
 
   // The frame every child window follows.
+  // Load: joins the main window's MDI area (once; no main window, no area).
+  void JoinMainWindow();
   // Load: place and size from the window's record. A size beyond
   // maxHeight x maxWidth (0: no cap) opens at that largest size: the window
   // is laid out at the size it shows, where a cut by FrameResize while it is
