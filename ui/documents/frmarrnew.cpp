@@ -345,15 +345,13 @@ void frmArrNew::SetWindowCaption(const std::string& text) {
 }
 
 void ArrNewWinShow() {
-  frmMain* main = frmMain::Instance();
   const int slot = gArrNewSlotIdx;
-  if (!main || slot < 1 || slot > 8) return;
-  QPointer<frmArrNew>& form = gArrNewForms[slot];
-  // A window closed a moment ago may still wait for its deletion.
-  if (!form || form->Unloading()) form = new frmArrNew();
-  form->Form_Load();
-  form->show();
-  main->MdiArea()->setActiveSubWindow(form);
+  if (slot < 1 || slot > 8) return;
+  ShowFormOf(gArrNewForms[slot], [] {
+    auto* form = new frmArrNew();
+    form->Form_Load();
+    return form;
+  });
 }
 
 void FrmArrNewReset() {

@@ -50,6 +50,7 @@
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/openers.h"
+#include "ui/main/showform.h"
 #include "ui/main/steptimer.h"
 
 QPointer<frmArrU> gArrUForms[9];
@@ -579,17 +580,13 @@ void frmArrU::AskStoreEditedArr() {
 void RegisterArrFileWindow() {
   Openers().arrFile = [] {
     const int slot = gArrSlotIdx;
-    frmMain* main = frmMain::Instance();
-    if (slot < 1 || slot > 8 || !main) return;
-    frmArrU* form = gArrUForms[slot];
-    if (!form) {
-      form = new frmArrU();
-      gArrUForms[slot] = form;
-      main->AddChild(form);
+    if (slot < 1 || slot > 8) return;
+    ShowFormOf(gArrUForms[slot], [] {
+      auto* form = new frmArrU();
+      form->JoinMainWindow();
       form->Form_Load();
-    }
-    form->show();
-    main->MdiArea()->setActiveSubWindow(form);
+      return form;
+    });
   };
   SetArrFileWindowLookup([](int slot) -> ChildView* {
     if (slot < 1 || slot > 8) return nullptr;

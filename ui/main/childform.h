@@ -65,6 +65,8 @@ class ChildForm : public QMdiSubWindow, public ChildView {
 
   // Called by the main window when this window becomes the active one.
   void Activated() { Form_Activate(); }
+  // Joins the main window's MDI area, once (without a main window, none).
+  void JoinMainWindow();
 
  protected:
   virtual void Form_Activate() {}
@@ -77,8 +79,6 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   void PopupEditMenu();
 
   // The frame every child window follows.
-  // Load: joins the main window's MDI area (once; no main window, no area).
-  void JoinMainWindow();
   // Load: place and size from the window's record. A size beyond
   // maxHeight x maxWidth (0: no cap) opens at that largest size: the window
   // is laid out at the size it shows, where a cut by FrameResize while it is
