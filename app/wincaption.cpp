@@ -47,7 +47,8 @@ std::string WinCaption(const std::string& tag) {
     case kKindStyFile:
       return "File Sty - " + name + ".sty" + slotText + suffix;
     case kKindStyNew:
-      return Res(121) + " - " + Res(81) + ".sty" + slotText;
+      // "Untitled" until Save As gives it a name (character 18 cleared).
+      return Res(121) + " - " + (Asc(tag, 18) == 0 ? name : Res(81)) + ".sty" + slotText;
     case kKindGblFile:
       return "File Gbl - " + name + ".gbl" + slotText + suffix;
     default:

@@ -18,6 +18,7 @@ struct TagFields {
   bool pgg = false;
   int channel16 = 0;   // position 16 (bank and kit windows)
   int channel286 = 0;  // position 286 (program-file windows)
+  bool untitled = false;  // position 18 (a new document not yet saved)
 };
 
 std::string MakeTag(const TagFields& s) {
@@ -25,6 +26,7 @@ std::string MakeTag(const TagFields& s) {
   MidAssign(tag, 1, Chr(s.kind));
   MidAssign(tag, 2, Chr(s.readOnly ? 1 : 0));
   MidAssign(tag, 15, Chr(s.slot));
+  MidAssign(tag, 18, Chr(s.untitled ? 1 : 0));
   MidAssign(tag, 16, Chr(s.channel16));
   MidAssign(tag, 19, Chr(s.pgg ? 1 : 0));
   MidAssign(tag, 21, PadRight(s.path, 238));
@@ -47,8 +49,12 @@ TEST_F(WinCaptionTest, CaptionsByKindInBothLanguages) {
       {0, {19, 3, "/music/u/Songs/live", true}, "File Arr - live.arr (3) - Sola Lettura"},
       {200, {21, 1, "/m/name", false, true}, "File Prg - name.pgg (1) - MIDI Channel 1"},
       {200, {21, 8, "/m/name", true, false, 0, 15}, "File Prg - name.prg (8) - MIDI Channel 16 - Read Only"},
-      {0, {24, 2, "ignored"}, "Nuovo Style - SenzaNome.sty (2)"},
-      {200, {24, 2, "ignored", true}, "New Style - Untitled.sty (2)"},
+      {0, {.kind = 24, .slot = 2, .path = "ignored", .untitled = true}, "Nuovo Style - SenzaNome.sty (2)"},
+      {200, {.kind = 24, .slot = 2, .path = "ignored", .readOnly = true, .untitled = true},
+       "New Style - Untitled.sty (2)"},
+      // Saved under a name, a new style shows it.
+      {200, {.kind = 24, .slot = 2, .path = "/d/newstyles"}, "New Style - newstyles.sty (2)"},
+      {0, {.kind = 24, .slot = 1, .path = "/d/mine"}, "Nuovo Style - mine.sty (1)"},
       {200, {20, 4, "/d/Untitled", true}, "New File Arr - Untitled.arr (4)"},
       {0, {22, 5, "/d/nuovo", true, true, 0, 2}, "Nuovo File Program - nuovo.pgg (5) - MIDI Channel 3"},
       {200, {23, 6, "/d/styles/pop"}, "File Sty - pop.sty (6)"},
