@@ -137,7 +137,8 @@ void MenuUpdate() {
       if (HasSelectedItem(*child)) main->SetMenuEnabled("mnuCopia", true);
       break;
     case 19: case 20: case 21: case 22: {
-      main->SetMenuEnabled("mnuSalva", true);
+      // A read-only document is never saved in place; Save As writes another file.
+      if (!readOnly) main->SetMenuEnabled("mnuSalva", true);
       main->SetMenuEnabled("mnuSalvaAs", true);
       if (!HasSelectedItem(*child)) break;
       const std::string text = RTrim(child->ListText(child->ListIndex()));
@@ -155,7 +156,7 @@ void MenuUpdate() {
       break;
     }
     case 23: case 24: {
-      main->SetMenuEnabled("mnuSalva", true);
+      if (!readOnly) main->SetMenuEnabled("mnuSalva", true);
       main->SetMenuEnabled("mnuSalvaAs", true);
       for (int i = 0; i < 4; ++i)
         if (child->ButtonEnabled("CommLoadStyGrp_" + CStr(i))) main->SetMenuEnabled("mnuLoadSty", true);

@@ -131,6 +131,22 @@ TEST_F(MenuUpdateTest, ReadOnlyNeverCutsOrPastes) {
   view_.checked["mnuRdOnly"] = false;
   MenuUpdate();
   EXPECT_EQ(On(), (std::vector<std::string>{"mnuSalva", "mnuSalvaAs"}));
+
+  // Documents keep Save off the same way, by their own flag or the option.
+  for (int kind = 19; kind <= 24; ++kind) {
+    SCOPED_TRACE(kind);
+    for (const bool option : {false, true}) {
+      Child(kind, 1, 1, !option);
+      view_.checked["mnuRdOnly"] = option;
+      MenuUpdate();
+      EXPECT_FALSE(view_.MenuEnabled("mnuSalva"));
+      EXPECT_TRUE(view_.MenuEnabled("mnuSalvaAs"));
+    }
+    view_.checked["mnuRdOnly"] = false;
+    Child(kind, 1, 1);
+    MenuUpdate();
+    EXPECT_TRUE(view_.MenuEnabled("mnuSalva"));
+  }
 }
 
 TEST_F(MenuUpdateTest, ProgramWindowsPasteOnlyPrograms) {

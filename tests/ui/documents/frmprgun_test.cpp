@@ -139,7 +139,18 @@ TEST_F(FrmPrgUNTest, OpenPrgListsTheProgramsAndMarksTheReferences) {
   ClickLine(List1(w), 10);
   EXPECT_EQ(Sent(*midi_), Join({ProgramCallUp(3, 3, 0), ProgramCallUp(3, 1, 0x45)}));
 
-  // Saved, it is a .pgg that opens again; the .prg of the same name goes.
+  // Read-only, it is not saved: Save is off and the file stays as it was.
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_EQ(ReadBytes(ProgFile("song.prg")), file);
+  EXPECT_FALSE(Exists(ProgFile("song.pgg")));
+  w->close();
+  Settle();
+
+  // Opened writable and saved, it is a .pgg that opens again; the .prg of
+  // the same name goes.
+  w = OpenPrg("song.prg");
+  ASSERT_NE(w, nullptr);
   main_->Item("mnuSalva")->trigger();
   EXPECT_FALSE(Exists(ProgFile("song.prg")));
   EXPECT_EQ(Left(ReadBytes(ProgFile("song.pgg")), 4), "KPGG");
