@@ -108,6 +108,44 @@ WholeFile RemoveNamesake(const std::string& pathNoExt, const std::string& otherE
   return Remove(WithExtension(pathNoExt, otherExt));
 }
 
+// The files of an arrangement file's save, whichever command saves it (File
+// > Save or the close prompt), so that one document leaves the same files:
+// the ".arr", then by character 9 its style file: 0 left alone (none was
+// read, or it could not be used); 1 deleted (the file had none, or its last
+// style was cut); 2 written when its styles changed (character 10). Clears
+// the flags it saves; gCurFilePath names the ".arr".
+std::vector<WholeFile> ArrFileFiles(std::string& doc) {
+  gCurFilePath = WithExtension(WinTagPath(doc), ".arr");
+  gArrFileBuf = Image(doc, kArrFileLen);
+  std::vector<WholeFile> files{Write(gCurFilePath, gArrFileBuf)};
+  ClearFlag(doc, 4);
+  switch (Asc(doc, 9)) {
+    case 1:
+      files.push_back(Remove(StyFilePath(doc)));
+      ClearFlag(doc, 10);
+      break;
+    case 2:
+      if (Asc(doc, 10) == 1) {
+        files.push_back(StyleWrite(doc));
+        ClearFlag(doc, 10);
+      }
+      break;
+    default:
+      break;
+  }
+  return files;
+}
+
+// A read-only document (character 2 Chr(1)) is never written in place,
+// whatever command asks: "Read only file", titled with its window's
+// caption. Save As, which writes another file, is not refused.
+bool ReadOnlyRefused(const std::string& doc) {
+  const int kind = Asc(doc, 1);
+  if (kind < 19 || kind > 25 || Asc(doc, 2) != 1) return false;
+  ShowMsg(17, WinCaption(doc), "");
+  return true;
+}
+
 // The slot record of a file window keeps the path (and for a program file
 // its .pgg flag), which the settings, the recent list and the open-window
 // checks read.
@@ -208,6 +246,7 @@ FileDialogRequest SaveAsRequest(const std::string& doc) {
 }  // namespace
 
 int FileSave(std::string& document, ChildView* /*owner: a save in place keeps the caption*/) {
+  if (ReadOnlyRefused(document)) return 1;
   std::string doc = document;
   gFileNum = FreeFileNum();
   const std::string path = WinTagPath(doc);
@@ -217,18 +256,16 @@ int FileSave(std::string& document, ChildView* /*owner: a save in place keeps th
   std::vector<WholeFile> files;
   switch (kind) {
     case 19:
+      files = ArrFileFiles(doc);
+      gOpCaption = Res(115) + PathFileName(gCurFilePath);
+      break;
     case 20:
       gCurFilePath = WithExtension(path, ".arr");
       gOpCaption = Res(115) + PathFileName(gCurFilePath);
       gArrFileBuf = Image(doc, kArrFileLen);
       files.push_back(Write(gCurFilePath, gArrFileBuf));
       ClearFlag(doc, 4);
-      if (kind == 19) {
-        if (Asc(doc, 9) != 0) {
-          files.push_back(StyleWrite(doc));
-          ClearFlag(doc, 10);
-        }
-      } else if (Asc(doc, 9) == 2) {
+      if (Asc(doc, 9) == 2) {
         files.push_back(StyleWrite(doc));
         ClearFlag(doc, 10);
       } else {
@@ -268,26 +305,10 @@ int FileSave(std::string& document, ChildView* /*owner: a save in place keeps th
 }
 
 int ArrFileSaveClose(std::string& document, ChildView* /*owner: a save in place keeps the caption*/) {
+  if (ReadOnlyRefused(document)) return 1;
   std::string doc = document;
   gFileNum = FreeFileNum();
-  gCurFilePath = WithExtension(WinTagPath(doc), ".arr");
-  gArrFileBuf = Image(doc, kArrFileLen);
-  std::vector<WholeFile> files{Write(gCurFilePath, gArrFileBuf)};
-  ClearFlag(doc, 4);
-  switch (Asc(doc, 9)) {
-    case 1:
-      files.push_back(Remove(StyFilePath(doc)));
-      ClearFlag(doc, 10);
-      break;
-    case 2:
-      if (Asc(doc, 10) == 1) {
-        files.push_back(StyleWrite(doc));
-        ClearFlag(doc, 10);
-      }
-      break;
-    default:
-      break;
-  }
+  const std::vector<WholeFile> files = ArrFileFiles(doc);
   if (SaveFiles(Report::OwnTable, files) != 0) return 1;
   StoreSlotRecord(doc);
   document = doc;

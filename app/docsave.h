@@ -30,18 +30,21 @@ class ChildView;
 extern const std::string kSaveAsFilter;
 
 // Writes the document in place by its kind: 19 and 20 ".arr" (with the
-// companion style file by character 9), 21 and 22 ".prg" or ".pgg" by
-// character 19 (the namesake of the other extension is deleted), 23 and 24
-// ".sty", 25 ".gbl"; any other kind writes nothing. Errors are shown titled
-// gOpCaption ("Saving " and the name of the file that failed): a full disk as
-// "Disk full" without a retry, a disk that is not ready retried up to 3
-// attempts.
+// companion style file by character 9; kind 19 as ArrFileSaveClose does),
+// 21 and 22 ".prg" or ".pgg" by character 19 (the namesake of the other
+// extension is deleted), 23 and 24 ".sty", 25 ".gbl"; any other kind writes
+// nothing. A read-only document (character 2 Chr(1)) is refused with "Read
+// only file" titled with its caption, and nothing is written. Errors are
+// shown titled gOpCaption ("Saving " and the name of the file that failed): a
+// full disk as "Disk full" without a retry, a disk that is not ready retried
+// up to 3 attempts.
 int FileSave(std::string& document, ChildView* owner = nullptr);
 
 // Writes an arrangement document's ".arr" file, then deletes (character 9 =
-// 1) or writes (9 = 2, styles modified) its style file. A full disk or a disk
-// that is not ready is shown and retried up to 3 attempts; then, or on any
-// other error, "Disk writing error". Boxes are titled with the program's title.
+// 1) or writes (9 = 2, styles modified) its style file. Read-only documents
+// are refused as in FileSave. A full disk or a disk that is not ready is
+// shown and retried up to 3 attempts; then, or on any other error, "Disk
+// writing error". Boxes are titled with the program's title.
 int ArrFileSaveClose(std::string& document, ChildView* owner = nullptr);
 
 // Asks for a name and writes the document's own format by its kind (2, 3,

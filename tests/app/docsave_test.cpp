@@ -161,45 +161,87 @@ TEST_F(DocSaveTest, FileSaveRecordsThePggFlagAndWritesNothingForABank) {
   EXPECT_EQ(Listing(), (Names{"q.pgg"}));
 }
 
+// An arrangement file leaves the same files whichever command saves it:
+// File > Save and the close prompt both follow character 9 (0 the style file
+// left alone, 1 deleted, 2 written when the styles changed). A named new
+// arrangement writes its style file by character 9 = 2 and deletes it
+// otherwise.
 TEST_F(DocSaveTest, TheCompanionStyleFileFollowsCharacterNine) {
   const std::string sty = P("song.sty");
+  enum After { kKept, kDeleted, kWritten };
   const struct {
     const char* label;
     int kind;
     int companion;
-    bool closePrompt;   // ArrFileSaveClose instead of FileSave
-    int stylesFlag;     // character 10 before the save
-    bool styAfter;      // a style file of the document's group afterwards
-    bool keptOldStyle;  // the old style file untouched
+    int stylesFlag;  // character 10 before the save
+    After after;     // the old style file afterwards
   } cases[] = {
-      {"save, no companion", 19, 0, false, 1, false, true},
-      {"save, companion to delete", 19, 1, false, 1, true, false},
-      {"save, companion to write", 19, 2, false, 1, true, false},
-      {"new arrangement, no companion", 20, 0, false, 1, false, false},
-      {"new arrangement, companion to write", 20, 2, false, 1, true, false},
-      {"close, companion to delete", 19, 1, true, 1, false, false},
-      {"close, companion to write", 19, 2, true, 1, true, false},
-      {"close, companion unchanged", 19, 2, true, 0, false, true},
+      {"no companion", 19, 0, 1, kKept},
+      {"companion to delete", 19, 1, 1, kDeleted},
+      {"companion to write", 19, 2, 1, kWritten},
+      {"companion unchanged", 19, 2, 0, kKept},
+      {"new arrangement, no companion", 20, 0, 1, kDeleted},
+      {"new arrangement, companion to write", 20, 2, 1, kWritten},
+  };
+  for (const auto& c : cases) {
+    for (const bool closePrompt : {false, true}) {
+      if (closePrompt && c.kind != 19) continue;  // only an arrangement file's close prompt saves this way
+      SCOPED_TRACE(std::string(c.label) + (closePrompt ? ", close prompt" : ", File > Save"));
+      KillFile(P("song.arr"));
+      WriteBytes(sty, "old style");
+      std::string doc = ArrDoc(c.kind, P("song"), c.companion);
+      MidAssign(doc, 10, Chr(c.stylesFlag));
+      EXPECT_EQ(closePrompt ? ArrFileSaveClose(doc) : FileSave(doc), 0);
+      EXPECT_EQ(ReadBytes(P("song.arr")), ArrFileBytes());
+      EXPECT_EQ(Asc(doc, 4), 0);
+      EXPECT_EQ(Asc(doc, 10), c.companion == 0 ? 1 : 0);
+      switch (c.after) {
+        case kKept: EXPECT_EQ(ReadBytes(sty), "old style"); break;
+        case kDeleted: EXPECT_FALSE(Exists(sty)); break;
+        case kWritten: EXPECT_EQ(ReadBytes(sty), StyFileBytes(Group())); break;
+      }
+      EXPECT_EQ(Mid(doc, 21, 238), Mid(ArrDoc(19, P("song")), 21, 238));
+    }
+  }
+  EXPECT_EQ(gArrSlots[3].Path, PadRight(P("song"), 238));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// A read-only document is never written in place, by File > Save or by the
+// close prompt: "Read only file" titled with its caption, the document kept
+// as it was and nothing written. Save As writes another file.
+TEST_F(DocSaveTest, AReadOnlyDocumentIsNeverSavedInPlace) {
+  const struct {
+    const char* label;
+    std::string doc;
+    bool closePrompt;
+  } cases[] = {
+      {"arrangement file", ArrDoc(19, P("a"), 2), false},
+      {"arrangement file, close prompt", ArrDoc(19, P("a"), 1), true},
+      {"program file", PrgDoc(21, P("p"), false), false},
+      {"style file", StyDoc(23, P("s")), false},
+      {"global file", GblDoc(25, P("g")), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    WriteBytes(sty, "old style");
-    std::string doc = ArrDoc(c.kind, P("song"), c.companion);
-    MidAssign(doc, 10, Chr(c.stylesFlag));
-    EXPECT_EQ(c.closePrompt ? ArrFileSaveClose(doc) : FileSave(doc), 0);
-    EXPECT_EQ(ReadBytes(P("song.arr")), ArrFileBytes());
-    EXPECT_EQ(Asc(doc, 4), 0);
-    EXPECT_EQ(Asc(doc, 10), c.companion == 0 ? 1 : 0);
-    if (c.styAfter) {
-      EXPECT_EQ(ReadBytes(sty), StyFileBytes(Group()));
-    } else if (c.keptOldStyle) {
-      EXPECT_EQ(ReadBytes(sty), "old style");
-    } else {
-      EXPECT_FALSE(Exists(sty));
-    }
-    EXPECT_EQ(Mid(doc, 21, 238), Mid(ArrDoc(19, P("song")), 21, 238));
+    dialogs_.Clear();
+    std::string doc = c.doc;
+    MidAssign(doc, 2, Chr(1));
+    const std::string before = doc;
+    EXPECT_EQ(c.closePrompt ? ArrFileSaveClose(doc) : FileSave(doc), 1);
+    EXPECT_EQ(doc, before);
+    EXPECT_EQ(BoxTexts(), Names{"Read only file"});
+    EXPECT_EQ(BoxTitles(), Names{WinCaption(doc)});
+    EXPECT_EQ(Right(BoxTitles()[0], 12), " - Read Only");
   }
-  EXPECT_EQ(gArrSlots[3].Path, PadRight(P("song"), 238));
+  EXPECT_TRUE(Listing().empty());
+
+  std::string doc = ArrDoc(19, P("a"), 2);
+  MidAssign(doc, 2, Chr(1));
+  dialogs_.Clear();
+  dialogs_.fileAnswers.push_back(Chosen(P("copy.arr"), 1));
+  EXPECT_EQ(FileSaveAs(doc), 0);
+  EXPECT_EQ(Listing(), (Names{"copy.arr", "copy.sty"}));
   EXPECT_TRUE(dialogs_.boxes.empty());
 }
 

@@ -832,6 +832,7 @@ TEST_F(FrmArrUTest, SaveWritesTheFileAndItsStylesTogether) {
   MidAssign(*tag, 303, "Q");                // the first arrangement's name
   MidAssign(*tag, 42623 + 224, "Epsilon");  // the first style's name
   MidAssign(*tag, 4, Chr(1));
+  MidAssign(*tag, 10, Chr(1));  // the styles changed
 
   const struct {
     const char* label;

@@ -1,0 +1,220 @@
+// File > Save, File > Save As and the close prompt's save of the document
+// windows, driven through the main window's menu as the user does: a
+// read-only window never writes its file, one document leaves the same files
+// whichever command saved it, and Save As names the window.
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "app/slots.h"
+#include "app/wincaption.h"
+#include "core/bytes.h"
+#include "files/styfile.h"
+#include "platform/files.h"
+#include "services/paths.h"
+#include "services/strings.h"
+#include "tests/fixtures/filebuilders.h"
+#include "tests/ui/documents/arrwintest.h"
+#include "tests/ui/documents/docwintest.h"
+#include "ui/documents/frmarru.h"
+#include "ui/documents/frmprgun.h"
+#include "ui/documents/frmstyun.h"
+
+using arrwintest::ArrFile;
+using arrwintest::ClickLine;
+using arrwintest::Rec;
+
+namespace {
+
+// A style group of one bank, as the program's own writer leaves it.
+std::string StyleFile() {
+  return StyFileBytes(StyGroupBytes({{"Alpha", 40}, {"Beta", 41}, {"Gamma", 42}, {"Delta", 43}}));
+}
+
+// Two arrangements with factory styles: a Delete of either changes no style.
+std::string Band() {
+  return ArrFile({{0, Rec("Rock", 3)}, {1, Rec("Jazz", 4)}});
+}
+
+// The modification time of a file, to the nanosecond; {0, 0} when missing.
+timespec ModTime(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {0, 0};
+  return st.st_mtim;
+}
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Sets a file's modification time an hour back, so that any rewrite shows.
+void AgeFile(const std::string& path) {
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const timespec times[2] = {st.st_atim, {st.st_mtim.tv_sec - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+}  // namespace
+
+class SaveCommandsTest : public DocWindowTest {
+ protected:
+  frmArrU* OpenArr(const std::string& file, bool readOnly = false) {
+    OpenThrough("mnuApriArr", file, readOnly);
+    return gArrSlotUsed[gArrSlotIdx] ? gArrUForms[gArrSlotIdx] : nullptr;
+  }
+  // Save As through the menu, the dialog answered with path.
+  void SaveAs(const std::string& path) {
+    FileDialogResult answer;
+    answer.accepted = true;
+    answer.fileName = path;
+    answer.filterIndex = 6;  // "All files": the window's own format is written
+    dialogs_.fileAnswers.push_back(answer);
+    main_->Item("mnuSalvaAs")->trigger();
+  }
+  // Deletes a line of an arrangement window as the user does: a click, then
+  // the Delete key.
+  static void DeleteLine(frmArrU* w, int line) {
+    QListWidget* list = w->findChild<QListWidget*>("List1");
+    ClickLine(list, line);
+    QTest::keyClick(list, Qt::Key_Delete);
+  }
+  static std::string IdBox(frmArrU* w) { return w->findChild<QLineEdit*>("Text1")->text().toStdString(); }
+  std::string Caption(ChildForm* w) const { return w->windowTitle().toStdString(); }
+  // The temporary files a save left in the program folder, if any.
+  QStringList Leftovers() const {
+    return QDir(progDir_->path()).entryList({".*~brv*"}, QDir::Files | QDir::Hidden);
+  }
+};
+
+// Opened with "Read only" ticked, an arrangement, style or program file keeps
+// File > Save off, and no path that reaches the save writes it: the file keeps
+// its bytes and its modification time, and no style file is added beside an
+// arrangement file. Save As stays on.
+TEST_F(SaveCommandsTest, AReadOnlyWindowKeepsSaveOffAndItsFileAsItWas) {
+  WriteBytes(ProgFile("band.arr"), Band());
+  WriteBytes(ProgFile("set.sty"), StyleFile());
+  WriteBytes(ProgFile("kit.prg"), PrgFileBytes());
+  StartPlain();
+  const struct {
+    const char* item;
+    const char* file;
+    const char* companion;  // a file the save must not add, or ""
+    int modifiedPos;        // the document's modified flag
+  } cases[] = {
+      {"mnuApriArr", "band.arr", "band.sty", 4},
+      {"mnuApriSty", "set.sty", "", 10},
+      {"mnuApriPrg", "kit.prg", "kit.pgg", 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = ProgFile(c.file);
+    const std::string before = ReadBytes(path);
+    AgeFile(path);
+    const timespec mtime = ModTime(path);
+    OpenThrough(c.item, c.file, true);
+    ChildForm* w = main_->ActiveForm();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Right(Caption(w), 12), " - Read Only");
+    EXPECT_FALSE(Enabled("mnuSalva"));
+    EXPECT_TRUE(Enabled("mnuSalvaAs"));
+
+    dialogs_.Clear();
+    main_->Item("mnuSalva")->trigger();  // off: nothing happens
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    // A save that reaches the document anyway (the File > Save handler, the
+    // close prompt of a changed window) is refused by name.
+    main_->mnuSalva_Click();
+    MidAssign(*w->MutableTag(), c.modifiedPos, Chr(1));
+    dialogs_.boxAnswers = {kMsgYes};
+    EXPECT_FALSE(w->close());  // a save that did not happen keeps the window open
+    ASSERT_EQ(dialogs_.boxes.size(), 3u);
+    for (size_t i : {0u, 2u}) {
+      EXPECT_EQ(dialogs_.boxes[i].text, "Read only file");
+      EXPECT_EQ(dialogs_.boxes[i].title, Caption(w));
+    }
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_TRUE(SameTime(ModTime(path), mtime));
+    if (*c.companion) {
+      EXPECT_FALSE(Exists(ProgFile(c.companion)));
+    }
+    EXPECT_TRUE(Leftovers().isEmpty());
+    dialogs_.boxAnswers = {kMsgNo};
+    EXPECT_TRUE(w->close());
+    Settle(0);
+  }
+}
+
+// An arrangement file opened without a style file is saved without one, by
+// File > Save as by the close prompt; with a style file whose styles did not
+// change, neither rewrites it. Both commands leave the same files.
+TEST_F(SaveCommandsTest, SaveAndTheClosePromptLeaveTheSameFiles) {
+  for (const char* name : {"bySave", "byClose"}) WriteBytes(ProgFile(std::string(name) + ".arr"), Band());
+  for (const char* name : {"bySaveSty", "byCloseSty"}) {
+    WriteBytes(ProgFile(std::string(name) + ".arr"), Band());
+    WriteBytes(ProgFile(std::string(name) + ".sty"), StyleFile());
+    AgeFile(ProgFile(std::string(name) + ".sty"));
+  }
+  StartPlain();
+  const QStringList before = QDir(progDir_->path()).entryList(QDir::Files | QDir::Hidden);
+  for (const char* suffix : {"", "Sty"}) {
+    SCOPED_TRACE(*suffix ? "with a style file" : "without a style file");
+    const std::string bySave = std::string("bySave") + suffix, byClose = std::string("byClose") + suffix;
+    const timespec styTime = ModTime(ProgFile(bySave + ".sty"));
+
+    frmArrU* w = OpenArr(bySave + ".arr");
+    ASSERT_NE(w, nullptr);
+    DeleteLine(w, 0);
+    ASSERT_EQ(Asc(w->Tag(), 4), 1);
+    main_->Item("mnuSalva")->trigger();
+    EXPECT_EQ(Asc(w->Tag(), 4), 0);
+    w->close();
+    Settle(0);
+
+    w = OpenArr(byClose + ".arr");
+    ASSERT_NE(w, nullptr);
+    DeleteLine(w, 0);
+    dialogs_.boxAnswers = {kMsgYes};
+    EXPECT_TRUE(w->close());
+    Settle(0);
+
+    EXPECT_EQ(ReadBytes(ProgFile(bySave + ".arr")), ReadBytes(ProgFile(byClose + ".arr")));
+    EXPECT_NE(ReadBytes(ProgFile(bySave + ".arr")), Band());
+    if (*suffix) {
+      EXPECT_EQ(ReadBytes(ProgFile(bySave + ".sty")), StyleFile());
+      EXPECT_EQ(ReadBytes(ProgFile(byClose + ".sty")), StyleFile());
+      EXPECT_TRUE(SameTime(ModTime(ProgFile(bySave + ".sty")), styTime));
+    }
+  }
+  // No file came or went: no empty style file beside "bySave.arr".
+  EXPECT_EQ(QDir(progDir_->path()).entryList(QDir::Files | QDir::Hidden), before);
+  EXPECT_FALSE(Exists(ProgFile("bySave.sty")));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "The file has changed\r\nSave changes ?"));
+}
+
+// Saved under a name, a new style's caption names the file, and File > Save
+// then writes that file without asking.
+TEST_F(SaveCommandsTest, ANewStyleSavedAsANameIsCaptionedByIt) {
+  StartPlain();
+  main_->Item("mnuNuovoSty")->trigger();
+  frmStyUN* w = gStyNewForms[gStyWinIdx];
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(Caption(w), "New Style - Untitled.sty (1)");
+  SaveAs(ProgFile("newstyles.sty"));
+  EXPECT_EQ(Caption(w), "New Style - newstyles.sty (1)");
+  EXPECT_EQ(ReadBytes(ProgFile("newstyles.sty")), gStyTemplate);
+  EXPECT_EQ(Asc(w->Tag(), 18), 0);  // no longer untitled
+
+  KillFile(ProgFile("newstyles.sty"));
+  MidAssign(*w->MutableTag(), 10, Chr(1));
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_EQ(dialogs_.fileCalls.size(), 1u);  // no dialog for the Save
+  EXPECT_EQ(ReadBytes(ProgFile("newstyles.sty")), gStyTemplate);
+  EXPECT_EQ(Asc(w->Tag(), 10), 0);
+  EXPECT_EQ(Caption(w), "New Style - newstyles.sty (1)");
+}
