@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/appstate.h"
+#include "app/dbarr.h"
 #include "app/openfile.h"
 #include "app/slotfind.h"
 #include "app/slots.h"
@@ -170,6 +171,17 @@ void StoreSlotRecord(const std::string& doc) {
     default:
       break;
   }
+}
+
+// An arrangement file saved under a new path has the ID the database holds
+// for that path (0 when none), as an open of it shows: in the slot record
+// and the window's ID box. Nothing is entered in the database.
+void ShowArrFileId(const std::string& doc) {
+  const int slot = Asc(doc, 15);
+  if (slot < 1 || slot > 8) return;
+  gDBArrId = DBArrFindID(WinTagPath(doc));
+  gArrSlots[slot].DbId = static_cast<int16_t>(gDBArrId);
+  if (DBArrWindows* windows = TheDBArrWindows()) windows->ArrWindowShowId(slot, gDBArrId);
 }
 
 // The chosen name without an extension of the document's format typed at
@@ -399,6 +411,7 @@ int FileSaveAs(std::string& document, ChildView* owner) {
   if (exportOnly) return 0;
   ClearFlag(doc, 18);
   StoreSlotRecord(doc);
+  if (kind == 19) ShowArrFileId(doc);
   document = doc;
   if (owner) owner->SetWindowCaption(WinCaption(document));
   return 0;

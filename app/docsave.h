@@ -52,7 +52,9 @@ int ArrFileSaveClose(std::string& document, ChildView* owner = nullptr);
 // banks (2, 3) and the instrument's global parameters (14) only export a
 // copy: the window keeps its document and caption. Any other document is
 // taken over: its path becomes the chosen one, its flags are cleared, it is
-// no longer untitled, and owner's caption is set anew. A name that another
+// no longer untitled, and owner's caption is set anew; an arrangement file
+// takes the database ID of its new path (0 when it has none) into its slot
+// record and ID box, and the database is left as it is. A name that another
 // window shows, or that does not fit the document's path field, is refused
 // with a message. Errors as in ArrFileSaveClose; Cancel returns 1 quietly.
 int FileSaveAs(std::string& document, ChildView* owner = nullptr);

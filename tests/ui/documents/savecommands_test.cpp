@@ -1,7 +1,8 @@
 // File > Save, File > Save As and the close prompt's save of the document
 // windows, driven through the main window's menu as the user does: a
 // read-only window never writes its file, one document leaves the same files
-// whichever command saved it, and Save As names the window.
+// whichever command saved it, and Save As names the window and shows the
+// new file's ID.
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -217,4 +218,42 @@ TEST_F(SaveCommandsTest, ANewStyleSavedAsANameIsCaptionedByIt) {
   EXPECT_EQ(ReadBytes(ProgFile("newstyles.sty")), gStyTemplate);
   EXPECT_EQ(Asc(w->Tag(), 10), 0);
   EXPECT_EQ(Caption(w), "New Style - newstyles.sty (1)");
+}
+
+// After Save As the ID box and the slot record hold what the database holds
+// for the new path, " 0" when it holds nothing; the database is not changed.
+TEST_F(SaveCommandsTest, SaveAsShowsTheDatabaseIdOfTheNewPath) {
+  const std::string songs = ProgFile("songs");
+  ASSERT_EQ(MakeDirs(songs), 0);
+  ASSERT_EQ(MakeDirs(ProgFile("elsewhere")), 0);
+  WriteBytes(songs + "/gig2.arr", Band());
+  WriteBytes(WinFile("r40DBArr"), DBArrBytes(songs, {{"gig2", 5}, {"gig3", 7}}));
+  const std::string db = ReadBytes(WinFile("r40DBArr"));
+  StartPlain();
+  frmArrU* w = OpenArr("songs/gig2.arr");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(IdBox(w), " 5");
+  EXPECT_EQ(gArrSlots[1].DbId, 5);
+
+  const struct {
+    std::string path;
+    std::string id;
+  } cases[] = {
+      {ProgFile("elsewhere/big.arr"), " 0"},  // another folder than the database's
+      {songs + "/gig3.arr", " 7"},            // a name the database holds
+      {songs + "/new.arr", " 0"},             // a name it does not hold
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    SaveAs(c.path);
+    EXPECT_EQ(Caption(w), "File Arr - " + PathFileName(c.path) + " (1)");
+    EXPECT_EQ(IdBox(w), c.id);
+    EXPECT_EQ(gArrSlots[1].DbId, std::stoi(c.id));
+    EXPECT_EQ(ReadBytes(WinFile("r40DBArr")), db);
+  }
+  // A click shows the arrangement under the file's ID as an open would.
+  SaveAs(songs + "/gig3.arr");
+  ClickLine(w->findChild<QListWidget*>("List1"), 0);
+  EXPECT_EQ(IdBox(w), " 7 11");
+  EXPECT_TRUE(dialogs_.boxes.empty());
 }
