@@ -57,40 +57,50 @@ void ClearFlag(std::string& doc, int pos) { MidAssign(doc, pos, Chr(0)); }
 std::string PrgExt(const std::string& doc) { return Asc(doc, 19) == 0 ? ".prg" : ".pgg"; }
 std::string OtherPrgExt(const std::string& doc) { return Asc(doc, 19) == 0 ? ".pgg" : ".prg"; }
 
-// How a failed file statement is reported.
-enum class Report {
-  // File > Save: through FileErrMsg titled gOpCaption; a full disk is shown
-  // as such and not retried.
-  FileErr,
-  // The close prompt of an arrangement file and Save As: their own table,
-  // titled with the program's title.
-  OwnTable,
-};
+// Whom the box of a failed save is titled for: File > Save names the file
+// ("Saving " and its name); the close prompt of an arrangement file and Save
+// As use the program's title.
+enum class Title { File, Program };
+
+// The program's own message of the error number of a failed write.
+int SaveErrorCode(int err) {
+  switch (err) {
+    case kErrDiskFull: return 19;
+    case kErrDiskNotReady: return 28;
+    case kErrPathFileAccess: return 17;
+    case kErrPathNotFound: return 30;
+    case kErrDeviceIO: return 31;
+    default: return 29;  // "Disk writing error"
+  }
+}
+
+// One box for a failed attempt: what could not be written (the file, or the
+// folder that refused it) and why. A full disk and a disk that is not ready
+// may clear: the box offers Retry and Cancel, and true means the user chose
+// Retry. Any other failure offers OK and ends the save.
+bool AskRetrySave(const std::string& title, const std::string& failed, int err) {
+  const std::string text = ReplaceFirstUnderscore(Res(140), failed) + "\r\n" + MsgText(SaveErrorCode(err), "");
+  if (err != kErrDiskFull && err != kErrDiskNotReady) {
+    TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
+    return false;
+  }
+  return TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::RetryCancel) == kMsgRetry;
+}
 
 // Writes the files of one save together (WriteWholeFiles: all or none of
-// them). A disk that is not ready (and, in the own table, a full disk) is
-// shown and the save tried again, at most kFileTries attempts in all, after
-// which "Disk writing error" follows. File > Save titles its boxes with
-// "Saving " and the name of the file that failed. 0 done, 1 failed (shown).
-int SaveFiles(Report report, const std::vector<WholeFile>& files) {
-  for (int attempt = 1;; ++attempt) {
+// them, every old file left whole and no temporary file left). Each failed
+// attempt shows one box; only the user's Retry tries again, so the user
+// bounds the retries. File > Save titles its boxes with "Saving " and the
+// name of the file that failed (the file being saved when a folder
+// refused). 0 done, 1 failed or cancelled (shown).
+int SaveFiles(Title title, const std::vector<WholeFile>& files) {
+  for (;;) {
     std::string failed;
     const int err = WriteWholeFiles(files, &failed);
     if (err == 0) return 0;
-    if (report == Report::FileErr) gOpCaption = Res(115) + PathFileName(failed);
-    const std::string title = report == Report::FileErr ? gOpCaption : kAppTitle;
-    bool retry = false;
-    if (report == Report::FileErr) {
-      retry = FileErrMsg(title, err) == 2;
-      if (!retry) return 1;
-    } else if (err == kErrDiskFull || err == kErrDiskNotReady) {
-      ShowMsg(err == kErrDiskFull ? 19 : 28, title, "");
-      retry = true;
-    }
-    if (!retry || attempt == kFileTries) {
-      ShowMsg(29, title, "");
-      return 1;
-    }
+    if (failed.empty()) failed = files.front().path;
+    if (title == Title::File && !DirExists(failed)) gOpCaption = Res(115) + PathFileName(failed);
+    if (!AskRetrySave(title == Title::File ? gOpCaption : kAppTitle, failed, err)) return 1;
   }
 }
 
@@ -310,7 +320,7 @@ int FileSave(std::string& document, ChildView* /*owner: a save in place keeps th
     default:  // the banks and the other windows have no file of their own
       return 0;
   }
-  if (SaveFiles(Report::FileErr, files) != 0) return 1;
+  if (SaveFiles(Title::File, files) != 0) return 1;
   StoreSlotRecord(doc);
   document = doc;
   return 0;
@@ -321,7 +331,7 @@ int ArrFileSaveClose(std::string& document, ChildView* /*owner: a save in place 
   std::string doc = document;
   gFileNum = FreeFileNum();
   const std::vector<WholeFile> files = ArrFileFiles(doc);
-  if (SaveFiles(Report::OwnTable, files) != 0) return 1;
+  if (SaveFiles(Title::Program, files) != 0) return 1;
   StoreSlotRecord(doc);
   document = doc;
   return 0;
@@ -398,7 +408,7 @@ int FileSaveAs(std::string& document, ChildView* owner) {
     default:
       return 0;
   }
-  if (SaveFiles(Report::OwnTable, files) != 0) return 1;
+  if (SaveFiles(Title::Program, files) != 0) return 1;
 
   gCurFilePath = folder;
   switch (format) {

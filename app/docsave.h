@@ -34,17 +34,17 @@ extern const std::string kSaveAsFilter;
 // 21 and 22 ".prg" or ".pgg" by character 19 (the namesake of the other
 // extension is deleted), 23 and 24 ".sty", 25 ".gbl"; any other kind writes
 // nothing. A read-only document (character 2 Chr(1)) is refused with "Read
-// only file" titled with its caption, and nothing is written. Errors are
-// shown titled gOpCaption ("Saving " and the name of the file that failed): a
-// full disk as "Disk full" without a retry, a disk that is not ready retried
-// up to 3 attempts.
+// only file" titled with its caption, and nothing is written. A failed write
+// shows one box per attempt titled gOpCaption ("Saving " and the name of the
+// file that failed), naming what could not be written and why; a full disk
+// or a disk that is not ready offers Retry and Cancel, and only Retry tries
+// again.
 int FileSave(std::string& document, ChildView* owner = nullptr);
 
 // Writes an arrangement document's ".arr" file, then deletes (character 9 =
 // 1) or writes (9 = 2, styles modified) its style file. Read-only documents
-// are refused as in FileSave. A full disk or a disk that is not ready is
-// shown and retried up to 3 attempts; then, or on any other error, "Disk
-// writing error". Boxes are titled with the program's title.
+// are refused as in FileSave; failures as in FileSave, the boxes titled with
+// the program's title.
 int ArrFileSaveClose(std::string& document, ChildView* owner = nullptr);
 
 // Asks for a name and writes the document's own format by its kind (2, 3,

@@ -298,11 +298,13 @@ TEST_F(DocSaveTest, AFailedWriteKeepsTheOldFileAndTheFlags) {
     int err;
     std::string doc;
     std::string file;
-    Names texts;
+    std::string reason;
+    MsgButtons buttons;
   } cases[] = {
-      {"disk full", 61, ArrDoc(19, P("a")), "a.arr", {"Disk full"}},
-      {"read-only", 75, PrgDoc(21, P("p"), false), "p.prg", {"Read only file"}},
-      {"device error", 57, GblDoc(25, P("g")), "g.gbl", {"Error I/O device"}},
+      {"disk full", 61, ArrDoc(19, P("a")), "a.arr", "Disk full", MsgButtons::RetryCancel},
+      {"read-only", 75, PrgDoc(21, P("p"), false), "p.prg", "Read only file", MsgButtons::OK},
+      {"device error", 57, GblDoc(25, P("g")), "g.gbl", "Error I/O device", MsgButtons::OK},
+      {"other error", 67, GblDoc(25, P("g")), "g.gbl", "Disk writing error", MsgButtons::OK},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -312,12 +314,15 @@ TEST_F(DocSaveTest, AFailedWriteKeepsTheOldFileAndTheFlags) {
     {
       FaultHook hook(FailOp("rename", c.err));
       EXPECT_EQ(FileSave(doc), 1);
-      EXPECT_EQ(hook.Count("rename"), 1);  // no retry
+      EXPECT_EQ(hook.Count("rename"), 1);  // no retry without the user's Retry
     }
     EXPECT_EQ(doc, c.doc);
     EXPECT_EQ(ReadBytes(P(c.file)), "old file");
-    EXPECT_EQ(BoxTexts(), c.texts);
+    EXPECT_EQ(BoxTexts(), Names{"Cannot write " + P(c.file) + "\r\n" + c.reason});
     EXPECT_EQ(BoxTitles(), Names{"Saving " + c.file});
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].buttons, c.buttons);
+    EXPECT_EQ(dialogs_.boxes[0].icon, MsgIcon::Exclamation);
   }
   EXPECT_EQ(Listing(), (Names{"a.arr", "g.gbl", "p.prg"}));  // no temporary file is left
 
@@ -327,7 +332,16 @@ TEST_F(DocSaveTest, AFailedWriteKeepsTheOldFileAndTheFlags) {
   const std::string before = doc;
   EXPECT_EQ(FileSave(doc), 1);
   EXPECT_EQ(doc, before);
-  EXPECT_EQ(BoxTexts(), Names{"Path not found"});
+  EXPECT_EQ(BoxTexts(), Names{"Cannot write " + P("gone/a.arr") + "\r\nPath not found"});
+
+  // In Italian.
+  dialogs_.Clear();
+  gLangBase = 0;
+  doc = ArrDoc(19, P("a"));
+  FaultHook hook(FailOp("rename", 61));
+  EXPECT_EQ(FileSave(doc), 1);
+  EXPECT_EQ(BoxTexts(), Names{"Impossibile scrivere " + P("a.arr") + "\r\nDisco pieno"});
+  EXPECT_EQ(BoxTitles(), Names{"Salva a.arr"});
 }
 
 TEST_F(DocSaveTest, AFailedStyleWriteKeepsTheModifiedFlags) {
@@ -351,52 +365,70 @@ TEST_F(DocSaveTest, AFailedStyleWriteKeepsTheModifiedFlags) {
   EXPECT_EQ(Asc(named, 4), 1);
   EXPECT_EQ(Asc(named, 10), 1);
   EXPECT_TRUE(owner.captionsSet.empty());
-  // Each failure was reported once: File > Save by the file's error titled
-  // with the file that failed, the close prompt and Save As by their own table.
-  EXPECT_EQ(BoxTexts(), (Names{"Error I/O device", "Error I/O device", "Disk writing error", "Disk writing error"}));
+  // Each failure was reported once, naming the file that failed and why:
+  // File > Save titled with that file, the close prompt and Save As with the
+  // program's title.
+  const std::string why = "\r\nError I/O device";
+  EXPECT_EQ(BoxTexts(), (Names{"Cannot write " + P("a.sty") + why, "Cannot write " + P("s.sty") + why,
+                               "Cannot write " + P("a.sty") + why, "Cannot write " + P("m.sty") + why}));
   EXPECT_EQ(BoxTitles(), (Names{"Saving a.sty", "Saving s.sty", kAppTitle, kAppTitle}));
   // Nothing was written: the arrangement file of each failed save stands
   // neither new nor alone.
   EXPECT_EQ(Listing(), Names{});
 }
 
+// A full disk or a disk that is not ready is tried again only when the user
+// answers Retry in the box of the failed attempt, one box per attempt; Cancel
+// (or closing the box) ends the save. Other errors offer no retry. Either
+// way the old file stays whole and no temporary file is left.
 TEST_F(DocSaveTest, RetriesAfterAFullOrUnreadyDiskAreBounded) {
   enum Routine { kSave, kClose, kSaveAs };
-  const std::string t = kAppTitle;
-  const std::string full = "Disk full", notReady = "Disk not ready or not formatted", writing = "Disk writing error";
+  const std::string full = "Disk full", notReady = "Disk not ready or not formatted";
+  const int R = kMsgRetry, C = kMsgCancel;
   const struct {
     const char* label;
     Routine routine;
     int err;
-    int times;  // failed attempts before a success
+    int times;                // failed attempts before the disk is usable again
+    std::vector<int> answers;  // the user's answers to the boxes
     int result;
-    Names texts;
-    std::string title;
+    std::vector<std::string> reasons;  // one box per failed attempt
+    MsgButtons buttons;
   } cases[] = {
-      {"save, not ready, lasting", kSave, 71, 100, 1, {notReady, notReady, notReady, writing}, "Saving a.arr"},
-      {"save, not ready twice", kSave, 71, 2, 0, {notReady, notReady}, "Saving a.arr"},
-      {"close, full, lasting", kClose, 61, 100, 1, {full, full, full, writing}, t},
-      {"close, not ready once", kClose, 71, 1, 0, {notReady}, t},
-      {"close, access denied", kClose, 75, 100, 1, {writing}, t},
-      {"save as, full once", kSaveAs, 61, 1, 0, {full}, t},
-      {"save as, not ready, lasting", kSaveAs, 71, 100, 1, {notReady, notReady, notReady, writing}, t},
-      {"save as, path not found", kSaveAs, 76, 100, 1, {writing}, t},
+      {"save, not ready, cancelled", kSave, 71, 100, {R, R, C}, 1, {notReady, notReady, notReady}, MsgButtons::RetryCancel},
+      {"save, full, retried once", kSave, 61, 1, {R}, 0, {full}, MsgButtons::RetryCancel},
+      {"save, full, box closed", kSave, 61, 100, {}, 1, {full}, MsgButtons::RetryCancel},
+      {"close, full, cancelled", kClose, 61, 100, {R, C}, 1, {full, full}, MsgButtons::RetryCancel},
+      {"close, not ready once", kClose, 71, 1, {R}, 0, {notReady}, MsgButtons::RetryCancel},
+      {"close, access denied", kClose, 75, 100, {R}, 1, {"Read only file"}, MsgButtons::OK},
+      {"save as, full once", kSaveAs, 61, 1, {R}, 0, {full}, MsgButtons::RetryCancel},
+      {"save as, not ready, cancelled", kSaveAs, 71, 100, {R, R, R, C}, 1, {notReady, notReady, notReady, notReady},
+       MsgButtons::RetryCancel},
+      {"save as, path not found", kSaveAs, 76, 100, {R}, 1, {"Path not found"}, MsgButtons::OK},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     dialogs_.Clear();
-    KillFile(P("a.arr"));
+    WriteBytes(P("a.arr"), "old file");
     std::string doc = ArrDoc(19, P("a"));
     const std::string before = doc;
     if (c.routine == kSaveAs) dialogs_.fileAnswers.push_back(Chosen(P("a.arr"), 1));
+    dialogs_.boxAnswers.assign(c.answers.begin(), c.answers.end());
     FaultHook hook(FailOp("rename", c.err, c.times));
     const int result = c.routine == kSave ? FileSave(doc) : c.routine == kClose ? ArrFileSaveClose(doc) : FileSaveAs(doc);
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(BoxTexts(), c.texts);
-    for (const std::string& title : BoxTitles()) EXPECT_EQ(title, c.title);
-    EXPECT_LE(hook.Count("rename"), 3);
+    Names texts;
+    for (const std::string& reason : c.reasons) texts.push_back("Cannot write " + P("a.arr") + "\r\n" + reason);
+    EXPECT_EQ(BoxTexts(), texts);
+    for (const auto& box : dialogs_.boxes) {
+      EXPECT_EQ(box.title, c.routine == kSave ? "Saving a.arr" : kAppTitle);
+      EXPECT_EQ(box.buttons, c.buttons);
+    }
+    // One attempt per box, and the one that succeeded.
+    EXPECT_EQ(hook.Count("rename"), static_cast<int>(c.reasons.size()) + (c.result == 0 ? 1 : 0));
     EXPECT_EQ(Asc(doc, 4), c.result == 0 ? 0 : 1);
-    EXPECT_EQ(Exists(P("a.arr")), c.result == 0);
+    EXPECT_EQ(ReadBytes(P("a.arr")), c.result == 0 ? ArrFileBytes() : "old file");
+    EXPECT_EQ(Listing(), Names{"a.arr"});
     if (c.result != 0) {
       EXPECT_EQ(doc, before);
     }

@@ -837,24 +837,28 @@ TEST_F(FrmArrUTest, SaveWritesTheFileAndItsStylesTogether) {
   const struct {
     const char* label;
     FaultHook::Fault fault;
-    const char* text;
+    const char* reason;
+    MsgButtons buttons;
   } failures[] = {
       {"between the two", [](const std::string& op, const std::string&, int n) { return op == "rename" && n == 2 ? 57 : 0; },
-       "Error I/O device"},
+       "Error I/O device", MsgButtons::OK},
       {"full disk", [](const std::string& op, const std::string& path, int) {
          return op == "write" && Right(path, 4) == ".sty" ? 61 : 0;
        },
-       "Disk full"},
+       "Disk full", MsgButtons::RetryCancel},  // answered Cancel
   };
   for (const auto& f : failures) {
     SCOPED_TRACE(f.label);
     dialogs_.Clear();
+    dialogs_.boxAnswers = {kMsgCancel};
     {
       FaultHook hook(f.fault);
       main_->Item("mnuSalva")->trigger();
     }
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{f.text});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot write " + ProgFile("song.sty") + "\r\n" + f.reason});
     EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Saving song.sty"});
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].buttons, f.buttons);
     EXPECT_EQ(ReadBytes(ProgFile("real/song.arr")), oldArr);
     EXPECT_EQ(ReadBytes(ProgFile("song.sty")), oldSty);
     EXPECT_EQ(Asc(w->Tag(), 4), 1);  // still modified

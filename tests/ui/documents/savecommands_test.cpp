@@ -1,8 +1,8 @@
 // File > Save, File > Save As and the close prompt's save of the document
 // windows, driven through the main window's menu as the user does: a
 // read-only window never writes its file, one document leaves the same files
-// whichever command saved it, and Save As names the window and shows the
-// new file's ID.
+// whichever command saved it, a full disk asks Retry or Cancel for each
+// failed attempt, and Save As names the window and shows the new file's ID.
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -196,6 +196,84 @@ TEST_F(SaveCommandsTest, SaveAndTheClosePromptLeaveTheSameFiles) {
   EXPECT_EQ(QDir(progDir_->path()).entryList(QDir::Files | QDir::Hidden), before);
   EXPECT_FALSE(Exists(ProgFile("bySave.sty")));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>(2, "The file has changed\r\nSave changes ?"));
+}
+
+// On a full disk each failed attempt shows one box naming the file and the
+// reason, with Retry and Cancel; only Retry tries again, Cancel ends the save
+// with every old file whole and no temporary file left. The same in Save As,
+// File > Save and the close prompt.
+TEST_F(SaveCommandsTest, AFullDiskAsksRetryOrCancelForEachFailedAttempt) {
+  WriteBytes(ProgFile("song.arr"), Band());
+  WriteBytes(ProgFile("song.sty"), StyleFile());
+  StartPlain();
+  frmArrU* w = OpenArr("song.arr");
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(Asc(w->Tag(), 9), 2);  // its styles go with it
+  const std::string caption = Caption(w);
+  const std::string fullAt = "Cannot write " + ProgFile("other.arr") + "\r\nDisk full";
+
+  // Save As: Retry once, then Cancel.
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgRetry, kMsgCancel};
+  {
+    FaultHook hook(FailOp("write", 61));
+    SaveAs(ProgFile("other.arr"));
+  }
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{fullAt, fullAt}));
+  for (const auto& box : dialogs_.boxes) {
+    EXPECT_EQ(box.title, kAppTitle);
+    EXPECT_EQ(box.buttons, MsgButtons::RetryCancel);
+  }
+  EXPECT_FALSE(Exists(ProgFile("other.arr")));
+  EXPECT_FALSE(Exists(ProgFile("other.sty")));
+  EXPECT_EQ(ReadBytes(ProgFile("song.arr")), Band());
+  EXPECT_EQ(ReadBytes(ProgFile("song.sty")), StyleFile());
+  EXPECT_TRUE(Leftovers().isEmpty());
+  EXPECT_EQ(Caption(w), caption);
+
+  // Save As again: the disk has room after two Retries.
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgRetry, kMsgRetry};
+  {
+    FaultHook hook(FailOp("write", 61, 2));
+    SaveAs(ProgFile("other.arr"));
+  }
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{fullAt, fullAt}));
+  EXPECT_EQ(ReadBytes(ProgFile("other.arr")), Band());
+  EXPECT_EQ(ReadBytes(ProgFile("other.sty")), StyleFile());
+  EXPECT_EQ(Caption(w), "File Arr - other.arr (1)");
+
+  // File > Save: the box names the file in its title as well.
+  DeleteLine(w, 0);
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgRetry};
+  {
+    FaultHook hook(FailOp("rename", 61, 1));
+    main_->Item("mnuSalva")->trigger();
+  }
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{fullAt});
+  EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Saving other.arr"});
+  EXPECT_EQ(Asc(w->Tag(), 4), 0);
+  const std::string saved = ReadBytes(ProgFile("other.arr"));
+  EXPECT_NE(saved, Band());
+
+  // The close prompt: Yes, then Retry and Cancel; the window stays open and
+  // changed.
+  DeleteLine(w, 1);
+  dialogs_.Clear();
+  dialogs_.boxAnswers = {kMsgYes, kMsgRetry, kMsgCancel};
+  {
+    FaultHook hook(FailOp("write", 61));
+    EXPECT_FALSE(w->close());
+  }
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"The file has changed\r\nSave changes ?", fullAt, fullAt}));
+  EXPECT_EQ(BoxTitles(), (std::vector<std::string>{"File Arr - other.arr (1)", kAppTitle, kAppTitle}));
+  EXPECT_EQ(gArrUForms[1], w);
+  EXPECT_EQ(Asc(w->Tag(), 4), 1);
+  EXPECT_EQ(ReadBytes(ProgFile("other.arr")), saved);
+  EXPECT_TRUE(Leftovers().isEmpty());
+  dialogs_.boxAnswers = {kMsgNo};
+  EXPECT_TRUE(w->close());
 }
 
 // Saved under a name, a new style's caption names the file, and File > Save
