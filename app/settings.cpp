@@ -411,6 +411,9 @@ int SettingsWrite(const MainWindowState& main) {
   // The whole file is built in memory from the old one and then replaces it
   // as a document save does, so that a kill or a full disk never leaves a
   // file of two runs: the old file stays whole until the new one is written.
+  // A write that was killed is resolved before the old records are read
+  // (a failure to resolve it fails the write below, and is reported there).
+  ResolveKilledSave(SettingsPath());
   std::string image;
   int err = ReadWholeFile(SettingsPath(), image);
   if (err == kErrFileNotFound) {

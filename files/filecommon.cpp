@@ -25,6 +25,9 @@ int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool m
   bool missing = false;
   const int err = FileStatement(
       [&] {
+        // A save of this file that was killed is finished or rolled back
+        // first, so that what is read holds one save's files whole.
+        if (const int e = ResolveKilledSave(path)) return e;
         const int e = file.Open(path, recLen, OpenMode::ReadOnly);
         if (e == kErrFileNotFound) missing = true;
         return missing ? 0 : e;

@@ -28,6 +28,8 @@ int FreeFileNum();
 int FileStatement(const std::function<int()>& statement, bool mayRetry = true);
 
 // Opens path for reading only with record length recLen; nothing is created.
+// What a killed save of the file left is resolved first (ResolveKilledSave),
+// a failure to do so reported as a failed open.
 // 0 open; kErrFileNotFound when there is no such file (nothing is shown);
 // any other error number after it was reported as FileStatement does.
 int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry = true);

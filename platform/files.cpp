@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <random>
+
+#include "platform/winfolder.h"
 
 namespace {
 
@@ -56,6 +59,11 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+// A name inside a folder.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return (folder == "/" ? std::string() : folder) + "/" + name;
+}
+
 // Temporary files of a save stand beside their file, hidden, named after
 // it: "." + name + "~brv" + six letters or digits. The name part is kept
 // short enough that the suffix never makes the name too long.
@@ -72,8 +80,7 @@ std::string TempPathFor(const std::string& path) {
   std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kChars)) - 2);
   std::string suffix;
   for (size_t i = 0; i < kTempSuffixLen; ++i) suffix += kChars[pick(rng)];
-  const std::string folder = FolderOf(path);
-  return (folder == "/" ? std::string() : folder) + "/" + TempPrefixFor(path) + suffix;
+  return InFolder(FolderOf(path), TempPrefixFor(path) + suffix);
 }
 
 // Whether a folder entry is a temporary file of a save of path.
@@ -88,7 +95,7 @@ bool IsTempOf(const std::string& entry, const std::string& path) {
   return true;
 }
 
-// Removes what a save of path that was killed left beside it.
+// Removes the temporary files named after path that a killed save left.
 void RemoveLeftovers(const std::string& path) {
   const std::string folder = FolderOf(path);
   DIR* dir = ::opendir(folder.c_str());
@@ -98,10 +105,19 @@ void RemoveLeftovers(const std::string& path) {
     if (IsTempOf(e->d_name, path)) found.push_back(e->d_name);
   ::closedir(dir);
   for (const std::string& name : found) {
-    const std::string leftover = (folder == "/" ? std::string() : folder) + "/" + name;
+    const std::string leftover = InFolder(folder, name);
     struct stat st {};
     if (::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(leftover.c_str());
   }
+}
+
+// The path with its folder as the file system knows it (no ".", ".." or
+// linked folders), so that two spellings of one file meet; the path itself
+// when its folder cannot be resolved.
+std::string CanonicalPath(const std::string& path) {
+  char buf[PATH_MAX];
+  if (!::realpath(FolderOf(path).c_str(), buf)) return path;
+  return InFolder(buf, NameOf(path));
 }
 
 // The file a path names, through any symbolic links (at most 40 of them);
@@ -391,25 +407,325 @@ int ReadWholeFile(const std::string& path, std::string& data) {
 
 namespace {
 
+// ---- The record of a save ----
+//
+// Written, whole, beside the side files of each file of a save (its home)
+// before the save changes the first of them, and removed after the last: a
+// save that was killed on its way leaves it, and the next open or save of
+// any of its files finishes that save or rolls it back (files.h).
+
+// The 64-bit FNV-1a hash of bytes.
+uint64_t HashOf(const std::string& data) {
+  uint64_t h = 14695981039346656037ull;
+  for (const unsigned char c : data) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+std::string Hex16(uint64_t v) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string s(16, '0');
+  for (int i = 15; i >= 0; --i, v >>= 4) s[static_cast<size_t>(i)] = kDigits[v & 15];
+  return s;
+}
+
+// The home of a file saved in place in the settings folder: its old bytes
+// and its record there are named after the file's name and a hash of its
+// canonical path, so that two documents of one name never share them.
+std::string SettingsHomeOf(const std::string& canonical, const std::string& settingsFolder) {
+  return InFolder(settingsFolder, NameOf(canonical).substr(0, 100) + "-" + Hex16(HashOf(canonical)));
+}
+
+// The places a file's side files may stand: beside it, and in the settings
+// folder (when there is one).
+std::vector<std::string> HomesOf(const std::string& canonical) {
+  std::vector<std::string> homes = {canonical};
+  const std::string settings = WinFolderPath();
+  if (!settings.empty()) homes.push_back(SettingsHomeOf(canonical, settings));
+  return homes;
+}
+
+constexpr char kRecordSuffix[] = ".save";
+constexpr char kRecordHead[] = "Brenvolta save record 1\n";
+
+std::string RecordPathOf(const std::string& home) {
+  return InFolder(FolderOf(home), TempPrefixFor(home) + kRecordSuffix);
+}
+
+enum class RecordOp { Replace, Create, InPlace, Remove };
+constexpr const char* kOpNames[] = {"replace", "new", "inplace", "remove"};
+
+// One file of a recorded save.
+struct RecordEntry {
+  RecordOp op = RecordOp::Replace;
+  long long size = 0;  // the new content: its length and hash
+  uint64_t hash = 0;
+  std::string path;    // the file (canonical)
+  std::string temp;    // its new content (replace, new)
+  std::string aside;   // its old file (replace, inplace, remove)
+  std::string record;  // the record beside its home
+};
+
+std::string RecordBytes(const std::vector<RecordEntry>& entries) {
+  std::string out = kRecordHead;
+  const auto field = [&out](const std::string& s) { out += ' ' + std::to_string(s.size()) + ':' + s; };
+  for (const RecordEntry& e : entries) {
+    out += kOpNames[static_cast<int>(e.op)];
+    out += ' ' + std::to_string(e.size) + ' ' + Hex16(e.hash);
+    field(e.path);
+    field(e.temp);
+    field(e.aside);
+    field(e.record);
+    out += '\n';
+  }
+  out += "end " + Hex16(HashOf(out)) + "\n";
+  return out;
+}
+
+// A number of the record: decimal digits that fit a length, or the 16 hex
+// digits of a hash.
+bool AllDigits(const std::string& w, bool hex) {
+  if (w.empty() || w.size() > (hex ? 16u : 18u)) return false;
+  for (const char c : w)
+    if (!((c >= '0' && c <= '9') || (hex && c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
+// Reads a record back; false for anything that is not a whole record.
+bool ParseRecord(const std::string& bytes, std::vector<RecordEntry>& entries) {
+  entries.clear();
+  const std::string head = kRecordHead;
+  constexpr size_t kTrailerLen = 4 + 16 + 1;  // "end " + hash + "\n"
+  if (bytes.size() < head.size() + kTrailerLen || bytes.compare(0, head.size(), head) != 0) return false;
+  const size_t end = bytes.size() - kTrailerLen;
+  if (bytes.compare(end, 4, "end ") != 0 || bytes.back() != '\n' ||
+      bytes.compare(end + 4, 16, Hex16(HashOf(bytes.substr(0, end)))) != 0)
+    return false;
+  size_t pos = head.size();
+  const auto word = [&](char stop, std::string& w) {
+    const size_t at = bytes.find(stop, pos);
+    if (at == std::string::npos || at >= end) return false;
+    w = bytes.substr(pos, at - pos);
+    pos = at + 1;
+    return true;
+  };
+  const auto number = [&](char stop, bool hex, unsigned long long& n) {
+    std::string w;
+    if (!word(stop, w) || !AllDigits(w, hex)) return false;
+    n = std::stoull(w, nullptr, hex ? 16 : 10);
+    return true;
+  };
+  const auto field = [&](char stop, std::string& s) {
+    unsigned long long n = 0;
+    if (!number(':', false, n) || n >= end - pos || bytes[pos + n] != stop) return false;
+    s = bytes.substr(pos, n);
+    pos += n + 1;
+    return true;
+  };
+  while (pos < end) {
+    RecordEntry e;
+    std::string op;
+    unsigned long long size = 0, hash = 0;
+    if (!word(' ', op)) return false;
+    const auto named = std::find_if(std::begin(kOpNames), std::end(kOpNames), [&](const char* n) { return op == n; });
+    if (named == std::end(kOpNames)) return false;
+    e.op = static_cast<RecordOp>(named - std::begin(kOpNames));
+    if (!number(' ', false, size) || !number(' ', true, hash) || !field(' ', e.path) || !field(' ', e.temp) ||
+        !field(' ', e.aside) || !field('\n', e.record) || e.path.empty() || e.record.empty())
+      return false;
+    e.size = static_cast<long long>(size);
+    e.hash = hash;
+    entries.push_back(std::move(e));
+  }
+  return !entries.empty();
+}
+
+// Whether the bytes at a record's place are the start of one of ours that
+// was cut short (an empty file included).
+bool IsTornRecord(const std::string& bytes) {
+  const std::string head = kRecordHead;
+  return bytes.size() < head.size() ? head.compare(0, bytes.size(), bytes) == 0
+                                    : bytes.compare(0, head.size(), head) == 0;
+}
+
+// Whether p is empty or a temporary file named after home, beside it.
+bool IsSideFileOf(const std::string& p, const std::string& home) {
+  return p.empty() || (FolderOf(p) == FolderOf(home) && IsTempOf(NameOf(p), home));
+}
+
+// Whether every file a record names is one of its save's own: its side
+// files and its record stand at one of its homes, under our names. A
+// record that names anything else is not acted on.
+bool IsSoundRecord(const std::vector<RecordEntry>& entries) {
+  return std::all_of(entries.begin(), entries.end(), [](const RecordEntry& e) {
+    if (!IsSideFileOf(e.temp, e.path)) return false;
+    for (const std::string& home : HomesOf(e.path))
+      if (e.record == RecordPathOf(home)) return IsSideFileOf(e.aside, home);
+    return false;
+  });
+}
+
+bool Lexists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The whole content of a regular file, without asking the fault hook.
+bool ReadRaw(const std::string& path, std::string& data) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAllFd(fd, data);
+  ::close(fd);
+  return ok;
+}
+
+// Whether file holds the new content of e, whole.
+bool HoldsNewContent(const std::string& file, const RecordEntry& e) {
+  std::string data;
+  return ReadRaw(file, data) && static_cast<long long>(data.size()) == e.size && HashOf(data) == e.hash;
+}
+
+// Puts in place what the recorded save had not put in place yet.
+int FinishRecord(const std::vector<RecordEntry>& entries, std::string& failed) {
+  for (const RecordEntry& e : entries) {
+    int err = 0;
+    if ((e.op == RecordOp::Replace || e.op == RecordOp::Create) && Lexists(e.temp)) {
+      if (::rename(e.temp.c_str(), e.path.c_str()) != 0) err = LastError(e.path);
+    } else if (e.op == RecordOp::Remove && !Lexists(e.aside) && Lexists(e.path)) {
+      if (::rename(e.path.c_str(), e.aside.c_str()) != 0) err = LastError(e.path);
+    }
+    if (err != 0) {
+      failed = e.path;
+      return err;
+    }
+  }
+  return 0;
+}
+
+// Puts back what the recorded save had changed, last file first.
+int RollBackRecord(const std::vector<RecordEntry>& entries, std::string& failed) {
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    const RecordEntry& e = *it;
+    int err = 0;
+    switch (e.op) {
+      case RecordOp::Replace:
+        // The old file over what stands there now; where it still stands
+        // there (the aside is a second name of it) the rename does nothing.
+        if (Lexists(e.aside) && ::rename(e.aside.c_str(), e.path.c_str()) != 0) err = LastError(e.path);
+        break;
+      case RecordOp::Create:
+        // Only the save's own new file goes.
+        if (!Lexists(e.temp) && HoldsNewContent(e.path, e)) ::unlink(e.path.c_str());
+        break;
+      case RecordOp::InPlace:
+        // The old bytes go back into the same file, so every name keeps it.
+        if (Lexists(e.aside)) {
+          std::string old;
+          err = ReadRaw(e.aside, old) ? WriteInPlace(e.path, old) : LastError(e.aside);
+        }
+        break;
+      case RecordOp::Remove:
+        if (Lexists(e.aside) && !Lexists(e.path) && ::rename(e.aside.c_str(), e.path.c_str()) != 0)
+          err = LastError(e.path);
+        break;
+    }
+    if (err != 0) {
+      failed = e.path;
+      return err;
+    }
+  }
+  return 0;
+}
+
+// Finishes the recorded save when every file's new content is there whole
+// and none was being written in place; else rolls it back. Then its records
+// and what it kept aside go.
+int ApplyRecord(const std::vector<RecordEntry>& entries, std::string& failed) {
+  bool finish = true;
+  for (const RecordEntry& e : entries) {
+    if (e.op == RecordOp::InPlace)
+      finish = false;
+    else if (e.op != RecordOp::Remove && !HoldsNewContent(Lexists(e.temp) ? e.temp : e.path, e))
+      finish = false;
+  }
+  if (const int err = finish ? FinishRecord(entries, failed) : RollBackRecord(entries, failed)) return err;
+  for (const RecordEntry& e : entries) SyncFolder(FolderOf(e.path));
+  for (const RecordEntry& e : entries) ::unlink(e.record.c_str());
+  for (const RecordEntry& e : entries) {
+    if (!e.temp.empty()) ::unlink(e.temp.c_str());
+    if (!e.aside.empty()) ::unlink(e.aside.c_str());
+  }
+  return 0;
+}
+
+// Removes the temporary files a killed save of a file left at its homes.
+void RemoveLeftoversOf(const std::string& canonical) {
+  for (const std::string& home : HomesOf(canonical)) RemoveLeftovers(home);
+}
+
+}  // namespace
+
+int ResolveKilledSave(const std::string& path, std::string* failedPath) {
+  if (!PathUsable(path)) return 0;
+  // A removal records the name itself, a write the file its links lead to.
+  std::vector<std::string> files = {CanonicalPath(path)};
+  const std::string real = CanonicalPath(RealFileOf(path));
+  if (real != files[0]) files.push_back(real);
+  for (const std::string& file : files) {
+    for (const std::string& home : HomesOf(file)) {
+      const std::string record = RecordPathOf(home);
+      struct stat st {};
+      std::string bytes;
+      if (::lstat(record.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !ReadRaw(record, bytes)) continue;
+      std::vector<RecordEntry> entries;
+      if (!ParseRecord(bytes, entries)) {
+        // A record cut short was never whole: its save changed nothing.
+        if (IsTornRecord(bytes)) ::unlink(record.c_str());
+        continue;
+      }
+      const bool names = std::any_of(entries.begin(), entries.end(), [&](const RecordEntry& e) {
+        return e.path == file && e.record == record;
+      });
+      if (!names || !IsSoundRecord(entries)) continue;  // not the record of a save of this file
+      std::string failed;
+      if (const int err = ApplyRecord(entries, failed)) {
+        if (failedPath) *failedPath = failed;
+        return err;
+      }
+    }
+  }
+  return 0;
+}
+
+namespace {
+
 // One file of a save on its way: where it goes, what stands there now, and
 // what the save has done to it so far.
 struct SaveStep {
   const WholeFile* file = nullptr;
-  std::string real;      // the file the path names, links followed
-  bool existed = false;  // a file stands there now
-  struct stat old {};    // its attributes
-  bool inPlace = false;  // more than one hard link: rewritten in place
-  std::string temp;      // the new content, beside the file
-  std::string aside;     // the old file (a link to it, or a copy), or the removed one
-  std::string oldBytes;  // in place: the old content, to put back
-  bool touched = false;  // the file itself was changed (put in place or removed)
+  std::string real;       // the file the path names, links followed (canonical)
+  std::string home;       // its side files are named after this: the file, or its name in the settings folder
+  bool existed = false;   // a file stands there now
+  struct stat old {};     // its attributes
+  bool inPlace = false;   // rewritten in place: more than one hard link, or a folder that takes no new file
+  std::string temp;       // the new content, beside the file
+  std::string aside;      // the old file (a link to it, or a copy), or the removed one
+  bool haveOld = false;   // oldBytes holds the old content
+  std::string oldBytes;   // the old content, to keep aside or put back
+  bool touched = false;   // the file itself was changed (put in place or removed)
+  std::string refused;    // the folder that refused the step, when one did
 };
 
 // A removal takes away the name itself, as a delete does: a symbolic link
 // goes, not the file it points to. Refused, as a delete is, for a folder
-// and for a file that may not be written.
+// and for a file that may not be written, and when its folder may not be
+// written.
 int PrepareRemoval(SaveStep& s) {
-  s.real = s.file->path;
+  s.real = CanonicalPath(s.file->path);
+  s.home = s.real;
   struct stat st {};
   s.existed = ::lstat(s.real.c_str(), &st) == 0;
   if (!s.existed) return errno == ENOENT ? 0 : LastError(s.real);
@@ -417,9 +733,46 @@ int PrepareRemoval(SaveStep& s) {
     if (S_ISDIR(st.st_mode)) return kErrPathFileAccess;
     if (::faccessat(AT_FDCWD, s.real.c_str(), W_OK, AT_EACCESS) != 0) return LastError(s.real);
   }
-  RemoveLeftovers(s.real);
+  RemoveLeftoversOf(s.real);
+  const std::string folder = FolderOf(s.real);
+  int err = AskHook("temp", folder);
+  if (err == 0 && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) err = LastError(folder);
+  if (err == kErrPathFileAccess) s.refused = folder;
+  if (err != 0) return err;
   s.aside = TempPathFor(s.real);
   return 0;
+}
+
+int ReadOld(SaveStep& s) {
+  if (s.haveOld) return 0;
+  const int fd = ::open(s.real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return LastError(s.real);
+  const bool read = ReadAllFd(fd, s.oldBytes);
+  ::close(fd);
+  if (!read) return LastError(s.real);
+  s.haveOld = true;
+  return 0;
+}
+
+// Removes what a step made beside its file.
+void DiscardSideFiles(SaveStep& s) {
+  for (std::string* p : {&s.temp, &s.aside}) {
+    if (!p->empty()) ::unlink(p->c_str());
+    p->clear();
+  }
+}
+
+// The folder of a file takes no new file: the file is saved in place, its
+// old bytes kept in the settings folder (made when missing).
+int KeepOldInSettingsFolder(SaveStep& s) {
+  s.inPlace = true;
+  if (const int err = ReadOld(s)) return err;
+  const std::string settings = WinFolder();
+  s.home = SettingsHomeOf(s.real, settings);
+  int err = AskHook("temp", settings);
+  if (err == 0) err = WriteTemp(s.home, s.oldBytes, &s.old, s.aside);
+  if (err != 0) s.refused = settings;
+  return err;
 }
 
 // Looks at the file of a step and prepares its new content and the old one
@@ -431,7 +784,11 @@ int PrepareStep(SaveStep& s) {
   }
   if (!PathUsable(f.path)) return kErrBadFileName;
   if (f.remove) return PrepareRemoval(s);
-  s.real = RealFileOf(f.path);
+  s.real = CanonicalPath(RealFileOf(f.path));
+  s.home = s.real;
+  // What a killed save left goes before the file is looked at, so that a
+  // second name it left does not count as one of the file's own.
+  RemoveLeftoversOf(s.real);
   s.existed = ::stat(s.real.c_str(), &s.old) == 0;
   if (!s.existed && errno != ENOENT) return LastError(s.real);
   if (s.existed) {
@@ -440,37 +797,88 @@ int PrepareStep(SaveStep& s) {
     if (!S_ISREG(s.old.st_mode)) return kErrPathFileAccess;
     if (::faccessat(AT_FDCWD, s.real.c_str(), W_OK, AT_EACCESS) != 0) return LastError(s.real);
   }
-  RemoveLeftovers(s.real);
 
   s.inPlace = s.existed && s.old.st_nlink > 1;
-  if (s.existed) {
-    // The old file is kept aside until the save is over: a second name for
-    // it where the file system has them, else a copy of its bytes. A file
-    // rewritten in place always needs the copy.
-    bool linked = false;
-    if (!s.inPlace) {
-      for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
-        s.aside = TempPathFor(s.real);
-        if (::link(s.real.c_str(), s.aside.c_str()) == 0)
-          linked = true;
-        else if (errno != EEXIST)
-          break;
-      }
-    }
-    if (!linked) {
-      const int fd = ::open(s.real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0) return LastError(s.real);
-      const bool read = ReadAllFd(fd, s.oldBytes);
-      ::close(fd);
-      if (!read) return LastError(s.real);
-      if (const int err = WriteTemp(s.real, s.oldBytes, &s.old, s.aside)) {
-        s.aside.clear();
-        return err;
-      }
-    }
+  const std::string folder = FolderOf(s.real);
+  int err = AskHook("temp", folder);
+  // The old file is kept aside until the save is over: a second name for
+  // it where the file system has them, else a copy of its bytes. A file
+  // rewritten in place always needs the copy.
+  bool linked = false;
+  for (int attempt = 0; err == 0 && s.existed && !s.inPlace && !linked && attempt < 100; ++attempt) {
+    s.aside = TempPathFor(s.real);
+    if (::link(s.real.c_str(), s.aside.c_str()) == 0)
+      linked = true;
+    else if (errno != EEXIST)
+      break;
   }
-  if (s.inPlace) return 0;
-  return WriteTemp(s.real, f.data, s.existed ? &s.old : nullptr, s.temp);
+  if (!linked) s.aside.clear();
+  if (err == 0 && s.existed && !linked) {
+    if (const int readErr = ReadOld(s)) return readErr;
+    err = WriteTemp(s.real, s.oldBytes, &s.old, s.aside);
+  }
+  if (err == 0 && !s.inPlace) err = WriteTemp(s.real, f.data, s.existed ? &s.old : nullptr, s.temp);
+  if (err != kErrPathFileAccess) return err;
+  // The file may be written but its folder takes no new file.
+  DiscardSideFiles(s);
+  if (!s.existed) {
+    s.refused = folder;
+    return err;
+  }
+  return KeepOldInSettingsFolder(s);
+}
+
+// What the record says of a prepared step.
+RecordEntry EntryOf(const SaveStep& s) {
+  RecordEntry e;
+  const WholeFile& f = *s.file;
+  e.op = f.remove ? RecordOp::Remove : s.inPlace ? RecordOp::InPlace : s.existed ? RecordOp::Replace : RecordOp::Create;
+  e.size = static_cast<long long>(f.data.size());
+  e.hash = HashOf(f.data);
+  e.path = s.real;
+  e.temp = s.temp;
+  e.aside = s.aside;
+  e.record = RecordPathOf(s.home);
+  return e;
+}
+
+// Writes the record of a save at the home of each of its files, when the
+// save needs one: a single file put in place by one rename is whole either
+// way. Each record is written whole under a temporary name and then takes
+// its own, so that it stands either whole or not at all. records takes the
+// paths of those written; failed the step whose record failed.
+int WriteRecords(const std::vector<SaveStep>& steps, std::vector<std::string>& records, size_t& failed) {
+  std::vector<RecordEntry> entries;
+  std::vector<size_t> of;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    if (steps[i].file->remove && !steps[i].existed) continue;
+    entries.push_back(EntryOf(steps[i]));
+    of.push_back(i);
+  }
+  const bool needed = entries.size() > 1 || std::any_of(entries.begin(), entries.end(), [](const RecordEntry& e) {
+                        return e.op == RecordOp::InPlace;
+                      });
+  if (!needed) return 0;
+  // The new contents and the old files aside are on the disk before the
+  // record says they are.
+  for (const SaveStep& s : steps) {
+    SyncFolder(FolderOf(s.real));
+    SyncFolder(FolderOf(s.home));
+  }
+  const std::string bytes = RecordBytes(entries);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    failed = of[k];
+    std::string temp;
+    int err = WriteTemp(steps[of[k]].home, bytes, nullptr, temp);
+    if (err == 0 && ::rename(temp.c_str(), entries[k].record.c_str()) != 0) {
+      err = LastError(entries[k].record);
+      ::unlink(temp.c_str());
+    }
+    if (err != 0) return err;
+    records.push_back(entries[k].record);
+    SyncFolder(FolderOf(entries[k].record));
+  }
+  return 0;
 }
 
 // Puts a prepared step in place.
@@ -494,22 +902,34 @@ int CommitStep(SaveStep& s) {
   return 0;
 }
 
-// Puts back what a step changed.
-void UndoStep(SaveStep& s) {
-  if (!s.touched) return;
+// Puts back what a step changed; false when that failed.
+bool UndoStep(SaveStep& s) {
+  if (!s.touched) return true;
+  bool undone = true;
   if (s.inPlace) {
-    WriteInPlace(s.real, s.oldBytes);
+    undone = WriteInPlace(s.real, s.oldBytes) == 0;
   } else if (s.existed) {
-    if (::rename(s.aside.c_str(), s.real.c_str()) == 0) s.aside.clear();
+    undone = ::rename(s.aside.c_str(), s.real.c_str()) == 0;
+    if (undone) s.aside.clear();
   } else {
     ::unlink(s.real.c_str());
   }
   s.touched = false;
+  return undone;
 }
 
 }  // namespace
 
 int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath) {
+  // A killed save of any of these files is finished or rolled back first.
+  for (const WholeFile& f : files) {
+    std::string failed;
+    if (const int err = ResolveKilledSave(f.path, &failed)) {
+      if (failedPath) *failedPath = failed;
+      return err;
+    }
+  }
+
   std::vector<SaveStep> steps(files.size());
   for (size_t i = 0; i < files.size(); ++i) steps[i].file = &files[i];
 
@@ -519,23 +939,27 @@ int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath
     err = PrepareStep(steps[i]);
     failed = i;
   }
+  std::vector<std::string> records;
+  if (err == 0) err = WriteRecords(steps, records, failed);
   for (size_t i = 0; i < steps.size() && err == 0; ++i) {
     err = CommitStep(steps[i]);
     failed = i;
   }
+  bool undone = true;
   if (err != 0) {
-    for (size_t i = steps.size(); i-- > 0;) UndoStep(steps[i]);
-    if (failedPath) *failedPath = files[failed].path;
-  }
-  // What is left aside or unused goes: on success the old files, on failure
-  // the new contents and the copies that were not needed.
-  for (SaveStep& s : steps) {
-    if (!s.temp.empty()) ::unlink(s.temp.c_str());
-    if (!s.aside.empty()) ::unlink(s.aside.c_str());
-  }
-  if (err == 0) {
+    for (size_t i = steps.size(); i-- > 0;) undone = UndoStep(steps[i]) && undone;
+    if (failedPath) *failedPath = steps[failed].refused.empty() ? files[failed].path : steps[failed].refused;
+  } else {
     for (const SaveStep& s : steps) SyncFolder(FolderOf(s.real));
   }
+  // A file that could not be put back keeps the record and what was kept
+  // aside, for the next open or save to put it back.
+  if (!undone) return err;
+  // What is left aside or unused goes: on success the old files, on failure
+  // the new contents and the copies that were not needed. The records go
+  // first, so that a save stopped here leaves only leftovers.
+  for (const std::string& r : records) ::unlink(r.c_str());
+  for (SaveStep& s : steps) DiscardSideFiles(s);
   return err;
 }
 

@@ -11,8 +11,10 @@
 //   socket standing at a path is treated as no file at all (53), looked at
 //   without being opened, so that nothing blocks on it and nothing deletes it.
 // - A save writes every file of the save whole beside the old one and only
-//   then puts them in place (WriteWholeFiles), so a crash or a full disk never
-//   leaves half a file, nor one new file beside an old companion.
+//   then puts them in place (WriteWholeFiles), so a failure, a full disk or a
+//   kill never leaves half a file, nor one new file beside an old companion:
+//   a failure is undone at once, a kill at the next open or save of any of
+//   the save's files (ResolveKilledSave).
 //
 // Paths are the bytes the file system uses ("/" separated).
 #pragma once
@@ -106,24 +108,85 @@ struct WholeFile {
 // Writes the files of one save together, as one transaction:
 // - each file is written to the real file its path names: a symbolic link
 //   stays a link and its target gets the new content;
-// - first every new content goes whole to a temporary file beside its file
+// - first whatever a killed save of any of the files left is resolved
+//   (ResolveKilledSave), and the temporary files it left are removed; only
+//   then is each file looked at, so that a second name a killed save left
+//   never makes a file with one name count as hard-linked;
+// - every new content goes whole to a temporary file beside its file
 //   (flushed, with the old file's permission bits and, where the process may,
-//   its owner and group), and the old file is kept aside; only when all were
-//   written does each take its file's place, in the order given;
+//   its owner and group), and the old file is kept aside (a second name for
+//   it, or a copy); only when all were written does each take its file's
+//   place, in the order given, by a rename;
 // - a file with more than one hard link is written in place, so that every
 //   name keeps seeing it; its old bytes are copied aside first;
+// - a file that may be written in a folder that takes no new file (the
+//   temporary file is refused for want of permission) is written in place
+//   too, its old bytes kept in the settings folder (WinFolder), where its
+//   record goes as well (below);
 // - a removal takes its file aside the same way and deletes it at the end;
-// - on any failure every file already put in place is put back, every
-//   temporary file is removed, and the old files stand as they were.
+//   it needs a folder that may be written;
+// - before it changes the first file, a save of more than one file, or one
+//   that writes a file in place, writes its record (below) at the home of
+//   each file; the records go once every file is in place;
+// - on any failure every file already put in place is put back (one written
+//   in place gets its old bytes back), every temporary file is removed, and
+//   the old files stand as they were. Should putting a file back fail too,
+//   the records and the old bytes aside stay, and the next open or save puts
+//   it back.
 // A read-only file, or one that is not a regular file, is refused (75) as a
-// write in place would be. Temporary files are named after their file, so
-// that those of a save that was killed are recognised and removed by the
-// next save of the same file.
-// Returns 0, or the error number; failedPath (when given) then names the
-// file whose step failed.
+// write in place would be; so is a new file or a removal in a folder that
+// may not be written.
+// Returns 0, or the error number; failedPath (when given) then names what
+// refused:
+// - the folder of the real file (links followed) when it took no new file
+//   for want of permission (75) and the file could not be written in place
+//   instead: it is new, or is being removed;
+// - the settings folder when the old bytes of a file to be written in place
+//   could not be kept there (the reason is that folder's);
+// - the file whose killed save could not be resolved, as recorded;
+// - else the file of the failing step, as the caller named it.
 int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath = nullptr);
 // One file alone.
 int WriteWholeFileAtomic(const std::string& path, const std::string& data);
+
+// Side files of a save. Each file of a save has a home its side files are
+// named after: the file itself, so that they stand beside it, or, for a file
+// written in place because its folder takes no new file, the name
+// "<file name, at most 100 bytes>-<16 hex digits>" in the settings folder,
+// the digits being the 64-bit FNV-1a hash of the file's path with its folder
+// resolved (so that two files of one name never share it). At a home:
+// - temporary files (new contents, old files aside, records being written)
+//   are "." + home name (at most 200 bytes) + "~brv" + six letters or
+//   digits; any of them without a record is a leftover of a killed save,
+//   which the next save of the file removes;
+// - the record of a save is "." + home name + "~brv.save". It is written
+//   under a temporary name, flushed, and then renamed into place, so that
+//   it is either whole or missing; every file of the save gets one, each
+//   listing the whole save. Its bytes:
+//     "Brenvolta save record 1\n"
+//     per file: op SP size SP hash SP path SP temp SP aside SP record LF
+//     "end " + hash + "\n"
+//   op is "replace" (an existing file renamed over), "new" (a new file),
+//   "inplace" (written in place) or "remove"; size and hash (16 lower-case
+//   hex digits, FNV-1a) are those of the new content; each path is written
+//   as its length in decimal, ":", and its bytes (temp and aside may be
+//   empty); the final hash is that of every byte before "end". A record
+//   that does not read back whole this way was never written: the save had
+//   not begun to put its files in place.
+
+// Resolves what a killed save of path (or of the file its links lead to)
+// left, from its record when there is one: when no file of that save was
+// being written in place and every new content is there whole (in its
+// temporary file, or already in its file's place), the save is finished;
+// else it is rolled back, the old files put back (one written in place gets
+// its old bytes back by a write in place, so every name keeps the file).
+// Then the save's records and what it kept aside are removed; temporary
+// files without a record are left for the next save of the file. Every
+// document open and every save calls it first. Returns 0 when nothing was
+// left or it was resolved, else the error number, failedPath then naming
+// the file that could not be finished or put back.
+int ResolveKilledSave(const std::string& path, std::string* failedPath = nullptr);
+
 // Makes a folder and its parents; 0 when it exists afterwards.
 int MakeDirs(const std::string& path);
 // The names of the plain files of a folder (regular files, and links to
@@ -158,14 +221,20 @@ class FileLock {
 
 // Fault injection for tests: when set, every file operation first asks the
 // hook with the operation ("open", "get", "put", "close", "len", "kill",
-// "read", "write", "rename", "mkdir", "list") and the path; a non-zero
-// answer is returned as that operation's error without acting.
+// "read", "write", "rename", "temp", "mkdir", "list") and the path; a
+// non-zero answer is returned as that operation's error without acting.
 // WriteWholeFiles asks "write" for each file before it writes that file's
-// new content, and, once every temporary file is written, "rename" for each
-// file written (or "kill" for each removal) just before that file takes its
-// place, so a test can fail a save before it starts or between the files it
-// puts in place. The queries that answer no error number (KindOfFile,
-// FileExists, DirExists, Lof) and FileLock do not ask it. An empty hook (the
-// start value) removes it.
+// new content; "temp" with a folder before it makes the first side file of
+// a file there (beside the file, or in the settings folder for one written
+// in place) or takes a removed file aside there, where an answer of 75
+// stands for a folder that takes no new file for want of permission (the
+// file is then written in place, as for a real refusal); and, once every
+// temporary file and record is written, "rename" for each file written (or
+// "kill" for each removal) just before that file takes its place (for a
+// file written in place, before the write), so a test can fail a save
+// before it starts or between the files it puts in place, or end the
+// process there as a kill would. ResolveKilledSave, the queries that answer
+// no error number (KindOfFile, FileExists, DirExists, Lof) and FileLock do
+// not ask it. An empty hook (the start value) removes it.
 using FileFaultHook = std::function<int(const std::string& op, const std::string& path)>;
 void SetFileFaultHook(FileFaultHook hook);

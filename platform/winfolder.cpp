@@ -31,6 +31,12 @@ std::string WinFolder() {
   return gFolder;
 }
 
+std::string WinFolderPath() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  if (gFolder.empty()) gFolder = DefaultFolder();
+  return gFolder;
+}
+
 std::string WinPath(const std::string& name) {
   return WinFolder() + kPathSep + name;
 }

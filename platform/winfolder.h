@@ -9,6 +9,8 @@
 // The folder's path, without a trailing separator. Made on first use (a
 // failure to make it is left for the file calls to report).
 std::string WinFolder();
+// The same path without making the folder (a query that must not create it).
+std::string WinFolderPath();
 // WinFolder() + "/" + name.
 std::string WinPath(const std::string& name);
 // Points the folder elsewhere (tests); an empty path returns to the default.

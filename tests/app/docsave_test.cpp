@@ -3,6 +3,10 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -676,4 +680,63 @@ TEST_F(DocSaveTest, SaveAsRefusesAPathThatDoesNotFitItsField) {
   dialogs_.fileAnswers.push_back(Chosen(folder + ".arr"));
   EXPECT_EQ(FileSaveAs(doc), 1);
   EXPECT_EQ(BoxTexts(), Names{"File name not valid"});
+}
+
+// File > Save of an arrangement file with its style file, ended between the
+// two files as a kill would end it (an error answered there would be undone
+// at once), then File > Open of the arrangement file: both files hold the
+// same save, whole, and nothing of the save is left beside them. A save that
+// had written a file in place (here one with a second name) is rolled back;
+// one that had only renames to do is finished.
+TEST_F(DocSaveTest, ASaveKilledBetweenItsFilesIsWholeAtTheNextOpen) {
+  std::string oldArr = ArrFileBytes();
+  MidAssign(oldArr, 300, "older");
+  const std::string oldSty = StyFileBytes(StyGroupBytes({{"Old", 120}}));
+  ASSERT_NE(oldArr, ArrFileBytes());
+  const struct {
+    const char* label;
+    bool secondName;
+    bool finished;
+  } cases[] = {
+      {"one name each", false, true},
+      {"a second name for the arrangement file", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    for (const std::string& n : Listing()) ::unlink(P(n).c_str());
+    WriteBytes(P("song.arr"), oldArr);
+    WriteBytes(P("song.sty"), oldSty);
+    Names files = {"song.arr", "song.sty"};
+    if (c.secondName) {
+      ASSERT_EQ(::link(P("song.arr").c_str(), P("copy.arr").c_str()), 0);
+      files.insert(files.begin(), "copy.arr");
+    }
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int renames = 0;
+      SetFileFaultHook([&](const std::string& op, const std::string&) {
+        if (op == "rename" && ++renames == 2) ::_exit(0);
+        return 0;
+      });
+      std::string doc = ArrDoc(19, P("song"), 2);
+      FileSave(doc);
+      ::_exit(1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save did not reach its second file";
+
+    dialogs_.Clear();
+    dialogs_.fileAnswers.push_back(Chosen(P("song.arr"), 1));
+    ASSERT_EQ(OpenFile(19), 0);
+    EXPECT_EQ(gArrFileBuf, c.finished ? ArrFileBytes() : oldArr);
+    EXPECT_EQ(ReadBytes(P("song.arr")), c.finished ? ArrFileBytes() : oldArr);
+    EXPECT_EQ(ReadBytes(P("song.sty")), c.finished ? StyFileBytes(Group()) : oldSty);
+    if (c.secondName) {
+      EXPECT_EQ(ReadBytes(P("copy.arr")), oldArr);
+    }
+    EXPECT_EQ(Listing(), files);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+  }
 }

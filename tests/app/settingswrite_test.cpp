@@ -1,5 +1,9 @@
 #include <QDir>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
@@ -202,4 +206,44 @@ TEST_F(SettingsWriteTest, AFailedWriteKeepsTheOldFileWholeAndSaysWhy) {
   EXPECT_TRUE(QDir(QString::fromStdString(WinFile("")))
                   .entryList({".Brenvolta.ini*"}, QDir::Files | QDir::Hidden)
                   .isEmpty());
+}
+
+// A write at exit that a kill stopped on its way is resolved before the next
+// one reads the old records: a second name it left beside the file does not
+// make the next write rewrite the file in place, and a file it was writing in
+// place (one with a second name of the user's) gets its old bytes back before
+// the records the write leaves alone are read from it.
+TEST_F(SettingsWriteTest, AWriteAKillStoppedIsResolvedBeforeTheNextOne) {
+  const std::string ini = WinFile("Brenvolta.ini");
+  ASSERT_EQ(::link(ini.c_str(), WinFile(".Brenvolta.ini~brvABCDEF").c_str()), 0);
+  struct stat before {}, after {};
+  ASSERT_EQ(::stat(ini.c_str(), &before), 0);
+  ASSERT_EQ(SettingsWrite(MainWindowState()), 0);
+  ASSERT_EQ(::stat(ini.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_nlink, 1u);
+
+  WriteBytes(ini, before_.bytes());
+  ASSERT_EQ(::link(ini.c_str(), WinFile("mine.ini").c_str()), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Ended just before the write in place, as a kill there would end it.
+    SetFileFaultHook([](const std::string& op, const std::string&) {
+      if (op == "rename") ::_exit(0);
+      return 0;
+    });
+    SettingsWrite(MainWindowState());
+    ::_exit(1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // What a kill half-way through that write would have left.
+  WriteBytes(ini, std::string(3000, '?'));
+  ASSERT_EQ(SettingsWrite(MainWindowState()), 0);
+  EXPECT_EQ(Rec(4), std::string(250, 'R'));
+  EXPECT_EQ(ReadBytes(WinFile("mine.ini")), ReadBytes(ini));
+  EXPECT_EQ(QDir(QString::fromStdString(WinFile(""))).entryList({".Brenvolta.ini*"}, QDir::Files | QDir::Hidden),
+            QStringList());
 }

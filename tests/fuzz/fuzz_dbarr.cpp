@@ -18,6 +18,7 @@
 
 // The Windows folder is the fuzz folder.
 std::string WinFolder() { return FuzzDir(); }
+std::string WinFolderPath() { return FuzzDir(); }
 std::string WinPath(const std::string& name) { return FuzzPath(name); }
 void SetWinFolder(const std::string&) {}
 

@@ -1,6 +1,10 @@
 // Dialogs for the fuzz targets: every box is answered at once and nothing is
 // kept, so no box ever blocks and memory stays flat over millions of inputs.
+// The Windows folder, which the saves use for a file written in place, is the
+// fuzz folder.
 #include "platform/dialogs.h"
+#include "platform/winfolder.h"
+#include "tests/fuzz/fuzz_common.h"
 
 namespace {
 
@@ -23,3 +27,6 @@ Dialogs& TheDialogs() {
   return gSilent;
 }
 void SetDialogs(Dialogs*) {}
+
+std::string WinFolder() { return FuzzDir(); }
+std::string WinFolderPath() { return FuzzDir(); }

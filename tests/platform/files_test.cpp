@@ -2,14 +2,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/winfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -40,14 +47,19 @@ class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(tmp_.isValid());
+    ASSERT_TRUE(settings_.isValid());
     dir_ = Bytes(tmp_.path());
+    SetWinFolder(Settings());
   }
   void TearDown() override {
     SetFileFaultHook(nullptr);
+    SetWinFolder("");
     // Give back write permission so the temporary folder can be removed.
     for (const std::string& p : restore_) ::chmod(p.c_str(), 0755);
   }
   std::string P(const std::string& name) const { return dir_ + "/" + name; }
+  // The settings folder, where a file written in place keeps its old bytes.
+  std::string Settings() const { return Bytes(settings_.path()); }
 
   // Permission bits do not stop writes for root (or with CAP_DAC_OVERRIDE):
   // the permission cases are meaningful only where they do.
@@ -69,6 +81,7 @@ class FilesTest : public ::testing::Test {
   }
 
   QTemporaryDir tmp_;
+  QTemporaryDir settings_;
   std::string dir_;
   std::vector<std::string> restore_;
 };
@@ -267,17 +280,18 @@ TEST_F(FilesTest, ReadOnlyFilesAndFolders) {
   EXPECT_EQ(f.Open(P("none"), 6, OpenMode::ReadOnly), kErrPathFileAccess);
   EXPECT_EQ(f.Open(P("none"), 6), kErrPathFileAccess);
 
-  // A read-only folder: nothing can be made, replaced or deleted in it.
+  // A read-only folder: nothing can be made or deleted in it; a file in it
+  // that may be written is saved in place.
   const std::string folder = P("rofolder");
   ReadOnlyFolder(folder);
   WriteRaw(folder + "/kept", "kept");
   ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
   EXPECT_EQ(f.Open(folder + "/new", 10), kErrPathFileAccess);
   EXPECT_EQ(WriteWholeFileAtomic(folder + "/new", "d"), kErrPathFileAccess);
-  EXPECT_EQ(WriteWholeFileAtomic(folder + "/kept", "changed"), kErrPathFileAccess);
+  EXPECT_EQ(WriteWholeFileAtomic(folder + "/kept", "changed"), 0);
   EXPECT_EQ(KillFile(folder + "/kept"), kErrPathFileAccess);
   EXPECT_EQ(MakeDirs(folder + "/sub"), kErrPathFileAccess);
-  EXPECT_EQ(ReadAll(folder + "/kept"), "kept");
+  EXPECT_EQ(ReadAll(folder + "/kept"), "changed");
   EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"kept"});
 }
 
@@ -490,6 +504,7 @@ TEST_F(FilesTest, FaultHookFailsEveryOperationWithoutActing) {
       {"read", [&] { return ReadWholeFile(P("f"), data); }},
       {"write", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
       {"rename", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
+      {"temp", [&] { return WriteWholeFileAtomic(P("f"), "new"); }},
       {"mkdir", [&] { return MakeDirs(P("d/e")); }},
       {"list", [&] {
          std::vector<std::string> names;
@@ -505,7 +520,7 @@ TEST_F(FilesTest, FaultHookFailsEveryOperationWithoutActing) {
     EXPECT_EQ(c.call(), kErrDiskNotReady) << c.op;
     ASSERT_FALSE(asked.empty()) << c.op;
     EXPECT_EQ(asked.back().substr(0, asked.back().find(' ')), c.op);
-    EXPECT_NE(asked.back().find(P("")), std::string::npos) << "the path is passed: " << asked.back();
+    EXPECT_NE(asked.back().find(dir_), std::string::npos) << "the path is passed: " << asked.back();
   }
   SetFileFaultHook(nullptr);
 
@@ -559,6 +574,285 @@ TEST_F(FilesTest, MakeDirsAndKill) {
   EXPECT_EQ(KillFile(deep + "/k"), 0);
   EXPECT_FALSE(FileExists(deep + "/k"));
   EXPECT_EQ(KillFile(deep), kErrPathFileAccess);  // a folder is not a file
+}
+
+// A save killed after it kept the old file aside leaves a second name for
+// it; the next save must still see a file with one name, and replace it by
+// a rename, not rewrite it in place from the stale link count.
+TEST_F(FilesTest, ASecondNameAKilledSaveLeftDoesNotMakeTheNextSaveWriteInPlace) {
+  WriteRaw(P("doc.prg"), "first save");
+  ASSERT_EQ(::link(P("doc.prg").c_str(), P(".doc.prg~brvABCDEF").c_str()), 0);
+  const int old = ::open(P("doc.prg").c_str(), O_RDONLY);
+  ASSERT_GE(old, 0);
+  struct stat before {}, after {};
+  ASSERT_EQ(::fstat(old, &before), 0);
+  ASSERT_EQ(WriteWholeFileAtomic(P("doc.prg"), "second save"), 0);
+  ASSERT_EQ(::stat(P("doc.prg").c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_nlink, 1u);
+  char buf[32] = {};
+  EXPECT_EQ(::pread(old, buf, sizeof buf, 0), 10);
+  EXPECT_EQ(std::string(buf), "first save");  // the old file was never written
+  ::close(old);
+  EXPECT_EQ(ReadAll(P("doc.prg")), "second save");
+  EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.prg"});
+}
+
+// Runs a save in a child process with the hook installed (after setUp) and
+// gives the child's wait status.
+int SaveInChild(const std::vector<WholeFile>& save, FileFaultHook hook, const std::function<void()>& setUp = {}) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (setUp) setUp();
+    SetFileFaultHook(std::move(hook));
+    const int err = WriteWholeFiles(save);
+    ::_exit(err == 0 ? 100 : err);
+  }
+  int status = -1;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+// A hook that ends the process, as a kill would, the n-th time the save asks
+// for op (an error answered there would be undone; an end is not); other
+// questions go to also.
+FileFaultHook EndAt(const std::string& op, int n, FileFaultHook also = {}) {
+  auto calls = std::make_shared<int>(0);
+  return [=](const std::string& o, const std::string& path) {
+    if (o == op && ++*calls == n) ::_exit(0);
+    return also ? also(o, path) : 0;
+  };
+}
+
+// A save of several files ended between the files it puts in place, then an
+// open of one of them: every file all old or all new, nothing of the save
+// left beside them or in the settings folder.
+TEST_F(FilesTest, ASaveKilledBetweenItsFilesIsFinishedOrRolledBackByTheNextOpen) {
+  const std::map<std::string, std::string> old = {
+      {"s.arr", "old arr, longer than the new one"}, {"s.sty", "old sty"}, {"s.pgg", "old pgg"},
+      {"k.arr", "old k, hard-linked as k2.arr"}};
+  const FileFaultHook lockedFolder = [this](const std::string& op, const std::string& path) {
+    return op == "temp" && path == Bytes(QFileInfo(tmp_.path()).canonicalFilePath()) ? kErrPathFileAccess : 0;
+  };
+  const struct {
+    const char* what;
+    std::vector<std::string> save;  // "-name" removes name
+    std::string op;
+    int n;
+    FileFaultHook also;
+    std::string opened;
+    bool finished;  // all new after the open, else all old
+  } cases[] = {
+      {"after the first rename", {"s.arr", "s.sty"}, "rename", 2, {}, "s.arr", true},
+      {"opened by the other file", {"s.arr", "s.sty"}, "rename", 2, {}, "s.sty", true},
+      {"before the first rename", {"s.arr", "s.sty"}, "rename", 1, {}, "s.arr", true},
+      {"before a removal", {"s.arr", "s.sty", "-s.pgg"}, "kill", 1, {}, "s.arr", true},
+      {"with a new file", {"s.arr", "n.sty"}, "rename", 2, {}, "n.sty", true},
+      {"after a write in place", {"k.arr", "s.sty"}, "rename", 2, {}, "s.sty", false},
+      {"in a folder that takes no new file", {"s.arr", "s.sty"}, "rename", 2, lockedFolder, "s.arr", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& n : FolderEntries(dir_)) ::unlink(P(n).c_str());
+    for (const auto& [name, data] : old) WriteRaw(P(name), data);
+    ASSERT_EQ(::link(P("k.arr").c_str(), P("k2.arr").c_str()), 0);
+    struct stat k {};
+    ASSERT_EQ(::stat(P("k.arr").c_str(), &k), 0);
+
+    std::vector<WholeFile> save;
+    std::map<std::string, std::string> want = old;  // what each file holds after the open
+    want["k2.arr"] = old.at("k.arr");
+    for (const std::string& n : c.save) {
+      const bool removal = n[0] == '-';
+      const std::string name = removal ? n.substr(1) : n;
+      save.push_back(WholeFile{P(name), removal ? "" : "new " + name, removal});
+      if (!c.finished) continue;
+      if (removal)
+        want.erase(name);
+      else
+        want[name] = "new " + name;
+    }
+    if (c.finished && want.count("k.arr")) want["k2.arr"] = want["k.arr"];
+    ASSERT_EQ(SaveInChild(save, EndAt(c.op, c.n, c.also)), 0) << "the save did not reach its end point";
+
+    EXPECT_EQ(ResolveKilledSave(P(c.opened)), 0);
+    std::vector<std::string> names;
+    for (const auto& [name, data] : want) {
+      EXPECT_EQ(ReadAll(P(name)), data) << name;
+      names.push_back(name);
+    }
+    EXPECT_EQ(FolderEntries(dir_), names);
+    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+    struct stat after {};
+    ASSERT_EQ(::stat(P("k.arr").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, k.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+  }
+}
+
+// A write in place ended half-way (the size limit stops the process, as a
+// kill would) is rolled back from its record: the file whole with its old
+// bytes, through both of its names.
+TEST_F(FilesTest, AWriteInPlaceKilledHalfWayGetsItsOldBytesBack) {
+  WriteRaw(P("big.sty"), std::string(100, 'o'));
+  ASSERT_EQ(::link(P("big.sty").c_str(), P("same.sty").c_str()), 0);
+  const std::vector<WholeFile> save = {{P("big.sty"), std::string(64 * 1024, 'n')}};
+  const int status = SaveInChild(save, {}, [] {
+    const rlimit limit{16 * 1024, 16 * 1024};
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  EXPECT_EQ(ReadAll(P("same.sty")).size(), 16u * 1024) << "the write was stopped half-way";
+
+  EXPECT_EQ(ResolveKilledSave(P("big.sty")), 0);
+  EXPECT_EQ(ReadAll(P("big.sty")), std::string(100, 'o'));
+  EXPECT_EQ(ReadAll(P("same.sty")), std::string(100, 'o'));
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"big.sty", "same.sty"}));
+}
+
+// A record that is not whole was never written: its save had not begun to
+// put its files in place, so the files stay as they are, and the next save
+// removes what that save left.
+TEST_F(FilesTest, ARecordCutShortCountsAsNotWritten) {
+  WriteRaw(P("s.arr"), "old arr");
+  WriteRaw(P("s.sty"), "old sty");
+  const std::vector<WholeFile> save = {{P("s.arr"), "new arr"}, {P("s.sty"), "new sty"}};
+  ASSERT_EQ(SaveInChild(save, EndAt("rename", 1)), 0);
+  for (const char* name : {".s.arr~brv.save", ".s.sty~brv.save"}) {
+    const std::string record = ReadAll(P(name));
+    ASSERT_FALSE(record.empty()) << name;
+    ASSERT_EQ(::truncate(P(name).c_str(), static_cast<off_t>(record.size() - 1)), 0);
+  }
+  // Someone's file of a record's name is not ours: it stays.
+  WriteRaw(P(".other~brv.save"), "someone's");
+
+  EXPECT_EQ(ResolveKilledSave(P("s.arr")), 0);
+  EXPECT_EQ(ResolveKilledSave(P("s.sty")), 0);
+  EXPECT_EQ(ReadAll(P("s.arr")), "old arr");
+  EXPECT_EQ(ReadAll(P("s.sty")), "old sty");
+  for (const std::string& n : FolderEntries(dir_)) EXPECT_EQ(n.find("~brv.save"), n == ".other~brv.save" ? 6u : std::string::npos) << n;
+  ASSERT_EQ(WriteWholeFiles(save), 0);
+  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{".other~brv.save", "s.arr", "s.sty"}));
+}
+
+// A file the user may write in a folder that takes no new file is saved in
+// place, its old bytes kept in the settings folder until the save is over;
+// a failure puts them back at once. What needs a new name in such a folder
+// is refused naming the folder, and a settings folder that takes nothing
+// either is named in its turn. The locked folder is a real one where
+// permission bits stop this user, and the fault hook stands in for one
+// always.
+TEST_F(FilesTest, AFileInAFolderThatTakesNoNewFileIsSavedInPlace) {
+  for (const bool real : {false, true}) {
+    if (real && !PermissionsBite()) continue;
+    SCOPED_TRACE(real ? "a folder of mode 555" : "the fault hook");
+    const std::string folder = P(real ? "locked" : "hooked");
+    ReadOnlyFolder(folder);
+    const std::string canonical = Bytes(QFileInfo(QFile::decodeName(folder.c_str())).canonicalFilePath());
+    WriteRaw(folder + "/a.arr", "old arr, longer than the new one");
+    WriteRaw(folder + "/a.sty", "old sty");
+    WriteRaw(folder + "/gone.pgg", "old pgg");
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat((folder + "/a.arr").c_str(), &before), 0);
+    FileFaultHook lock = [](const std::string&, const std::string&) { return 0; };
+    if (real) {
+      ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    } else {
+      lock = [canonical](const std::string& op, const std::string& path) {
+        return op == "temp" && path == canonical ? kErrPathFileAccess : 0;
+      };
+    }
+    SetFileFaultHook(lock);
+    const std::vector<std::string> files = {"a.arr", "a.sty", "gone.pgg"};
+
+    std::string failed;
+    ASSERT_EQ(WriteWholeFiles({{folder + "/a.arr", "new arr"}, {folder + "/a.sty", "new sty"}}, &failed), 0);
+    EXPECT_EQ(ReadAll(folder + "/a.arr"), "new arr");
+    EXPECT_EQ(ReadAll(folder + "/a.sty"), "new sty");
+    ASSERT_EQ(::stat((folder + "/a.arr").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(FolderEntries(folder), files);
+    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+
+    // The second file fails after the first was written in place.
+    int renames = 0;
+    SetFileFaultHook([&](const std::string& op, const std::string& path) {
+      return op == "rename" && ++renames == 2 ? kErrDiskFull : lock(op, path);
+    });
+    EXPECT_EQ(WriteWholeFiles({{folder + "/a.arr", "newer arr, and longer"}, {folder + "/a.sty", "newer sty"}}, &failed),
+              kErrDiskFull);
+    EXPECT_EQ(failed, folder + "/a.sty");
+    EXPECT_EQ(ReadAll(folder + "/a.arr"), "new arr");
+    EXPECT_EQ(ReadAll(folder + "/a.sty"), "new sty");
+    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+
+    // What such a folder refuses, and what refused.
+    SetFileFaultHook(lock);
+    const struct {
+      const char* what;
+      std::vector<WholeFile> save;
+      std::string refused;
+    } refusals[] = {
+        {"a new file", {{folder + "/a.arr", "x"}, {folder + "/new.sty", "x"}}, canonical},
+        {"a removal", {{folder + "/a.arr", "x"}, {folder + "/gone.pgg", "", true}}, canonical},
+    };
+    for (const auto& r : refusals) {
+      failed.clear();
+      EXPECT_EQ(WriteWholeFiles(r.save, &failed), kErrPathFileAccess) << r.what;
+      EXPECT_EQ(failed, r.refused) << r.what;
+    }
+    if (real) {
+      ASSERT_EQ(::chmod(Settings().c_str(), 0555), 0);
+      restore_.push_back(Settings());
+    } else {
+      SetFileFaultHook([&](const std::string& op, const std::string& path) {
+        return op == "temp" && path == Settings() ? kErrPathFileAccess : lock(op, path);
+      });
+    }
+    failed.clear();
+    EXPECT_EQ(WriteWholeFileAtomic(folder + "/a.arr", "x"), kErrPathFileAccess);
+    EXPECT_EQ(WriteWholeFiles({{folder + "/a.arr", "x"}}, &failed), kErrPathFileAccess);
+    EXPECT_EQ(failed, Settings());
+    ::chmod(Settings().c_str(), 0755);
+    if (real) {
+      // A file that may not be written itself is the file's refusal.
+      ASSERT_EQ(::chmod((folder + "/a.sty").c_str(), 0444), 0);
+      failed.clear();
+      EXPECT_EQ(WriteWholeFiles({{folder + "/a.sty", "x"}}, &failed), kErrPathFileAccess);
+      EXPECT_EQ(failed, folder + "/a.sty");
+    }
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(ReadAll(folder + "/a.arr"), "new arr");
+    EXPECT_EQ(ReadAll(folder + "/a.sty"), "new sty");
+    EXPECT_EQ(ReadAll(folder + "/gone.pgg"), "old pgg");
+    EXPECT_EQ(FolderEntries(folder), files);
+    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+  }
+}
+
+// The same save ended by a write that fails half-way (a size limit the
+// process outlives): the old bytes go back at once.
+TEST_F(FilesTest, AWriteInPlaceThatFailsHalfWayPutsTheOldBytesBackAtOnce) {
+  const std::string canonical = Bytes(QFileInfo(tmp_.path()).canonicalFilePath());
+  WriteRaw(P("doc.arr"), std::string(100, 'o'));
+  const std::vector<WholeFile> save = {{P("doc.arr"), std::string(64 * 1024, 'n')}};
+  const int status = SaveInChild(
+      save,
+      [canonical](const std::string& op, const std::string& path) {
+        return op == "temp" && path == canonical ? kErrPathFileAccess : 0;
+      },
+      [] {
+        const rlimit limit{16 * 1024, 16 * 1024};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      });
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), kErrDeviceIO);
+  EXPECT_EQ(ReadAll(P("doc.arr")), std::string(100, 'o'));
+  EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.arr"});
+  EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+// Kill loop over saves: a child process saves, over and over, a program file
+// alone and an arrangement file together with its style file, each save a new
+// version; the parent ends it with SIGKILL at a random moment, then opens the
+// files as the program does (every open first resolves what a killed save
+// left, ResolveKilledSave) and checks that each file holds one version whole
+// and that the arrangement file and its style file hold the same one. The
+// next trial's child starts with a save over whatever the last one left.
+//
+//   bench_killsave <folder> [trials] [longest delay before the kill, in us]
+//
+// The folder is made and emptied first. Prints the trials, the saves
+// completed, and the faults found: files holding no whole version, and
+// arrangement files beside a style file of another version.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/winfolder.h"
+
+namespace {
+
+// The content of version v of a file: "<tag> <v>\n" and then bytes that
+// depend on both, to a length that depends on the version too, so that a
+// file made of two versions never reads as one.
+std::string Content(char tag, long v, size_t base) {
+  std::string s = std::string(1, tag) + " " + std::to_string(v) + "\n";
+  const size_t len = base + static_cast<size_t>(v % 13) * 97;
+  for (size_t i = s.size(); i < len; ++i) s += static_cast<char>('a' + (i * 7 + static_cast<size_t>(v)) % 26);
+  return s;
+}
+
+// The version a file holds whole, or -1.
+long VersionOf(const std::string& path, char tag, size_t base) {
+  std::string data;
+  if (ReadWholeFile(path, data) != 0 || data.size() < 3 || data[0] != tag) return -1;
+  const long v = std::strtol(data.c_str() + 2, nullptr, 10);
+  return data == Content(tag, v, base) ? v : -1;
+}
+
+constexpr size_t kPrgLen = 30600, kArrLen = 10528, kStyLen = 40000;
+
+[[noreturn]] void SaveForever(const std::string& dir, long from) {
+  const std::string prg = dir + "/doc.prg", arr = dir + "/song.arr", sty = dir + "/song.sty";
+  for (long v = from;; ++v) {
+    WriteWholeFileAtomic(prg, Content('p', v, kPrgLen));
+    WriteWholeFiles({{arr, Content('a', v, kArrLen)}, {sty, Content('s', v, kStyLen)}});
+  }
+}
+
+int CountSideFiles(const std::string& dir, bool recordsOnly) {
+  std::vector<std::string> names;
+  ListFolderFiles(dir, names);
+  int n = 0;
+  for (const std::string& name : names)
+    if (name[0] == '.' && name.find("~brv") != std::string::npos &&
+        (!recordsOnly || (name.size() > 5 && name.compare(name.size() - 5, 5, ".save") == 0)))
+      ++n;
+  return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <folder> [trials] [longest delay in us]\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const int trials = argc > 2 ? std::atoi(argv[2]) : 200;
+  const int maxDelay = argc > 3 ? std::atoi(argv[3]) : 20000;
+  MakeDirs(dir + "/settings");
+  SetWinFolder(dir + "/settings");
+  std::vector<std::string> names;
+  ListFolderFiles(dir, names);
+  for (const std::string& n : names) ::unlink((dir + "/" + n).c_str());
+  WriteWholeFileAtomic(dir + "/doc.prg", Content('p', 0, kPrgLen));
+  WriteWholeFiles({{dir + "/song.arr", Content('a', 0, kArrLen)}, {dir + "/song.sty", Content('s', 0, kStyLen)}});
+
+  std::mt19937 rng{std::random_device{}()};
+  std::uniform_int_distribution<int> delay(0, maxDelay);
+  long version = 0, saves = 0;
+  int tornPrg = 0, tornArr = 0, tornSty = 0, apart = 0, recordsLeft = 0, tempsLeft = 0;
+  for (int t = 0; t < trials; ++t) {
+    const pid_t pid = ::fork();
+    if (pid == 0) SaveForever(dir, version + 1);
+    ::usleep(static_cast<useconds_t>(delay(rng)));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+
+    // The open of each document.
+    for (const char* n : {"/doc.prg", "/song.arr", "/song.sty"}) ResolveKilledSave(dir + n);
+    const long p = VersionOf(dir + "/doc.prg", 'p', kPrgLen);
+    const long a = VersionOf(dir + "/song.arr", 'a', kArrLen);
+    const long s = VersionOf(dir + "/song.sty", 's', kStyLen);
+    tornPrg += p < 0;
+    tornArr += a < 0;
+    tornSty += s < 0;
+    apart += a >= 0 && s >= 0 && a != s;
+    recordsLeft += CountSideFiles(dir, true) + CountSideFiles(dir + "/settings", true);
+    tempsLeft += CountSideFiles(dir, false) > 0;
+    const long newest = std::max({p, a, s});
+    if (newest > version) {
+      saves += newest - version;
+      version = newest;
+    }
+    // A torn file is put back whole, so that the next trial starts clean.
+    if (p < 0) WriteWholeFileAtomic(dir + "/doc.prg", Content('p', version, kPrgLen));
+    if (a < 0 || s < 0 || a != s)
+      WriteWholeFiles({{dir + "/song.arr", Content('a', version, kArrLen)},
+                       {dir + "/song.sty", Content('s', version, kStyLen)}});
+  }
+  std::printf(
+      "trials %d, versions saved %ld; torn: doc.prg %d, song.arr %d, song.sty %d; song.arr beside a song.sty of "
+      "another version %d; records left after the open %d; trials with temporary files left for the next save %d\n",
+      trials, saves, tornPrg, tornArr, tornSty, apart, recordsLeft, tempsLeft);
+  return tornPrg + tornArr + tornSty + apart + recordsLeft == 0 ? 0 : 1;
+}
