@@ -11,6 +11,7 @@
 #include "app/shareddev.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
+#include "app/startup.h"
 #include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
@@ -299,6 +300,7 @@ bool ReadSettings(RecordFile& f) {
     const int chosen = TheDialogs().ChooseLanguage();
     if (chosen != 1 && chosen != 2) {
       gStartCancelled = true;
+      gStartStatus = 0;  // the user's choice, not a fault
       return false;
     }
     gLangSel = chosen;
@@ -431,6 +433,7 @@ bool FirstStart() {
   const int chosen = TheDialogs().ChooseLanguage();
   if (chosen != 1 && chosen != 2) {
     gStartCancelled = true;
+    gStartStatus = 0;  // the user's choice, not a fault
     return false;
   }
   gLangSel = chosen;

@@ -20,6 +20,7 @@ bool gMidiOwner = false;
 bool gMidiOpenedHere = false;
 bool gSharedDevCounted = false;
 bool gSharedDevUntouched = false;
+int gStartStatus = 0;
 
 static std::function<void()> sMainWindowShow;
 // Held from the start of Main to the end of the process.
@@ -187,6 +188,8 @@ bool Main() {
   gGuideItPath = gAppDir + kPathSep + "Brenvolta_GuidaUtente.txt";
   gGuideEnPath = gAppDir + kPathSep + "Brenvolta_UserGuide.txt";
 
+  gStartStatus = 1;  // until the window shows, only the language Cancel ends the start with 0
+
   // Whether the settings folder can be written is found out first: in a
   // folder that cannot, nothing is made, not even the lock file.
   SettingsFolderCheck();
@@ -233,6 +236,7 @@ bool Main() {
 
   if (sMainWindowShow) sMainWindowShow();
   gStarting = false;
+  gStartStatus = 0;
   return true;
 }
 
@@ -295,5 +299,6 @@ void StartupReset() {
   gMidiOpenedHere = false;
   gSharedDevCounted = false;
   gSharedDevUntouched = false;
+  gStartStatus = 0;
   sMainWindowShow = nullptr;
 }

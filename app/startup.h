@@ -17,12 +17,18 @@ extern bool gSharedDevCounted;
 // were in use): the exit leaves it alone too.
 extern bool gSharedDevUntouched;
 
+// The exit status of a start that ends without the main window: 0 when the
+// user cancelled the first start's language question, 1 when a fault (or a
+// copy already running) ended it.
+extern int gStartStatus;
+
 // The window side installs what shows the main window (its load runs
 // inside this call).
 void SetMainWindowShow(std::function<void()> show);
 
 // The program's first procedure. Returns true when the main window was
-// shown (the event loop then runs), false when the program is to end.
+// shown (the event loop then runs), false when the program is to end
+// (gStartStatus then holds the exit status).
 // Before anything else it finds out whether the settings folder can be
 // written (SettingsFolderCheck), then takes this program's own lock file in
 // it and holds it for the rest of the run: a second copy on the same

@@ -134,6 +134,7 @@ TEST_F(StartupTest, ASecondInstanceIsRefusedAndTheFileUnchanged) {
   midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
   EXPECT_FALSE(Main());
   EXPECT_EQ(shown_, 0);
+  EXPECT_EQ(gStartStatus, 1);
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "Not more than one istance is allowed");
   EXPECT_EQ(dialogs_.boxes[0].title, "Opening Brenvolta");
@@ -225,6 +226,7 @@ TEST_F(StartupTest, AUserCountThatWouldPass255EndsTheStartUnwritten) {
   midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
   EXPECT_FALSE(Main());
   EXPECT_EQ(shown_, 0);
+  EXPECT_EQ(gStartStatus, 1);
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].title, "Opening MIDI out device");
   EXPECT_EQ(Dev(), before);
@@ -244,8 +246,8 @@ TEST_F(StartupTest, AShortFileReadsItsMissingBytesAsZerosAndALongOneKeepsItsTail
   EXPECT_EQ(Mid(Dev(), 146), "TAIL");
 }
 
-// The user's Cancel of the language question ends the start before any
-// file is written, whether the folder can be written or not (no
+// The user's Cancel of the language question ends the start with status 0,
+// before any file is written, whether the folder can be written or not (no
 // box then: the user has chosen to stop).
 TEST_F(StartupTest, ACancelledLanguageChoiceEndsBeforeTheDeviceFile) {
   for (bool writable : {true, false}) {
@@ -260,6 +262,7 @@ TEST_F(StartupTest, ACancelledLanguageChoiceEndsBeforeTheDeviceFile) {
     dialogs_.languageAnswers = {0};
     EXPECT_FALSE(Main());
     EXPECT_EQ(shown_, 0);
+    EXPECT_EQ(gStartStatus, 0);
     EXPECT_TRUE(dialogs_.boxes.empty());
     EXPECT_FALSE(Exists(WinFile("Brenvolta.ini")));
     EXPECT_FALSE(Exists(WinFile("Veltrano")));
@@ -285,13 +288,15 @@ TEST_F(StartupTest, AnUnmakeableWindowsFolderRunsWithoutMidi) {
 }
 
 // A device record that cannot be written in a folder that passed the check
-// ends the start, and the file the start made for it is not left empty.
+// ends the start with status 1, and the file the start made for it is not
+// left empty.
 TEST_F(StartupTest, AFailedDeviceRecordEndsTheStartAndLeavesNoEmptyFile) {
   FaultHook fault([](const std::string& op, const std::string& path, int) {
     return op == "put" && path.find("Veltrano") != std::string::npos ? kErrDiskFull : 0;
   });
   EXPECT_FALSE(Main());
   EXPECT_EQ(shown_, 0);
+  EXPECT_EQ(gStartStatus, 1);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Disk full"});
   EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening MIDI out device"});
   EXPECT_FALSE(Exists(WinFile("Veltrano")));
@@ -325,7 +330,8 @@ TEST_F(StartupTest, SharedFilesThatAreNotFilesAreLeftAsTheyAre) {
     EXPECT_EQ(Main(), c.shown);
     EXPECT_EQ(shown_, c.shown ? 1 : 0);
     if (!c.shown) {
-        }
+      EXPECT_EQ(gStartStatus, 1);
+    }
     EXPECT_EQ(BoxTexts(), c.texts);
     if (!c.texts.empty()) {
       EXPECT_EQ(BoxTitles(), std::vector<std::string>{c.title});
