@@ -1,6 +1,8 @@
 #include "app/settings.h"
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "app/appstate.h"
 #include "services/messages.h"
@@ -9,6 +11,7 @@
 #include "app/shareddev.h"
 #include "app/sharedinfo.h"
 #include "app/slots.h"
+#include "app/startup.h"
 #include "services/strings.h"
 #include "core/bytes.h"
 #include "midi/channels.h"
@@ -23,6 +26,58 @@ const std::string kSettingsTag = std::string("Brenvolta") + '\0';
 std::string gSettingsBuf(kSettingsRecLen, '\0');
 
 std::string SettingsPath() { return WinPath(kSettingsName); }
+
+bool gSettingsFolderLocked = false;
+
+namespace {
+
+// Why the folder is locked: the error number, and whether the folder was
+// missing and could not be made.
+int sFolderErr = 0;
+bool sFolderMissing = false;
+
+// The reason of a write that failed, in the language in use.
+std::string FolderReason(int err) {
+  switch (err) {
+    case kErrPathFileAccess:
+    case kErrPermissionDenied:
+      return Res(58);  // writing not permitted
+    case kErrDiskFull:
+      return Res(28);
+    case kErrPathNotFound:
+      return Res(110);
+    case kErrDeviceIO:
+      return Res(112);
+    case kErrDiskNotReady:
+      return Res(26);
+    default:
+      return Res(109);  // disk writing error
+  }
+}
+
+}  // namespace
+
+int SettingsFolderCheck() {
+  bool exists = false;
+  const int err = WinFolderProbe(exists);
+  if (err != 0) {
+    SettingsFolderLock(err);
+    sFolderMissing = !exists;
+  }
+  return err;
+}
+
+void SettingsFolderLock(int err) {
+  gSettingsFolderLocked = true;
+  sFolderErr = err;
+  sFolderMissing = false;
+}
+
+void SettingsFolderMsg() {
+  const std::string first = ReplaceFirstUnderscore(Res(sFolderMissing ? 59 : 60), WinFolder());
+  const std::string text = first + ":\r\n" + FolderReason(sFolderErr) + "\r\n\r\n" + Res(61);
+  TheDialogs().MessageBox(Res(111) + "Brenvolta", text, MsgIcon::Exclamation, MsgButtons::OK);
+}
 
 bool DecodeU16(const std::string& rec, int pos, int& value) {
   const int high = Asc(rec, pos);
@@ -111,6 +166,17 @@ bool Run(const std::function<int()>& statement) {
   }
 }
 
+// A write of the start, run again while the disk is not ready (a few
+// times). Returns 0 or the error number; the caller decides what it means.
+int RunWrite(const std::function<int()>& write) {
+  int err = 0;
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    err = write();
+    if (err != kErrDiskNotReady) break;
+  }
+  return err;
+}
+
 void SetField16(const std::string& rec, int pos, int16_t& field) {
   int v = 0;
   if (DecodeU16(rec, pos, v)) field = static_cast<int16_t>(v);
@@ -195,6 +261,29 @@ void ReadOptions(const std::string& b) {
   gInstrMode = Asc(b, 47);
 }
 
+// Record n of a settings image replaced by rec (cut or padded with NULs to
+// the record length); an image too short for it grows with zeros, as a
+// record write past the end of the file leaves it.
+void PutRecord(std::string& image, int recordNo, const std::string& rec) {
+  const size_t end = static_cast<size_t>(recordNo) * kSettingsRecLen;
+  if (image.size() < end) image.resize(end, '\0');
+  image.replace(end - kSettingsRecLen, kSettingsRecLen, PadRight(Left(rec, kSettingsRecLen), kSettingsRecLen, '\0'));
+}
+
+// Writes records into the settings file whole, as a save does: the file as
+// it stands with the given records replaced, so that a full disk or a kill
+// never leaves a file that is empty or only partly written; a file that
+// cannot be written keeps what it held.
+int PutSettingsImage(const std::vector<std::pair<int, std::string>>& records) {
+  std::string image;
+  if (FileExists(SettingsPath())) {
+    const int err = ReadWholeFile(SettingsPath(), image);
+    if (err != 0) return err;
+  }
+  for (const auto& [recordNo, rec] : records) PutRecord(image, recordNo, rec);
+  return WriteWholeFileAtomic(SettingsPath(), image);
+}
+
 // Settings found: reads every record into the shared variables. Returns
 // false when the start is to end (the language dialog was cancelled).
 bool ReadSettings(RecordFile& f) {
@@ -211,11 +300,15 @@ bool ReadSettings(RecordFile& f) {
     const int chosen = TheDialogs().ChooseLanguage();
     if (chosen != 1 && chosen != 2) {
       gStartCancelled = true;
+      gStartStatus = 0;  // the user's choice, not a fault
       return false;
     }
     gLangSel = chosen;
     MidAssign(b, 25, Chr(chosen));
-    Run([&] { return f.Put(1, b); });
+    if (!gSettingsFolderLocked) {
+      const int err = RunWrite([&] { return PutSettingsImage({{1, b}}); });
+      if (err != 0) SettingsFolderLock(err);
+    }
   }
   gLangBase = (gLangSel - 1) * 200;
 
@@ -316,36 +409,39 @@ void FirstStartDefaults() {
   }
 }
 
-// No settings (or another program's file): defaults, a fresh device-sharing
-// record and info file, and the language dialog. Returns false when the
-// dialog was cancelled (the file is then deleted again).
-bool FirstStart(RecordFile& f) {
-  SharedDevRecReset();
-  Run([] { return SharedInfoInit(); });
+// The files of a first start, each written whole: the settings (tag,
+// language, NUL records 2-37, blank records 38-46; another program's file
+// keeps what lies past record 46), a fresh device-sharing record and the
+// info file. The first write that fails ends it with its error number.
+int WriteFirstStartFiles() {
+  std::vector<std::pair<int, std::string>> records{{1, gSettingsBuf}};
+  for (int r = 2; r <= 37; ++r) records.emplace_back(r, Nuls(kSettingsRecLen));
+  for (int r = 38; r <= 46; ++r) records.emplace_back(r, Space(kSettingsRecLen));
+  int err = RunWrite([&] { return PutSettingsImage(records); });
+  if (err == 0) err = RunWrite([] { return SharedDevRecReset(); });
+  if (err == 0) err = RunWrite([] { return SharedInfoInit(); });
+  return err;
+}
 
-  std::string& b = gSettingsBuf;
-  b = Nuls(kSettingsRecLen);
-  MidAssign(b, 1, kSettingsTag);
-  Run([&] { return f.Put(1, b); });
-
+// No settings (or another program's file): defaults and the language
+// dialog, then the fresh files. Returns false when the dialog was cancelled:
+// nothing has been written then, and a file found at the settings path stays
+// as it was.
+bool FirstStart() {
   FirstStartDefaults();
-
-  for (int r = 2; r <= 37; ++r) Run([&] { return f.Put(r, Nuls(kSettingsRecLen)); });
-  for (int r = 38; r <= 46; ++r) Run([&] { return f.Put(r, Space(kSettingsRecLen)); });
-
-  Run([&] { return f.Get(1, b); });
 
   const int chosen = TheDialogs().ChooseLanguage();
   if (chosen != 1 && chosen != 2) {
     gStartCancelled = true;
-    f.Close();
-    Run([] { return KillFile(SettingsPath()); });
+    gStartStatus = 0;  // the user's choice, not a fault
     return false;
   }
   gLangSel = chosen;
-  MidAssign(b, 25, Chr(gLangSel));
   gLangBase = (gLangSel - 1) * 200;
-  Run([&] { return f.Put(1, b); });
+  std::string& b = gSettingsBuf;
+  b = Nuls(kSettingsRecLen);
+  MidAssign(b, 1, kSettingsTag);
+  MidAssign(b, 25, Chr(gLangSel));
 
   for (int i = 1; i <= 8; ++i) {
     gPrgSlots[i].Channel = 1;  // MIDI channel 2
@@ -355,6 +451,11 @@ bool FirstStart(RecordFile& f) {
     gPrgSlots[i].Pgg = 0;
   }
   for (auto& r : gRecentFiles) r = RecentFileRec();
+
+  if (!gSettingsFolderLocked) {
+    const int err = WriteFirstStartFiles();
+    if (err != 0) SettingsFolderLock(err);
+  }
   return true;
 }
 
@@ -379,19 +480,23 @@ void InitApp() {
   gTwipsPerPixel = TwipsPerPixel();
   SetEnlargedSizes(gTwipsPerPixel);
 
+  // The file is only read here: a missing one is made by the first start,
+  // whole, once the language is chosen. A settings path where no file can
+  // stand (a folder, a pipe) ends the start with "File not found" before any
+  // file is changed.
   RecordFile f;
-  Run([&] { return f.Open(SettingsPath(), kSettingsRecLen); });
-  // A settings path where no file can stand (a folder, a pipe) ends the
-  // start with "File not found" before any file is changed.
-  if (gStartCancelled) return;
   gSettingsBuf = Nuls(kSettingsRecLen);
-  Run([&] { return f.Get(1, gSettingsBuf); });
+  if (KindOfFile(SettingsPath()) != FileKind::Missing) {
+    Run([&] { return f.Open(SettingsPath(), kSettingsRecLen, OpenMode::ReadOnly); });
+    if (gStartCancelled) return;
+    Run([&] { return f.Get(1, gSettingsBuf); });
+  }
 
   bool goOn;
   if (Left(gSettingsBuf, 10) == kSettingsTag)
     goOn = ReadSettings(f);
   else
-    goOn = FirstStart(f);
+    goOn = FirstStart();
   f.Close();
   if (!goOn) return;
   NameTablesBuild();
@@ -408,6 +513,7 @@ void PutSize(std::string& rec, int pos, long value) { PutU16BE(rec, pos, ClampSi
 }  // namespace
 
 int SettingsWrite(const MainWindowState& main) {
+  if (gSettingsFolderLocked) return 0;
   // The whole file is built in memory from the old one and then replaces it
   // as a document save does, so that a kill or a full disk never leaves a
   // file of two runs: the old file stays whole until the new one is written.
@@ -428,10 +534,7 @@ int SettingsWrite(const MainWindowState& main) {
   // they read as zeros, as a record write past the end leaves them.
   if (image.size() < static_cast<size_t>(kSettingsRecords * kSettingsRecLen))
     image.resize(static_cast<size_t>(kSettingsRecords * kSettingsRecLen), '\0');
-  auto put = [&image](int recordNo, const std::string& rec) {
-    image.replace(static_cast<size_t>(recordNo - 1) * kSettingsRecLen, kSettingsRecLen,
-                  PadRight(Left(rec, kSettingsRecLen), kSettingsRecLen, '\0'));
-  };
+  auto put = [&image](int recordNo, const std::string& rec) { PutRecord(image, recordNo, rec); };
   std::string& b = gSettingsBuf;
   b = image.substr(0, kSettingsRecLen);
 
@@ -541,4 +644,9 @@ int SettingsWrite(const MainWindowState& main) {
   return err;
 }
 
-void SettingsReset() { gSettingsBuf = Nuls(kSettingsRecLen); }
+void SettingsReset() {
+  gSettingsBuf = Nuls(kSettingsRecLen);
+  gSettingsFolderLocked = false;
+  sFolderErr = 0;
+  sFolderMissing = false;
+}

@@ -25,10 +25,32 @@ std::string SettingsPath();
 // k (1-18; zeros for the others), with the enlarged sizes in force.
 WinPosRec WinPosFirstStart(int kind);
 
+// The settings folder (the Windows folder: the settings, the device-sharing
+// file, the info file and the lock files live there) cannot be written in
+// this run: it is locked, missing and cannot be made, or full. Nothing is
+// then written there until the program ends: not the settings, the
+// device-sharing file, the info file nor a lock file; MIDI stays off.
+extern bool gSettingsFolderLocked;
+
+// Looks at the settings folder with a real write (WinFolderProbe) and marks
+// it locked when that fails. Returns the error number, 0 when it can be
+// written.
+int SettingsFolderCheck();
+// Marks the folder locked for the reason err, the error number of a write
+// that failed (the first start's own writes count as the check's).
+void SettingsFolderLock(int err);
+// The one box that says so: the folder, the reason, and that the settings
+// will not be kept and MIDI stays off, in the language in use.
+void SettingsFolderMsg();
+
 // The one-time initialisation: first values of the shared state, enlarged
 // window sizes for the screen, the settings file read (or a first start with
 // the language dialog) and the name tables built. On return gStartCancelled
-// tells Main to end the program.
+// tells Main to end the program (gStartStatus 0 when the user cancelled the
+// language question). Files are read without being made; what a first start
+// writes (the settings, the device-sharing record, the info file) it writes
+// whole once the language is chosen, and only when the folder is not
+// locked; a write that fails marks it locked and writes nothing more.
 void InitApp();
 
 // The language of the settings file as it stands, looked at without
@@ -58,7 +80,8 @@ struct MainWindowState {
 // memory from the old one and replaces it as a document save does
 // (WriteWholeFileAtomic). A file error is reported titled gOpCaption
 // ("Closing MIDI out device") and the old file stays as it was. Returns 0,
-// or the error number.
+// or the error number. In a locked settings folder it writes nothing and
+// says nothing: the start has said so.
 int SettingsWrite(const MainWindowState& main);
 
 void SettingsReset();

@@ -44,19 +44,18 @@ void SharedDevRecInit() {
   gSharedDev.image = r;
 }
 
-void SharedDevRecReset() {
+int SharedDevRecReset() {
   const std::string path = SharedDevPath();
   gOpCaption = Res(111) + PathFileName(path);
   SharedDevRecInit();
-  RecordFile f;
-  int err = 0;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    err = f.Open(path, kSharedDevLen);
-    if (err == 0) err = f.Put(1, gSharedDev.image);
-    f.Close();
-    if (err == 0) return;
-    if (FileErrMsg(gOpCaption, err) != 2) return;
+  std::string image;
+  if (FileExists(path)) {
+    const int err = ReadWholeFile(path, image);
+    if (err != 0) return err;
   }
+  if (image.size() < static_cast<size_t>(kSharedDevLen)) image.resize(kSharedDevLen, '\0');
+  image.replace(0, kSharedDevLen, gSharedDev.image);
+  return WriteWholeFileAtomic(path, image);
 }
 
 SharedDevLock::SharedDevLock() {

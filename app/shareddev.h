@@ -37,8 +37,11 @@ std::string SharedDevPath();
 // Fills gSharedDev with the default record (byte 145, which belongs to no
 // field, is kept as it was).
 void SharedDevRecInit();
-// Writes the default record to the file (first start).
-void SharedDevRecReset();
+// Writes the default record to the file (first start), whole, as a save
+// does: bytes past the record keep what they held, and a file that cannot be
+// written keeps what it held. Returns 0 or the error number (the caller
+// reports).
+int SharedDevRecReset();
 
 // Holds an exclusive lock on the device-sharing file while this program
 // reads, decides and writes its record, so that two starts of this program

@@ -1,5 +1,6 @@
 #include "app/sharedinfo.h"
 
+#include "app/settings.h"
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/paths.h"
@@ -18,23 +19,19 @@ std::string SharedInfoPath() { return WinPath(kSharedInfoName); }
 int SharedInfoInit() {
   // Something that is not a file (a folder, a pipe) standing at the path is
   // left alone: the info file is then missing.
-  if (KindOfFile(SharedInfoPath()) == FileKind::Other) return 0;
-  RecordFile f;
-  int err = f.Open(SharedInfoPath(), kSharedInfoLen);
-  if (err != 0) return err;
-  if (f.Lof() == kSharedInfoLen) return f.Close();
-  f.Close();
-  err = KillFile(SharedInfoPath());
-  if (err != 0) return err;
-  err = f.Open(SharedInfoPath(), kSharedInfoLen);
-  if (err != 0) return err;
+  const std::string path = SharedInfoPath();
+  if (KindOfFile(path) == FileKind::Other) return 0;
+  long long len = 0;
+  if (FileExists(path)) {
+    const int err = FileLength(path, len);
+    if (err != 0) return err;
+    if (len == kSharedInfoLen) return 0;
+  }
   gSentArrName.clear();
   gSentPrgName.clear();
   gSharedInfoBuf = Space(kSharedInfoLen);
   MidAssign(gSharedInfoBuf, 1, kSharedInfoName);
-  err = f.Put(1, gSharedInfoBuf);
-  const int closeErr = f.Close();
-  return err != 0 ? err : closeErr;
+  return WriteWholeFileAtomic(path, gSharedInfoBuf);
 }
 
 namespace {
@@ -52,6 +49,7 @@ Result WithFileErrors(Body body, Result giveUp) {
 }
 
 int PutField(const std::string& tag, int pos, const std::string& label, const std::string& labelText) {
+  if (gSettingsFolderLocked) return 1;
   const std::string name = Left(PathFileName(Mid(tag, 21, 238)), 24);
   return WithFileErrors(
       [&](int& err) -> int {
@@ -91,11 +89,11 @@ std::string SharedInfoRead() {
   gOpCaption = Res(111) + kSharedInfoName;
   return WithFileErrors(
       [](int& err) -> std::string {
-        // Read only: nothing is created. No file, an empty one or
-        // something that is not a file names no files.
+        // Read only: nothing is created. No file (nor a folder to hold
+        // one), an empty one or something that is not a file names no files.
         RecordFile f;
         err = f.Open(SharedInfoPath(), kSharedInfoLen, OpenMode::ReadOnly);
-        if (err == kErrFileNotFound) err = 0;
+        if (err == kErrFileNotFound || err == kErrPathNotFound) err = 0;
         if (err != 0 || !f.IsOpen()) return std::string();
         if (f.Lof() == 0) {
           f.Close();

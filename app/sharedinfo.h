@@ -17,7 +17,8 @@ extern std::string gSentPrgName;    // program name of the last read
 std::string SharedInfoPath();
 
 // First start: makes sure the file exists with length 1000; a file of any
-// other length is made anew (tag, blanks, empty names); something that is
+// other length is replaced whole by a new one (tag, blanks, empty names), as
+// a save does, so that a failed write leaves it as it was; something that is
 // not a file standing there is left alone. Returns 0 or the error number of
 // the failed file statement (the caller's handler reports).
 int SharedInfoInit();
@@ -31,7 +32,9 @@ std::string SharedInfoRead();
 // 24 characters, into the file's field, and name & extension into the main
 // window's label. 0 when written (or a file error was reported), 1 when the
 // info file does not exist (it is not made again), is empty or is not a
-// file (left as it is), or the file-error routine gave up.
+// file (left as it is), or the file-error routine gave up; 1 too, with the
+// label unchanged, while the settings folder is locked (nothing is written
+// there).
 int SharedInfoPutArr(const std::string& tag);
 int SharedInfoPutSty(const std::string& tag);
 int SharedInfoPutPrg(const std::string& tag, const std::string& ext);

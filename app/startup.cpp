@@ -20,6 +20,7 @@ bool gMidiOwner = false;
 bool gMidiOpenedHere = false;
 bool gSharedDevCounted = false;
 bool gSharedDevUntouched = false;
+int gStartStatus = 0;
 
 static std::function<void()> sMainWindowShow;
 // Held from the start of Main to the end of the process.
@@ -36,17 +37,30 @@ namespace {
 
 enum class Device { Output, Input };
 
+int SettleDevicesIn(RecordFile& f);
+
 // Steps 5 and 6 of Main. Returns 0 when the start goes on, -1 when the
 // program ends (second instance), or a run-time error number.
 int SettleDevices() {
   gOpCaption = Res(113);
   gMidiOpenedHere = false;
+  // The lock makes a missing file, empty: should the record not be written
+  // into it, it is removed again rather than left empty.
+  const bool existed = KindOfFile(SharedDevPath()) != FileKind::Missing;
   SharedDevLock lock;
   RecordFile f;
   int err = f.Open(SharedDevPath(), kSharedDevLen);
-  if (err != 0) return err;
+  if (err == 0) err = SettleDevicesIn(f);
+  if (f.IsOpen()) f.Close();
+  long long len = 0;
+  if (err > 0 && !existed && FileLength(SharedDevPath(), len) == 0 && len == 0) KillFile(SharedDevPath());
+  return err;
+}
+
+// The record read, the decision and the write, in the open file f.
+int SettleDevicesIn(RecordFile& f) {
   std::string rec;
-  err = f.Get(1, rec);
+  int err = f.Get(1, rec);
   if (err != 0) return err;
   gSharedDev.image = rec;
 
@@ -174,11 +188,18 @@ bool Main() {
   gGuideItPath = gAppDir + kPathSep + "Brenvolta_GuidaUtente.txt";
   gGuideEnPath = gAppDir + kPathSep + "Brenvolta_UserGuide.txt";
 
+  gStartStatus = 1;  // until the window shows, only the language Cancel ends the start with 0
+
+  // Whether the settings folder can be written is found out first: in a
+  // folder that cannot, nothing is made, not even the lock file.
+  SettingsFolderCheck();
+
   // One copy per settings folder: another copy's exit would write its
   // settings over this one's. A lock file that cannot be made at all does
   // not stop the start; the settings and device files report their own
-  // faults.
-  if (!sInstanceLock.IsHeld() && sInstanceLock.TryLock(InstanceLockPath()) == FileLock::Held) {
+  // faults. In a locked folder only a lock file already there is taken.
+  const bool lockable = !gSettingsFolderLocked || FileExists(InstanceLockPath());
+  if (lockable && !sInstanceLock.IsHeld() && sInstanceLock.TryLock(InstanceLockPath()) == FileLock::Held) {
     // The language is looked up in the settings as they stand, changing
     // nothing; without one the texts stay in the language of the start
     // (Italian), as every message before the settings are read.
@@ -192,11 +213,20 @@ bool Main() {
   InitApp();
   if (gStartCancelled) return false;
 
-  const int result = SettleDevices();
-  if (result == -1) return false;
-  if (result != 0) {
-    FileErrMsg(gOpCaption, result);
-    return false;
+  if (gSettingsFolderLocked) {
+    // The one box of a folder that cannot be written, in the language now
+    // known; the devices are not opened (their locks and the device-sharing
+    // file would be written there) and the exit writes nothing.
+    SettingsFolderMsg();
+    gMidiState = 0;
+    gSharedDevUntouched = true;
+  } else {
+    const int result = SettleDevices();
+    if (result == -1) return false;
+    if (result != 0) {
+      FileErrMsg(gOpCaption, result);
+      return false;
+    }
   }
 
   if (gMidiThru && gMidiOpenedHere && gMidiState == 1) {
@@ -206,6 +236,7 @@ bool Main() {
 
   if (sMainWindowShow) sMainWindowShow();
   gStarting = false;
+  gStartStatus = 0;
   return true;
 }
 
@@ -268,5 +299,6 @@ void StartupReset() {
   gMidiOpenedHere = false;
   gSharedDevCounted = false;
   gSharedDevUntouched = false;
+  gStartStatus = 0;
   sMainWindowShow = nullptr;
 }

@@ -17,16 +17,29 @@ extern bool gSharedDevCounted;
 // were in use): the exit leaves it alone too.
 extern bool gSharedDevUntouched;
 
+// The exit status of a start that ends without the main window: 0 when the
+// user cancelled the first start's language question, 1 when a fault (or a
+// copy already running) ended it.
+extern int gStartStatus;
+
 // The window side installs what shows the main window (its load runs
 // inside this call).
 void SetMainWindowShow(std::function<void()> show);
 
 // The program's first procedure. Returns true when the main window was
-// shown (the event loop then runs), false when the program is to end.
-// Before anything else it takes this program's own lock file in the
-// Windows folder and holds it for the rest of the run: a second copy on the
-// same settings folder says "Not more than one istance is allowed" and ends
+// shown (the event loop then runs), false when the program is to end
+// (gStartStatus then holds the exit status).
+// Before anything else it finds out whether the settings folder can be
+// written (SettingsFolderCheck), then takes this program's own lock file in
+// it and holds it for the rest of the run: a second copy on the same
+// settings folder says "Not more than one istance is allowed" and ends
 // before it changes any file. (The sibling programs never take this lock.)
+// In a folder that cannot be written no lock file is made: one left there
+// by an earlier run is still taken (a lock writes nothing), and without one
+// the check is skipped, since a copy in such a folder writes nothing that
+// another copy could overwrite. Such a start then says so in one box, after
+// the settings are read or the first start's language is chosen, and runs
+// on without MIDI and without the device-sharing file.
 bool Main();
 
 // The lock file of one running copy of the program, in the Windows folder.

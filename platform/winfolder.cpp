@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <unistd.h>
+
 #include <mutex>
 
 #include "core/pathsep.h"
@@ -46,4 +48,25 @@ void SetWinFolder(const std::string& path) {
   gFolder = path;
   while (gFolder.size() > 1 && gFolder.back() == '/') gFolder.pop_back();
   gMade = false;
+}
+
+int WinFolderProbe(bool& exists) {
+  const std::string folder = WinFolder();
+  int err = MakeDirs(folder);
+  exists = DirExists(folder);
+  if (err != 0) return err;
+  // Named after the process, so that two copies starting at once never
+  // remove each other's.
+  const std::string probe = folder + kPathSep + ".Brenvolta-probe-" + std::to_string(::getpid());
+  const std::string text = "Brenvolta";
+  RecordFile f;
+  err = f.Open(probe, static_cast<int>(text.size()));
+  if (err == 0) err = f.Put(1, text);
+  const int closeErr = f.Close();
+  if (err == 0) err = closeErr;
+  if (FileExists(probe)) {
+    const int killErr = KillFile(probe);
+    if (err == 0) err = killErr;
+  }
+  return err;
 }

@@ -15,3 +15,10 @@ std::string WinFolderPath();
 std::string WinPath(const std::string& name);
 // Points the folder elsewhere (tests); an empty path returns to the default.
 void SetWinFolder(const std::string& path);
+
+// Whether files can be written in the folder, found out with a real write:
+// the folder is made when missing, then a small file of our own is written
+// there and removed again, so that a full disk counts as well as a locked or
+// unmakeable folder. Returns 0, or the error number of the step that failed;
+// exists tells whether the folder stands afterwards.
+int WinFolderProbe(bool& exists);

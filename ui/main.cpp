@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   RegisterEditorWindows();
 
   frmMain* mainWindow = RunMain();
-  int rc = 0;
+  int rc = gStartStatus;  // a start that showed no window
   if (mainWindow) {
     mainWindow->ExitOnSignals();
     rc = app.exec();

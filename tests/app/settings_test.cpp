@@ -295,6 +295,69 @@ TEST_F(SettingsTest, AnUnopenableFolderStillAsksTheLanguageAndWritesNothing) {
   EXPECT_EQ(dialogs_.languageCalls, 1);
   EXPECT_EQ(gLangBase, 200);
   EXPECT_TRUE(gOptStatusBar);
+  // The failed write marks the folder locked; the start says so, not this.
+  EXPECT_TRUE(gSettingsFolderLocked);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// What a start writes it writes whole: a write that fails (a disk full
+// after the folder's check) leaves the file as it found it, or no file,
+// never an empty or partial one; it marks the folder locked, and nothing
+// is written after it.
+TEST_F(SettingsTest, AFailedWriteOfTheStartLeavesEveryFileAsItWas) {
+  const std::string dev = "Veltrano" + std::string(137, 'd');
+  const std::string shortInfo(999, 'z');
+  SettingsImage unchosen = SettingsImage::Valid(0);
+  const struct {
+    const char* failing;  // the file whose write fails
+    bool settingsFound;   // a settings file whose language was never chosen
+    bool settingsMade, devMade, infoMade;
+  } cases[] = {
+      {"Brenvolta.ini", false, false, false, false},
+      {"Veltrano", false, true, false, false},
+      {"TessaroInfo", false, true, true, false},
+      {"Brenvolta.ini", true, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.failing) + (c.settingsFound ? ", settings found" : ""));
+    ResetProgramState();
+    SetTwipsPerPixel(15);
+    dialogs_.Clear();
+    KillFile(Ini());
+    if (c.settingsFound) WriteBytes(Ini(), unchosen.bytes());
+    WriteBytes(WinFile("Veltrano"), dev);
+    WriteBytes(WinFile("TessaroInfo"), shortInfo);
+    const std::string failing = c.failing;
+    SetFileFaultHook([&failing](const std::string& op, const std::string& path) {
+      return op == "write" && path.size() >= failing.size() &&
+                     path.compare(path.size() - failing.size(), failing.size(), failing) == 0
+                 ? kErrDiskFull
+                 : 0;
+    });
+    dialogs_.languageAnswers = {2};
+    InitApp();
+    SetFileFaultHook(nullptr);
+    EXPECT_FALSE(gStartCancelled);
+    EXPECT_TRUE(gSettingsFolderLocked);
+    EXPECT_EQ(gLangBase, 200);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    const std::string ini = ReadBytes(Ini());
+    if (c.settingsFound) {
+      EXPECT_EQ(ini, unchosen.bytes());
+    } else if (c.settingsMade) {
+      EXPECT_EQ(ini.size(), 11500u);
+      EXPECT_EQ(Left(ini, 10), kSettingsTag);
+      EXPECT_EQ(Asc(ini, 25), 2);
+    } else {
+      EXPECT_FALSE(Exists(Ini()));
+    }
+    EXPECT_EQ(ReadBytes(WinFile("Veltrano")) == dev, !c.devMade);
+    EXPECT_EQ(ReadBytes(WinFile("TessaroInfo")) == shortInfo, !c.infoMade);
+    EXPECT_EQ(ReadBytes(WinFile("TessaroInfo")).size(), c.infoMade ? 1000u : 999u);
+    std::vector<std::string> names;
+    ListFolderFiles(QFile::encodeName(winDir_->path()).toStdString(), names);
+    for (const std::string& n : names) EXPECT_EQ(n.find("~brv"), std::string::npos) << n;  // no temporary left
+  }
 }
 
 TEST_F(SettingsTest, ADiskThatIsNotReadyIsRetriedABoundedNumberOfTimes) {

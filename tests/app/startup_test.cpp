@@ -17,6 +17,7 @@
 #include "platform/twips.h"
 #include "platform/winfolder.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/settingsimage.h"
 
 namespace {
@@ -133,6 +134,7 @@ TEST_F(StartupTest, ASecondInstanceIsRefusedAndTheFileUnchanged) {
   midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
   EXPECT_FALSE(Main());
   EXPECT_EQ(shown_, 0);
+  EXPECT_EQ(gStartStatus, 1);
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "Not more than one istance is allowed");
   EXPECT_EQ(dialogs_.boxes[0].title, "Opening Brenvolta");
@@ -224,6 +226,7 @@ TEST_F(StartupTest, AUserCountThatWouldPass255EndsTheStartUnwritten) {
   midi_->SetResult("midiOutOpen", MMSYSERR_ALLOCATED);
   EXPECT_FALSE(Main());
   EXPECT_EQ(shown_, 0);
+  EXPECT_EQ(gStartStatus, 1);
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].title, "Opening MIDI out device");
   EXPECT_EQ(Dev(), before);
@@ -243,24 +246,60 @@ TEST_F(StartupTest, AShortFileReadsItsMissingBytesAsZerosAndALongOneKeepsItsTail
   EXPECT_EQ(Mid(Dev(), 146), "TAIL");
 }
 
+// The user's Cancel of the language question ends the start with status 0,
+// before any file is written, whether the folder can be written or not (no
+// box then: the user has chosen to stop).
 TEST_F(StartupTest, ACancelledLanguageChoiceEndsBeforeTheDeviceFile) {
-  KillFile(WinFile("Brenvolta.ini"));
-  dialogs_.languageAnswers = {0};
-  EXPECT_FALSE(Main());
-  EXPECT_EQ(shown_, 0);
-  EXPECT_FALSE(Exists(WinFile("Brenvolta.ini")));
-  EXPECT_TRUE(midi_->Calls().empty());
+  for (bool writable : {true, false}) {
+    SCOPED_TRACE(writable);
+    ResetProgramState();
+    dialogs_.Clear();
+    KillFile(WinFile("Brenvolta.ini"));
+    if (!writable) {
+      WriteBytes(WinFile("plainfile"), "x");  // a folder below a file can never be made
+      SetWinFolder(WinFile("plainfile/Brenvolta"));
+    }
+    dialogs_.languageAnswers = {0};
+    EXPECT_FALSE(Main());
+    EXPECT_EQ(shown_, 0);
+    EXPECT_EQ(gStartStatus, 0);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    EXPECT_FALSE(Exists(WinFile("Brenvolta.ini")));
+    EXPECT_FALSE(Exists(WinFile("Veltrano")));
+    EXPECT_FALSE(Exists(WinFile("TessaroInfo")));
+    EXPECT_TRUE(midi_->Calls().empty());
+  }
 }
 
-TEST_F(StartupTest, AnUnopenableWindowsFolderEndsAtTheDeviceStep) {
+// A settings folder that cannot be made is said (the window tests show the
+// box); the start goes on without MIDI and leaves the device-sharing step to
+// the exit untouched.
+TEST_F(StartupTest, AnUnmakeableWindowsFolderRunsWithoutMidi) {
   WriteBytes(WinFile("plainfile"), "x");  // a folder below a file can never be made
   SetWinFolder(WinFile("plainfile/Brenvolta"));
   dialogs_.languageAnswers = {2};
+  ASSERT_TRUE(Main());
+  EXPECT_EQ(shown_, 1);
+  EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening Brenvolta"});
+  EXPECT_EQ(gMidiState, 0);
+  EXPECT_EQ(ExitDeviceSharing(), kExitGoOn);
+  EXPECT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_TRUE(midi_->Calls().empty());
+}
+
+// A device record that cannot be written in a folder that passed the check
+// ends the start with status 1, and the file the start made for it is not
+// left empty.
+TEST_F(StartupTest, AFailedDeviceRecordEndsTheStartAndLeavesNoEmptyFile) {
+  FaultHook fault([](const std::string& op, const std::string& path, int) {
+    return op == "put" && path.find("Veltrano") != std::string::npos ? kErrDiskFull : 0;
+  });
   EXPECT_FALSE(Main());
   EXPECT_EQ(shown_, 0);
-  ASSERT_FALSE(dialogs_.boxes.empty());
-  EXPECT_EQ(dialogs_.boxes.back().title, "Opening MIDI out device");
-  EXPECT_EQ(dialogs_.boxes.back().text, "Path not found");
+  EXPECT_EQ(gStartStatus, 1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Disk full"});
+  EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening MIDI out device"});
+  EXPECT_FALSE(Exists(WinFile("Veltrano")));
 }
 
 // The settings, the device-sharing file and the info file are read only
@@ -290,6 +329,9 @@ TEST_F(StartupTest, SharedFilesThatAreNotFilesAreLeftAsTheyAre) {
     ASSERT_EQ(::mkfifo(WinFile(c.name).c_str(), 0644), 0);
     EXPECT_EQ(Main(), c.shown);
     EXPECT_EQ(shown_, c.shown ? 1 : 0);
+    if (!c.shown) {
+      EXPECT_EQ(gStartStatus, 1);
+    }
     EXPECT_EQ(BoxTexts(), c.texts);
     if (!c.texts.empty()) {
       EXPECT_EQ(BoxTitles(), std::vector<std::string>{c.title});

@@ -1,7 +1,11 @@
 #include "platform/winfolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -61,6 +65,52 @@ TEST_F(WinFolderTest, SetterPointsElsewhereAndIsMadeOnFirstUse) {
   EXPECT_EQ(WinFolder(), dir_ + "/file/win");
   RecordFile f;
   EXPECT_EQ(f.Open(WinPath("TessaroInfo"), 1000), kErrPathNotFound);
+}
+
+// The probe writes for real and takes its file away again: a folder that
+// can be written is left as it was, a missing one is made, and a write that
+// fails (a full disk) counts as a folder that cannot be written.
+TEST_F(WinFolderTest, TheProbeWritesAndRemovesAFileOfItsOwn) {
+  const struct {
+    const char* name;
+    std::string folder;
+    FileFaultHook fault;
+    int err;
+    bool exists;
+  } cases[] = {
+      {"writable", dir_ + "/win", nullptr, 0, true},
+      {"missing, made", dir_ + "/new/win", nullptr, 0, true},
+      {"below a file", dir_ + "/file/win", nullptr, kErrPathNotFound, false},
+      {"full", dir_ + "/full",
+       [](const std::string& op, const std::string&) { return op == "put" ? kErrDiskFull : 0; }, kErrDiskFull, true},
+  };
+  ASSERT_EQ(MakeDirs(dir_ + "/win"), 0);
+  ASSERT_EQ(MakeDirs(dir_ + "/full"), 0);
+  ASSERT_EQ(WriteWholeFileAtomic(dir_ + "/file", "x"), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetWinFolder(c.folder);
+    SetFileFaultHook(c.fault);
+    bool exists = !c.exists;
+    EXPECT_EQ(WinFolderProbe(exists), c.err);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(exists, c.exists);
+    EXPECT_EQ(DirExists(c.folder), c.exists);
+    if (!c.exists) continue;
+    const QDir folder(QString::fromStdString(c.folder));
+    EXPECT_TRUE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+  }
+  // A locked folder, for a user whom permission bits stop.
+  if (::geteuid() == 0) return;
+  ASSERT_EQ(::chmod((dir_ + "/win").c_str(), 0555), 0);
+  SetWinFolder(dir_ + "/win");
+  bool exists = false;
+  EXPECT_EQ(WinFolderProbe(exists), kErrPathFileAccess);
+  EXPECT_TRUE(exists);
+  SetWinFolder(dir_ + "/win/below");
+  EXPECT_EQ(WinFolderProbe(exists), kErrPathFileAccess);
+  EXPECT_FALSE(exists);
+  ::chmod((dir_ + "/win").c_str(), 0755);
 }
 
 }  // namespace
