@@ -25,7 +25,7 @@ void SetMainWindowShow(std::function<void()> show);
 // shown (the event loop then runs), false when the program is to end.
 // Before anything else it takes this program's own lock file in the
 // Windows folder and holds it for the rest of the run: a second copy on the
-// same settings folder says "Not more than one istance is allowed" and ends
+// same settings folder says "Not more than one instance is allowed" and ends
 // before it changes any file. (The sibling programs never take this lock.)
 bool Main();
 

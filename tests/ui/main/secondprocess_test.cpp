@@ -120,7 +120,7 @@ TEST_F(SecondProcessTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
 
     EXPECT_EQ(RunMain(), nullptr);
     if (language == 2) {
-      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one istance is allowed"});
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one instance is allowed"});
       EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening Brenvolta"});
     } else {
       EXPECT_EQ(BoxTexts(),
