@@ -32,6 +32,7 @@
 #include "ui/main/childform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/openers.h"
+#include "ui/main/qt_translations.h"
 
 void frmMain::MDIForm_Load() {
   SetMainView(this);
@@ -48,6 +49,8 @@ void frmMain::MDIForm_Load() {
   // A language other than 1 or 2 never passes the start; should one reach
   // this point the texts are looked up in English.
   if (gLangSel != 1 && gLangSel != 2) gLangBase = 200;
+  // The language is settled: the toolkit's own texts follow it.
+  FollowToolkitLanguage();
   ApplyCaptions();
   RecentMenuShow();
 
