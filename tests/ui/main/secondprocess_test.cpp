@@ -242,3 +242,36 @@ TEST_F(SecondProcessTest, ARestartAtTwiceTheScaleKeepsTheWindowsInside) {
     WriteBytes(WinFile("Brenvolta.ini"), s.bytes());  // the same last run for the next start
   }
 }
+
+// Without a display, and no platform chosen, the toolkit cannot start: the
+// program says so in a line of its own and ends with status 1, where the
+// toolkit would abort. A platform that cannot be started is named.
+TEST_F(SecondProcessTest, WithoutADisplayTheProgramSaysSoAndEnds) {
+  struct Case {
+    const char* display;   // nullptr: unset
+    const char* platform;  // nullptr: unset
+    std::string line;
+  } cases[] = {
+      {nullptr, nullptr, "Brenvolta needs a graphical display: DISPLAY is not set."},
+      {":9876", nullptr, "Brenvolta needs a graphical display: the display \":9876\" could not be opened."},
+      {nullptr, "nonesuch", "Brenvolta needs a graphical display: the platform \"nonesuch\" could not be started."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
+    if (c.display) env.insert("DISPLAY", c.display);
+    if (c.platform) env.insert("QT_QPA_PLATFORM", c.platform);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(progDir_->path());
+    program.start(BRV_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QStringList lines = QString::fromLocal8Bit(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last().toStdString(), c.line);
+    EXPECT_FALSE(lines.join('\n').contains("Reinstalling"));
+  }
+}
