@@ -32,7 +32,7 @@ void SetMainWindowShow(std::function<void()> show);
 // Before anything else it finds out whether the settings folder can be
 // written (SettingsFolderCheck), then takes this program's own lock file in
 // it and holds it for the rest of the run: a second copy on the same
-// settings folder says "Not more than one istance is allowed" and ends
+// settings folder says "Not more than one instance is allowed" and ends
 // before it changes any file. (The sibling programs never take this lock.)
 // In a folder that cannot be written no lock file is made: one left there
 // by an earlier run is still taken (a lock writes nothing), and without one

@@ -2,7 +2,7 @@
 # Installs what building and testing Brenvolta needs on Debian 12, when it
 # is missing. Runs apt-get as root, or through sudo.
 set -e
-packages="g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libasound2-dev libgtest-dev libgmock-dev"
+packages="g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libasound2-dev libgtest-dev libgmock-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

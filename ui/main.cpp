@@ -8,10 +8,13 @@
 #include "ui/editors/register.h"
 #include "ui/main/frmlingua.h"
 #include "ui/main/frmmain.h"
+#include "ui/main/nodisplay.h"
 #include "ui/main/qt_dialogs.h"
 
 int main(int argc, char** argv) {
+  NoDisplayGuard noDisplay;  // without a display: one line and status 1
   QApplication app(argc, argv);
+  noDisplay.Release();
   app.setApplicationName("Brenvolta");
   QtDialogs dialogs;
   QtDialogs::SetLanguageDialog(&frmLingua::RunModal);

@@ -136,7 +136,7 @@ TEST_F(StartupTest, ASecondInstanceIsRefusedAndTheFileUnchanged) {
   EXPECT_EQ(shown_, 0);
   EXPECT_EQ(gStartStatus, 1);
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
-  EXPECT_EQ(dialogs_.boxes[0].text, "Not more than one istance is allowed");
+  EXPECT_EQ(dialogs_.boxes[0].text, "Not more than one instance is allowed");
   EXPECT_EQ(dialogs_.boxes[0].title, "Opening Brenvolta");
   EXPECT_EQ(Dev(), before);
 }

@@ -47,7 +47,7 @@ TEST_F(StringsTest, TextsAreKeptByteForByteInBothLanguages) {
       {2, "&File", "&File"},
       {8, "&Chiudi", "&Close"},
       {14, "Formato dati _ errato", "Error reading _"},  // the two differ in sense
-      {16, "Non \xE8 ammessa pi\xF9 di una istanza del programma", "Not more than one istance is allowed"},
+      {16, "Non \xE8 ammessa pi\xF9 di una istanza del programma", "Not more than one instance is allowed"},
       {17, "Apertura di _", "Opening "},  // only the Italian text has a placeholder
       {30, "Informazioni su ", "About "},
       {40, "File r40DBArr assente", "File r40DBArrnot found"},

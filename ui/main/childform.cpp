@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -24,6 +25,13 @@
 
 bool gFormLoading = false;
 bool gFormLoading2 = false;
+
+QRect FitInside(const QRect& place, const QRect& room) {
+  QRect fitted(place.topLeft(), place.size().boundedTo(room.size()));
+  fitted.moveLeft(std::clamp(fitted.left(), room.left(), room.left() + room.width() - fitted.width()));
+  fitted.moveTop(std::clamp(fitted.top(), room.top(), room.top() + room.height() - fitted.height()));
+  return fitted;
+}
 
 ChildForm::ChildForm(QWidget* parent) : QMdiSubWindow(parent) { setAttribute(Qt::WA_DeleteOnClose); }
 
@@ -92,6 +100,11 @@ void ChildForm::resizeEvent(QResizeEvent* event) {
   if (!unloading_) Form_Resize();
 }
 
+void ChildForm::showEvent(QShowEvent* event) {
+  QMdiSubWindow::showEvent(event);
+  FitRestored();
+}
+
 void ChildForm::changeEvent(QEvent* event) {
   QMdiSubWindow::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && !unloading_) Form_Resize();
@@ -121,6 +134,40 @@ void ChildForm::FrameRestore(int top, int left, int height, int width, int maxHe
   if (maxHeight > 0) height = std::min(height, maxHeight);
   if (maxWidth > 0) width = std::min(width, maxWidth);
   SetGeometryTwips(top, left, height, width);
+  restored_ = fitted_ = geometry();
+  keepInside_ = true;
+  FitRestored();
+}
+
+void ChildForm::FitRestored() {
+  if (!keepInside_ || fitQueued_) return;
+  // After the events already waiting: the main window and its area may be
+  // about to take their size.
+  fitQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    fitQueued_ = false;
+    FitNow();
+  });
+}
+
+void ChildForm::FitNow() {
+  QMdiArea* area = mdiArea();
+  if (!keepInside_ || !area || !area->isVisible() || WindowStateNo() != 0) return;
+  if (geometry() != fitted_) {
+    // Moved or resized since: the window stays where it was put.
+    keepInside_ = false;
+    area->viewport()->removeEventFilter(this);
+    return;
+  }
+  area->viewport()->installEventFilter(this);  // its resizes fit the window again (installed once)
+  const QRect place = FitInside(restored_, area->viewport()->rect());
+  if (place != geometry()) setGeometry(place);
+  fitted_ = geometry();
+}
+
+bool ChildForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize && keepInside_ && mdiArea() && watched == mdiArea()->viewport()) FitNow();
+  return QMdiSubWindow::eventFilter(watched, event);
 }
 
 bool ChildForm::FrameResize(int maxHeight, int maxWidth, int16_t* height, int16_t* width, uint8_t* state) {
@@ -130,7 +177,13 @@ bool ChildForm::FrameResize(int maxHeight, int maxWidth, int16_t* height, int16_
     const int maxW = maxWidth > 0 ? TwipsToPixels(maxWidth) : w;
     const int maxH = maxHeight > 0 ? TwipsToPixels(maxHeight) : h;
     if (w > maxW || h > maxH) {
+      const bool fitted = keepInside_ && geometry() == fitted_;
       resize(std::min(w, maxW), std::min(h, maxH));
+      if (fitted) {
+        // The cut is the frame's own: the restored window is still kept inside.
+        restored_.setSize(restored_.size().boundedTo(QSize(maxW, maxH)));
+        fitted_ = geometry();
+      }
       return false;
     }
   }

@@ -17,6 +17,10 @@
 extern bool gFormLoading;
 extern bool gFormLoading2;
 
+// The place moved inside room as far as it reaches outside it, its size
+// cut to room's only where it is larger.
+QRect FitInside(const QRect& place, const QRect& room);
+
 class ChildForm : public QMdiSubWindow, public ChildView {
   Q_OBJECT
  public:
@@ -83,6 +87,9 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   // maxHeight x maxWidth (0: no cap) opens at that largest size: the window
   // is laid out at the size it shows, where a cut by FrameResize while it is
   // first shown would leave its layout at the larger size.
+  // A place recorded on a larger screen, or at a smaller scale, may reach
+  // outside the main window's area: the window is then moved inside it, and
+  // made smaller only where it is larger than the area (see FitRestored).
   void FrameRestore(int top, int left, int height, int width, int maxHeight = 0, int maxWidth = 0);
   // Resize: caps the size at maxHeight x maxWidth (0: no cap), then stores
   // Height and Width and the state byte (1 normal, 2 minimised, unchanged
@@ -106,9 +113,11 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   void FrameControls();
 
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   std::string winTag_;
 
@@ -117,6 +126,21 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   // when maximised.
   void StateOfWindow(uint8_t* state) const;
 
+  // Keeps a restored window inside the main window's area: moved in from
+  // its recorded place as far as needed, and made smaller only where the
+  // area is smaller than the window. The fit waits until the window is in
+  // the area and the area is on the screen (FitRestored asks for it once
+  // the events already waiting have run); it is made again from the
+  // recorded place whenever the area changes size (a window manager
+  // maximises the main window only after it is shown), until the window is
+  // moved or resized.
+  void FitRestored();
+  void FitNow();
+
   bool unloading_ = false;
   bool queried_ = false;
+  bool keepInside_ = false;  // restored and not moved or resized since
+  bool fitQueued_ = false;
+  QRect restored_;  // the recorded place, in pixels
+  QRect fitted_;    // the place the last fit gave it
 };

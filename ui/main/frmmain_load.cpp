@@ -29,8 +29,10 @@
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "platform/twips.h"
+#include "ui/main/childform.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/openers.h"
+#include "ui/main/qt_translations.h"
 
 void frmMain::MDIForm_Load() {
   SetMainView(this);
@@ -47,6 +49,8 @@ void frmMain::MDIForm_Load() {
   // A language other than 1 or 2 never passes the start; should one reach
   // this point the texts are looked up in English.
   if (gLangSel != 1 && gLangSel != 2) gLangBase = 200;
+  // The language is settled: the toolkit's own texts follow it.
+  FollowToolkitLanguage();
   ApplyCaptions();
   RecentMenuShow();
 
@@ -116,20 +120,24 @@ void frmMain::MDIForm_Load() {
 
   const WinPosRec& rec = gWinPosTab[kKindMain];
   int state = rec.State;
+  QRect place(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top), TwipsToPixels(rec.Width), TwipsToPixels(rec.Height));
   if (state == 0) {
     // A record without a size, or one that lies wholly off every screen,
-    // opens maximised rather than out of sight.
-    const QRect wanted(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top), TwipsToPixels(rec.Width),
-                       TwipsToPixels(rec.Height));
-    bool onScreen = false;
+    // opens maximised rather than out of sight; one that reaches past the
+    // screens (recorded on a larger screen, or at a smaller scale) is moved
+    // onto them, and made smaller only where it is larger.
+    const QScreen* onScreen = nullptr;
     for (QScreen* screen : QGuiApplication::screens())
-      if (screen->geometry().intersects(wanted)) onScreen = true;
-    if (rec.Height <= 0 || rec.Width <= 0 || !onScreen) state = 2;
+      if (!onScreen && screen->geometry().intersects(place)) onScreen = screen;
+    if (rec.Height <= 0 || rec.Width <= 0 || !onScreen)
+      state = 2;
+    else
+      place = FitInside(place, onScreen->availableVirtualGeometry());
   }
   if (state == 0) {
     setWindowState(Qt::WindowNoState);
-    move(TwipsToPixels(rec.Left), TwipsToPixels(rec.Top));  // a window's position is its frame's
-    RestoreOuterSize(QSize(TwipsToPixels(rec.Width), TwipsToPixels(rec.Height)));
+    move(place.topLeft());  // a window's position is its frame's
+    RestoreOuterSize(place.size());
   } else if (state == 1) {
     setWindowState(Qt::WindowMinimized);
   } else if (state == 2) {

@@ -43,7 +43,7 @@ void frmMsgEx::Form_Load(frmMain* main) {
   setWindowTitle(ToScreen(Res(91)));
   main->AddChild(this);
   gWinPosCur = gWinPosTab[kKindMonitor];
-  SetGeometryTwips(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);
+  FrameRestore(gWinPosCur.Top, gWinPosCur.Left, gWinPosCur.Height, gWinPosCur.Width);
   gWinPosCur.State = 1;
   gWinPosTab[kKindMonitor] = gWinPosCur;
   winTag_ = Chr(kKindMonitor) + Nuls(19);

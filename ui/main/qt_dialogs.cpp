@@ -14,6 +14,7 @@
 #include <QStyle>
 
 #include "core/bytes.h"
+#include "ui/main/qt_translations.h"
 
 namespace {
 
@@ -118,6 +119,7 @@ int Answer(QMessageBox::StandardButton button) {
 }
 
 FileDialogResult RunFileDialog(const FileDialogRequest& req, bool save) {
+  FollowToolkitLanguage();
   QFileDialog dlg(QApplication::activeWindow(), ScreenText(req.title));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   dlg.setOption(QFileDialog::HideNameFilterDetails);  // the list shows the descriptions as designed
@@ -196,6 +198,7 @@ QStringList QtNameFilters(const std::string& designedFilter) {
 }
 
 int QtDialogs::MessageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) {
+  FollowToolkitLanguage();  // the buttons in the language of the text
   Box box(QApplication::activeWindow());
   box.setIcon(BoxIcon(icon));
   box.setWindowTitle(ScreenText(title));
@@ -220,6 +223,7 @@ FileDialogResult QtDialogs::ShowSave(const FileDialogRequest& req) {
 }
 
 std::string QtDialogs::ChooseFolder(const std::string& title, const std::string& initDir) {
+  FollowToolkitLanguage();
   const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), ScreenText(title),
                                                            PathText(initDir),
                                                            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);

@@ -1,4 +1,5 @@
 // The main window's load, restore, exit and menu commands.
+#include <QGuiApplication>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
@@ -6,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -485,4 +487,86 @@ TEST_F(MainWindowTest, CascadeMovesOnlyOpenNormalWindows) {
   EXPECT_EQ(gWinPosTab[kKindMonitor].Top, 330);
   EXPECT_EQ(gWinPosTab[kKindMonitor].Left, 300);
   EXPECT_EQ(main_->MdiArea()->currentSubWindow(), main_->MsgEx());
+}
+
+// A place recorded on a larger screen, or at a smaller scale, may reach
+// outside the main window: the window opens inside its area, moved as far
+// as needed and cut only where it is larger than the area; one that fits
+// keeps its place. While nobody moves it, the fit follows the area as it
+// takes its size (a window manager maximises the main window after it is
+// shown); one the user moved stays where it was put.
+TEST_F(MainWindowTest, ARestoredWindowIsKeptInsideTheMainWindowsArea) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Window(1, 1500, 1500, 4500, 6000, 0);   // the main window: 400 x 300 at 100, 100
+  s.Window(17, 300, 300, 1500, 1500, 0);    // fits: 100 x 100 at 20, 20
+  s.Window(18, 1500, 3000, 4815, 7785, 0);  // larger than the area: 519 x 321 at 200, 100
+  s.Window(9, 900, 4500, 1500, 3000, 0);    // reaches out on the right: 200 x 100 at 300, 60
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  Start();
+  Settle();
+  for (const char* item : {"mnuStyA", "mnuStyB", "mnuDrum"}) main_->Item(item)->trigger();
+  Settle();
+  auto window = [this](int kind) -> ChildForm* {
+    for (QMdiSubWindow* w : main_->MdiArea()->subWindowList())
+      if (auto* child = dynamic_cast<ChildForm*>(w); child && child->Kind() == kind) return child;
+    return nullptr;
+  };
+  ChildForm* styA = window(17);
+  ChildForm* styB = window(18);
+  ChildForm* drum = window(9);
+  ASSERT_TRUE(styA && styB && drum);
+  QSize room = main_->MdiArea()->viewport()->size();
+  ASSERT_LT(room.width(), 500);
+  ASSERT_LT(room.height(), 300);
+  EXPECT_EQ(styA->geometry(), QRect(20, 20, 100, 100));
+  EXPECT_EQ(styB->geometry(), QRect(QPoint(0, 0), room));
+  EXPECT_EQ(drum->geometry(), QRect(room.width() - 200, 60, 200, 100));
+  // The size a window was cut to is its record's, as after any resize.
+  EXPECT_EQ(TwipsToPixels(gWinPosTab[18].Width), room.width());
+
+  main_->resize(780, 580);
+  Settle();
+  room = main_->MdiArea()->viewport()->size();
+  ASSERT_GE(room.width(), 200 + 519);
+  ASSERT_GE(room.height(), 100 + 321);
+  EXPECT_EQ(styA->geometry(), QRect(20, 20, 100, 100));
+  EXPECT_EQ(styB->geometry(), QRect(200, 100, 519, 321));
+  EXPECT_EQ(drum->geometry(), QRect(300, 60, 200, 100));
+
+  drum->move(500, 200);  // the user puts it elsewhere
+  Settle();
+  main_->resize(400, 300);
+  Settle();
+  EXPECT_EQ(drum->geometry(), QRect(500, 200, 200, 100));
+  EXPECT_EQ(styA->geometry(), QRect(20, 20, 100, 100));
+}
+
+// The main window itself opens on its screen: moved onto it as far as it
+// reached past its edges, and cut only where it is larger than the screen.
+TEST_F(MainWindowTest, TheMainWindowOpensOnItsScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  ASSERT_TRUE(screen.contains(QRect(0, 0, 800, 600)));
+  struct Case {
+    QRect recorded, shown;
+  } cases[] = {
+      {{150, 100, 600, 400}, {150, 100, 600, 400}},
+      {{screen.width() - 200, 300, 400, 300}, {screen.width() - 400, 300, 400, 300}},
+      {{100, 50, screen.width() + 200, screen.height() + 100}, screen},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.recorded.x());
+    SettingsImage s = SettingsImage::Valid(2);
+    s.Window(1, PixelsToTwips(c.recorded.y()), PixelsToTwips(c.recorded.x()), PixelsToTwips(c.recorded.height()),
+             PixelsToTwips(c.recorded.width()), 0);
+    WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+    Start();
+    Settle();
+    EXPECT_EQ(main_->frameGeometry(), c.shown);
+    main_->Item("mnuExit")->trigger();
+    ASSERT_FALSE(main_->ExitRefused());
+    delete main_;
+    main_ = nullptr;
+    ResetProgramState();
+    SetTwipsPerPixel(15);
+  }
 }

@@ -4,20 +4,28 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include <gtest/gtest.h>
+
+#include "platform/twips.h"
+#include "tests/fixtures/mainfixture.h"
+#include "ui/main/qt_translations.h"
 
 namespace {
 
@@ -282,6 +290,84 @@ TEST_F(QtFileDialogTest, CancelledDialogsAnswerNothing) {
     static_cast<QDialog*>(dlg)->accept();  // QFileDialog::accept, as the OK button runs it
   });
   EXPECT_EQ(d.ChooseFolder("Folder", Bytes(dir_)), Bytes(QDir(dir_).absolutePath()));
+}
+
+// The toolkit's own texts in a dialog: the labels and buttons of the file
+// dialog, the buttons of the message boxes.
+struct ToolkitTexts {
+  std::string title, lookIn, fileName, open, cancel;
+  std::vector<std::string> yesNoCancel, retryCancel;
+};
+
+class ToolkitLanguageTest : public MainFixture {
+ protected:
+  void TearDown() override {
+    SetDialogs(&dialogs_);
+    MainFixture::TearDown();
+  }
+  // File > Open Arr on the real dialogs, in the language of the settings,
+  // then the two kinds of question box.
+  ToolkitTexts Shown(int language) {
+    WriteBytes(WinFile("Brenvolta.ini"), SettingsImage::Valid(language).bytes());
+    Start();
+    QtDialogs qt;
+    SetDialogs(&qt);
+    ToolkitTexts t;
+    WhenModal([&t](QWidget* w) {
+      auto* dlg = qobject_cast<QFileDialog*>(w);
+      ASSERT_NE(dlg, nullptr);
+      t.title = dlg->windowTitle().toStdString();
+      t.lookIn = dlg->findChild<QLabel*>("lookInLabel")->text().toStdString();
+      t.fileName = dlg->findChild<QLabel*>("fileNameLabel")->text().toStdString();
+      auto* buttons = dlg->findChild<QDialogButtonBox*>("buttonBox");
+      t.open = buttons->button(QDialogButtonBox::Open)->text().toStdString();
+      t.cancel = buttons->button(QDialogButtonBox::Cancel)->text().toStdString();
+      dlg->reject();
+    });
+    main_->Item("mnuApriArr")->trigger();
+    auto texts = [](std::vector<std::string>* out) {
+      WhenModal([out](QWidget* w) {
+        for (QAbstractButton* b : qobject_cast<QMessageBox*>(w)->buttons()) out->push_back(b->text().toStdString());
+        std::sort(out->begin(), out->end());
+        w->close();
+      });
+    };
+    texts(&t.yesNoCancel);
+    TheDialogs().MessageBox("t", "x", MsgIcon::Question, MsgButtons::YesNoCancel);
+    texts(&t.retryCancel);
+    TheDialogs().MessageBox("t", "x", MsgIcon::Exclamation, MsgButtons::RetryCancel);
+    return t;
+  }
+};
+
+// The Open and Save As dialogs and the standard buttons are in the
+// program's language: Italian takes the toolkit's translation, English
+// stays as the toolkit is.
+TEST_F(ToolkitLanguageTest, TheToolkitsDialogsFollowTheProgramsLanguage) {
+  const ToolkitTexts english = Shown(2);
+  EXPECT_EQ(english.title, "Brenvolta - Brenvolta v 2.0 - Open File");
+  EXPECT_EQ(english.lookIn, "Look in:");
+  EXPECT_EQ(english.fileName, "File &name:");
+  EXPECT_EQ(english.open, "&Open");
+  EXPECT_EQ(english.cancel, "Cancel");
+  EXPECT_EQ(english.yesNoCancel, (std::vector<std::string>{"&No", "&Yes", "Cancel"}));
+  EXPECT_EQ(english.retryCancel, (std::vector<std::string>{"Cancel", "Retry"}));
+  main_->Item("mnuExit")->trigger();
+  delete main_;
+  main_ = nullptr;
+  ResetProgramState();
+  SetTwipsPerPixel(15);
+
+  if (!QFile::exists(ToolkitItalianFile()))
+    GTEST_SKIP() << "the toolkit's Italian translation is missing: " << ToolkitItalianFile().toStdString();
+  const ToolkitTexts italian = Shown(1);
+  EXPECT_EQ(italian.title, "Brenvolta - Brenvolta v 2.0 - Apri File");
+  EXPECT_EQ(italian.lookIn, "Cerca in:");
+  EXPECT_EQ(italian.fileName, "&Nome del file:");
+  EXPECT_EQ(italian.open, "&Apri");
+  EXPECT_EQ(italian.cancel, "Annulla");
+  EXPECT_EQ(italian.yesNoCancel, (std::vector<std::string>{"&No", "&S\u00ec", "Annulla"}));
+  EXPECT_EQ(italian.retryCancel, (std::vector<std::string>{"Annulla", "Riprova"}));
 }
 
 TEST(QtDialogs, LanguageDialogIsTheInstalledOne) {

@@ -3,7 +3,10 @@
 // one's lock. The copy is the real main window in a process of its own
 // (tests/helpers/program_copy.cpp).
 #include <QProcess>
+#include <QRect>
 #include <QStringList>
+#include <map>
+#include <sstream>
 
 #include <sys/types.h>
 #include <csignal>
@@ -22,7 +25,9 @@ namespace {
 // A copy of the program on the fixture's folders.
 class ProgramCopy {
  public:
-  ProgramCopy(const std::string& winFolder, const std::string& progFolder, const QStringList& extra = {}) {
+  ProgramCopy(const std::string& winFolder, const std::string& progFolder, const QStringList& extra = {},
+              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    process_.setProcessEnvironment(env);
     process_.setProgram(BRV_PROGRAM_COPY);
     process_.setArguments(QStringList{QString::fromStdString(winFolder), QString::fromStdString(progFolder)} +
                           extra);
@@ -120,7 +125,7 @@ TEST_F(SecondProcessTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
 
     EXPECT_EQ(RunMain(), nullptr);
     if (language == 2) {
-      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one istance is allowed"});
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one instance is allowed"});
       EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening Brenvolta"});
     } else {
       EXPECT_EQ(BoxTexts(),
@@ -160,4 +165,113 @@ TEST_F(SecondProcessTest, TheLockIsTakenBeforeAnyFileIsMade) {
   Start();
   // The running program's own lock does not stop it, and it holds it.
   EXPECT_EQ(other.TryLock(InstanceLockPath()), FileLock::Held);
+}
+
+namespace {
+
+// The geometry the copy reports with --report-windows: "screen", "main",
+// "area", and "window KIND" for each child window.
+std::map<std::string, QRect> ReportedGeometry(const std::string& output) {
+  std::map<std::string, QRect> rects;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::string name;
+    in >> name;
+    if (name == "window") {
+      int kind = 0;
+      in >> kind;
+      name += " " + std::to_string(kind);
+    }
+    int n[4] = {0, 0, 0, 0};
+    if (name == "screen" || name == "area") {
+      in >> n[2] >> n[3];
+    } else if (name == "main" || name.rfind("window ", 0) == 0) {
+      in >> n[0] >> n[1] >> n[2] >> n[3];
+    } else {
+      continue;
+    }
+    rects[name] = QRect(n[0], n[1], n[2], n[3]);
+  }
+  return rects;
+}
+
+}  // namespace
+
+// A session at scale 1, then a start at scale 2 on the same screen, where
+// everything is twice as large: the places of the last run may reach
+// outside the main window's area, and the main window past the screen.
+// Each is kept inside, moved as far as it reached out and cut only where it
+// is larger; what still fits keeps its place.
+TEST_F(SecondProcessTest, ARestartAtTwiceTheScaleKeepsTheWindowsInside) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Window(1, 0, 0, 11700, 11700, 0);      // 780 x 780: fits the screen at scale 1 only
+  s.Window(10, 300, 300, 1500, 1500, 1);   // percussion kits: 100 x 100 at 20, 20
+  s.Window(9, 900, 7500, 1500, 3000, 1);   // drum kits: 200 x 100 at 500, 60
+  s.Window(4, 1500, 1500, 4810, 7780, 1);  // program bank A: 519 x 321 at 100, 100
+  WriteBytes(WinFile("Brenvolta.ini"), s.bytes());
+  for (int scale : {1, 2}) {
+    SCOPED_TRACE(scale);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_SCALE_FACTOR", QString::number(scale));
+    ProgramCopy copy(WinFolder(), ProgFolder(), {"--report-windows"}, env);
+    ASSERT_TRUE(copy.WaitReady()) << copy.Output();
+    std::map<std::string, QRect> got = ReportedGeometry(copy.Output());
+    for (const char* name : {"screen", "main", "area", "window 10", "window 9", "window 4"})
+      ASSERT_EQ(got.count(name), 1u) << name << "\n" << copy.Output();
+    const QSize screen = got["screen"].size();
+    const QRect room(QPoint(0, 0), got["area"].size());
+    EXPECT_EQ(screen.width(), 800 / scale);
+    for (const char* name : {"window 10", "window 9", "window 4"}) EXPECT_TRUE(room.contains(got[name])) << name;
+    EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(got["main"]));
+    EXPECT_EQ(got["window 10"], QRect(20, 20, 100, 100));
+    if (scale == 1) {
+      EXPECT_EQ(got["main"], QRect(0, 0, 780, 780));
+      EXPECT_EQ(got["window 9"], QRect(500, 60, 200, 100));
+      EXPECT_EQ(got["window 4"], QRect(100, 100, 519, 321));
+    } else {
+      EXPECT_EQ(got["main"], QRect(QPoint(0, 0), screen));
+      ASSERT_LT(room.width(), 519);
+      EXPECT_EQ(got["window 9"], QRect(room.width() - 200, 60, 200, 100));
+      EXPECT_EQ(got["window 4"], QRect(0, std::max(0, std::min(100, room.height() - 321)), room.width(),
+                                       std::min(321, room.height())));
+    }
+    copy.Signal(SIGTERM);
+    ASSERT_TRUE(copy.Ended(20000));
+    WriteBytes(WinFile("Brenvolta.ini"), s.bytes());  // the same last run for the next start
+  }
+}
+
+// Without a display, and no platform chosen, the toolkit cannot start: the
+// program says so in a line of its own and ends with status 1, where the
+// toolkit would abort. A platform that cannot be started is named.
+TEST_F(SecondProcessTest, WithoutADisplayTheProgramSaysSoAndEnds) {
+  struct Case {
+    const char* display;   // nullptr: unset
+    const char* platform;  // nullptr: unset
+    std::string line;
+  } cases[] = {
+      {nullptr, nullptr, "Brenvolta needs a graphical display: DISPLAY is not set."},
+      {":9876", nullptr, "Brenvolta needs a graphical display: the display \":9876\" could not be opened."},
+      {nullptr, "nonesuch", "Brenvolta needs a graphical display: the platform \"nonesuch\" could not be started."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
+    if (c.display) env.insert("DISPLAY", c.display);
+    if (c.platform) env.insert("QT_QPA_PLATFORM", c.platform);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(progDir_->path());
+    program.start(BRV_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QStringList lines = QString::fromLocal8Bit(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last().toStdString(), c.line);
+    EXPECT_FALSE(lines.join('\n').contains("Reinstalling"));
+  }
 }
