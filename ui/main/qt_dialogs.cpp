@@ -14,6 +14,7 @@
 #include <QStyle>
 
 #include "core/bytes.h"
+#include "services/strings.h"
 #include "ui/main/qt_translations.h"
 
 namespace {
@@ -138,7 +139,8 @@ FileDialogResult RunFileDialog(const FileDialogRequest& req, bool save) {
 
   QCheckBox* readOnly = nullptr;
   if (req.readOnlyBox) {
-    readOnly = new QCheckBox(QStringLiteral("Read only"), &dlg);
+    // The dialog's own check box, in the language of the rest of the dialog.
+    readOnly = new QCheckBox(gLangBase == 0 ? QStringLiteral("Sola lettura") : QStringLiteral("Read only"), &dlg);
     readOnly->setObjectName(QStringLiteral("ReadOnly"));
     readOnly->setChecked(req.readOnlyChecked);
     if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))

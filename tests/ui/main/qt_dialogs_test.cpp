@@ -295,7 +295,7 @@ TEST_F(QtFileDialogTest, CancelledDialogsAnswerNothing) {
 // The toolkit's own texts in a dialog: the labels and buttons of the file
 // dialog, the buttons of the message boxes.
 struct ToolkitTexts {
-  std::string title, lookIn, fileName, open, cancel;
+  std::string title, lookIn, fileName, open, cancel, readOnly;
   std::vector<std::string> yesNoCancel, retryCancel;
 };
 
@@ -322,6 +322,7 @@ class ToolkitLanguageTest : public MainFixture {
       auto* buttons = dlg->findChild<QDialogButtonBox*>("buttonBox");
       t.open = buttons->button(QDialogButtonBox::Open)->text().toStdString();
       t.cancel = buttons->button(QDialogButtonBox::Cancel)->text().toStdString();
+      t.readOnly = dlg->findChild<QCheckBox*>("ReadOnly")->text().toStdString();
       dlg->reject();
     });
     main_->Item("mnuApriArr")->trigger();
@@ -350,6 +351,7 @@ TEST_F(ToolkitLanguageTest, TheToolkitsDialogsFollowTheProgramsLanguage) {
   EXPECT_EQ(english.fileName, "File &name:");
   EXPECT_EQ(english.open, "&Open");
   EXPECT_EQ(english.cancel, "Cancel");
+  EXPECT_EQ(english.readOnly, "Read only");
   EXPECT_EQ(english.yesNoCancel, (std::vector<std::string>{"&No", "&Yes", "Cancel"}));
   EXPECT_EQ(english.retryCancel, (std::vector<std::string>{"Cancel", "Retry"}));
   main_->Item("mnuExit")->trigger();
@@ -366,6 +368,7 @@ TEST_F(ToolkitLanguageTest, TheToolkitsDialogsFollowTheProgramsLanguage) {
   EXPECT_EQ(italian.fileName, "&Nome del file:");
   EXPECT_EQ(italian.open, "&Apri");
   EXPECT_EQ(italian.cancel, "Annulla");
+  EXPECT_EQ(italian.readOnly, "Sola lettura");
   EXPECT_EQ(italian.yesNoCancel, (std::vector<std::string>{"&No", "&S\u00ec", "Annulla"}));
   EXPECT_EQ(italian.retryCancel, (std::vector<std::string>{"Annulla", "Riprova"}));
 }
