@@ -194,9 +194,11 @@ void frmArrAB::List1_Click() {
     ListClicks::SelectLine(list1_, gArrSelectIdx);
     return;
   }
-  if (gInstrMode != 0) TxModeArrPlay();
-  const int index = ListIndex();
-  const std::string line = RTrim(ListText(index));
+  // A click that left its line unselected (Ctrl+click) sends nothing; its
+  // second phase only puts the timer back.
+  const int index = SelectedCurrentLine(list1_);
+  if (index >= 0 && gInstrMode != 0) TxModeArrPlay();
+  const std::string line = index >= 0 ? RTrim(ListText(index)) : std::string();
   const bool filled = line.size() > 2;
 
   if (timer0_->interval() == kIdle) {
@@ -210,7 +212,7 @@ void frmArrAB::List1_Click() {
   timer0_->SetEnabled(false);
   timer0_->setInterval(kIdle);
   gNewArrABKind = kind_;
-  if (index < 0 || !filled) return;  // no entry, or an empty one: nothing is sent
+  if (!filled) return;  // no selected entry, or an empty one: nothing is sent
 
   text1_->setText(ToScreen(Str(kind_ - 1) + " " + Left(line, 2)));
   ComboSetText(combo1_, FactoryStyleName(Asc(winTag_, ArrRecPos(index) + 17)));

@@ -219,7 +219,8 @@ void frmArrNew::List1_MouseUp() {
 }
 
 void frmArrNew::List1_Click() {
-  const int index = ListIndex();
+  // A click that left its line unselected (Ctrl+click) calls nothing up.
+  const int index = SelectedCurrentLine(list1_);
   if (index < 0) return;
   MenuUpdate();
   if (RTrim(ListText(index)).size() <= 2) {

@@ -3,6 +3,12 @@
 #include <QListWidget>
 #include <QMouseEvent>
 
+int SelectedCurrentLine(const QListWidget* list) {
+  const int row = list ? list->currentRow() : -1;
+  const QListWidgetItem* item = row < 0 ? nullptr : list->item(row);
+  return item && item->isSelected() ? row : -1;
+}
+
 ListClicks::ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp)
     : QObject(list),
       list_(list),

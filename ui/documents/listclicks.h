@@ -11,6 +11,11 @@
 
 class QListWidget;
 
+// The line a click acts on: the list's current line while it is selected,
+// else -1. A Ctrl+click on the selected current line deselects it and
+// leaves it current: such a line is not called up.
+int SelectedCurrentLine(const QListWidget* list);
+
 class ListClicks : public QObject {
  public:
   ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp);
@@ -30,3 +35,4 @@ class ListClicks : public QObject {
   bool pressing_ = false;  // a left button is down on the list
   bool doubled_ = false;   // the press was the second of a double click
 };
+

@@ -1,0 +1,119 @@
+// The lists of the three arrangement windows as the user clicks them: the
+// bank windows (Arr A, Arr B), the arrangement-file window and the
+// new-arrangement window. A Ctrl+click that leaves its line unselected
+// calls nothing up.
+#include <QListWidget>
+#include <QMdiArea>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "app/arrrec.h"
+#include "app/slots.h"
+#include "app/winpos.h"
+#include "core/bytes.h"
+#include "tests/ui/documents/arrwintest.h"
+#include "tests/ui/documents/docwintest.h"
+#include "ui/documents/frmarrab.h"
+#include "ui/documents/frmarrnew.h"
+#include "ui/documents/frmarru.h"
+
+using namespace arrwintest;
+
+namespace {
+
+QListWidget* List1(ChildForm* w) { return w->findChild<QListWidget*>("List1"); }
+
+// A click on a line with a modifier key held, as the user makes it.
+void ClickLineWith(ChildForm* w, int row, Qt::KeyboardModifiers modifiers) {
+  QListWidget* list = List1(w);
+  list->scrollToItem(list->item(row));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+}
+
+}  // namespace
+
+class ArrListsTest : public DocWindowTest {
+ protected:
+  frmArrAB* OpenBank(int kind) {
+    main_->Item(kind == kKindArrA ? "mnuArrA" : "mnuArrB")->trigger();
+    return gArrABForms[kind];
+  }
+  frmArrU* OpenArr(const std::string& file) {
+    OpenThrough("mnuApriArr", file, false);
+    return gArrUForms[gArrSlotIdx];
+  }
+  frmArrNew* NewArr() {
+    main_->Item("mnuNuovoArr")->trigger();
+    return gArrNewForms[gArrNewSlotIdx];
+  }
+  void Activate(ChildForm* w) {
+    main_->MdiArea()->setActiveSubWindow(w);
+    Settle(0);
+  }
+  // A new-arrangement window whose line 12 holds bank A's line 12, pasted
+  // through the Edit menu.
+  frmArrNew* NewArrWithLine12() {
+    frmArrAB* bank = OpenBank(kKindArrA);
+    Activate(bank);
+    ClickLineWith(bank, 1, Qt::NoModifier);
+    ClickEditItem("mnuCopia");
+    bank->close();
+    frmArrNew* w = NewArr();
+    Activate(w);
+    ClickLineWith(w, 1, Qt::NoModifier);
+    ClickEditItem("mnuIncolla");
+    return w;
+  }
+  // The call-ups that reach the wire after a click, once Timer(0) of a
+  // bank window has fired.
+  std::vector<std::string> SentAfter(const std::function<void()>& click) {
+    midi_->ClearRecords();
+    click();
+    Settle(60);
+    return Sent(*midi_);
+  }
+};
+
+TEST_F(ArrListsTest, ALineACtrlClickLeavesUnselectedIsNotCalledUp) {
+  WriteBytes(ProgFile("band.arr"), ArrFile({{1, Rec("Twelve", 7)}}));
+  StartPlain();
+  struct Case {
+    const char* window;
+    std::function<ChildForm*()> open;
+    std::vector<std::string> callUp;  // of line 12
+  };
+  const Case cases[] = {
+      {"Arr A", [&] { return OpenBank(kKindArrA); }, CallUp(0, 1)},
+      {"Arr B", [&] { return OpenBank(kKindArrB); }, CallUp(0, 65)},
+      {"band.arr", [&] { return OpenArr("band.arr"); }, CallUp(1, 1)},
+      {"new arrangement", [&] { return NewArrWithLine12(); }, CallUp(1, 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    ChildForm* w = c.open();
+    ASSERT_NE(w, nullptr);
+    Activate(w);
+    QListWidget* list = List1(w);
+    EXPECT_EQ(SentAfter([&] { ClickLineWith(w, 1, Qt::NoModifier); }), c.callUp);
+    // A click on the selected line calls it up again.
+    EXPECT_EQ(SentAfter([&] { ClickLineWith(w, 1, Qt::NoModifier); }), c.callUp);
+    // Ctrl+click: the line stays current, unselected, and nothing goes out.
+    EXPECT_TRUE(SentAfter([&] { ClickLineWith(w, 1, Qt::ControlModifier); }).empty());
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_FALSE(list->item(1)->isSelected());
+    // Ctrl+click again selects it: called up.
+    EXPECT_EQ(SentAfter([&] { ClickLineWith(w, 1, Qt::ControlModifier); }), c.callUp);
+    EXPECT_TRUE(list->item(1)->isSelected());
+    // With another line still selected, a Ctrl+click that deselects the
+    // current line calls neither up.
+    ClickLineWith(w, 3, Qt::NoModifier);
+    EXPECT_EQ(SentAfter([&] { ClickLineWith(w, 1, Qt::ControlModifier); }), c.callUp);
+    EXPECT_TRUE(SentAfter([&] { ClickLineWith(w, 1, Qt::ControlModifier); }).empty());
+    EXPECT_EQ(list->currentRow(), 1);
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(list->row(list->selectedItems()[0]), 3);
+    Discard(w, 4);
+  }
+}
