@@ -181,8 +181,12 @@ void frmArrAB::Form_Unload() {
   MenuUpdate();
 }
 
-void frmArrAB::List1_MouseUp() {
+void frmArrAB::CopyFollowsSelection() {
   SetMainMenuEnabled("mnuCopia", !list1_->selectedItems().isEmpty());
+}
+
+void frmArrAB::List1_MouseUp() {
+  CopyFollowsSelection();
   PopupEditMenu();
 }
 
@@ -216,9 +220,11 @@ void frmArrAB::List1_Click() {
 
   text1_->setText(ToScreen(Str(kind_ - 1) + " " + Left(line, 2)));
   ComboSetText(combo1_, FactoryStyleName(Asc(winTag_, ArrRecPos(index) + 17)));
+  // The bank is read-only: never Cut or Paste. Copy stays offered for the
+  // selected lines, as the right button's menu offers it.
   SetMainMenuEnabled("mnuTaglia", false);
-  SetMainMenuEnabled("mnuCopia", false);
   SetMainMenuEnabled("mnuIncolla", false);
+  CopyFollowsSelection();
   MidiMonLog("");
   int number = index;
   TxBankPrg(number, kind_);

@@ -42,6 +42,8 @@ class frmArrAB : public ChildForm {
 
  private:
   void LayoutControls();
+  // Edit > Copy is offered while a line of the list is selected.
+  void CopyFollowsSelection();
 
   QListWidget* list1_ = nullptr;
   QLabel* label1_ = nullptr;

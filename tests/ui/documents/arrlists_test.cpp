@@ -1,7 +1,7 @@
 // The lists of the three arrangement windows as the user clicks them: the
 // bank windows (Arr A, Arr B), the arrangement-file window and the
 // new-arrangement window. A Ctrl+click that leaves its line unselected
-// calls nothing up.
+// calls nothing up; Copy follows the selection in the bank windows.
 #include <QListWidget>
 #include <QMdiArea>
 
@@ -13,6 +13,7 @@
 #include "app/slots.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
+#include "files/clipboard.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
 #include "ui/documents/frmarrab.h"
@@ -22,6 +23,8 @@
 using namespace arrwintest;
 
 namespace {
+
+constexpr int kArrEntries = 10799;
 
 QListWidget* List1(ChildForm* w) { return w->findChild<QListWidget*>("List1"); }
 
@@ -115,5 +118,27 @@ TEST_F(ArrListsTest, ALineACtrlClickLeavesUnselectedIsNotCalledUp) {
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->row(list->selectedItems()[0]), 3);
     Discard(w, 4);
+  }
+}
+
+TEST_F(ArrListsTest, EditCopyIsOfferedForTheLinesALeftClickSelected) {
+  StartPlain();
+  for (int kind : {kKindArrA, kKindArrB}) {
+    SCOPED_TRACE(kind);
+    frmArrAB* bank = OpenBank(kind);
+    ASSERT_NE(bank, nullptr);
+    Activate(bank);
+    ClickLineWith(bank, 0, Qt::NoModifier);
+    Settle(60);
+    ClickLineWith(bank, 2, Qt::ShiftModifier);
+    Settle(60);  // the call-up of line 13 has gone out
+    EXPECT_TRUE(Enabled("mnuCopia"));
+    EXPECT_FALSE(Enabled("mnuTaglia"));
+    EXPECT_FALSE(Enabled("mnuIncolla"));
+    ClickEditItem("mnuCopia");
+    ASSERT_EQ(gClipKind, kind);
+    for (int line = 0; line < 4; ++line) EXPECT_EQ(Asc(gClipText, kArrEntries + 21 * line), line < 3 ? 1 : 0) << line;
+    bank->close();
+    Settle(0);
   }
 }
