@@ -88,11 +88,13 @@ frmArrAB::frmArrAB() {
       this, "Timer_0", [this] { List1_Click(); }, true);
 
   FrameControls();
-  // The right button is taken on release (below), never by the toolkit's
-  // context menu, so the Copy rule runs before the menu pops up.
+  // The right button is taken on release (below), on the list and on the
+  // window's body, never by the toolkit's context menu, so the Copy rule
+  // runs before the menu pops up.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(
       list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); });
+  new RightButtonUp(this, [this] { Form_MouseUp(); });
 }
 
 void frmArrAB::LayoutControls() {
@@ -187,6 +189,10 @@ void frmArrAB::CopyFollowsSelection() {
 
 void frmArrAB::List1_MouseUp() {
   CopyFollowsSelection();
+  PopupEditMenu();
+}
+
+void frmArrAB::Form_MouseUp() {
   PopupEditMenu();
 }
 

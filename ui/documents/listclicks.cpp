@@ -1,5 +1,6 @@
 #include "ui/documents/listclicks.h"
 
+#include <QContextMenuEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 
@@ -60,6 +61,25 @@ bool ListClicks::eventFilter(QObject* watched, QEvent* event) {
       pressing_ = false;
       return false;
     }
+    default:
+      return false;
+  }
+}
+
+RightButtonUp::RightButtonUp(QWidget* form, std::function<void()> mouseUp)
+    : QObject(form), form_(form), mouseUp_(std::move(mouseUp)) {
+  form->installEventFilter(this);
+}
+
+bool RightButtonUp::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != form_) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) return false;
+      mouseUp_();
+      return true;
+    case QEvent::ContextMenu:
+      return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse;
     default:
       return false;
   }

@@ -1,9 +1,14 @@
 // The lists of the three arrangement windows as the user clicks them: the
 // bank windows (Arr A, Arr B), the arrangement-file window and the
 // new-arrangement window. A Ctrl+click that leaves its line unselected
-// calls nothing up; Copy follows the selection in the bank windows.
+// calls nothing up; Copy follows the selection in the bank windows; the
+// right button on a window's body acts on its release.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QMenu>
+#include <QSignalSpy>
 
 #include <functional>
 
@@ -33,6 +38,14 @@ void ClickLineWith(ChildForm* w, int row, Qt::KeyboardModifiers modifiers) {
   QListWidget* list = List1(w);
   list->scrollToItem(list->item(row));
   QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+}
+
+// A point of a window's body that no control covers.
+QPoint BarePoint(QWidget* body) {
+  for (int y = body->height() - 3; y > 0; y -= 4)
+    for (int x = body->width() - 3; x > 0; x -= 4)
+      if (!body->childAt(x, y)) return {x, y};
+  return {};
 }
 
 }  // namespace
@@ -139,6 +152,45 @@ TEST_F(ArrListsTest, EditCopyIsOfferedForTheLinesALeftClickSelected) {
     ASSERT_EQ(gClipKind, kind);
     for (int line = 0; line < 4; ++line) EXPECT_EQ(Asc(gClipText, kArrEntries + 21 * line), line < 3 ? 1 : 0) << line;
     bank->close();
+    Settle(0);
+  }
+}
+
+TEST_F(ArrListsTest, TheRightButtonOnTheBodyPopsTheMenuUpOnItsRelease) {
+  StartPlain();
+  struct Case {
+    const char* window;
+    std::function<ChildForm*()> open;
+  };
+  const Case cases[] = {
+      {"Arr A", [&] { return OpenBank(kKindArrA); }},
+      {"new arrangement", [&] { return NewArr(); }},
+  };
+  QSignalSpy menus(main_->EditMenu(), &QMenu::aboutToShow);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    ChildForm* w = c.open();
+    ASSERT_NE(w, nullptr);
+    Activate(w);
+    const int before = menus.count();
+    // A point of the window's own body, beside its controls.
+    QWidget* body = w->widget();
+    const QPoint corner = BarePoint(body);
+    ASSERT_EQ(body->childAt(corner), nullptr);
+    QTest::mousePress(body, Qt::RightButton, Qt::NoModifier, corner);
+    QContextMenuEvent press(QContextMenuEvent::Mouse, corner, body->mapToGlobal(corner));
+    QApplication::sendEvent(body, &press);
+    EXPECT_EQ(menus.count(), before);  // not on the press
+    QTest::mouseRelease(body, Qt::RightButton, Qt::NoModifier, corner);
+    EXPECT_EQ(menus.count(), before + 1);
+    EXPECT_TRUE(main_->EditMenu()->isVisible());
+    main_->EditMenu()->hide();
+    // The list's right button, as the platform delivers it: once.
+    QListWidget* list = List1(w);
+    RightClickAsPlatform(list->viewport(), list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(menus.count(), before + 2);
+    main_->EditMenu()->hide();
+    w->close();
     Settle(0);
   }
 }
