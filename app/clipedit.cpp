@@ -389,8 +389,10 @@ void CutArr() {
     if (Asc(T, EntryPos(kArrEntries, j)) == 0) continue;
     const int p = ArrRecPos(j);
     const int s = Asc(T, p + 17);
-    // A factory style, or a slot number no group has: nothing to free.
-    if (Asc(T, p + 18) != 1 || s >= kStySlotCount) {
+    // A factory style, or a slot the window's own group lacks (a number no
+    // group has, or a slot of length 0): nothing to free, and no empty
+    // style is put into a slot the group does not hold.
+    if (Asc(T, p + 18) != 1 || StyGrpSlotLen(s, G) == 0) {
       ArrRecClear(j, T);
       MidAssign(T, 4, Chr(1));
       continue;

@@ -25,6 +25,7 @@
 #include "ui/documents/frmarru.h"
 #include "ui/documents/frmprgun.h"
 #include "ui/documents/frmstyun.h"
+#include "ui/documents/listclicks.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/openers.h"
@@ -177,8 +178,8 @@ void frmArrU::CommShowPrg_Click() {
 // ---- Edit --------------------------------------------------------------------
 
 void frmArrU::CommEdit_Click() {
-  const int n = List1->currentRow();
-  if (n < 0 || !List1->item(n)->isSelected() || Trim(ListItemText(List1, n)).size() <= 2) return;
+  const int n = SelectedCurrentLine(List1);
+  if (n < 0 || Trim(ListItemText(List1, n)).size() <= 2) return;
   const ArrEditorPicks* editor = TheArrEditorPicks();
   if (editor && editor->EditorOpen()) {
     // The one editor takes this arrangement, as a click on its line does

@@ -27,6 +27,7 @@
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "ui/documents/frmarru.h"
+#include "ui/documents/listclicks.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/steptimer.h"
 
@@ -102,8 +103,8 @@ void frmArrU::EndStyleStep(bool sent) {
   if (sent) {
     SharedInfoPutSty(winTag_);
     // The selected arrangement picks the new styles up.
-    const int n = List1->currentRow();
-    if (n >= 0 && List1->item(n)->isSelected()) {
+    const int n = SelectedCurrentLine(List1);
+    if (n >= 0) {
       int number = n;
       TxBankPrg(number, kKindArrFile);
     }

@@ -88,11 +88,13 @@ frmArrAB::frmArrAB() {
       this, "Timer_0", [this] { List1_Click(); }, true);
 
   FrameControls();
-  // The right button is taken on release (below), never by the toolkit's
-  // context menu, so the Copy rule runs before the menu pops up.
+  // The right button is taken on release (below), on the list and on the
+  // window's body, never by the toolkit's context menu, so the Copy rule
+  // runs before the menu pops up.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(
       list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); });
+  new RightButtonUp(this, [this] { Form_MouseUp(); });
 }
 
 void frmArrAB::LayoutControls() {
@@ -181,8 +183,16 @@ void frmArrAB::Form_Unload() {
   MenuUpdate();
 }
 
-void frmArrAB::List1_MouseUp() {
+void frmArrAB::CopyFollowsSelection() {
   SetMainMenuEnabled("mnuCopia", !list1_->selectedItems().isEmpty());
+}
+
+void frmArrAB::List1_MouseUp() {
+  CopyFollowsSelection();
+  PopupEditMenu();
+}
+
+void frmArrAB::Form_MouseUp() {
   PopupEditMenu();
 }
 
@@ -194,9 +204,11 @@ void frmArrAB::List1_Click() {
     ListClicks::SelectLine(list1_, gArrSelectIdx);
     return;
   }
-  if (gInstrMode != 0) TxModeArrPlay();
-  const int index = ListIndex();
-  const std::string line = RTrim(ListText(index));
+  // A click that left its line unselected (Ctrl+click) sends nothing; its
+  // second phase only puts the timer back.
+  const int index = SelectedCurrentLine(list1_);
+  if (index >= 0 && gInstrMode != 0) TxModeArrPlay();
+  const std::string line = index >= 0 ? RTrim(ListText(index)) : std::string();
   const bool filled = line.size() > 2;
 
   if (timer0_->interval() == kIdle) {
@@ -210,13 +222,15 @@ void frmArrAB::List1_Click() {
   timer0_->SetEnabled(false);
   timer0_->setInterval(kIdle);
   gNewArrABKind = kind_;
-  if (index < 0 || !filled) return;  // no entry, or an empty one: nothing is sent
+  if (!filled) return;  // no selected entry, or an empty one: nothing is sent
 
   text1_->setText(ToScreen(Str(kind_ - 1) + " " + Left(line, 2)));
   ComboSetText(combo1_, FactoryStyleName(Asc(winTag_, ArrRecPos(index) + 17)));
+  // The bank is read-only: never Cut or Paste. Copy stays offered for the
+  // selected lines, as the right button's menu offers it.
   SetMainMenuEnabled("mnuTaglia", false);
-  SetMainMenuEnabled("mnuCopia", false);
   SetMainMenuEnabled("mnuIncolla", false);
+  CopyFollowsSelection();
   MidiMonLog("");
   int number = index;
   TxBankPrg(number, kind_);

@@ -32,6 +32,8 @@ class frmArrAB : public ChildForm {
   // Right button released over the list: Copy is offered only with a
   // selected entry, then the main window's Edit menu pops up.
   void List1_MouseUp();
+  // Right button released over the window's body: the Edit menu pops up.
+  void Form_MouseUp();
 
   // ChildView
 
@@ -42,6 +44,8 @@ class frmArrAB : public ChildForm {
 
  private:
   void LayoutControls();
+  // Edit > Copy is offered while a line of the list is selected.
+  void CopyFollowsSelection();
 
   QListWidget* list1_ = nullptr;
   QLabel* label1_ = nullptr;

@@ -101,11 +101,13 @@ frmArrNew::frmArrNew() {
       this, "Timer_0", [this] { List1_Click(); }, true);
 
   FrameControls();
-  // The right button is taken on release (below), never by the toolkit's
-  // context menu, so the menu pops up once.
+  // The right button is taken on release (below), on the list and on the
+  // window's body, never by the toolkit's context menu, so the menu pops up
+  // once.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(
       list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); });
+  new RightButtonUp(this, [this] { Form_MouseUp(); });
   connect(commLoadArr_, &QPushButton::clicked, this, [this] { CommLoadArr_Click(); });
   connect(commLoadSty_, &QPushButton::clicked, this, [this] { CommLoadSty_Click(); });
 }
@@ -218,8 +220,13 @@ void frmArrNew::List1_MouseUp() {
   PopupEditMenu();
 }
 
+void frmArrNew::Form_MouseUp() {
+  PopupEditMenu();
+}
+
 void frmArrNew::List1_Click() {
-  const int index = ListIndex();
+  // A click that left its line unselected (Ctrl+click) calls nothing up.
+  const int index = SelectedCurrentLine(list1_);
   if (index < 0) return;
   MenuUpdate();
   if (RTrim(ListText(index)).size() <= 2) {

@@ -38,8 +38,10 @@ class frmArrNew : public ChildForm {
   void CommLoadArr_Click();
   // The style banks in use of the document's group, one bank per step.
   void CommLoadSty_Click();
-  // Right button released over the list: the main window's Edit menu.
+  // Right button released over the list, or over the window's body: the
+  // main window's Edit menu.
   void List1_MouseUp();
+  void Form_MouseUp();
 
   int Slot() const;
 

@@ -47,6 +47,7 @@
 #include "midi/sysex.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
+#include "ui/documents/listclicks.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/listtext.h"
 #include "ui/main/openers.h"
@@ -251,8 +252,8 @@ void frmArrU::List1_KeyDown(int key) {
 void frmArrU::UpdateEditCommand() {
   // Edit opens the editor on the current line: only on an arrangement that
   // is selected, and not while an arrangement is linked to the editor.
-  const int n = List1->currentRow();
-  const bool on = n >= 0 && List1->item(n)->isSelected() && Trim(ListItemText(List1, n)).size() > 2 && !gArrEditLinked;
+  const int n = SelectedCurrentLine(List1);
+  const bool on = n >= 0 && Trim(ListItemText(List1, n)).size() > 2 && !gArrEditLinked;
   SetCommand(CommEdit, "mnuEditArr", on);
 }
 
@@ -493,8 +494,9 @@ void frmArrU::Form_Unload() {
 // ---- Call-up -------------------------------------------------------------
 
 void frmArrU::List1_Click() {
-  const int n = List1->currentRow();
-  if (loading_ || n < 0 || !List1->item(n)->isSelected()) return;
+  // A click that left its line unselected (Ctrl+click) calls nothing up.
+  const int n = SelectedCurrentLine(List1);
+  if (loading_ || n < 0) return;
   MenuUpdate();
   const std::string line = ListItemText(List1, n);
 

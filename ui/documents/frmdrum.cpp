@@ -1,9 +1,7 @@
 #include "ui/documents/frmdrum.h"
 
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPushButton>
 
 #include "app/arrrec.h"
@@ -32,10 +30,12 @@ const char* KitMenuItem(int kind) { return kind == kKindDrum ? "mnuDrum" : "mnuP
 
 frmDrum::frmDrum() : BankForm("frmDrum", true) {
   list1_->setSelectionMode(QAbstractItemView::SingleSelection);
-  // The right button acts on release (below), never through the toolkit's
-  // context menu, so the menu pops up once.
+  // The right button acts on release, on the list and on the window's
+  // body, never through the toolkit's context menu, so the menu pops up
+  // once.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(list1_, [this] { List1_Click(); }, [this] { PopupEditMenu(); });
+  new RightButtonUp(this, [this] { PopupEditMenu(); });
   // No loading guard: the load's own setting of the box stores the channel
   // it already holds.
   connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int channel) { StoreChannel(channel); });
@@ -79,24 +79,6 @@ void frmDrum::Form_Unload() {
   SetMainMenuEnabled(KitMenuItem(kind_), true);
   --gPrgWinCount;
   MenuUpdate();
-}
-
-void frmDrum::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::RightButton) {
-    PopupEditMenu();
-    event->accept();
-    return;
-  }
-  BankForm::mouseReleaseEvent(event);
-}
-
-void frmDrum::contextMenuEvent(QContextMenuEvent* event) {
-  // The mouse's context menu comes with the release; the keyboard's stays.
-  if (event->reason() == QContextMenuEvent::Mouse) {
-    event->accept();
-    return;
-  }
-  BankForm::contextMenuEvent(event);
 }
 
 void DrumWinShow() {

@@ -23,8 +23,6 @@ class frmDrum : public BankForm {
 
  protected:
   void Form_Unload() override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 // The windows by kind (9 and 10; the other elements unused).

@@ -223,11 +223,7 @@ void frmEditDBArr::ShowList(const std::vector<std::string>& lines, const std::st
   if (IsActive(this)) MenuUpdate();
 }
 
-int frmEditDBArr::SelectedLine() const {
-  const int row = List1->currentRow();
-  const QListWidgetItem* item = row < 0 ? nullptr : List1->item(row);
-  return item && item->isSelected() ? row : -1;
-}
+int frmEditDBArr::SelectedLine() const { return SelectedCurrentLine(List1); }
 
 // ---- Frame ---------------------------------------------------------------
 

@@ -162,6 +162,9 @@ void frmStyUN::Form_Load() {
     path = gStySlotCur.Path;
   }
 
+  // The form's font, as its list's: its boxes, labels and buttons take it
+  // (the title bar keeps the frame's font, as every child window's does).
+  widget()->setFont(QFont("Arial", 10, QFont::Normal));
   LayoutControls();
   commClose_->setText(ToScreen(Res(8)));
 

@@ -1,7 +1,14 @@
 #include "ui/documents/listclicks.h"
 
+#include <QContextMenuEvent>
 #include <QListWidget>
 #include <QMouseEvent>
+
+int SelectedCurrentLine(const QListWidget* list) {
+  const int row = list ? list->currentRow() : -1;
+  const QListWidgetItem* item = row < 0 ? nullptr : list->item(row);
+  return item && item->isSelected() ? row : -1;
+}
 
 ListClicks::ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp)
     : QObject(list),
@@ -54,6 +61,25 @@ bool ListClicks::eventFilter(QObject* watched, QEvent* event) {
       pressing_ = false;
       return false;
     }
+    default:
+      return false;
+  }
+}
+
+RightButtonUp::RightButtonUp(QWidget* form, std::function<void()> mouseUp)
+    : QObject(form), form_(form), mouseUp_(std::move(mouseUp)) {
+  form->installEventFilter(this);
+}
+
+bool RightButtonUp::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != form_) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) return false;
+      mouseUp_();
+      return true;
+    case QEvent::ContextMenu:
+      return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse;
     default:
       return false;
   }

@@ -10,6 +10,12 @@
 #include <functional>
 
 class QListWidget;
+class QWidget;
+
+// The line a click acts on: the list's current line while it is selected,
+// else -1. A Ctrl+click on the selected current line deselects it and
+// leaves it current: such a line is not called up.
+int SelectedCurrentLine(const QListWidget* list);
 
 class ListClicks : public QObject {
  public:
@@ -29,4 +35,20 @@ class ListClicks : public QObject {
   std::function<void()> rightUp_;
   bool pressing_ = false;  // a left button is down on the list
   bool doubled_ = false;   // the press was the second of a double click
+};
+
+// The right button on a window's body (outside its list), as the window
+// expects it: the handler runs when the button is released; the context
+// menu the toolkit raises with the press is swallowed (the keyboard's menu
+// key keeps the window's own context menu).
+class RightButtonUp : public QObject {
+ public:
+  RightButtonUp(QWidget* form, std::function<void()> mouseUp);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QObject* form_;
+  std::function<void()> mouseUp_;
 };

@@ -513,6 +513,12 @@ void frmEditArr::Form_Unload() {
   NothingSelected();
   gArrSavedBack = false;
   gArrEditLinked = false;
+  // The owner's Edit command is now as a click on its selected line leaves
+  // it. The owner may have been activated already (while the prompt was
+  // up, before the link was cleared), so its activation does not come
+  // again; the menu refresh below then copies its button.
+  if (Asc(gArrEditBuf, 325) == kKindArrFile)
+    if (ChildView* owner = ArrFileWindowOfSlot(Asc(gArrEditBuf, 327))) owner->UpdateEditCommand();
   // The editor never reopens at the next start.
   gWinPosCur = gWinPosTab[kKindEditArr];
   FrameUnload(&gWinPosCur.Top, &gWinPosCur.Left, nullptr);

@@ -586,20 +586,42 @@ TEST_F(ClipboardTest, CutKeepsAStyleFileThatStillHoldsStylesBeyondAGap) {
   EXPECT_EQ(StyGrpSlotName(14, ReadBytes(ProgFile("gap.sty"))), "Late");
 }
 
-TEST_F(ClipboardTest, CutClearsAnArrangementWhoseSlotNoGroupHasAndGoesOn) {
-  WriteBytes(ProgFile("odd.arr"), ArrFile({{0, Rec("Far", 20, 1)}, {1, Rec("Near", 1, 1)}}));
-  const std::string group = Bank("Ballad", "Groove", "- empty -", "- empty -");
-  WriteBytes(ProgFile("odd.sty"), group);
+TEST_F(ClipboardTest, CutClearsAnArrangementWhoseSlotTheGroupLacksAndGoesOn) {
+  // The style file, as the program writes it, holds slots 0-3. Far names
+  // slot 20, which no group has, or slot 7, which this group lacks.
+  std::string styTag = Nuls(kArrWinGrpBase - 1) + Bank("Ballad", "Groove", "- empty -", "- empty -");
+  const std::string sty = StyFileImage(styTag);
   StartClean();
-  frmArrU* w = OpenArr("odd.arr");
-  SelectAndEdit(w, {0, 1}, "mnuTaglia");
-  EXPECT_TRUE(dialogs_.boxes.empty());
-  EXPECT_EQ(Mid(w->Tag(), ArrRecPos(0), 164 * 2), Nuls(164 * 2));
-  EXPECT_EQ(w->ListText(0), "11");
-  EXPECT_EQ(w->ListText(1), "12");
-  EXPECT_EQ(StySlotName(0, w->Tag()), "Ballad");
-  EXPECT_EQ(StySlotName(1, w->Tag()), "- empty -");
-  EXPECT_EQ(Asc(w->Tag(), 4), 1);
+  for (int slot : {20, 7, 4}) {
+    SCOPED_TRACE(slot);
+    WriteBytes(ProgFile("odd.arr"), ArrFile({{0, Rec("Far", slot, 1)}, {1, Rec("Near", 1, 1)}}));
+    WriteBytes(ProgFile("odd.sty"), sty);
+    frmArrU* w = OpenArr("odd.arr");
+    ASSERT_NE(w, nullptr);
+    const std::string group = Mid(w->Tag(), kArrWinGrpBase);
+    dialogs_.Clear();
+    SelectAndEdit(w, {0}, "mnuTaglia");
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    EXPECT_EQ(Mid(w->Tag(), ArrRecPos(0), 164), Nuls(164));
+    EXPECT_EQ(w->ListText(0), "11");
+    // No slot is freed or filled: the group, its action and its flag stay.
+    EXPECT_EQ(Mid(w->Tag(), kArrWinGrpBase), group);
+    EXPECT_EQ(Asc(w->Tag(), 9), 2);
+    EXPECT_EQ(Asc(w->Tag(), 10), 0);
+    EXPECT_EQ(Asc(w->Tag(), 4), 1);
+    main_->Item("mnuSalva")->trigger();
+    Settle(0);
+    EXPECT_EQ(ReadBytes(ProgFile("odd.sty")), sty);
+    EXPECT_EQ(Mid(ReadBytes(ProgFile("odd.arr")), 33, 164), Nuls(164));
+
+    // The walk goes on past such a line: Near's style is freed.
+    SelectAndEdit(w, {0, 1}, "mnuTaglia");
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    EXPECT_EQ(w->ListText(1), "12");
+    EXPECT_EQ(StySlotName(0, w->Tag()), "Ballad");
+    EXPECT_EQ(StySlotName(1, w->Tag()), "- empty -");
+    Discard(w, 4);
+  }
 }
 
 TEST_F(ClipboardTest, AGroupStyleOfAFileWithoutStyleDataIsNotDeleted) {

@@ -81,6 +81,19 @@ class FrmStyUNTest : public DocWindowTest {
     return w->findChild<QLineEdit*>(name)->text().toStdString();
   }
   static StepTimer* Timer(frmStyUN* w, const QString& name) { return w->findChild<StepTimer*>(name); }
+  // The form's body and what it holds (its list, a size box, a label, a
+  // button) use Arial, size 10, normal weight.
+  static void ExpectArial10(frmStyUN* w) {
+    const QWidget* controls[] = {w->widget(), List1(w), w->findChild<QLineEdit*>("Text3"), w->findChild<QLabel*>("Label3"),
+                                 Button(w, "CommClose")};
+    for (const QWidget* c : controls) {
+      ASSERT_NE(c, nullptr);
+      SCOPED_TRACE(c->objectName().toStdString());
+      EXPECT_EQ(c->font().family(), "Arial");
+      EXPECT_EQ(c->font().pointSize(), 10);
+      EXPECT_EQ(c->font().weight(), QFont::Normal);
+    }
+  }
   static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
   std::vector<std::string> Long() const {
     std::vector<std::string> out;
@@ -112,6 +125,7 @@ TEST_F(FrmStyUNTest, ANewStyleListsTheTemplateAndItsSizes) {
   EXPECT_EQ(Mid(tag, 21, 250), PadRight("Untitled (1)", 250));
   EXPECT_EQ(Mid(tag, 271, 399), Nuls(399));
   EXPECT_EQ(Mid(tag, 670), gStyTemplate);
+  ExpectArial10(w);
 
   QListWidget* list = List1(w);
   ASSERT_EQ(list->count(), 19);
@@ -175,6 +189,7 @@ TEST_F(FrmStyUNTest, OpenStyListsTheFileAndKeepsItsSlotRecord) {
   EXPECT_EQ(Left(tag, 20), Chr(23) + Chr(1) + Nuls(12) + Chr(1) + Nuls(1) + Chr(1) + Nuls(3));
   EXPECT_EQ(RTrim(Mid(tag, 21, 250)), ProgFile("song"));
   EXPECT_EQ(Mid(tag, 670), group);
+  ExpectArial10(w);
   EXPECT_EQ(w->ListText(0), "11  Pop One");
   EXPECT_EQ(w->ListText(2), "13  ");  // an absent slot has no name
   EXPECT_EQ(w->ListText(3), "14  Rock");

@@ -15,9 +15,12 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <QStyleOptionTitleBar>
 #include <QTabWidget>
 #include <QKeyEvent>
 #include <QTest>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +59,36 @@ std::string RecWith(const std::string& name, std::initializer_list<std::pair<int
   MidAssign(rec, 1, Left(name + Space(16), 16));
   for (const auto& [offset, value] : bytes) MidAssign(rec, offset + 1, Chr(value));
   return rec;
+}
+
+// Scripted dialogs that let something happen while a box is up, before its
+// answer: a window manager may hand the activation back to another child
+// window of the main window then.
+class DialogsWithActivation : public ScriptedDialogs {
+ public:
+  std::function<void()> whileUp;
+  int MessageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override {
+    if (whileUp) whileUp();
+    return ScriptedDialogs::MessageBox(title, text, icon, buttons);
+  }
+};
+
+// A left click on the close box of a child window's title bar.
+void ClickCloseBox(QMdiSubWindow* w) {
+  QStyleOptionTitleBar bar;
+  bar.initFrom(w);
+  bar.text = w->windowTitle();
+  bar.titleBarFlags = w->windowFlags();
+  bar.titleBarState = w->windowState();
+  bar.subControls = QStyle::SC_All;
+  const int border = w->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, w);
+  bar.rect = QRect(border, border, w->width() - 2 * border,
+                   w->style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, w));
+  const QRect box = w->style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarCloseButton, w);
+  // The title bar takes a button by the place the mouse moved to.
+  QTest::mouseMove(w, w->rect().center());
+  QTest::mouseMove(w, box.center());
+  QTest::mouseClick(w, Qt::LeftButton, {}, box.center());
 }
 
 }  // namespace
@@ -522,6 +555,36 @@ TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
       ASSERT_TRUE(CloseAnswering(editor, kMsgNo, false));
     }
     ASSERT_TRUE(CloseAnswering(w, kMsgNo, false));
+  }
+}
+
+TEST_F(FrmEditArrTest, AfterTheEditorStoresAndClosesItsOwnerOffersEditAgain) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("One", {})}, {1, RecWith("Twelve", {})}}));
+  StartPlain();
+  frmArrU* w = Open("song");
+  for (bool ownerFirst : {false, true}) {
+    SCOPED_TRACE(ownerFirst ? "the owner activated while the prompt is up" : "the owner activated after");
+    ASSERT_NE(Edit(w, 1), nullptr);
+    QPointer<frmEditArr> editor = gEditArrForm;
+    EXPECT_FALSE(Button(w, "CommEdit")->isEnabled());
+    Click(Ctl<QCheckBox>("Check1_0"));
+    DialogsWithActivation boxes;
+    boxes.boxAnswers = {kMsgYes};
+    if (ownerFirst) boxes.whileUp = [&] { main_->MdiArea()->setActiveSubWindow(w); };
+    SetDialogs(&boxes);
+    ClickCloseBox(editor);
+    Settle(20);
+    SetDialogs(&dialogs_);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(Has(boxes.boxes[0].text, "The Arrangement has changed."));
+    EXPECT_FALSE(editor && !editor->Unloading());
+    EXPECT_EQ(Mid(w->Tag(), ArrRecPos(1), 164), Left(gArrEditBuf, 164));  // stored
+    // As a click on its selected line leaves them.
+    EXPECT_EQ(main_->MdiArea()->activeSubWindow(), w);
+    EXPECT_EQ(w->ListIndex(), 1);
+    EXPECT_TRUE(w->ListSelected(1));
+    EXPECT_TRUE(Button(w, "CommEdit")->isEnabled());
+    EXPECT_TRUE(Enabled("mnuEditArr"));
   }
 }
 
