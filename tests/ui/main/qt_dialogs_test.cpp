@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/twips.h"
+#include "services/strings.h"
 #include "tests/fixtures/mainfixture.h"
 #include "ui/main/qt_translations.h"
 
@@ -156,13 +157,19 @@ TEST(QtDialogs, AMessageBoxShowsItsWholeTitle) {
 
 class QtFileDialogTest : public ::testing::Test {
  protected:
+  // The dialogs in English: the program's own texts in them follow the language.
   void SetUp() override {
+    gLangBase = 200;
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path();
     for (const char* name : {"a.arr", "b.STY", "c.prg"}) {
       QFile f(dir_ + "/" + name);
       ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
+  }
+  void TearDown() override {
+    StringsReset();
+    ToolkitLanguageReset();
   }
   FileDialogRequest OpenRequest() const {
     FileDialogRequest req;
