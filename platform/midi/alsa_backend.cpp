@@ -225,8 +225,9 @@ class AlsaBackend : public Backend {
     if (seq_->Subscribers(Out(), &subs) < 0) return MMSYSERR_ERROR;
     if (Contains(subs, dest)) return MMSYSERR_NOERROR;
     const int r = seq_->Subscribe(Out(), dest);
-    // The interface is held by another program (its device is open).
-    if (r == -EBUSY) return MMSYSERR_ALLOCATED;
+    // The interface is held by another program (its device is open): the
+    // kernel's MIDI ports answer -EAGAIN, some drivers -EBUSY.
+    if (r == -EAGAIN || r == -EBUSY) return MMSYSERR_ALLOCATED;
     if (r < 0) return MMSYSERR_ERROR;
     own_.push_back(dest);
     return MMSYSERR_NOERROR;

@@ -202,15 +202,27 @@ TEST_F(AlsaSeqTest, AnUnplugMidDumpSendsNoTailAndTheNextCallReportsIt) {
 }
 
 TEST_F(AlsaSeqTest, APortHeldByAnotherProgramIsAllocated) {
-  const Addr synth = seq_.AddInterface(1, "UM-ONE");
-  seq_.SetHeld(synth, true);
-  Start();
-  HMIDIOUT out = 0;
-  EXPECT_EQ(midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0), MMSYSERR_ALLOCATED);
-  EXPECT_EQ(out, 0u);
-  seq_.SetHeld(synth, false);
-  OpenOut();  // the device lock was given back
-  EXPECT_EQ(seq_.Destinations(ProgramOut()), std::vector<Addr>{synth});
+  // The subscription that would open the device is refused: the kernel's
+  // MIDI ports answer -EAGAIN, other drivers -EBUSY. Any other refusal is
+  // an error.
+  const struct {
+    int refusal;
+    MMRESULT result;
+  } cases[] = {{-EAGAIN, MMSYSERR_ALLOCATED}, {-EBUSY, MMSYSERR_ALLOCATED}, {-ENOMEM, MMSYSERR_ERROR}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.refusal);
+    FakeSequencer seq;
+    const Addr synth = seq.AddInterface(1, "UM-ONE");
+    seq.SetHeld(synth, true, c.refusal);
+    seq.InstallBackend();
+    HMIDIOUT out = 0;
+    EXPECT_EQ(midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0), c.result);
+    EXPECT_EQ(out, 0u);
+    seq.SetHeld(synth, false);
+    OpenOut();  // the device lock was given back
+    EXPECT_EQ(seq.Destinations(seq.Find("Brenvolta", "Brenvolta Out")), std::vector<Addr>{synth});
+    midiplatform::Shutdown();
+  }
 }
 
 TEST_F(AlsaSeqTest, TheMarginOfThePaceKeepsASlowInterfaceFromDroppingBytes) {
