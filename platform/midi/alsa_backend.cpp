@@ -14,6 +14,17 @@
 // while it is on the wire fails, and its rest is never sent. When the output
 // is closed, the patches the back end made are removed, and only those.
 //
+// Thru is a subscription of the input port to the output port, so the
+// sequencer passes the notes on with no program code in between. While a
+// SysEx is on the wire that subscription is lifted, and the input is
+// subscribed instead to the program's own port "Brenvolta In" (private: no
+// other client may connect to it), which the back end reads: a key that was
+// down when the lift began and comes up during it owes the instrument its
+// note off, sent right after the F7. Where the lift begins and ends is told
+// by an echo event the back end sends to its own port: the input's events
+// before it in the same queue may have reached the output still, those
+// after it cannot have.
+//
 // The external ports are those of every other client except the system
 // client, the "Midi Through" client and the program's own clients, and
 // except a port that is not in use and the endpoint port of a MIDI 2.0
@@ -36,12 +47,17 @@ namespace {
 
 const char kClientName[] = "Brenvolta";
 const char kOutPortName[] = "Brenvolta Out";
+const char kInPortName[] = "Brenvolta In";
 const char kThroughClientName[] = "Midi Through";
 // The output port used last: "<client name>:<port name>" and a line end.
 const char kRememberedPortFile[] = "midi-out.port";
 
 // Large enough for any chunk, so a SysEx chunk becomes one event.
 constexpr size_t kEncoderBytes = 256;
+
+// How long the end of a lift waits for its echo to come back through the
+// input queue.
+constexpr int kEchoWaitMs = 200;
 
 std::string PortName(const SeqPortEntry& port) { return port.clientName + ":" + port.portName; }
 uint16_t Addr16(SeqAddr addr) { return static_cast<uint16_t>(addr.client << 8 | addr.port); }
@@ -60,6 +76,10 @@ class AlsaBackend : public Backend {
     if (r >= 0) {
       r = outPort_ = seq_->CreatePort(kOutPortName, SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    }
+    if (r >= 0) {
+      r = inPort_ = seq_->CreatePort(kInPortName, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+                                     SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     }
     if (r >= 0) r = snd_midi_event_new(kEncoderBytes, &encoder_);
     if (r < 0) {
@@ -130,6 +150,9 @@ class AlsaBackend : public Backend {
   bool SendChunk(const std::string& portName, const std::string& bytes, bool firstOfMessage, int64_t) override {
     std::lock_guard<std::mutex> lk(mu_);
     if (!seq_) return false;
+    // Keys played during a lift are taken as they come, so the input's
+    // queue never fills.
+    if (!lifts_.empty()) ReadInputLocked(nullptr);
     if (firstOfMessage) {
       snd_midi_event_reset_encode(encoder_);
       if (!ReadyLocked(portName)) return false;
@@ -164,6 +187,43 @@ class AlsaBackend : public Backend {
     return seq_->Unsubscribe(in.addr, out.addr) < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
   }
 
+  void LiftThru(const std::string& inName, const std::string& outName) override {
+    std::lock_guard<std::mutex> lk(mu_);
+    SeqPortEntry in;
+    SeqPortEntry out;
+    if (!FindLocked(inName, true, &in) || !FindLocked(outName, false, &out)) return;
+    // What is still queued came before this lift.
+    ReadInputLocked(nullptr);
+    Lift lift;
+    lift.inName = inName;
+    lift.in = in.addr;
+    lift.reading = seq_->Subscribe(in.addr, OwnIn()) >= 0;
+    seq_->Unsubscribe(in.addr, out.addr);
+    if (lift.reading) lift.startEcho = SendEchoLocked();
+    lifts_.push_back(lift);
+  }
+
+  void EndThruLift(const std::string& inName, const std::string& outName, bool restore,
+                   std::string* owed) override {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = std::find_if(lifts_.begin(), lifts_.end(), [&](const Lift& l) { return l.inName == inName; });
+    SeqPortEntry in;
+    SeqPortEntry out;
+    if (restore && FindLocked(inName, true, &in) && FindLocked(outName, false, &out) &&
+        seq_->GetSubscription(in.addr, out.addr) != 0) {
+      seq_->Subscribe(in.addr, out.addr);
+    }
+    if (it == lifts_.end()) return;
+    if (it->reading) {
+      // The keys played until thru was back in place.
+      it->endEcho = SendEchoLocked();
+      ReadInputLocked(&*it);
+      seq_->Unsubscribe(it->in, OwnIn());
+    }
+    *owed += it->owed;
+    lifts_.erase(it);
+  }
+
   Clock& GetClock() override { return *clock_; }
 
   std::string Unavailable() override {
@@ -172,7 +232,98 @@ class AlsaBackend : public Backend {
   }
 
  private:
+  // An input read while its thru is lifted.
+  struct Lift {
+    std::string inName;
+    SeqAddr in;
+    bool reading = false;      // the input is subscribed to the program's own port
+    unsigned startEcho = 0;    // the echo sent as thru was taken out
+    unsigned endEcho = 0;      // the echo sent as thru was back
+    bool sure = false;         // the start echo came: what follows never reached the output
+    bool ended = false;        // the end echo came
+    std::vector<int> begun;    // channel x 128 + note of each key pressed during the lift
+    std::vector<int> pedalUp;  // channels whose sustain release is owed
+    std::string owed;
+  };
+
   SeqAddr Out() const { return {client_, outPort_}; }
+  SeqAddr OwnIn() const { return {client_, inPort_}; }
+
+  // Sends an echo event to the program's own port: it lands in the input
+  // queue behind every event of the inputs that is already there. 0 when
+  // it could not be sent.
+  unsigned SendEchoLocked() {
+    snd_seq_event_t ev;
+    snd_seq_ev_clear(&ev);
+    ev.type = SND_SEQ_EVENT_ECHO;
+    snd_seq_ev_set_source(&ev, static_cast<unsigned char>(outPort_));
+    snd_seq_ev_set_dest(&ev, static_cast<unsigned char>(client_), static_cast<unsigned char>(inPort_));
+    snd_seq_ev_set_direct(&ev);
+    const unsigned echo = ++echoes_;
+    ev.data.raw32.d[0] = echo;
+    return seq_->OutputDirect(&ev) < 0 ? 0 : echo;
+  }
+
+  // Takes the events that reached the program's own port; until the end
+  // echo of `until` has come, when it is given, waiting for it a little.
+  void ReadInputLocked(Lift* until) {
+    for (;;) {
+      if (until && (until->ended || until->endEcho == 0)) until = nullptr;
+      snd_seq_event_t ev;
+      const int r = seq_->ReadEvent(&ev, until ? kEchoWaitMs : 0);
+      if (r == -ENOSPC) continue;  // some were lost; go on with the rest
+      if (r < 0) return;
+      TakeEventLocked(ev);
+    }
+  }
+
+  void TakeEventLocked(const snd_seq_event_t& ev) {
+    if (ev.type == SND_SEQ_EVENT_ECHO && ev.source.client == client_) {
+      for (Lift& lift : lifts_) {
+        if (ev.data.raw32.d[0] == lift.startEcho) lift.sure = true;
+        if (ev.data.raw32.d[0] == lift.endEcho) lift.ended = true;
+      }
+      return;
+    }
+    const SeqAddr source{ev.source.client, ev.source.port};
+    // An input's events before its lift, or after its end echo, went
+    // through thru.
+    auto lift = std::find_if(lifts_.begin(), lifts_.end(),
+                             [&](const Lift& l) { return l.reading && !l.ended && l.in == source; });
+    if (lift == lifts_.end()) return;
+    const int channel = ev.data.note.channel & 0x0F;
+    switch (ev.type) {
+      case SND_SEQ_EVENT_NOTEON:
+        if (ev.data.note.velocity > 0) {
+          // Before the start echo the note may have reached the output:
+          // it is taken as sounding there, and its note off is owed.
+          if (lift->sure) lift->begun.push_back(channel * 128 + ev.data.note.note);
+          break;
+        }
+        [[fallthrough]];
+      case SND_SEQ_EVENT_NOTEOFF: {
+        auto key = std::find(lift->begun.begin(), lift->begun.end(), channel * 128 + ev.data.note.note);
+        if (key != lift->begun.end()) {
+          lift->begun.erase(key);  // its note on was never sent: nor is this
+          break;
+        }
+        const int status = (ev.type == SND_SEQ_EVENT_NOTEOFF ? 0x80 : 0x90) | channel;
+        lift->owed += Chr(status) + Chr(ev.data.note.note & 0x7F) + Chr(ev.data.note.velocity & 0x7F);
+        break;
+      }
+      case SND_SEQ_EVENT_CONTROLLER: {
+        const int pedal = ev.data.control.channel & 0x0F;
+        if (ev.data.control.param == 64 && ev.data.control.value < 64 &&
+            std::find(lift->pedalUp.begin(), lift->pedalUp.end(), pedal) == lift->pedalUp.end()) {
+          lift->pedalUp.push_back(pedal);
+          lift->owed += Chr(0xB0 | pedal) + Chr(64) + Chr(0);
+        }
+        break;
+      }
+      default:
+        break;  // nothing else played during a dump is sent late
+    }
+  }
 
   std::vector<SeqPortEntry> ExternalPortsLocked(bool input) {
     std::vector<SeqPortEntry> all;
@@ -225,8 +376,9 @@ class AlsaBackend : public Backend {
     if (seq_->Subscribers(Out(), &subs) < 0) return MMSYSERR_ERROR;
     if (Contains(subs, dest)) return MMSYSERR_NOERROR;
     const int r = seq_->Subscribe(Out(), dest);
-    // The interface is held by another program (its device is open).
-    if (r == -EBUSY) return MMSYSERR_ALLOCATED;
+    // The interface is held by another program (its device is open): the
+    // kernel's MIDI ports answer -EAGAIN, some drivers -EBUSY.
+    if (r == -EAGAIN || r == -EBUSY) return MMSYSERR_ALLOCATED;
     if (r < 0) return MMSYSERR_ERROR;
     own_.push_back(dest);
     return MMSYSERR_NOERROR;
@@ -297,6 +449,7 @@ class AlsaBackend : public Backend {
   std::string unavailable_;
   int client_ = -1;
   int outPort_ = -1;
+  int inPort_ = -1;
   snd_midi_event_t* encoder_ = nullptr;
   int attached_ = 0;              // devices open on the output
   std::vector<SeqAddr> own_;      // patches the back end made
@@ -304,6 +457,8 @@ class AlsaBackend : public Backend {
   std::string followed_;          // the port sent to, by name
   SeqAddr followedAddr_;
   SeqAddr msgDest_;               // where the message on the wire began
+  std::vector<Lift> lifts_;       // the inputs read while their thru is lifted
+  unsigned echoes_ = 0;           // the last echo's number
 };
 
 }  // namespace

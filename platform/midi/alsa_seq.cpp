@@ -1,5 +1,7 @@
 // The sequencer calls of seq_api.h through alsa-lib. The library's own error
 // printer is silenced: every failure comes back as a result.
+#include <poll.h>
+
 #include <cerrno>
 
 #include "platform/midi/seq_api.h"
@@ -25,7 +27,7 @@ class AlsaSeq : public SeqApi {
 
   int Open() override {
     snd_lib_error_set_handler(QuietAlsaErrors);
-    const int r = snd_seq_open(&seq_, "default", SND_SEQ_OPEN_OUTPUT, 0);
+    const int r = snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, 0);
     if (r < 0) seq_ = nullptr;
     return r;
   }
@@ -96,6 +98,24 @@ class AlsaSeq : public SeqApi {
   }
 
   int OutputDirect(snd_seq_event_t* ev) override { return seq_ ? snd_seq_event_output_direct(seq_, ev) : -EBADFD; }
+
+  int ReadEvent(snd_seq_event_t* ev, int timeoutMs) override {
+    if (!seq_) return -EBADFD;
+    // The client is blocking: it reads only what the poll found, or what
+    // alsa-lib holds already.
+    if (snd_seq_event_input_pending(seq_, 0) == 0) {
+      pollfd fds[4];
+      const int n = snd_seq_poll_descriptors(seq_, fds, 4, POLLIN);
+      if (n <= 0) return n < 0 ? n : -EAGAIN;
+      if (poll(fds, static_cast<nfds_t>(n), timeoutMs) <= 0) return -EAGAIN;
+    }
+    snd_seq_event_t* in = nullptr;
+    const int r = snd_seq_event_input(seq_, &in);
+    if (r < 0) return r;
+    if (!in) return -EAGAIN;
+    *ev = *in;
+    return 1;
+  }
 
  private:
   int WithSubscription(SeqAddr sender, SeqAddr dest, int (*call)(snd_seq_t*, snd_seq_port_subscribe_t*)) {

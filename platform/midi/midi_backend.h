@@ -90,10 +90,28 @@ class Backend {
   virtual int64_t WireUsPerByte() const { return kWireUsPerByte; }
 
   // Thru: subscribes the input port to the output port. *made is set when
-  // this call created the connection (false when it already existed). The
-  // sender thread also calls both while it lifts thru during a SysEx.
+  // this call created the connection (false when it already existed).
   virtual MMRESULT Connect(const std::string& inName, const std::string& outName, bool* made) = 0;
   virtual MMRESULT Disconnect(const std::string& inName, const std::string& outName) = 0;
+
+  // Thru lifted while a SysEx is on the wire to the output (called by the
+  // sender thread). LiftThru takes the connection out; a back end that can
+  // reads the input itself until EndThruLift. EndThruLift puts the
+  // connection back when restore is set (false when thru was switched off
+  // meanwhile) and appends to *owed what the output must get right after
+  // the F7: the note off of each note that was sounding through thru when
+  // the lift began and was released during it, and a sustain release
+  // (controller 64, value 0) for a pedal that went up during it, in the
+  // order they were played. A note begun during the lift is never sent
+  // late, nor its note off.
+  virtual void LiftThru(const std::string& inName, const std::string& outName) {
+    Disconnect(inName, outName);
+  }
+  virtual void EndThruLift(const std::string& inName, const std::string& outName, bool restore,
+                           std::string* /*owed*/) {
+    bool made = false;
+    if (restore) Connect(inName, outName, &made);
+  }
   virtual void SetInputStarted(const std::string& /*inName*/, bool /*started*/) {}
 
   virtual Clock& GetClock() = 0;

@@ -125,43 +125,67 @@ void Sender::Run() {
   }
 }
 
-void Sender::SetThruLifted(OutTarget& target, bool lifted) {
+void Sender::LiftThru(OutTarget& target) {
   std::lock_guard<std::mutex> lk(target.thruMu);
-  for (const std::string& in : target.thruInputs) {
-    if (lifted) {
-      backend_.Disconnect(in, target.name);
-    } else {
-      bool made = false;
-      backend_.Connect(in, target.name, &made);
-    }
-  }
-  target.thruLifted = lifted;
+  lifted_ = target.thruInputs;
+  for (const std::string& in : lifted_) backend_.LiftThru(in, target.name);
+  target.thruLifted = true;
 }
 
-void Sender::SendItem(const Item& item) {
+std::string Sender::EndThruLift(OutTarget& target) {
+  std::lock_guard<std::mutex> lk(target.thruMu);
+  const auto on = [](const std::vector<std::string>& list, const std::string& in) {
+    return std::find(list.begin(), list.end(), in) != list.end();
+  };
+  std::string owed;
+  for (const std::string& in : lifted_)
+    backend_.EndThruLift(in, target.name, on(target.thruInputs, in), &owed);
+  // Thru switched on while the dump was on the wire joins now.
+  for (const std::string& in : target.thruInputs) {
+    bool made = false;
+    if (!on(lifted_, in)) backend_.Connect(in, target.name, &made);
+  }
+  lifted_.clear();
+  target.thruLifted = false;
+  return owed;
+}
+
+bool Sender::SendBytes(OutTarget& target, const std::string& bytes) {
   Clock& clock = backend_.GetClock();
   const int64_t usPerByte = backend_.WireUsPerByte();
-  const int size = static_cast<int>(item.bytes.size());
-  const bool sysEx = Asc(item.bytes, 1) == 0xF0;
-  if (sysEx) SetThruLifted(*item.target, true);
+  const int size = static_cast<int>(bytes.size());
   for (int pos = 1; pos <= size; pos += kMaxChunkBytes) {
-    if (item.target->cancelled) break;
-    const std::string chunk = Mid(item.bytes, pos, kMaxChunkBytes);
+    if (target.cancelled) return false;
+    const std::string chunk = Mid(bytes, pos, kMaxChunkBytes);
     // A chunk begins on the wire when it is handed over, or when the one
     // before has left, whichever is later.
     const int64_t now = clock.NowUs();
     const int64_t startUs = std::max(now, prevEndUs_);
-    if (!backend_.SendChunk(item.target->name, chunk, pos == 1, startUs)) {
+    if (!backend_.SendChunk(target.name, chunk, pos == 1, startUs)) {
       // The rest of this message is dropped: a tail without its head would
       // be read as another message. The next call on the output says so.
-      item.target->failed = true;
-      break;
+      target.failed = true;
+      return false;
     }
     prevEndUs_ = startUs + static_cast<int64_t>(chunk.size()) * usPerByte;
     clock.SleepUntilUs(prevEndUs_ - kLeadUs);
   }
-  // Thru comes back after the F7: what the input plays now follows it.
-  if (sysEx) SetThruLifted(*item.target, false);
+  return true;
+}
+
+void Sender::SendItem(const Item& item) {
+  const bool sysEx = Asc(item.bytes, 1) == 0xF0;
+  if (!sysEx) {
+    SendBytes(*item.target, item.bytes);
+    return;
+  }
+  LiftThru(*item.target);
+  SendBytes(*item.target, item.bytes);
+  // Thru comes back after the F7: what the input plays now follows it. The
+  // keys let go during the dump are let go on the instrument too, before
+  // the next message.
+  const std::string owed = EndThruLift(*item.target);
+  if (!owed.empty()) SendBytes(*item.target, owed);
 }
 
 }  // namespace midiplatform

@@ -5,7 +5,8 @@
 // failed and drops the rest of its message, so no tail of a SysEx ever
 // leaves without its head. While a SysEx is on the wire to an output, the
 // thru connections feeding that output are lifted, so a note played on the
-// input cannot land inside it. Private to platform/midi.
+// input cannot land inside it; right after the F7 the output gets the note
+// offs the back end owes it for that time. Private to platform/midi.
 #pragma once
 
 #include <atomic>
@@ -70,8 +71,10 @@ class Sender {
   };
   void Run();
   void SendItem(const Item& item);
+  bool SendBytes(OutTarget& target, const std::string& bytes);
   bool Pending(const OutTarget* target) const;
-  void SetThruLifted(OutTarget& target, bool lifted);
+  void LiftThru(OutTarget& target);
+  std::string EndThruLift(OutTarget& target);
 
   Backend& backend_;
   std::mutex mu_;
@@ -84,6 +87,8 @@ class Sender {
   // Clock time the last chunk handed over leaves the wire (sender thread
   // only; clocks start at 0).
   int64_t prevEndUs_ = 0;
+  // The inputs whose thru the SysEx on the wire lifted (sender thread only).
+  std::vector<std::string> lifted_;
 };
 
 }  // namespace midiplatform

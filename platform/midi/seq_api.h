@@ -37,7 +37,7 @@ constexpr unsigned kSeqPortCapUmpEndpoint = 1u << 9;
 class SeqApi {
  public:
   virtual ~SeqApi() = default;
-  // snd_seq_open of the default sequencer, for output.
+  // snd_seq_open of the default sequencer, for output and input.
   virtual int Open() = 0;
   virtual int SetClientName(const std::string& name) = 0;
   virtual int ClientId() = 0;
@@ -53,6 +53,11 @@ class SeqApi {
   virtual int Unsubscribe(SeqAddr sender, SeqAddr dest) = 0;
   // snd_seq_event_output_direct: delivers the event at once.
   virtual int OutputDirect(snd_seq_event_t* ev) = 0;
+  // The next event that reached one of this client's own ports, waiting at
+  // most timeoutMs for it: 1 with the event in *ev (its fixed part only),
+  // -EAGAIN when none came, -ENOSPC once after events were lost because
+  // the client's input was full.
+  virtual int ReadEvent(snd_seq_event_t* ev, int timeoutMs) = 0;
 };
 
 // The sequencer through alsa-lib.

@@ -89,7 +89,9 @@ MMRESULT midiInStop(HMIDIIN handle);
 
 // Thru: subscribes the input's port to the output's port inside the
 // sequencer; no program code runs for the data, except that the sender
-// lifts the connection while a SysEx is on the wire to the output. A
+// lifts the connection while a SysEx is on the wire to the output, and the
+// back end meanwhile reads the input: a key let go during the dump is let
+// go on the output right after its F7. A
 // connection made by this process is removed by midiDisconnect, midiInClose,
 // midiOutClose and at the end of the process; one left behind by a process
 // that ended is found when an input is opened, and is adopted by the

@@ -1,8 +1,8 @@
 // The ALSA back end against a stand-in that behaves as the kernel's
 // sequencer does: the patch that opens a hardware port, the port chosen and
 // remembered, a hand patch followed, an unplug and a replug, the pacing
-// margin against an interface's buffer, thru lifted during a SysEx and a
-// thru left behind by a crash.
+// margin against an interface's buffer, thru lifted during a SysEx (and the
+// keys let go meanwhile let go after it) and a thru left behind by a crash.
 #include <atomic>
 #include <cerrno>
 #include <map>
@@ -12,6 +12,7 @@
 
 #include "platform/midi/midi_backend.h"
 #include "tests/fixtures/fakeseq.h"
+#include "tests/fixtures/midibytes.h"
 #include "tests/platform/midi_fixture.h"
 
 namespace {
@@ -48,6 +49,7 @@ class AlsaSeqTest : public MidiTest {
   }
 
   static std::string Note(int note) { return Chr(0x90) + Chr(note) + Chr(0x64); }
+  static std::string Msg(int status, int data1, int data2) { return Chr(status) + Chr(data1) + Chr(data2); }
   static DWORD NoteMsg(int note) { return 0x640090u | static_cast<DWORD>(note) << 8; }
 
   FakeSequencer seq_;
@@ -202,15 +204,27 @@ TEST_F(AlsaSeqTest, AnUnplugMidDumpSendsNoTailAndTheNextCallReportsIt) {
 }
 
 TEST_F(AlsaSeqTest, APortHeldByAnotherProgramIsAllocated) {
-  const Addr synth = seq_.AddInterface(1, "UM-ONE");
-  seq_.SetHeld(synth, true);
-  Start();
-  HMIDIOUT out = 0;
-  EXPECT_EQ(midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0), MMSYSERR_ALLOCATED);
-  EXPECT_EQ(out, 0u);
-  seq_.SetHeld(synth, false);
-  OpenOut();  // the device lock was given back
-  EXPECT_EQ(seq_.Destinations(ProgramOut()), std::vector<Addr>{synth});
+  // The subscription that would open the device is refused: the kernel's
+  // MIDI ports answer -EAGAIN, other drivers -EBUSY. Any other refusal is
+  // an error.
+  const struct {
+    int refusal;
+    MMRESULT result;
+  } cases[] = {{-EAGAIN, MMSYSERR_ALLOCATED}, {-EBUSY, MMSYSERR_ALLOCATED}, {-ENOMEM, MMSYSERR_ERROR}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.refusal);
+    FakeSequencer seq;
+    const Addr synth = seq.AddInterface(1, "UM-ONE");
+    seq.SetHeld(synth, true, c.refusal);
+    seq.InstallBackend();
+    HMIDIOUT out = 0;
+    EXPECT_EQ(midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0), c.result);
+    EXPECT_EQ(out, 0u);
+    seq.SetHeld(synth, false);
+    OpenOut();  // the device lock was given back
+    EXPECT_EQ(seq.Destinations(seq.Find("Brenvolta", "Brenvolta Out")), std::vector<Addr>{synth});
+    midiplatform::Shutdown();
+  }
 }
 
 TEST_F(AlsaSeqTest, TheMarginOfThePaceKeepsASlowInterfaceFromDroppingBytes) {
@@ -286,6 +300,42 @@ TEST_F(AlsaSeqTest, ThruIsLiftedWhileASysExIsOnTheWireAndPutBackAfterIt) {
   seq_.SetDeliverHook(nullptr);
   EXPECT_FALSE(seq_.Patched(keys, synth));
   EXPECT_EQ(seq_.Received(synth), SysEx(1000) + Note(62) + Note(64) + SysEx(600));
+}
+
+TEST_F(AlsaSeqTest, AKeyLetGoDuringADumpIsLetGoRightAfterItsF7) {
+  const Addr keys = AddKeyboard();
+  const Addr synth = seq_.AddInterface(1, "Synth", false);
+  Start();
+  const HMIDIOUT out = OpenOut();
+  const HMIDIIN in = OpenIn();
+  ASSERT_EQ(midiConnect(in, out, nullptr), MMSYSERR_NOERROR);
+
+  // Down before the dump: key 60 and the pedal on channel 1, key 67 on
+  // channel 2.
+  const std::string before = Msg(0x90, 60, 0x64) + Msg(0xB0, 64, 0x7F) + Msg(0x91, 67, 0x50);
+  seq_.Play(keys, before);
+  // While it is on the wire: 60 let go, 61 played whole and 63 pressed,
+  // a pitch bend, the pedal let go halfway, 67 let go by a note on of
+  // velocity 0.
+  int chunks = 0;
+  seq_.SetDeliverHook([&](Addr port, const std::string&) {
+    if (port != synth || ++chunks != 2) return;
+    seq_.Play(keys, Msg(0x80, 60, 0x40) + Msg(0x90, 61, 0x64) + Msg(0x90, 63, 0x64) + Msg(0x80, 61, 0x40) +
+                        Msg(0xE0, 0, 0x50) + Msg(0xB0, 64, 0x20) + Msg(0x91, 67, 0));
+  });
+  SendLong(out, SysEx(1000));
+  EXPECT_EQ(midiOutShortMsg(out, 0x643090), MMSYSERR_NOERROR);  // queued behind the dump
+  WaitIdle();
+  seq_.SetDeliverHook(nullptr);
+  // Right after the F7, in the order they were played, before the next
+  // message; nothing begun during the dump comes late.
+  EXPECT_EQ(Hex(Mid(seq_.Received(synth), static_cast<int>(before.size()) + 1000 + 1)),
+            Hex(Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0) + Msg(0x91, 67, 0) + Msg(0x90, 0x30, 0x64)));
+  EXPECT_TRUE(Left(seq_.Received(synth), static_cast<int>(before.size()) + 1000) == before + SysEx(1000));
+  // Thru is back, and the input no longer read.
+  seq_.Play(keys, Msg(0x90, 62, 0x64));
+  EXPECT_EQ(Right(seq_.Received(synth), 3), Msg(0x90, 62, 0x64));
+  EXPECT_EQ(seq_.Destinations(keys), std::vector<Addr>{synth});
 }
 
 // The records of the thru connections, as files of the Windows folder.
