@@ -195,17 +195,19 @@ TEST_F(SendTest, ADumpQueuedNearTheEndOfTheOneOnTheWireCanStillGiveWay) {
   const std::string first = GlobalDump(0, 1, 960);
   SendLong(h, first);
   ASSERT_TRUE(WaitFor([&] { return !vm_->Wire().empty(); }, 500));
-  // A second dump comes 150 ms before the first has left, a third 50 ms
-  // before: the second still waits in the queue and gives way to the third,
+  // A second dump comes 200 ms before the first has left, a third 100 ms
+  // before (wide of the sender's few milliseconds, so a busy machine's late
+  // wake-up does not matter): the second still waits in the queue and gives
+  // way to the third,
   // so the instrument holds the last value two dump times after the last
   // change at most.
   const int64_t endUs = vm_->Wire().front().startUs + static_cast<int64_t>(first.size()) * 352;
   auto waitUntil = [&](int64_t us) {
     while (vm_->NowUs() < us) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
-  waitUntil(endUs - 150000);
+  waitUntil(endUs - 200000);
   SendLong(h, GlobalDump(0, 2));
-  waitUntil(endUs - 50000);
+  waitUntil(endUs - 100000);
   SendLong(h, GlobalDump(0, 3));
   vm_->WaitIdle();
   EXPECT_EQ(vm_->WireBytes(), first + GlobalDump(0, 3));
