@@ -4,6 +4,8 @@
 // whichever command saved it, a full disk asks Retry or Cancel for each
 // failed attempt, and Save As names the window and shows the new file's ID.
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -85,6 +87,15 @@ class SaveCommandsTest : public DocWindowTest {
     ClickLine(list, line);
     QTest::keyClick(list, Qt::Key_Delete);
   }
+  // Opens a menu of the menu bar and clicks an item of it, as the user does;
+  // a disabled item takes no click.
+  void ClickMenuItem(const char* menu, const char* item) {
+    QMenuBar* bar = main_->menuBar();
+    QMenu* m = main_->Item(menu)->menu();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
+    WaitFor([m] { return m->isVisible(); }, 1000);
+    ClickOpenMenuItem(m, item);
+  }
   static std::string IdBox(frmArrU* w) { return w->findChild<QLineEdit*>("Text1")->text().toStdString(); }
   std::string Caption(ChildForm* w) const { return w->windowTitle().toStdString(); }
   // The temporary files a save left in the program folder, if any.
@@ -149,6 +160,88 @@ TEST_F(SaveCommandsTest, AReadOnlyWindowKeepsSaveOffAndItsFileAsItWas) {
     EXPECT_TRUE(w->close());
     Settle(0);
   }
+}
+
+// Ticking Preferences > Read only file protects a document already open, at
+// once, with no further click: File > Save, Edit > Cut and Paste go off, the
+// Delete key cuts nothing and says "Read only file" as a read-only window
+// does, and the file keeps its bytes and its time. Unticked, the commands
+// come back as the selection offers them. The close prompt's Yes of the
+// document, opened writable, still saves it: the user answered it.
+TEST_F(SaveCommandsTest, TheReadOnlyPreferenceProtectsTheDocumentsAlreadyOpen) {
+  WriteBytes(ProgFile("band.arr"), Band());
+  StartPlain();
+  const std::string path = ProgFile("band.arr");
+  AgeFile(path);
+  const timespec mtime = ModTime(path);
+  frmArrU* w = OpenArr("band.arr");
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(Caption(w), "File Arr - band.arr (1)");
+  QListWidget* list = w->findChild<QListWidget*>("List1");
+  // An arrangement on the clipboard, so that an empty line offers Paste.
+  ClickLine(list, 0);
+  ClickEditItem("mnuCopia");
+  auto tick = [this] { ClickMenuItem("mnuPreferenze", "mnuRdOnly"); };
+
+  // An empty line selected: Save and Paste.
+  ClickLine(list, 5);
+  Settle(0);
+  ASSERT_TRUE(Enabled("mnuSalva"));
+  ASSERT_TRUE(Enabled("mnuIncolla"));
+  tick();
+  ASSERT_TRUE(Checked("mnuRdOnly"));
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  EXPECT_FALSE(Enabled("mnuIncolla"));
+  EXPECT_TRUE(Enabled("mnuSalvaAs"));
+  tick();
+  EXPECT_TRUE(Enabled("mnuSalva"));
+  EXPECT_TRUE(Enabled("mnuIncolla"));
+
+  // A used line selected: Save and Cut, and the Delete key.
+  ClickLine(list, 1);
+  Settle(0);
+  ASSERT_TRUE(Enabled("mnuTaglia"));
+  tick();
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  EXPECT_FALSE(Enabled("mnuTaglia"));
+  EXPECT_TRUE(Enabled("mnuCopia"));
+  const std::string tag = w->Tag();
+  dialogs_.Clear();
+  QTest::keyClick(list, Qt::Key_Delete);
+  Settle(0);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Read only file");
+  EXPECT_EQ(dialogs_.boxes[0].title, Caption(w));
+  EXPECT_EQ(w->Tag(), tag);
+  EXPECT_EQ(w->ListText(1), "12  Jazz            ");
+  // File > Save, off, does nothing; its handler, reached all the same,
+  // refuses as a read-only window does.
+  dialogs_.Clear();
+  ClickMenuItem("mnuFile", "mnuSalva");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  main_->mnuSalva_Click();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Read only file"});
+  EXPECT_EQ(ReadBytes(path), Band());
+  EXPECT_TRUE(SameTime(ModTime(path), mtime));
+  EXPECT_TRUE(Leftovers().isEmpty());
+
+  // Unticked, the Delete key cuts the line; ticked again, the close
+  // prompt's Yes saves the cut.
+  tick();
+  EXPECT_TRUE(Enabled("mnuSalva"));
+  EXPECT_TRUE(Enabled("mnuTaglia"));
+  dialogs_.Clear();
+  QTest::keyClick(list, Qt::Key_Delete);
+  Settle(0);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(RTrim(w->ListText(1)), "12");
+  tick();
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  dialogs_.boxAnswers = {kMsgYes};
+  EXPECT_TRUE(w->close());
+  Settle(0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The file has changed\r\nSave changes ?"});
+  EXPECT_EQ(ReadBytes(path), ArrFile({{0, Rec("Rock", 3)}}));
 }
 
 // An arrangement file opened without a style file is saved without one, by
