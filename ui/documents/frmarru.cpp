@@ -494,9 +494,15 @@ void frmArrU::Form_Unload() {
 // ---- Call-up -------------------------------------------------------------
 
 void frmArrU::List1_Click() {
-  // A click that left its line unselected (Ctrl+click) calls nothing up.
+  if (loading_) return;
+  // A click that left its line unselected (Ctrl+click) calls nothing up,
+  // and leaves Edit nothing to open.
   const int n = SelectedCurrentLine(List1);
-  if (loading_ || n < 0) return;
+  if (n < 0) {
+    UpdateEditCommand();
+    MenuUpdate();
+    return;
+  }
   MenuUpdate();
   const std::string line = ListItemText(List1, n);
 

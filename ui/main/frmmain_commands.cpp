@@ -471,7 +471,13 @@ void frmMain::mnuIngrandisci_Click() {
   child->SetSizeTwips(size.height, size.width);
 }
 
-void frmMain::mnuCopia_Click() { CopyLines(); }
+void frmMain::mnuCopia_Click() {
+  // Copy takes the selected lines: with none it would only empty the
+  // clipboard.
+  ChildForm* child = ActiveForm();
+  if (!child || !AnyLineSelected(*child)) return;
+  CopyLines();
+}
 
 void frmMain::mnuTaglia_Click() {
   ChildForm* child = ActiveForm();
