@@ -4,6 +4,7 @@
 // whichever command saved it, a full disk asks Retry or Cancel for each
 // failed attempt, and Save As names the window and shows the new file's ID.
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include "platform/files.h"
 #include "services/paths.h"
 #include "services/strings.h"
+#include "tests/fixtures/asuser.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
@@ -242,6 +244,89 @@ TEST_F(SaveCommandsTest, TheReadOnlyPreferenceProtectsTheDocumentsAlreadyOpen) {
   Settle(0);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The file has changed\r\nSave changes ?"});
   EXPECT_EQ(ReadBytes(path), ArrFile({{0, Rec("Rock", 3)}}));
+}
+
+// A file the user may not write opens as the Open dialog's "Read only" box
+// opens it, the box left unticked: the caption ends "- Read Only" and File >
+// Save is off, and no save reaches the file. That holds for an arrangement
+// whose style file alone is locked, and for a program, style and global
+// file; a file the user may write opens as before, another user's included.
+// The choice the user made stays apart: unlocked, the file reopens from the
+// recent files writable.
+TEST_F(SaveCommandsTest, AFileTheUserMayNotWriteOpensReadOnly) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as an ordinary user";
+  ASSERT_EQ(::chmod(QFile::encodeName(progDir_->path()).constData(), 0777), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(winDir_->path()).constData(), 0777), 0);
+  ASSERT_TRUE(ChownTree(QFile::encodeName(winDir_->path()).toStdString(), kTestUid, kTestGid));
+  const struct {
+    const char* item;
+    const char* file;
+    std::string bytes;
+    mode_t mode;
+    uid_t owner;
+    bool readOnly;
+  } cases[] = {
+      {"mnuApriArr", "locked.arr", Band(), 0444, 0, true},
+      {"mnuApriArr", "styled.arr", Band(), 0666, 0, true},  // its style file is locked
+      {"mnuApriPrg", "kit.prg", PrgFileBytes(), 0444, 0, true},
+      {"mnuApriSty", "set.sty", StyleFile(), 0444, 0, true},
+      {"mnuApriGbl", "setup.gbl", GblFileBytes(), 0444, 0, true},
+      {"mnuApriArr", "own.arr", Band(), 0644, kTestUid, false},
+      {"mnuApriArr", "theirs.arr", Band(), 0666, kOtherUid, false},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(ProgFile(c.file), c.bytes);
+    ASSERT_EQ(::chmod(ProgFile(c.file).c_str(), c.mode), 0);
+    ASSERT_TRUE(ChownTree(ProgFile(c.file), c.owner, c.owner));
+  }
+  WriteBytes(ProgFile("styled.sty"), StyleFile());
+  ASSERT_EQ(::chmod(ProgFile("styled.sty").c_str(), 0444), 0);
+  StartPlain();
+  {
+    EffectiveUser user;
+    ASSERT_TRUE(user.Switched());
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.file);
+      OpenThrough(c.item, c.file, false);
+      ChildForm* w = main_->ActiveForm();
+      ASSERT_NE(w, nullptr);
+      ASSERT_NE(Caption(w).find(c.file), std::string::npos);
+      EXPECT_EQ(Right(Caption(w), 12) == " - Read Only", c.readOnly) << Caption(w);
+      EXPECT_EQ(Enabled("mnuSalva"), !c.readOnly);
+      if (c.readOnly) {
+        EXPECT_FALSE(Enabled("mnuTaglia"));
+        EXPECT_FALSE(Enabled("mnuIncolla"));
+        dialogs_.Clear();
+        main_->mnuSalva_Click();
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Read only file"});
+        EXPECT_EQ(ReadBytes(ProgFile(c.file)), c.bytes);
+      }
+      dialogs_.boxAnswers = {kMsgNo};
+      EXPECT_TRUE(w->close());
+      Settle(0);
+    }
+
+  }
+  // The recent entry keeps the unticked box: unlocked, the file opens
+  // writable.
+  ASSERT_EQ(::chmod(ProgFile("locked.arr").c_str(), 0666), 0);
+  {
+    EffectiveUser user;
+    ASSERT_TRUE(user.Switched());
+    QAction* recent = nullptr;
+    for (int i = 0; i < 8 && !recent; ++i) {
+      QAction* a = main_->Item("mnuRecentFile_" + CStr(i));
+      if (a->isVisible() && a->text().contains("locked")) recent = a;
+    }
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    ChildForm* w = main_->ActiveForm();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Caption(w), "File Arr - locked.arr (1)");
+    EXPECT_TRUE(Enabled("mnuSalva"));
+    w->close();
+    Settle(0);
+  }
 }
 
 // An arrangement file opened without a style file is saved without one, by
