@@ -217,7 +217,10 @@ void CopyLines() {
 bool RefusedReadOnly(const ChildView& child) {
   const std::string& tag = child.Tag();
   const int kind = Asc(tag, 1);
-  if (kind < kKindArrFile || kind > kKindStyNew || Asc(tag, 2) != 1) return false;
+  if (kind < kKindArrFile || kind > kKindStyNew) return false;
+  // The preference protects every open document, as the menu shows it.
+  const MainView* main = TheMainView();
+  if (Asc(tag, 2) != 1 && !(main && main->MenuChecked("mnuRdOnly"))) return false;
   ShowMsg(17, WinCaption(tag), "");
   return true;
 }

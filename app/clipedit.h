@@ -34,8 +34,9 @@ extern int gCutKind;
 // clipboard.
 void CopyLines();
 
-// A document of kinds 19-24 that is read-only refuses Cut and Paste with
-// "Read only file" titled with its caption: true then, and nothing changed.
+// A document of kinds 19-24 that is read-only, or any of them while the
+// read-only preference is ticked, refuses Cut and Paste with "Read only
+// file" titled with its caption: true then, and nothing changed.
 bool RefusedReadOnly(const ChildView& child);
 // True when a line of the window's list (lines 0-63) is selected.
 bool AnyLineSelected(const ChildView& child);

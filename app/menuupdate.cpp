@@ -45,6 +45,14 @@ bool HasSelectedItem(const ChildView& child) {
   return i != -1 && child.ListSelected(i);
 }
 
+// Any of the 64 lines of a bank's list is selected: Copy has something to
+// take.
+bool AnyBankLineSelected(const ChildView& child) {
+  for (int i = 0; i < 64; ++i)
+    if (child.ListSelected(i)) return true;
+  return false;
+}
+
 }  // namespace
 
 void MenuUpdate() {
@@ -130,7 +138,7 @@ void MenuUpdate() {
 
   switch (kind) {
     case 2: case 3:
-      main->SetMenuEnabled("mnuCopia", true);
+      if (AnyBankLineSelected(*child)) main->SetMenuEnabled("mnuCopia", true);
       main->SetMenuEnabled("mnuSalvaAs", true);
       break;
     case 4: case 5: case 6: case 7: case 8:

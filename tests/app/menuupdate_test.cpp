@@ -88,8 +88,15 @@ TEST_F(MenuUpdateTest, TheEnlargeRuleComparesBothSizes) {
   EXPECT_TRUE(On().empty());
 }
 
-TEST_F(MenuUpdateTest, ArrangementBanksCopyAndSaveAsWithoutASelection) {
+// A bank always exports through Save As; Copy only while a line is
+// selected, the current one or another.
+TEST_F(MenuUpdateTest, ArrangementBanksSaveAsAlwaysAndCopyOnlyWithASelection) {
   Child(2, gArrABBigHeight, gArrABBigWidth);
+  MenuUpdate();
+  EXPECT_EQ(On(), (std::vector<std::string>{"mnuSalvaAs"}));
+  child_.listIndex = 7;
+  child_.lines[7] = {false, "18  Arr 7"};
+  child_.lines[3] = {true, "14  Arr 3"};
   MenuUpdate();
   EXPECT_EQ(On(), (std::vector<std::string>{"mnuCopia", "mnuSalvaAs"}));
 }

@@ -204,6 +204,8 @@ void frmArrAB::List1_Click() {
     ListClicks::SelectLine(list1_, gArrSelectIdx);
     return;
   }
+  // Copy is offered from the click on, for whatever lines it left selected.
+  CopyFollowsSelection();
   // A click that left its line unselected (Ctrl+click) sends nothing; its
   // second phase only puts the timer back.
   const int index = SelectedCurrentLine(list1_);

@@ -225,10 +225,11 @@ void frmArrNew::Form_MouseUp() {
 }
 
 void frmArrNew::List1_Click() {
-  // A click that left its line unselected (Ctrl+click) calls nothing up.
+  // A click that left its line unselected (Ctrl+click) calls nothing up;
+  // the menu follows what it left selected.
+  MenuUpdate();
   const int index = SelectedCurrentLine(list1_);
   if (index < 0) return;
-  MenuUpdate();
   if (RTrim(ListText(index)).size() <= 2) {
     // An empty entry is never sent.
     ComboSetText(combo1_, "");

@@ -20,6 +20,7 @@
 #include "app/appstate.h"
 #include "app/arrrec.h"
 #include "app/dbarr.h"
+#include "app/docaccess.h"
 #include "app/editorpick.h"
 #include "app/listbuild.h"
 #include "services/mainview.h"
@@ -313,7 +314,9 @@ void frmArrU::Form_Load() {
 
   std::string doc = BuildDocument(PadRight(gArrFileBuf, kArrFileLen, '\0'), gArrSlotCur.Path);
   MidAssign(doc, 1, Chr(kKindArrFile));
-  MidAssign(doc, 2, Chr(gOpenReadOnly ? 1 : 0));
+  // A file the user may not write opens read-only, as the Open dialog's
+  // box opens it.
+  MidAssign(doc, 2, Chr(gOpenReadOnly || DocFileWriteRefused(doc) ? 1 : 0));
   MidAssign(doc, 3, Chr(2));
   MidAssign(doc, 15, Chr(slot));
   MidAssign(doc, 17, Chr(gArrSlotCur.Open));
@@ -494,9 +497,15 @@ void frmArrU::Form_Unload() {
 // ---- Call-up -------------------------------------------------------------
 
 void frmArrU::List1_Click() {
-  // A click that left its line unselected (Ctrl+click) calls nothing up.
+  if (loading_) return;
+  // A click that left its line unselected (Ctrl+click) calls nothing up,
+  // and leaves Edit nothing to open.
   const int n = SelectedCurrentLine(List1);
-  if (loading_ || n < 0) return;
+  if (n < 0) {
+    UpdateEditCommand();
+    MenuUpdate();
+    return;
+  }
   MenuUpdate();
   const std::string line = ListItemText(List1, n);
 

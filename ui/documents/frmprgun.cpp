@@ -9,6 +9,7 @@
 
 #include "app/appstate.h"
 #include "app/arrrec.h"
+#include "app/docaccess.h"
 #include "app/docsave.h"
 #include "app/editorpick.h"
 #include "app/listbuild.h"
@@ -146,7 +147,10 @@ void frmPrgUN::Form_Load() {
     gPrgSlotCur.Path = PadRight(path, kPathLen);
     gPrgSlotCur.Channel = static_cast<uint8_t>(Asc(tag, kChannelPos) & 0x0F);
     gPrgSlotCur.Pgg = static_cast<uint8_t>(Asc(tag, kPggPos));
-    MidAssign(tag, 2, Chr(gPrgSlotCur.ReadOnly));
+    // The record keeps what the user chose; a file the user may not write
+    // opens read-only all the same, as the Open dialog's box opens it.
+    MidAssign(tag, 1, Chr(kind_));
+    MidAssign(tag, 2, Chr(gPrgSlotCur.ReadOnly != 0 || DocFileWriteRefused(tag) ? 1 : 0));
     MidAssign(tag, 18, Chr(0));
     gPrgSlots[slot] = gPrgSlotCur;
   }

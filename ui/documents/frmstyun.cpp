@@ -8,6 +8,7 @@
 
 #include "app/appstate.h"
 #include "app/arrrec.h"
+#include "app/docaccess.h"
 #include "app/docsave.h"
 #include "app/editorpick.h"
 #include "app/listbuild.h"
@@ -177,6 +178,9 @@ void frmStyUN::Form_Load() {
     MidAssign(tag, 17, Chr(gStySlotCur.InUse));
   }
   MidAssign(tag, 21, PadRight(path, kPathLen));
+  // A file the user may not write opens read-only, as the Open dialog's
+  // box opens it.
+  if (kind_ == kKindStyFile && DocFileWriteRefused(tag)) MidAssign(tag, 2, Chr(1));
   MidAssign(tag, 10, Chr(0));
   MidAssign(tag, 15, Chr(slot));
 

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/appstate.h"
+#include "app/docaccess.h"
 #include "app/docsave.h"
 #include "app/listbuild.h"
 #include "app/menuupdate.h"
@@ -422,7 +423,9 @@ void frmGbl::Form_Load() {
   MidAssign(doc, 1, Chr(slot == 0 ? kKindGblParam : kKindGblFile));
   MidAssign(doc, kTitlePos, PadRight(title, kTitleLen));
   MidAssign(doc, 15, Chr(slot));
-  MidAssign(doc, 2, Chr(readOnly ? 1 : 0));
+  // A file the user may not write opens read-only, as the Open dialog's
+  // box opens it; the slot record keeps what the user chose.
+  MidAssign(doc, 2, Chr(readOnly || (slot != 0 && DocFileWriteRefused(doc)) ? 1 : 0));
   winTag_ = doc;
 
   GblAggFrm();

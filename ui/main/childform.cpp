@@ -118,6 +118,12 @@ void ChildForm::closeEvent(QCloseEvent* event) {
   queried_ = false;
   unloading_ = true;
   Form_Unload();
+  // The window the user came from becomes the active one before this one
+  // leaves the area, so the area has no choice of its own to make (it
+  // would take the windows by the order they were made and their stacking).
+  frmMain* main = frmMain::Instance();
+  if (main && !gClosing && mdiArea() == main->MdiArea())
+    if (QMdiSubWindow* back = main->WindowBefore(this)) main->MdiArea()->setActiveSubWindow(back);
   QMdiSubWindow::closeEvent(event);
 }
 

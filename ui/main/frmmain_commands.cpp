@@ -22,6 +22,7 @@
 #include "app/slotfind.h"
 #include "app/slots.h"
 #include "services/strings.h"
+#include "app/wincaption.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "core/pathsep.h"
@@ -439,6 +440,10 @@ void frmMain::mnuSalva_Click() {
   // their own), go through Save As.
   if (Asc(child->WinTag(), 18) == 1 || child->Kind() == kKindGblParam) {
     FileSaveAs(child->WinTag(), child);
+  } else if (MenuChecked("mnuRdOnly") && child->Kind() >= kKindArrFile && child->Kind() <= kKindGblFile) {
+    // The read-only preference keeps every open file as it is, as a
+    // read-only window does; the close prompt's Yes still saves.
+    ShowMsg(17, WinCaption(child->WinTag()), "");
   } else {
     FileSave(child->WinTag(), child);
   }
@@ -466,7 +471,13 @@ void frmMain::mnuIngrandisci_Click() {
   child->SetSizeTwips(size.height, size.width);
 }
 
-void frmMain::mnuCopia_Click() { CopyLines(); }
+void frmMain::mnuCopia_Click() {
+  // Copy takes the selected lines: with none it would only empty the
+  // clipboard.
+  ChildForm* child = ActiveForm();
+  if (!child || !AnyLineSelected(*child)) return;
+  CopyLines();
+}
 
 void frmMain::mnuTaglia_Click() {
   ChildForm* child = ActiveForm();
@@ -667,7 +678,11 @@ void frmMain::Toggle_Click(const std::string& item) {
   if (item == "mnuCaricaSty") gOptLoadSty = now;
   if (item == "mnuCaricaStyNuovoArr") gOptLoadStyNewArr = now;
   if (item == "mnuCaricaPrg") gOptLoadPrg = now;
-  if (item == "mnuRdOnly") gOptReadOnly = now;
+  if (item == "mnuRdOnly") {
+    // Save, Cut and Paste of the documents already open follow at once.
+    gOptReadOnly = now;
+    MenuUpdate();
+  }
   if (item == "mnuCaricaArr") gOptLoadArr = now;
   if (item == "mnuVisBarraStato") {
     gOptStatusBar = now;

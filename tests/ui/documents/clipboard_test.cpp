@@ -212,6 +212,60 @@ TEST_F(ClipboardTest, CopyMarksTheSelectedLinesInTheWindowAndTheClipboard) {
   EXPECT_EQ(Entry(gClipText, kArrEntries, 5), Chr(0) + PadRight("16  Disco", 20));
 }
 
+// Copy is offered only while a line is selected, in every window with a
+// list: opened and not clicked, or with its one selected line unselected by
+// a Ctrl+click, the window leaves Edit > Copy off, and choosing it keeps
+// the clipboard as it was.
+TEST_F(ClipboardTest, CopyIsOfferedOnlyWhileALineIsSelected) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Pop", 3)}}));
+  WriteBytes(ProgFile("song.prg"), PrgFile({{0, PrgRecord(2, 0, 5, "Piano")}}));
+  WriteBytes(ProgFile("set.sty"), StyFileBytes(Bank("Alpha", "Beta", "Gamma", "Delta")));
+  StartClean();
+  main_->Item("mnuArrB")->trigger();
+  frmArrAB* held = gArrABForms[kKindArrB];
+  ASSERT_NE(held, nullptr);
+  SelectAndEdit(held, {5}, "mnuCopia");
+  ASSERT_EQ(gClipKind, kKindArrB);
+  const std::string clip = gClipText;
+  held->close();
+  Settle(0);
+  struct Case {
+    const char* window;
+    std::function<ChildForm*()> open;
+  };
+  const Case cases[] = {
+      {"Arrangement A", [&]() -> ChildForm* {
+         main_->Item("mnuArrA")->trigger();
+         return gArrABForms[kKindArrA];
+       }},
+      {"Program A", [&]() -> ChildForm* {
+         main_->Item("mnuWProgA")->trigger();
+         return gPcgAEForms[4];
+       }},
+      {"song.arr", [&]() -> ChildForm* { return OpenArr("song.arr"); }},
+      {"song.prg", [&]() -> ChildForm* { return OpenPrg("song.prg"); }},
+      {"set.sty", [&]() -> ChildForm* { return OpenSty("set.sty"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    ChildForm* w = c.open();
+    ASSERT_NE(w, nullptr);
+    Settle(20);
+    EXPECT_FALSE(Enabled("mnuCopia"));
+    ClickEditItem("mnuCopia");
+    EXPECT_EQ(gClipText, clip);
+    Select(w, {0});
+    EXPECT_TRUE(Enabled("mnuCopia"));
+    Select(w, {0, 0});  // a click, then a Ctrl+click on the same line
+    ASSERT_TRUE(List(w)->selectedItems().isEmpty());
+    EXPECT_FALSE(Enabled("mnuCopia"));
+    ClickEditItem("mnuCopia");
+    EXPECT_EQ(gClipText, clip);
+    w->close();
+    Settle(0);
+  }
+}
+
 TEST_F(ClipboardTest, CopyWritesEachLineWholeSoNoEarlierTextStays) {
   // A style window: its entries keep the text of the last Copy.
   WriteBytes(ProgFile("long.sty"), Group({{"LongStyleName", 40}, {"Pop", 40}, {"Jazz", 40}, {"- empty -", 40}}));
@@ -809,6 +863,42 @@ TEST_F(ClipboardTest, TheEditCommandFollowsTheCurrentLineAndTheEditor) {
   Select(w, {3});
   w->UpdateEditCommand();
   EXPECT_FALSE(On(w, "CommEdit"));
+}
+
+// Click 13, Ctrl+click 13: the line stays current but unselected, so the
+// Edit button and Edit > Edit go off and neither opens the editor; a
+// further Ctrl+click selects it again and Edit opens it.
+TEST_F(ClipboardTest, ACtrlClickThatUnselectsTheLineTurnsEditOff) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{2, Rec("Plain", 3)}}));
+  StartClean();
+  frmArrU* w = OpenArr("song.arr");
+  auto editors = [this] {
+    int n = 0;
+    for (QMdiSubWindow* sub : main_->MdiArea()->subWindowList()) n += sub->objectName() == "frmEditArr";
+    return n;
+  };
+  Select(w, {2});
+  EXPECT_TRUE(On(w, "CommEdit"));
+  EXPECT_TRUE(Enabled("mnuEditArr"));
+  Select(w, {2, 2});
+  ASSERT_EQ(List(w)->currentRow(), 2);
+  ASSERT_FALSE(w->ListSelected(2));
+  EXPECT_FALSE(On(w, "CommEdit"));
+  EXPECT_FALSE(Enabled("mnuEditArr"));
+  QTest::mouseClick(w->findChild<QPushButton*>("CommEdit"), Qt::LeftButton);
+  ClickEditItem("mnuEditArr");
+  Settle(30);
+  EXPECT_EQ(editors(), 0);
+  QListWidget* list = List(w);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    list->visualItemRect(list->item(2)).center());
+  Settle(30);
+  ASSERT_TRUE(w->ListSelected(2));
+  EXPECT_TRUE(On(w, "CommEdit"));
+  EXPECT_TRUE(Enabled("mnuEditArr"));
+  QTest::mouseClick(w->findChild<QPushButton*>("CommEdit"), Qt::LeftButton);
+  Settle(30);
+  EXPECT_EQ(editors(), 1);
 }
 
 TEST_F(ClipboardTest, AReadOnlyFileRefusesCutPasteAndTheDeleteKey) {

@@ -188,7 +188,7 @@ TEST_F(FrmArrABTest, TheRightClickOffersCopyOnlyWithASelection) {
   frmArrAB* a = Open(2);
   QListWidget* list = List1(a);
   MenuUpdate();
-  ASSERT_TRUE(Enabled("mnuCopia"));
+  ASSERT_FALSE(Enabled("mnuCopia"));  // nothing selected yet
   ClickLine(list, 3, Qt::RightButton);
   EXPECT_FALSE(Enabled("mnuCopia"));
   EXPECT_TRUE(main_->EditMenu()->isVisible());

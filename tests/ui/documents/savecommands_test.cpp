@@ -4,6 +4,9 @@
 // whichever command saved it, a full disk asks Retry or Cancel for each
 // failed attempt, and Save As names the window and shows the new file's ID.
 #include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -20,6 +23,7 @@
 #include "platform/files.h"
 #include "services/paths.h"
 #include "services/strings.h"
+#include "tests/fixtures/asuser.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
@@ -85,6 +89,15 @@ class SaveCommandsTest : public DocWindowTest {
     ClickLine(list, line);
     QTest::keyClick(list, Qt::Key_Delete);
   }
+  // Opens a menu of the menu bar and clicks an item of it, as the user does;
+  // a disabled item takes no click.
+  void ClickMenuItem(const char* menu, const char* item) {
+    QMenuBar* bar = main_->menuBar();
+    QMenu* m = main_->Item(menu)->menu();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
+    WaitFor([m] { return m->isVisible(); }, 1000);
+    ClickOpenMenuItem(m, item);
+  }
   static std::string IdBox(frmArrU* w) { return w->findChild<QLineEdit*>("Text1")->text().toStdString(); }
   std::string Caption(ChildForm* w) const { return w->windowTitle().toStdString(); }
   // The temporary files a save left in the program folder, if any.
@@ -147,6 +160,171 @@ TEST_F(SaveCommandsTest, AReadOnlyWindowKeepsSaveOffAndItsFileAsItWas) {
     EXPECT_TRUE(Leftovers().isEmpty());
     dialogs_.boxAnswers = {kMsgNo};
     EXPECT_TRUE(w->close());
+    Settle(0);
+  }
+}
+
+// Ticking Preferences > Read only file protects a document already open, at
+// once, with no further click: File > Save, Edit > Cut and Paste go off, the
+// Delete key cuts nothing and says "Read only file" as a read-only window
+// does, and the file keeps its bytes and its time. Unticked, the commands
+// come back as the selection offers them. The close prompt's Yes of the
+// document, opened writable, still saves it: the user answered it.
+TEST_F(SaveCommandsTest, TheReadOnlyPreferenceProtectsTheDocumentsAlreadyOpen) {
+  WriteBytes(ProgFile("band.arr"), Band());
+  StartPlain();
+  const std::string path = ProgFile("band.arr");
+  AgeFile(path);
+  const timespec mtime = ModTime(path);
+  frmArrU* w = OpenArr("band.arr");
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(Caption(w), "File Arr - band.arr (1)");
+  QListWidget* list = w->findChild<QListWidget*>("List1");
+  // An arrangement on the clipboard, so that an empty line offers Paste.
+  ClickLine(list, 0);
+  ClickEditItem("mnuCopia");
+  auto tick = [this] { ClickMenuItem("mnuPreferenze", "mnuRdOnly"); };
+
+  // An empty line selected: Save and Paste.
+  ClickLine(list, 5);
+  Settle(0);
+  ASSERT_TRUE(Enabled("mnuSalva"));
+  ASSERT_TRUE(Enabled("mnuIncolla"));
+  tick();
+  ASSERT_TRUE(Checked("mnuRdOnly"));
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  EXPECT_FALSE(Enabled("mnuIncolla"));
+  EXPECT_TRUE(Enabled("mnuSalvaAs"));
+  tick();
+  EXPECT_TRUE(Enabled("mnuSalva"));
+  EXPECT_TRUE(Enabled("mnuIncolla"));
+
+  // A used line selected: Save and Cut, and the Delete key.
+  ClickLine(list, 1);
+  Settle(0);
+  ASSERT_TRUE(Enabled("mnuTaglia"));
+  tick();
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  EXPECT_FALSE(Enabled("mnuTaglia"));
+  EXPECT_TRUE(Enabled("mnuCopia"));
+  const std::string tag = w->Tag();
+  dialogs_.Clear();
+  QTest::keyClick(list, Qt::Key_Delete);
+  Settle(0);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Read only file");
+  EXPECT_EQ(dialogs_.boxes[0].title, Caption(w));
+  EXPECT_EQ(w->Tag(), tag);
+  EXPECT_EQ(w->ListText(1), "12  Jazz            ");
+  // File > Save, off, does nothing; its handler, reached all the same,
+  // refuses as a read-only window does.
+  dialogs_.Clear();
+  ClickMenuItem("mnuFile", "mnuSalva");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  main_->mnuSalva_Click();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Read only file"});
+  EXPECT_EQ(ReadBytes(path), Band());
+  EXPECT_TRUE(SameTime(ModTime(path), mtime));
+  EXPECT_TRUE(Leftovers().isEmpty());
+
+  // Unticked, the Delete key cuts the line; ticked again, the close
+  // prompt's Yes saves the cut.
+  tick();
+  EXPECT_TRUE(Enabled("mnuSalva"));
+  EXPECT_TRUE(Enabled("mnuTaglia"));
+  dialogs_.Clear();
+  QTest::keyClick(list, Qt::Key_Delete);
+  Settle(0);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(RTrim(w->ListText(1)), "12");
+  tick();
+  EXPECT_FALSE(Enabled("mnuSalva"));
+  dialogs_.boxAnswers = {kMsgYes};
+  EXPECT_TRUE(w->close());
+  Settle(0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"The file has changed\r\nSave changes ?"});
+  EXPECT_EQ(ReadBytes(path), ArrFile({{0, Rec("Rock", 3)}}));
+}
+
+// A file the user may not write opens as the Open dialog's "Read only" box
+// opens it, the box left unticked: the caption ends "- Read Only" and File >
+// Save is off, and no save reaches the file. That holds for an arrangement
+// whose style file alone is locked, and for a program, style and global
+// file; a file the user may write opens as before, another user's included.
+// The choice the user made stays apart: unlocked, the file reopens from the
+// recent files writable.
+TEST_F(SaveCommandsTest, AFileTheUserMayNotWriteOpensReadOnly) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as an ordinary user";
+  ASSERT_EQ(::chmod(QFile::encodeName(progDir_->path()).constData(), 0777), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(winDir_->path()).constData(), 0777), 0);
+  ASSERT_TRUE(ChownTree(QFile::encodeName(winDir_->path()).toStdString(), kTestUid, kTestGid));
+  const struct {
+    const char* item;
+    const char* file;
+    std::string bytes;
+    mode_t mode;
+    uid_t owner;
+    bool readOnly;
+  } cases[] = {
+      {"mnuApriArr", "locked.arr", Band(), 0444, 0, true},
+      {"mnuApriArr", "styled.arr", Band(), 0666, 0, true},  // its style file is locked
+      {"mnuApriPrg", "kit.prg", PrgFileBytes(), 0444, 0, true},
+      {"mnuApriSty", "set.sty", StyleFile(), 0444, 0, true},
+      {"mnuApriGbl", "setup.gbl", GblFileBytes(), 0444, 0, true},
+      {"mnuApriArr", "own.arr", Band(), 0644, kTestUid, false},
+      {"mnuApriArr", "theirs.arr", Band(), 0666, kOtherUid, false},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(ProgFile(c.file), c.bytes);
+    ASSERT_EQ(::chmod(ProgFile(c.file).c_str(), c.mode), 0);
+    ASSERT_TRUE(ChownTree(ProgFile(c.file), c.owner, c.owner));
+  }
+  WriteBytes(ProgFile("styled.sty"), StyleFile());
+  ASSERT_EQ(::chmod(ProgFile("styled.sty").c_str(), 0444), 0);
+  StartPlain();
+  {
+    EffectiveUser user;
+    ASSERT_TRUE(user.Switched());
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.file);
+      OpenThrough(c.item, c.file, false);
+      ChildForm* w = main_->ActiveForm();
+      ASSERT_NE(w, nullptr);
+      ASSERT_NE(Caption(w).find(c.file), std::string::npos);
+      EXPECT_EQ(Right(Caption(w), 12) == " - Read Only", c.readOnly) << Caption(w);
+      EXPECT_EQ(Enabled("mnuSalva"), !c.readOnly);
+      if (c.readOnly) {
+        EXPECT_FALSE(Enabled("mnuTaglia"));
+        EXPECT_FALSE(Enabled("mnuIncolla"));
+        dialogs_.Clear();
+        main_->mnuSalva_Click();
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Read only file"});
+        EXPECT_EQ(ReadBytes(ProgFile(c.file)), c.bytes);
+      }
+      dialogs_.boxAnswers = {kMsgNo};
+      EXPECT_TRUE(w->close());
+      Settle(0);
+    }
+
+  }
+  // The recent entry keeps the unticked box: unlocked, the file opens
+  // writable.
+  ASSERT_EQ(::chmod(ProgFile("locked.arr").c_str(), 0666), 0);
+  {
+    EffectiveUser user;
+    ASSERT_TRUE(user.Switched());
+    QAction* recent = nullptr;
+    for (int i = 0; i < 8 && !recent; ++i) {
+      QAction* a = main_->Item("mnuRecentFile_" + CStr(i));
+      if (a->isVisible() && a->text().contains("locked")) recent = a;
+    }
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    ChildForm* w = main_->ActiveForm();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Caption(w), "File Arr - locked.arr (1)");
+    EXPECT_TRUE(Enabled("mnuSalva"));
+    w->close();
     Settle(0);
   }
 }

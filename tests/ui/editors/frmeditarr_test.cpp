@@ -782,3 +782,75 @@ TEST_F(FrmEditArrTest, EveryFrameIsWhollyShownAtTheLargestSize) {
       EXPECT_TRUE(tabs->widget(page)->rect().contains(frame->geometry())) << frame->objectName().toStdString();
   }
 }
+
+// A window that closes hands the front back to the window the user came
+// from, with the MIDI monitor and Arrangement A open as well (the area on
+// its own takes the windows by the order they were made and their
+// stacking): the editor, closed or storing through its prompt, to the file
+// whose line it edited; Style B, closed during the editor's style pick, to
+// the waiting editor; a New Style window to the style-file window it was
+// opened from.
+TEST_F(FrmEditArrTest, AClosedWindowHandsTheFrontBackToTheWindowTheUserCameFrom) {
+  WriteBytes(ProgFile("song.arr"), ArrFile({{0, RecWith("One", {})}, {1, RecWith("Twelve", {})}}));
+  WriteBytes(ProgFile("set.sty"), StyFileBytes(StyGroupBytes({{"Alpha", 40}, {"Beta", 40}})));
+  StartPlain();
+  QMdiArea* area = main_->MdiArea();
+  main_->Item("mnuMsgEx")->trigger();
+  main_->Item("mnuArrA")->trigger();
+  Settle(20);
+  ASSERT_TRUE(main_->MsgEx());
+  frmArrU* w = Open("song");
+  ASSERT_EQ(area->activeSubWindow(), w);
+
+  // The editor closed by its close box, unchanged.
+  QPointer<frmEditArr> editor = Edit(w, 1);
+  ASSERT_TRUE(editor);
+  ClickCloseBox(editor);
+  Settle(20);
+  ASSERT_FALSE(editor && !editor->Unloading());
+  EXPECT_EQ(area->activeSubWindow(), w);
+
+  // The editor storing its change through its prompt's Yes.
+  editor = Edit(w, 1);
+  ASSERT_TRUE(editor);
+  Click(Ctl<QCheckBox>("Check1_0"));
+  ASSERT_TRUE(CloseAnswering(editor, kMsgYes, false));
+  EXPECT_EQ(Mid(w->Tag(), ArrRecPos(1), 164), Left(gArrEditBuf, 164));
+  EXPECT_EQ(area->activeSubWindow(), w);
+
+  // Style B, opened for the editor's style pick and closed after the pick.
+  editor = Edit(w, 0);
+  ASSERT_TRUE(editor);
+  ClickField(1);
+  ASSERT_TRUE(gStyPickMode);
+  main_->Item("mnuStyB")->trigger();
+  frmStyAB* styB = gStyABForms[1];
+  ASSERT_NE(styB, nullptr);
+  ASSERT_EQ(area->activeSubWindow(), styB);
+  ClickLine(styB->findChild<QListWidget*>("List1"), 2);
+  Settle(0);
+  EXPECT_EQ(Rb(17), 66);
+  Click(Button(styB, "CommClose"));
+  Settle(20);
+  EXPECT_EQ(area->activeSubWindow(), editor);
+  ASSERT_TRUE(CloseAnswering(editor, kMsgNo, false));
+  EXPECT_EQ(area->activeSubWindow(), w);
+
+  // A New Style window opened from a style-file window.
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("set.sty");
+  dialogs_.fileAnswers.push_back(answer);
+  main_->Item("mnuApriSty")->trigger();
+  frmStyUN* set = gStyForms[gStySlotIdx];
+  ASSERT_NE(set, nullptr);
+  ASSERT_EQ(area->activeSubWindow(), set);
+  main_->Item("mnuNuovoSty")->trigger();
+  QPointer<frmStyUN> fresh = gStyNewForms[gStyWinIdx];
+  ASSERT_TRUE(fresh);
+  ASSERT_EQ(area->activeSubWindow(), fresh);
+  Click(Button(fresh, "CommClose"));
+  Settle(20);
+  EXPECT_FALSE(fresh && !fresh->Unloading());
+  EXPECT_EQ(area->activeSubWindow(), set);
+}
