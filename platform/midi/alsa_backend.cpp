@@ -19,11 +19,15 @@
 // SysEx is on the wire that subscription is lifted, and the input is
 // subscribed instead to the program's own port "Brenvolta In" (private: no
 // other client may connect to it), which the back end reads: a key that was
-// down when the lift began and comes up during it owes the instrument its
-// note off, sent right after the F7. Where the lift begins and ends is told
-// by an echo event the back end sends to its own port: the input's events
-// before it in the same queue may have reached the output still, those
-// after it cannot have.
+// down when the lift began and is up when the dump is over owes the
+// instrument its note off, and a pedal up at that point its release. They
+// are sent right after the F7 (or where the dump was cut off) while thru is
+// still lifted, so a key pressed again as the dump ends cannot be cut by its
+// own late note off; then thru is put back, and what the input played in
+// between is passed on. Where the lift begins, where the dump is over and
+// where thru is back is told by an echo event the back end sends to its own
+// port: the input's events before it in the same queue were played before
+// that point, those after it after.
 //
 // The external ports are those of every other client except the system
 // client, the "Midi Through" client and the program's own clients, and
@@ -82,6 +86,8 @@ class AlsaBackend : public Backend {
                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     }
     if (r >= 0) r = snd_midi_event_new(kEncoderBytes, &encoder_);
+    if (r >= 0) r = snd_midi_event_new(kEncoderBytes, &decoder_);
+    if (r >= 0) snd_midi_event_no_status(decoder_, 1);  // each message whole
     if (r < 0) {
       unavailable_ = std::string("ALSA sequencer: ") + snd_strerror(r);
       seq_.reset();  // closes the client, if it was made
@@ -92,6 +98,7 @@ class AlsaBackend : public Backend {
     // Closing the client also removes every patch of its output port.
     seq_.reset();
     if (encoder_) snd_midi_event_free(encoder_);
+    if (decoder_) snd_midi_event_free(decoder_);
   }
 
   std::vector<PortInfo> Ports(bool input) override {
@@ -152,7 +159,7 @@ class AlsaBackend : public Backend {
     if (!seq_) return false;
     // Keys played during a lift are taken as they come, so the input's
     // queue never fills.
-    if (!lifts_.empty()) ReadInputLocked(nullptr);
+    if (!lifts_.empty()) ReadInputLocked(0);
     if (firstOfMessage) {
       snd_midi_event_reset_encode(encoder_);
       if (!ReadyLocked(portName)) return false;
@@ -193,7 +200,7 @@ class AlsaBackend : public Backend {
     SeqPortEntry out;
     if (!FindLocked(inName, true, &in) || !FindLocked(outName, false, &out)) return;
     // What is still queued came before this lift.
-    ReadInputLocked(nullptr);
+    ReadInputLocked(0);
     Lift lift;
     lift.inName = inName;
     lift.in = in.addr;
@@ -203,25 +210,40 @@ class AlsaBackend : public Backend {
     lifts_.push_back(lift);
   }
 
-  void EndThruLift(const std::string& inName, const std::string& outName, bool restore,
-                   std::string* owed) override {
+  void SettleThruLift(const std::string& inName, const std::string&, std::string* owed) override {
     std::lock_guard<std::mutex> lk(mu_);
-    auto it = std::find_if(lifts_.begin(), lifts_.end(), [&](const Lift& l) { return l.inName == inName; });
+    Lift* lift = FindLiftLocked(inName);
+    if (!lift) return;
+    if (lift->reading) {
+      // Everything played until now; what follows the echo comes after
+      // the dump.
+      lift->settleEcho = SendEchoLocked();
+      ReadInputLocked(lift->settleEcho);
+    }
+    TakeOwedLocked(lift, owed);
+  }
+
+  void EndThruLift(const std::string& inName, const std::string& outName, bool restore,
+                   std::string* late) override {
+    std::lock_guard<std::mutex> lk(mu_);
     SeqPortEntry in;
     SeqPortEntry out;
     if (restore && FindLocked(inName, true, &in) && FindLocked(outName, false, &out) &&
         seq_->GetSubscription(in.addr, out.addr) != 0) {
       seq_->Subscribe(in.addr, out.addr);
     }
-    if (it == lifts_.end()) return;
-    if (it->reading) {
+    Lift* lift = FindLiftLocked(inName);
+    if (!lift) return;
+    if (lift->reading) {
       // The keys played until thru was back in place.
-      it->endEcho = SendEchoLocked();
-      ReadInputLocked(&*it);
-      seq_->Unsubscribe(it->in, OwnIn());
+      lift->endEcho = SendEchoLocked();
+      ReadInputLocked(lift->endEcho);
+      seq_->Unsubscribe(lift->in, OwnIn());
     }
-    *owed += it->owed;
-    lifts_.erase(it);
+    // Owed only when the dump's end could not be told from the queue.
+    TakeOwedLocked(lift, late);
+    if (restore) *late += lift->late;
+    lifts_.erase(lifts_.begin() + (lift - lifts_.data()));
   }
 
   Clock& GetClock() override { return *clock_; }
@@ -232,19 +254,37 @@ class AlsaBackend : public Backend {
   }
 
  private:
+  // Keys are channel x 128 + note; the sustain pedal of a channel is
+  // kPedal + channel.
+  static constexpr int kPedal = 16 * 128;
+
   // An input read while its thru is lifted.
   struct Lift {
     std::string inName;
     SeqAddr in;
     bool reading = false;      // the input is subscribed to the program's own port
     unsigned startEcho = 0;    // the echo sent as thru was taken out
+    unsigned settleEcho = 0;   // the echo sent once the dump was over
     unsigned endEcho = 0;      // the echo sent as thru was back
     bool sure = false;         // the start echo came: what follows never reached the output
-    bool ended = false;        // the end echo came
-    std::vector<int> begun;    // channel x 128 + note of each key pressed during the lift
-    std::vector<int> pedalUp;  // channels whose sustain release is owed
-    std::string owed;
+    bool settled = false;      // the settle echo came: what follows is passed on
+    bool ended = false;        // the end echo came: what follows went through thru
+    std::vector<int> seen;     // keys with an event during the lift
+    std::vector<int> begun;    // keys pressed during the lift: never sounding on the output
+    // What is owed, by key, in the order of each one's last release.
+    std::vector<std::pair<int, std::string>> owed;
+    std::string late;          // what came after the settle echo, to pass on
   };
+
+  Lift* FindLiftLocked(const std::string& inName) {
+    auto it = std::find_if(lifts_.begin(), lifts_.end(), [&](const Lift& l) { return l.inName == inName; });
+    return it == lifts_.end() ? nullptr : &*it;
+  }
+
+  static void TakeOwedLocked(Lift* lift, std::string* out) {
+    for (const auto& entry : lift->owed) *out += entry.second;
+    lift->owed.clear();
+  }
 
   SeqAddr Out() const { return {client_, outPort_}; }
   SeqAddr OwnIn() const { return {client_, inPort_}; }
@@ -264,13 +304,15 @@ class AlsaBackend : public Backend {
     return seq_->OutputDirect(&ev) < 0 ? 0 : echo;
   }
 
-  // Takes the events that reached the program's own port; until the end
-  // echo of `until` has come, when it is given, waiting for it a little.
-  void ReadInputLocked(Lift* until) {
+  // Takes the events that reached the program's own port: those queued
+  // now, or, when echo is given, until that echo has come, waiting for it
+  // a little.
+  void ReadInputLocked(unsigned echo) {
     for (;;) {
-      if (until && (until->ended || until->endEcho == 0)) until = nullptr;
+      const bool waiting = echo != 0 && echoSeen_ < echo;
+      if (echo != 0 && !waiting) return;
       snd_seq_event_t ev;
-      const int r = seq_->ReadEvent(&ev, until ? kEchoWaitMs : 0);
+      const int r = seq_->ReadEvent(&ev, waiting ? kEchoWaitMs : 0);
       if (r == -ENOSPC) continue;  // some were lost; go on with the rest
       if (r < 0) return;
       TakeEventLocked(ev);
@@ -279,9 +321,14 @@ class AlsaBackend : public Backend {
 
   void TakeEventLocked(const snd_seq_event_t& ev) {
     if (ev.type == SND_SEQ_EVENT_ECHO && ev.source.client == client_) {
+      // Echoes come back in the order they were sent: one marks the points
+      // of every echo sent before it, in case one was lost.
+      const unsigned echo = ev.data.raw32.d[0];
+      echoSeen_ = std::max(echoSeen_, echo);
       for (Lift& lift : lifts_) {
-        if (ev.data.raw32.d[0] == lift.startEcho) lift.sure = true;
-        if (ev.data.raw32.d[0] == lift.endEcho) lift.ended = true;
+        if (lift.startEcho && echo >= lift.startEcho) lift.sure = true;
+        if (lift.settleEcho && echo >= lift.settleEcho) lift.settled = true;
+        if (lift.endEcho && echo >= lift.endEcho) lift.ended = true;
       }
       return;
     }
@@ -291,38 +338,80 @@ class AlsaBackend : public Backend {
     auto lift = std::find_if(lifts_.begin(), lifts_.end(),
                              [&](const Lift& l) { return l.reading && !l.ended && l.in == source; });
     if (lift == lifts_.end()) return;
+    if (lift->settled) {
+      PassOnLocked(ev, &lift->late);
+      return;
+    }
+    const auto has = [](const std::vector<int>& keys, int key) {
+      return std::find(keys.begin(), keys.end(), key) != keys.end();
+    };
+    const auto forget = [&](int key) {
+      auto& owed = lift->owed;
+      owed.erase(std::remove_if(owed.begin(), owed.end(), [&](const auto& e) { return e.first == key; }),
+                 owed.end());
+    };
     const int channel = ev.data.note.channel & 0x0F;
+    const int key = channel * 128 + (ev.data.note.note & 0x7F);
     switch (ev.type) {
       case SND_SEQ_EVENT_NOTEON:
         if (ev.data.note.velocity > 0) {
-          // Before the start echo the note may have reached the output:
-          // it is taken as sounding there, and its note off is owed.
-          if (lift->sure) lift->begun.push_back(channel * 128 + ev.data.note.note);
+          // Pressed again: its note off is no longer owed.
+          forget(key);
+          if (!has(lift->seen, key)) {
+            lift->seen.push_back(key);
+            // Before the start echo the note may have reached the output:
+            // it is taken as sounding there.
+            if (lift->sure) lift->begun.push_back(key);
+          }
           break;
         }
         [[fallthrough]];
       case SND_SEQ_EVENT_NOTEOFF: {
-        auto key = std::find(lift->begun.begin(), lift->begun.end(), channel * 128 + ev.data.note.note);
-        if (key != lift->begun.end()) {
-          lift->begun.erase(key);  // its note on was never sent: nor is this
-          break;
-        }
+        // A key first seen going up was sounding through thru.
+        if (!has(lift->seen, key)) lift->seen.push_back(key);
+        if (has(lift->begun, key)) break;  // its note on was never sent: nor is this
+        forget(key);
         const int status = (ev.type == SND_SEQ_EVENT_NOTEOFF ? 0x80 : 0x90) | channel;
-        lift->owed += Chr(status) + Chr(ev.data.note.note & 0x7F) + Chr(ev.data.note.velocity & 0x7F);
+        lift->owed.emplace_back(key,
+                                Chr(status) + Chr(ev.data.note.note & 0x7F) + Chr(ev.data.note.velocity & 0x7F));
         break;
       }
       case SND_SEQ_EVENT_CONTROLLER: {
+        if (ev.data.control.param != 64) break;
         const int pedal = ev.data.control.channel & 0x0F;
-        if (ev.data.control.param == 64 && ev.data.control.value < 64 &&
-            std::find(lift->pedalUp.begin(), lift->pedalUp.end(), pedal) == lift->pedalUp.end()) {
-          lift->pedalUp.push_back(pedal);
-          lift->owed += Chr(0xB0 | pedal) + Chr(64) + Chr(0);
+        forget(kPedal + pedal);
+        if (ev.data.control.value < 64) {
+          lift->owed.emplace_back(kPedal + pedal, Chr(0xB0 | pedal) + Chr(64) + Chr(0));
         }
         break;
       }
       default:
         break;  // nothing else played during a dump is sent late
     }
+  }
+
+  // The bytes of a channel message, as thru would have passed it on.
+  void PassOnLocked(const snd_seq_event_t& ev, std::string* out) {
+    switch (ev.type) {
+      case SND_SEQ_EVENT_NOTEON:
+      case SND_SEQ_EVENT_NOTEOFF:
+      case SND_SEQ_EVENT_KEYPRESS:
+      case SND_SEQ_EVENT_CONTROLLER:
+      case SND_SEQ_EVENT_PGMCHANGE:
+      case SND_SEQ_EVENT_CHANPRESS:
+      case SND_SEQ_EVENT_PITCHBEND:
+      case SND_SEQ_EVENT_CONTROL14:
+      case SND_SEQ_EVENT_NONREGPARAM:
+      case SND_SEQ_EVENT_REGPARAM:
+        break;
+      default:
+        return;  // only the fixed part of an event is read
+    }
+    unsigned char buf[16];
+    snd_seq_event_t copy = ev;
+    snd_midi_event_reset_decode(decoder_);
+    const long n = snd_midi_event_decode(decoder_, buf, sizeof buf, &copy);
+    if (n > 0) out->append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
   }
 
   std::vector<SeqPortEntry> ExternalPortsLocked(bool input) {
@@ -451,6 +540,7 @@ class AlsaBackend : public Backend {
   int outPort_ = -1;
   int inPort_ = -1;
   snd_midi_event_t* encoder_ = nullptr;
+  snd_midi_event_t* decoder_ = nullptr;  // what is passed on after a dump, as bytes
   int attached_ = 0;              // devices open on the output
   std::vector<SeqAddr> own_;      // patches the back end made
   std::vector<SeqAddr> lastSubs_;  // the patches as last seen
@@ -459,6 +549,7 @@ class AlsaBackend : public Backend {
   SeqAddr msgDest_;               // where the message on the wire began
   std::vector<Lift> lifts_;       // the inputs read while their thru is lifted
   unsigned echoes_ = 0;           // the last echo's number
+  unsigned echoSeen_ = 0;         // the last echo that came back
 };
 
 }  // namespace

@@ -95,20 +95,33 @@ class Backend {
   virtual MMRESULT Disconnect(const std::string& inName, const std::string& outName) = 0;
 
   // Thru lifted while a SysEx is on the wire to the output (called by the
-  // sender thread). LiftThru takes the connection out; a back end that can
-  // reads the input itself until EndThruLift. EndThruLift puts the
-  // connection back when restore is set (false when thru was switched off
-  // meanwhile) and appends to *owed what the output must get right after
-  // the F7: the note off of each note that was sounding through thru when
-  // the lift began and was released during it, and a sustain release
-  // (controller 64, value 0) for a pedal that went up during it, in the
-  // order they were played. A note begun during the lift is never sent
+  // sender thread, in this order). LiftThru takes the connection out; a
+  // back end that can reads the input itself until EndThruLift.
+  //
+  // SettleThruLift comes after the F7, or where the dump was cut off, while
+  // the connection is still out, and appends to *owed what the output must
+  // get before thru is back: the note off of each key that was sounding
+  // through thru when the lift began and is up at this point, and a sustain
+  // release (controller 64, value 0) for each channel whose pedal is up at
+  // this point after it was moved during the lift, in the order of their
+  // last release, each a whole three-byte message. The last state counts:
+  // a key let go and pressed again, still down, owes nothing, nor does a
+  // pedal that is down again. A key begun during the lift is never sent
   // late, nor its note off.
+  //
+  // EndThruLift then puts the connection back when restore is set (false
+  // when thru was switched off meanwhile) and appends to *late what the
+  // input played after SettleThruLift until thru was back in place, to be
+  // passed on at once: the dump is over, and the moment the connection
+  // came back cannot be told exactly, so what came in that instant may
+  // reach the output twice, never not at all.
   virtual void LiftThru(const std::string& inName, const std::string& outName) {
     Disconnect(inName, outName);
   }
+  virtual void SettleThruLift(const std::string& /*inName*/, const std::string& /*outName*/,
+                              std::string* /*owed*/) {}
   virtual void EndThruLift(const std::string& inName, const std::string& outName, bool restore,
-                           std::string* /*owed*/) {
+                           std::string* /*late*/) {
     bool made = false;
     if (restore) Connect(inName, outName, &made);
   }

@@ -132,14 +132,20 @@ void Sender::LiftThru(OutTarget& target) {
   target.thruLifted = true;
 }
 
+std::string Sender::SettleThruLift(OutTarget& target) {
+  std::string owed;
+  for (const std::string& in : lifted_) backend_.SettleThruLift(in, target.name, &owed);
+  return owed;
+}
+
 std::string Sender::EndThruLift(OutTarget& target) {
   std::lock_guard<std::mutex> lk(target.thruMu);
   const auto on = [](const std::vector<std::string>& list, const std::string& in) {
     return std::find(list.begin(), list.end(), in) != list.end();
   };
-  std::string owed;
+  std::string late;
   for (const std::string& in : lifted_)
-    backend_.EndThruLift(in, target.name, on(target.thruInputs, in), &owed);
+    backend_.EndThruLift(in, target.name, on(target.thruInputs, in), &late);
   // Thru switched on while the dump was on the wire joins now.
   for (const std::string& in : target.thruInputs) {
     bool made = false;
@@ -147,15 +153,18 @@ std::string Sender::EndThruLift(OutTarget& target) {
   }
   lifted_.clear();
   target.thruLifted = false;
-  return owed;
+  return late;
 }
 
-bool Sender::SendBytes(OutTarget& target, const std::string& bytes) {
+// settling: what a dump leaves owed. It is sent also when the dump was cut
+// off (its first status byte ends the cut SysEx on the instrument), and
+// nothing waits after its last chunk, so thru comes back at once.
+bool Sender::SendBytes(OutTarget& target, const std::string& bytes, bool settling) {
   Clock& clock = backend_.GetClock();
   const int64_t usPerByte = backend_.WireUsPerByte();
   const int size = static_cast<int>(bytes.size());
   for (int pos = 1; pos <= size; pos += kMaxChunkBytes) {
-    if (target.cancelled) return false;
+    if (target.cancelled && !settling) return false;
     const std::string chunk = Mid(bytes, pos, kMaxChunkBytes);
     // A chunk begins on the wire when it is handed over, or when the one
     // before has left, whichever is later.
@@ -168,7 +177,7 @@ bool Sender::SendBytes(OutTarget& target, const std::string& bytes) {
       return false;
     }
     prevEndUs_ = startUs + static_cast<int64_t>(chunk.size()) * usPerByte;
-    clock.SleepUntilUs(prevEndUs_ - kLeadUs);
+    if (!settling || pos + kMaxChunkBytes <= size) clock.SleepUntilUs(prevEndUs_ - kLeadUs);
   }
   return true;
 }
@@ -181,11 +190,16 @@ void Sender::SendItem(const Item& item) {
   }
   LiftThru(*item.target);
   SendBytes(*item.target, item.bytes);
-  // Thru comes back after the F7: what the input plays now follows it. The
-  // keys let go during the dump are let go on the instrument too, before
-  // the next message.
-  const std::string owed = EndThruLift(*item.target);
-  if (!owed.empty()) SendBytes(*item.target, owed);
+  // After the F7, or where the dump was cut off (a stalled port, the exit),
+  // the keys let go during the dump are let go on the instrument while thru
+  // is still lifted: a key pressed again as the dump ends then reaches the
+  // instrument after its own note off, never before it.
+  const std::string owed = SettleThruLift(*item.target);
+  if (!owed.empty()) SendBytes(*item.target, owed, true);
+  // Thru comes back: what the input plays now follows it. What it played
+  // since the note offs were counted, before thru was in place, goes now.
+  const std::string late = EndThruLift(*item.target);
+  if (!late.empty()) SendBytes(*item.target, late, true);
 }
 
 }  // namespace midiplatform

@@ -5,8 +5,9 @@
 // failed and drops the rest of its message, so no tail of a SysEx ever
 // leaves without its head. While a SysEx is on the wire to an output, the
 // thru connections feeding that output are lifted, so a note played on the
-// input cannot land inside it; right after the F7 the output gets the note
-// offs the back end owes it for that time. Private to platform/midi.
+// input cannot land inside it; right after the F7, before thru is back, the
+// output gets the note offs the back end owes it for that time, also when
+// the dump was cut off. Private to platform/midi.
 #pragma once
 
 #include <atomic>
@@ -71,9 +72,10 @@ class Sender {
   };
   void Run();
   void SendItem(const Item& item);
-  bool SendBytes(OutTarget& target, const std::string& bytes);
+  bool SendBytes(OutTarget& target, const std::string& bytes, bool settling = false);
   bool Pending(const OutTarget* target) const;
   void LiftThru(OutTarget& target);
+  std::string SettleThruLift(OutTarget& target);
   std::string EndThruLift(OutTarget& target);
 
   Backend& backend_;

@@ -29,7 +29,9 @@
 #include "platform/midi/winmm.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/midibytes.h"
+#include "tests/fixtures/seqtap.h"
 #include "tests/fixtures/settingsimage.h"
+#include "tests/fixtures/synthstate.h"
 
 namespace {
 
@@ -272,6 +274,15 @@ class KernelMidiTest : public AppFixture {
   // The program's output port follows this port.
   void UsePort(const std::string& name) { WriteBytes(WinFile("midi-out.port"), name + "\n"); }
 
+  // The ALSA back end on the real sequencer through a tap that runs hook
+  // after each of its calls (hook's state must outlive the back end: the
+  // test ends it with midiplatform::Shutdown).
+  static void UseTappedBackend(SeqTap::Hook hook) {
+    midiplatform::internal::InstallBackend(
+        midiplatform::MakeAlsaBackend(std::make_unique<SeqTap>(midiplatform::MakeAlsaSeq(), std::move(hook)),
+                                      std::make_shared<midiplatform::RealClock>()));
+  }
+
   // A start of the program on the real sequencer, thru on or off, once
   // what it sends at start has left.
   void Start(bool thru = false) {
@@ -385,6 +396,23 @@ TEST_F(KernelMidiTest, ASerialPortHeldByAnotherProgramIsInUseAndTheStartSaysSo) 
   ::close(held);
 }
 
+// Waits until no byte has come for 100 ms (at most maxMs).
+void WaitQuiet(RawReader& reader, int maxMs = 3000) {
+  const auto end = Clock::now() + std::chrono::milliseconds(maxMs);
+  size_t size = reader.Size();
+  do {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (reader.Size() == size) return;
+    size = reader.Size();
+  } while (Clock::now() < end);
+}
+
+// Bytes written at a VirMIDI port's raw device reach the sequencer a moment
+// later, from the kernel's own worker: the time given them.
+void LetArrive() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 // The name of snd-virmidi's card device in sysfs ("snd_virmidi.0").
 std::string VirMidiDevice() {
   const QStringList names = QDir("/sys/bus/platform/drivers/snd_virmidi")
@@ -457,6 +485,170 @@ TEST_F(KernelMidiTest, AKeyLetGoDuringADumpIsLetGoRightAfterItsF7) {
   EXPECT_EQ(Hex(Mid(got, static_cast<int>(before.size() + dump.size()) + 1)), Hex(after));
   EXPECT_TRUE(BoxTexts().empty());
   ::close(keys);
+}
+
+// The lift's end on the kernel's sequencer: a key let go during a dump is
+// pressed again after each call the back end makes once the F7 is out, one
+// moment per dump. Whatever the moment, what the instrument behind the
+// output sounds is what the player holds.
+TEST_F(KernelMidiTest, AKeyPressedAgainAsADumpEndsIsNotCutByItsOwnNoteOff) {
+  struct Tap {
+    int keys = -1;
+    std::atomic<int> moment{-1};   // the call after the F7 to press after; -1: none
+    std::atomic<int> afterF7{-1};  // the sender's calls since the F7's
+    std::atomic<int> chunks{0};
+    std::atomic<bool> pressed{false};
+    std::thread::id sender;
+    std::string during;
+    std::string again;
+    ~Tap() {
+      if (keys >= 0) ::close(keys);
+    }
+  };
+  auto tap = std::make_shared<Tap>();
+  tap->during = Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0);
+  tap->again = Msg(0x90, 60, 0x50) + Msg(0xB0, 64, 0x7F);
+  UseTappedBackend([tap](const char*, const snd_seq_event_t* sent) {
+    if (tap->moment < 0 || tap->pressed) return;
+    if (tap->afterF7 < 0) {
+      if (sent && sent->type == SND_SEQ_EVENT_SYSEX && ++tap->chunks == 2) {
+        WriteRaw(tap->keys, tap->during);
+        LetArrive();
+      }
+      if (!SeqTap::EndsDump(sent)) return;
+      tap->sender = std::this_thread::get_id();
+    } else if (std::this_thread::get_id() != tap->sender) {
+      return;
+    }
+    if (++tap->afterF7 == tap->moment) {
+      WriteRaw(tap->keys, tap->again);
+      LetArrive();
+      tap->pressed = true;
+    }
+  });
+  UsePort(kVirMidi1);
+  ASSERT_NO_FATAL_FAILURE(Start(true));
+  ASSERT_TRUE(seq_->Patched(kVirMidi0, kVirMidi1));
+  RawReader instrument("/dev/snd/midiC0D1");
+  ASSERT_TRUE(instrument.IsOpen());
+  tap->keys = ::open("/dev/snd/midiC0D0", O_WRONLY);
+  ASSERT_GE(tap->keys, 0);
+
+  // Down before each dump: 60, 64 and the pedal. During it: 60 let go, the
+  // pedal let up. As it ends: both down again. After it, all let go.
+  const std::string before = Msg(0x90, 60, 0x64) + Msg(0x90, 64, 0x64) + Msg(0xB0, 64, 0x7F);
+  const std::string after = Msg(0x80, 60, 0x40) + Msg(0x80, 64, 0x40) + Msg(0xB0, 64, 0);
+  std::string played;
+  int moments = 0;
+  for (int moment = 0; moment < 60; ++moment) {
+    SCOPED_TRACE("pressed again after call " + std::to_string(moment) + " from the F7");
+    ASSERT_TRUE(WriteRaw(tap->keys, before));
+    played += before;
+    WaitQuiet(instrument);
+    tap->afterF7 = -1;
+    tap->chunks = 0;
+    tap->pressed = false;
+    tap->moment = moment;
+    SendDump(SysEx(2000));
+    ASSERT_TRUE(WaitSenderIdle(10000));
+    tap->moment = -1;
+    if (!tap->pressed) break;  // every moment was tried
+    ++moments;
+    played += tap->during + tap->again;
+    WaitQuiet(instrument);
+    const SynthState held = SynthState::After(played);
+    ASSERT_EQ(held.Text(), "keys 1:60 1:64, pedals 1");
+    EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), held.Text());
+    ASSERT_TRUE(WriteRaw(tap->keys, after));
+    played += after;
+    WaitQuiet(instrument);
+    EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), "keys, pedals");
+  }
+  EXPECT_GE(moments, 10);  // the owed send, thru's return and the read after it
+  EXPECT_TRUE(seq_->Patched(kVirMidi0, kVirMidi1));
+  EXPECT_TRUE(BoxTexts().empty());
+  midiplatform::Shutdown();
+}
+
+TEST_F(KernelMidiTest, TheLastStateOfAKeyOrPedalDuringADumpDecidesWhatIsOwed) {
+  UsePort(kVirMidi1);
+  ASSERT_NO_FATAL_FAILURE(Start(true));
+  RawReader instrument("/dev/snd/midiC0D1");
+  ASSERT_TRUE(instrument.IsOpen());
+  const int keys = ::open("/dev/snd/midiC0D0", O_WRONLY);
+  ASSERT_GE(keys, 0);
+  // 62 on channel 2, so no status byte is left out on the way.
+  const std::string before = Msg(0x90, 60, 0x64) + Msg(0x91, 62, 0x64) + Msg(0xB0, 64, 0x7F);
+  ASSERT_TRUE(WriteRaw(keys, before));
+  ASSERT_TRUE(instrument.WaitForSize(before.size(), 2000));
+  const std::string dump = SysEx(6000);
+  SendDump(dump);
+  ASSERT_TRUE(instrument.WaitForSize(before.size() + 600, 5000));
+  // During it: 60 let go; 62 let go and pressed again; the pedal let up and
+  // pressed again.
+  const std::string during = Msg(0x80, 60, 0x40) + Msg(0x81, 62, 0x40) + Msg(0x91, 62, 0x60) +
+                             Msg(0xB0, 64, 0) + Msg(0xB0, 64, 0x7F);
+  ASSERT_TRUE(WriteRaw(keys, during));
+  ASSERT_TRUE(WaitSenderIdle(10000));
+  WaitQuiet(instrument);
+  // Only 60's note off is owed.
+  const std::string got = UndoRunningStatus(instrument.Bytes());
+  EXPECT_TRUE(Mid(got, static_cast<int>(before.size()) + 1, static_cast<int>(dump.size())) == dump);
+  EXPECT_EQ(Hex(Mid(got, static_cast<int>(before.size() + dump.size()) + 1)), "80 3C 40");
+  EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), "keys 2:62, pedals 1");
+  EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), SynthState::After(before + during).Text());
+  ::close(keys);
+}
+
+// A port that stalls mid-dump: the close at the program's exit gives up on
+// the dump after its bounded wait; the keys let go during it are let go on
+// the instrument all the same.
+TEST_F(KernelMidiTest, ADumpCutOffAtTheExitStillLetsGoTheKeysLetGoDuringIt) {
+  struct Tap {
+    int keys = -1;
+    std::atomic<bool> armed{false};
+    std::atomic<int> chunks{0};
+    std::string during = Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0);
+  };
+  auto tap = std::make_shared<Tap>();
+  // From the third chunk on, each takes 0.8 s to hand over: the 12 chunks
+  // would take 8 s, well past the close's wait (their wire time, 1.1 s,
+  // and 3 s).
+  UseTappedBackend([tap](const char*, const snd_seq_event_t* sent) {
+    if (!tap->armed || !sent || sent->type != SND_SEQ_EVENT_SYSEX) return;
+    const int chunk = ++tap->chunks;
+    if (chunk == 2) {
+      WriteRaw(tap->keys, tap->during);
+      LetArrive();
+    }
+    if (chunk >= 3) std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  });
+  UsePort(kVirMidi1);
+  ASSERT_NO_FATAL_FAILURE(Start(true));
+  RawReader instrument("/dev/snd/midiC0D1");
+  ASSERT_TRUE(instrument.IsOpen());
+  tap->keys = ::open("/dev/snd/midiC0D0", O_WRONLY);
+  ASSERT_GE(tap->keys, 0);
+  const std::string before = Msg(0x90, 60, 0x64) + Msg(0xB0, 64, 0x7F) + Msg(0x90, 62, 0x64);
+  ASSERT_TRUE(WriteRaw(tap->keys, before));
+  ASSERT_TRUE(instrument.WaitForSize(before.size(), 2000));
+  tap->armed = true;
+  const std::string dump = SysEx(12 * 256);
+  SendDump(dump);
+  const auto t0 = Clock::now();
+  MidiOutClose();  // as the exit closes the output
+  EXPECT_GE(Clock::now() - t0, std::chrono::seconds(3));
+  WaitQuiet(instrument);
+  const std::string got = UndoRunningStatus(instrument.Bytes());
+  ASSERT_GT(got.size(), before.size() + tap->during.size());
+  const size_t cut = got.size() - before.size() - tap->during.size();
+  EXPECT_LT(cut, dump.size());
+  EXPECT_TRUE(Mid(got, static_cast<int>(before.size()) + 1, static_cast<int>(cut)) ==
+              Left(dump, static_cast<int>(cut)));
+  EXPECT_EQ(Hex(Right(got, static_cast<int>(tap->during.size()))), Hex(tap->during));
+  EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), "keys 1:62, pedals");
+  midiplatform::Shutdown();
+  ::close(tap->keys);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 // sequencer does: the patch that opens a hardware port, the port chosen and
 // remembered, a hand patch followed, an unplug and a replug, the pacing
 // margin against an interface's buffer, thru lifted during a SysEx (and the
-// keys let go meanwhile let go after it) and a thru left behind by a crash.
+// keys let go meanwhile let go after it, before thru is back, also when the
+// dump is cut off) and a thru left behind by a crash.
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +16,8 @@
 #include "platform/midi/midi_backend.h"
 #include "tests/fixtures/fakeseq.h"
 #include "tests/fixtures/midibytes.h"
+#include "tests/fixtures/seqtap.h"
+#include "tests/fixtures/synthstate.h"
 #include "tests/platform/midi_fixture.h"
 
 namespace {
@@ -43,9 +48,17 @@ class AlsaSeqTest : public MidiTest {
   }
 
   // An input-only interface: the first input port, and no output.
-  Addr AddKeyboard() {
-    return seq_.AddPort(16, "Keyboard", 0, "Keyboard MIDI 1", FakeSequencer::kReadCaps,
-                        FakeSequencer::kHardwareType);
+  Addr AddKeyboard() { return AddKeyboard(seq_); }
+  static Addr AddKeyboard(FakeSequencer& seq) {
+    return seq.AddPort(16, "Keyboard", 0, "Keyboard MIDI 1", FakeSequencer::kReadCaps,
+                       FakeSequencer::kHardwareType);
+  }
+  // A program start on seq whose back end calls the sequencer through a
+  // tap running hook after each call.
+  static void StartTapped(FakeSequencer& seq, SeqTap::Hook hook,
+                          int64_t usPerByte = midiplatform::kWireUsPerByte) {
+    midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(
+        std::make_unique<SeqTap>(seq.NewClient(), std::move(hook)), seq.Clock(), usPerByte));
   }
 
   static std::string Note(int note) { return Chr(0x90) + Chr(note) + Chr(0x64); }
@@ -336,6 +349,184 @@ TEST_F(AlsaSeqTest, AKeyLetGoDuringADumpIsLetGoRightAfterItsF7) {
   seq_.Play(keys, Msg(0x90, 62, 0x64));
   EXPECT_EQ(Right(seq_.Received(synth), 3), Msg(0x90, 62, 0x64));
   EXPECT_EQ(seq_.Destinations(keys), std::vector<Addr>{synth});
+}
+
+// The three moments of the lift's end: the owed note offs go out while thru
+// is still lifted, then thru is put back, then what was played in between is
+// passed on. A key let go during the dump is pressed again after each call
+// the back end makes once the F7 is out, one moment per dump; whatever the
+// moment, the synth behind the output ends up sounding what the player
+// holds.
+TEST_F(AlsaSeqTest, AKeyPressedAgainAsADumpEndsIsNotCutByItsOwnNoteOff) {
+  // Down before the dump: 60, 64 and the pedal on channel 1, 62 on channel
+  // 2. During it: 60 and 64 let go, the pedal let up. As it ends: 60 and
+  // the pedal down again.
+  const std::string before =
+      Msg(0x90, 60, 0x64) + Msg(0x90, 64, 0x64) + Msg(0xB0, 64, 0x7F) + Msg(0x91, 62, 0x64);
+  const std::string during = Msg(0x80, 60, 0x40) + Msg(0x80, 64, 0x40) + Msg(0xB0, 64, 0);
+  const std::string again = Msg(0x90, 60, 0x50) + Msg(0xB0, 64, 0x7F);
+  std::vector<std::string> calls;  // the calls after the F7, as the first dump made them
+  for (int moment = 0;; ++moment) {
+    FakeSequencer seq;
+    const Addr keys = AddKeyboard(seq);
+    const Addr synth = seq.AddInterface(1, "Synth", false);
+    std::atomic<int> sysExChunks{0};
+    std::atomic<int> afterF7{-1};  // the sender's calls since the F7's, -1 before it
+    std::thread::id sender;
+    std::string pressedAfter;  // the call the key was pressed after
+    std::vector<std::string> seen;
+    StartTapped(seq, [&](const char* call, const snd_seq_event_t* sent) {
+      if (afterF7 < 0) {
+        if (sent && sent->type == SND_SEQ_EVENT_SYSEX && ++sysExChunks == 2) seq.Play(keys, during);
+        if (!SeqTap::EndsDump(sent)) return;
+        sender = std::this_thread::get_id();
+      } else if (std::this_thread::get_id() != sender) {
+        return;  // the test's own calls, once the sender is done
+      }
+      const int n = ++afterF7;  // 0: the F7's own call
+      seen.push_back(call);
+      if (n == moment) {
+        pressedAfter = call;
+        seq.Play(keys, again);
+      }
+    });
+    // The hook's state ends with this pass: no ASSERT before the shutdown.
+    const HMIDIOUT out = OpenOut();
+    const HMIDIIN in = OpenIn();
+    EXPECT_EQ(midiConnect(in, out, nullptr), MMSYSERR_NOERROR);
+    seq.Play(keys, before);
+    SendLong(out, SysEx(1000));
+    WaitIdle();
+    midiplatform::Shutdown();
+    if (moment == 0) calls = seen;
+    if (pressedAfter.empty()) break;  // every moment was tried
+    SCOPED_TRACE("pressed again after call " + std::to_string(moment) + " from the F7: " + pressedAfter);
+    const SynthState held = SynthState::After(before + during + again);
+    ASSERT_EQ(held.Text(), "keys 1:60 2:62, pedals 1");
+    EXPECT_EQ(SynthState::After(seq.Received(synth)).Text(), held.Text())
+        << "after the dump: " << Hex(Mid(seq.Received(synth), static_cast<int>(before.size()) + 1000 + 1));
+    EXPECT_TRUE(Left(seq.Received(synth), static_cast<int>(before.size()) + 1000) == before + SysEx(1000));
+  }
+  // The moments tried take in the owed send, the return of thru and the
+  // read of what came between.
+  std::string names;
+  for (const std::string& call : calls) names += call + " ";
+  EXPECT_NE(names.find("OutputDirect ReadEvent"), std::string::npos) << names;
+  EXPECT_NE(names.find("Subscribe OutputDirect ReadEvent"), std::string::npos) << names;
+  EXPECT_NE(names.find("Unsubscribe"), std::string::npos) << names;
+}
+
+TEST_F(AlsaSeqTest, TheLastStateOfAKeyOrPedalDuringADumpDecidesWhatIsOwed) {
+  const struct {
+    const char* name;
+    std::string before;    // played with thru in place
+    std::string during;    // played while the dump is on the wire
+    const char* owed;      // what follows the F7
+    const char* sounding;  // what the synth then sounds
+    bool asHeld;           // the same as the player holds
+  } cases[] = {
+      {"the pedal let up and pressed again", Msg(0xB0, 64, 0x7F), Msg(0xB0, 64, 0) + Msg(0xB0, 64, 0x7F), "",
+       "keys, pedals 1", true},
+      {"the pedal let up, pressed, let up", Msg(0xB0, 64, 0x7F),
+       Msg(0xB0, 64, 0) + Msg(0xB0, 64, 0x7F) + Msg(0xB0, 64, 0x10), "B0 40 00", "keys, pedals", true},
+      {"a half pedal that stays down", Msg(0xB0, 64, 0x7F), Msg(0xB0, 64, 0x50) + Msg(0xB0, 64, 0x40), "",
+       "keys, pedals 1", true},
+      {"a key let go and pressed again", Msg(0x90, 60, 0x64), Msg(0x80, 60, 0x40) + Msg(0x90, 60, 0x60), "",
+       "keys 1:60, pedals", true},
+      {"a key let go, pressed, let go", Msg(0x90, 60, 0x64),
+       Msg(0x80, 60, 0x40) + Msg(0x90, 60, 0x60) + Msg(0x90, 60, 0), "90 3C 00", "keys, pedals", true},
+      {"two channels, in the order of the last release",
+       Msg(0x90, 60, 0x64) + Msg(0x91, 67, 0x50) + Msg(0xB0, 64, 0x7F),
+       Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0) + Msg(0x91, 67, 0) + Msg(0x90, 60, 0x64) + Msg(0xB0, 64, 0x7F) +
+           Msg(0x80, 60, 0x30),
+       "91 43 00 80 3C 30", "keys, pedals 1", true},
+      // What is begun during the dump is not sent late, nor its release.
+      {"a key begun during the dump", "", Msg(0x90, 61, 0x64) + Msg(0x90, 63, 0x64) + Msg(0x80, 61, 0x40), "",
+       "keys, pedals", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSequencer seq;
+    const Addr keys = AddKeyboard(seq);
+    const Addr synth = seq.AddInterface(1, "Synth", false);
+    seq.InstallBackend();
+    const HMIDIOUT out = OpenOut();
+    const HMIDIIN in = OpenIn();
+    ASSERT_EQ(midiConnect(in, out, nullptr), MMSYSERR_NOERROR);
+    seq.Play(keys, c.before);
+    int chunks = 0;
+    seq.SetDeliverHook([&](Addr port, const std::string&) {
+      if (port == synth && ++chunks == 2) seq.Play(keys, c.during);
+    });
+    SendLong(out, SysEx(1000));
+    EXPECT_EQ(midiOutShortMsg(out, 0x7F4EC0), MMSYSERR_NOERROR);  // a program change queued behind it
+    WaitIdle();
+    seq.SetDeliverHook(nullptr);
+    const std::string got = seq.Received(synth);
+    EXPECT_TRUE(Left(got, static_cast<int>(c.before.size()) + 1000) == c.before + SysEx(1000));
+    EXPECT_EQ(Hex(Mid(got, static_cast<int>(c.before.size()) + 1000 + 1)),
+              std::string(c.owed) + (*c.owed ? " " : "") + "C0 4E");
+    const SynthState sounding = SynthState::After(got);
+    EXPECT_EQ(sounding.Text(), c.sounding);
+    if (c.asHeld) {
+      EXPECT_EQ(sounding.Text(), SynthState::After(c.before + c.during).Text());
+    }
+    midiplatform::Shutdown();
+  }
+}
+
+// A dump cut off where the port stalls: the close at the program's exit, or
+// the end of the process, gives up on it after its bounded wait. The keys
+// let go during it are let go on the synth all the same, as whole messages
+// whose first status byte ends the cut SysEx.
+TEST_F(AlsaSeqTest, ADumpCutOffStillLetsGoTheKeysLetGoDuringIt) {
+  const struct {
+    const char* name;
+    bool close;  // midiOutClose, else the end of the MIDI layer
+  } cases[] = {{"the close", true}, {"the end of the process", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSequencer seq;
+    const Addr keys = AddKeyboard(seq);
+    const Addr synth = seq.AddInterface(1, "Synth", false);
+    const std::string before = Msg(0x90, 60, 0x64) + Msg(0xB0, 64, 0x7F) + Msg(0x91, 62, 0x64);
+    const std::string during = Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0);
+    std::atomic<int> sysExChunks{0};
+    // From the third chunk on, each takes 0.3 s to hand over: the dump's 15
+    // chunks would take 4 s, past the close's wait (its wire time, almost
+    // nothing at a microsecond a byte, and 3 s). At that pace the stand-in's
+    // clock stands still, and the interface's 4 KB take the whole dump.
+    StartTapped(
+        seq,
+        [&](const char*, const snd_seq_event_t* sent) {
+          if (!sent || sent->type != SND_SEQ_EVENT_SYSEX) return;
+          const int chunk = ++sysExChunks;
+          if (chunk == 2) seq.Play(keys, during);
+          if (chunk >= 3) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        },
+        1);
+    // The hook's state ends with this pass: no ASSERT before the shutdown.
+    const HMIDIOUT out = OpenOut();
+    const HMIDIIN in = OpenIn();
+    EXPECT_EQ(midiConnect(in, out, nullptr), MMSYSERR_NOERROR);
+    seq.Play(keys, before);
+    const std::string dump = SysEx(15 * 256);
+    SendLong(out, dump);
+    EXPECT_TRUE(WaitFor([&] { return sysExChunks >= 3; }));
+    if (c.close) {
+      EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    }
+    midiplatform::Shutdown();
+    const std::string got = seq.Received(synth);
+    ASSERT_GT(got.size(), before.size() + during.size());
+    const size_t cut = got.size() - before.size() - during.size();
+    EXPECT_LT(cut, dump.size());
+    EXPECT_TRUE(Mid(got, static_cast<int>(before.size()) + 1, static_cast<int>(cut)) ==
+                Left(dump, static_cast<int>(cut)));
+    EXPECT_EQ(Hex(Right(got, static_cast<int>(during.size()))), Hex(during));
+    EXPECT_EQ(SynthState::After(got).Text(), "keys 2:62, pedals");
+    EXPECT_EQ(SynthState::After(got).Text(), SynthState::After(before + during).Text());
+  }
 }
 
 // The records of the thru connections, as files of the Windows folder.
