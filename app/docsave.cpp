@@ -74,12 +74,21 @@ int SaveErrorCode(int err) {
   }
 }
 
+// Why a write failed, for its box. A folder that took no new file or let no
+// file go for want of permission gives the folder's reason, "Writing not
+// permitted" (as the box of the settings folder says); a file that may not
+// be written is a "Read only file".
+std::string SaveErrorReason(const std::string& failed, int err) {
+  if ((err == kErrPathFileAccess || err == kErrPermissionDenied) && DirExists(failed)) return Res(58);
+  return MsgText(SaveErrorCode(err), "");
+}
+
 // One box for a failed attempt: what could not be written (the file, or the
 // folder that refused it) and why. A full disk and a disk that is not ready
 // may clear: the box offers Retry and Cancel, and true means the user chose
 // Retry. Any other failure offers OK and ends the save.
 bool AskRetrySave(const std::string& title, const std::string& failed, int err) {
-  const std::string text = ReplaceFirstUnderscore(Res(140), failed) + "\r\n" + MsgText(SaveErrorCode(err), "");
+  const std::string text = ReplaceFirstUnderscore(Res(140), failed) + "\r\n" + SaveErrorReason(failed, err);
   if (err != kErrDiskFull && err != kErrDiskNotReady) {
     TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
     return false;
@@ -240,8 +249,7 @@ FileDialogRequest SaveAsRequest(const std::string& doc) {
       req.defaultExt = gCurExt;
       req.fileName = PathFileName(path) + "." + gCurExt;
       break;
-    case 22:
-      gDlgFilterIndex = 3;
+    case 22:  // the type follows the name: Programs (*.prg) or (*.pgg) by character 19
       req.initDir = gLastDlgPath;
       req.defaultExt = gCurExt;
       req.fileName = Res(81) + "." + gCurExt;

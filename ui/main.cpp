@@ -12,9 +12,11 @@
 #include "ui/main/qt_dialogs.h"
 
 int main(int argc, char** argv) {
-  NoDisplayGuard noDisplay;  // without a display: one line and status 1
+  // The toolkit's messages wait while its platform starts: a start that
+  // fails says so in one line of the program's own and ends with status 1.
+  PlatformStartGuard platformStart;
   QApplication app(argc, argv);
-  noDisplay.Release();
+  platformStart.Release();
   app.setApplicationName("Brenvolta");
   QtDialogs dialogs;
   QtDialogs::SetLanguageDialog(&frmLingua::RunModal);

@@ -217,7 +217,7 @@ TEST_F(DBArrTest, ADatabaseThatIsNotAFileIsNoDatabaseAndIsLeftAsItIs) {
     EXPECT_EQ(Add("song"), 0);
     const std::vector<std::string> texts = BoxTexts();
     ASSERT_EQ(texts.size(), 4u);
-    EXPECT_EQ(texts[0], "File r40DBArrnot found");
+    EXPECT_EQ(texts[0], "File r40DBArr not found");
     EXPECT_EQ(texts[1], "File not found");
     EXPECT_EQ(dialogs_.boxes[2].buttons, MsgButtons::YesNo);  // the new database's question
     EXPECT_EQ(texts[3], "Reading Error");
@@ -632,16 +632,16 @@ TEST_F(DBArrTest, CheckAtStartAndLater) {
   };
   const Case cases[] = {
       {"missing, start", false, "", true, 1, nullptr, false},
-      {"missing, later", false, "", false, 1, "File r40DBArrnot found", false},
+      {"missing, later", false, "", false, 1, "File r40DBArr not found", false},
       {"empty, start", true, "", true, 1, nullptr, true},
-      {"empty, later", true, "", false, 1, "File r40DBArrnot found", true},
+      {"empty, later", true, "", false, 1, "File r40DBArr not found", true},
       {"good, start", true, good, true, 0, nullptr, true},
       {"good, later", true, good, false, 0, nullptr, true},
       {"bad magic, start", true, badMagic, true, 0, nullptr, true},
-      {"bad magic, later", true, badMagic, false, 2, "File r40DBArrdata error", true},
+      {"bad magic, later", true, badMagic, false, 2, "File r40DBArr data error", true},
       {"short, start", true, Left(good, 27220), true, 0, nullptr, true},
-      {"short, later", true, Left(good, 27220), false, 2, "File r40DBArrdata error", true},
-      {"long, later", true, good + "x", false, 2, "File r40DBArrdata error", true},
+      {"short, later", true, Left(good, 27220), false, 2, "File r40DBArr data error", true},
+      {"long, later", true, good + "x", false, 2, "File r40DBArr data error", true},
   };
   for (const Case& c : cases) {
     KillFile(db_);

@@ -26,6 +26,7 @@
 #include "services/paths.h"
 #include "services/strings.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/asuser.h"
 #include "tests/fixtures/fakemainview.h"
 #include "tests/fixtures/filebuilders.h"
 
@@ -348,6 +349,60 @@ TEST_F(DocSaveTest, AFailedWriteKeepsTheOldFileAndTheFlags) {
   EXPECT_EQ(BoxTitles(), Names{"Salva a.arr"});
 }
 
+// A save that must make a new file or remove one in a folder the user may
+// not write names the folder, with the folder's reason; a file the user may
+// not write keeps its own. Nothing is changed either way.
+TEST_F(DocSaveTest, AFolderThatRefusesGivesTheFolderReason) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "the refusals need an ordinary user";
+  ASSERT_EQ(::chmod(progDir_->path().toLocal8Bit().constData(), 0777), 0);
+  ASSERT_EQ(::chmod(winDir_->path().toLocal8Bit().constData(), 0777), 0);
+  ASSERT_EQ(MakeDirs(P("locked")), 0);
+  WriteBytes(P("locked/a.arr"), "old arr");
+  WriteBytes(P("locked/a.sty"), "old sty");
+  WriteBytes(P("ro.prg"), "old prg");
+  ASSERT_EQ(::chmod(P("locked/a.arr").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(P("locked/a.sty").c_str(), 0666), 0);  // the file may go; its folder keeps it
+  ASSERT_EQ(::chmod(P("ro.prg").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(P("locked").c_str(), 0555), 0);
+
+  const std::string folder = P("locked");
+  const struct {
+    const char* label;
+    std::string doc;
+    int lang;
+    std::string text;
+  } cases[] = {
+      {"a new file", ArrDoc(20, P("locked/n")), 200, "Cannot write " + folder + "\r\nWriting not permitted"},
+      {"a style file to remove", ArrDoc(19, P("locked/a"), 1), 200, "Cannot write " + folder + "\r\nWriting not permitted"},
+      {"in Italian", ArrDoc(20, P("locked/n")), 0, "Impossibile scrivere " + folder + "\r\nScrittura non consentita"},
+      {"a read-only file", PrgDoc(21, P("ro"), false), 200, "Cannot write " + P("ro.prg") + "\r\nRead only file"},
+      {"in Italian, a file", PrgDoc(21, P("ro"), false), 0, "Impossibile scrivere " + P("ro.prg") + "\r\nFile di sola lettura"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string texts;
+    const int result = RunAsUser(
+        kTestUid, kTestGid,
+        [&](std::string& out) {
+          gLangBase = c.lang;
+          dialogs_.Clear();
+          std::string doc = c.doc;
+          const int saved = FileSave(doc);
+          for (const std::string& t : BoxTexts()) out += t + "|";
+          return saved;
+        },
+        texts);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(texts, c.text + "|");
+  }
+  EXPECT_EQ(ReadBytes(P("locked/a.arr")), "old arr");
+  EXPECT_EQ(ReadBytes(P("locked/a.sty")), "old sty");
+  EXPECT_EQ(ReadBytes(P("ro.prg")), "old prg");
+  EXPECT_FALSE(Exists(P("locked/n.arr")));
+  EXPECT_EQ(Listing(), Names{"ro.prg"});
+  ASSERT_EQ(::chmod(P("locked").c_str(), 0755), 0);
+}
+
 TEST_F(DocSaveTest, AFailedStyleWriteKeepsTheModifiedFlags) {
   const auto failSty = [](const std::string& op, const std::string& path, int) {
     return op == "write" && Right(path, 4) == ".sty" ? 57 : 0;
@@ -458,7 +513,8 @@ TEST_F(DocSaveTest, SaveAsStartsTheDialogByTheDocumentsKind) {
       {"named new arrangement", ArrDoc(20, "/d/new"), 1, "/w/arr", "arr", "new.arr"},
       {"prg file", PrgDoc(21, "/d/set", false), 3, "/d", "prg", "set.prg"},
       {"pgg file", PrgDoc(21, "/d/set", true), 4, "/d", "pgg", "set.pgg"},
-      {"new pgg program", PrgDoc(22, "", true), 3, "/w/prg", "pgg", "Untitled.pgg"},
+      {"new prg program", PrgDoc(22, "", false), 3, "/w/prg", "prg", "Untitled.prg"},
+      {"new pgg program", PrgDoc(22, "", true), 4, "/w/prg", "pgg", "Untitled.pgg"},
       {"style file", StyDoc(23, "/d/sty"), 2, "/w/arr", "sty", "Untitled.sty"},
       {"new style", StyDoc(24, ""), 2, "/w/arr", "sty", "Untitled.sty"},
       {"global file", GblDoc(25, "/d/setup"), 5, "/w/gbl", "gbl", "setup.gbl"},

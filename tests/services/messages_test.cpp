@@ -25,8 +25,8 @@ TEST_F(MessagesTest, ShowMsgTextsInBothLanguagesWithTheirInsert) {
       {200, 4, "a.arr", "Error reading a.arr"},
       {0, 4, "a.arr", "Formato dati a.arr errato"},
       {0, 10, "", "Non è ammessa più di una istanza del programma"},
-      {200, 36, "", "The lenght of a 4 Styles group must be less than 65496 bytes"},
-      {200, 6, "", "File r40DBArrnot found"},
+      {200, 36, "", "The length of a 4 Styles group must be less than 65496 bytes"},
+      {200, 6, "", "File r40DBArr not found"},
       {200, 2, "Name", "Name error"},
   };
   for (const Case& c : cases) {

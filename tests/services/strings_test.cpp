@@ -50,7 +50,7 @@ TEST_F(StringsTest, TextsAreKeptByteForByteInBothLanguages) {
       {16, "Non \xE8 ammessa pi\xF9 di una istanza del programma", "Not more than one instance is allowed"},
       {17, "Apertura di _", "Opening "},  // only the Italian text has a placeholder
       {30, "Informazioni su ", "About "},
-      {40, "File r40DBArr assente", "File r40DBArrnot found"},
+      {40, "File r40DBArr assente", "File r40DBArr not found"},
       {52, "Il file \xE8 stato modificato", "The file has changed"},
       {66, "Il cambio avr\xE0 effetto alla prossima esecuzione del programma",
        "The change will take place next time you will run the programme"},
@@ -63,7 +63,7 @@ TEST_F(StringsTest, TextsAreKeptByteForByteInBothLanguages) {
       {111, "Apertura di ", "Opening "},
       {115, "Salva ", "Saving "},
       {119, "La lunghezza di un gruppo di 4 Styles deve essere inferiore a 65496 bytes",
-       "The lenght of a 4 Styles group must be less than 65496 bytes"},
+       "The length of a 4 Styles group must be less than 65496 bytes"},
       {122, "Sola Lettura", "Read Only"},
       {123, "Ingrandisci", "Maximize"},
   };

@@ -25,6 +25,10 @@ class QtDialogs : public Dialogs {
   static void SetLanguageDialog(std::function<int()> dialog);
 };
 
+// Forgets the sizes the user gave the Open and Save As dialogs in this
+// session.
+void QtDialogsReset();
+
 // The Qt name filters of a designed filter string, "Desc (*.a)|*.a|Desc 2|
 // *.b;*.c|": one filter per description|patterns pair, the description kept
 // as given, each pattern in lower and upper case ("Desc 2 (*.b *.c *.B *.C)").

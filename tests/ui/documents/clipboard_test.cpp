@@ -482,7 +482,7 @@ TEST_F(ClipboardTest, AFullGroupOrAnOverlongBankSkipsTheArrangementAndGoesOn) {
   const std::string big = Group({{"- empty -", 1176}, {"Big1", 21000}, {"Big2", 21000}, {"Big3", 21000}});
   const Case cases[] = {
       {"no free slot", full, 40, 3, "Not more than 4 styles per file are allowed"},
-      {"a bank too long", big, 3000, 36, "The lenght of a 4 Styles group must be less than 65496 bytes"},
+      {"a bank too long", big, 3000, 36, "The length of a 4 Styles group must be less than 65496 bytes"},
   };
   WriteBytes(ProgFile("src.arr"), ArrFile({{0, Rec("Beat", 0, 1)}, {1, Rec("Rock", 7)}}));
   WriteBytes(ProgFile("dst.arr"), ArrFile({}));
@@ -1050,6 +1050,50 @@ TEST_F(ClipboardTest, ProgramsPasteWholeAndTheSignatureFollowsTheReferences) {
   EXPECT_NE(refs->windowTitle().indexOf(".pgg"), -1);
 }
 
+// File > Save As of a new program proposes its name with the type that
+// matches it: a program that holds a reference is a .pgg, under "Programs
+// (*.pgg)"; one without is a .prg under "Programs (*.prg)". The file written
+// is the one proposed.
+TEST_F(ClipboardTest, SaveAsOfANewProgramProposesTheTypeOfItsName) {
+  WriteBytes(ProgFile("refs.pgg"), PrgFile({{0, PrgRecord(1, 2, 3, "Internal")}}, true));
+  StartClean();
+  // The pattern the Save As filter shows at a 1-based index.
+  const auto typeAt = [](const std::string& filter, int index) {
+    QStringList parts = QString::fromLatin1(filter.c_str()).split('|');
+    return parts.value(2 * index - 1).trimmed().toStdString();
+  };
+  const auto proposed = [&](const char* label, const std::string& name, const std::string& type) {
+    SCOPED_TRACE(label);
+    dialogs_.Clear();
+    main_->Item("mnuSalvaAs")->trigger();  // cancelled
+    ASSERT_EQ(dialogs_.fileCalls.size(), 1u);
+    const FileDialogRequest& req = dialogs_.fileCalls[0].request;
+    EXPECT_EQ(req.fileName, name);
+    EXPECT_EQ(typeAt(req.filter, req.filterIndex), type);
+  };
+
+  frmPrgUN* plain = NewPrg();
+  proposed("no reference", "Untitled.prg", "*.prg");
+  Discard(plain, 7);
+
+  frmPrgUN* refs = OpenPrg("refs.pgg");
+  SelectAndEdit(refs, {0}, "mnuCopia");
+  frmPrgUN* w = NewPrg();
+  SelectAndEdit(w, {4}, "mnuIncolla");
+  ASSERT_NE(w->windowTitle().indexOf("Untitled.pgg"), -1);
+  proposed("a reference", "Untitled.pgg", "*.pgg");
+
+  FileDialogResult answer;
+  answer.accepted = true;
+  answer.fileName = ProgFile("kit.pgg");
+  answer.filterIndex = 4;
+  dialogs_.fileAnswers.push_back(answer);
+  main_->Item("mnuSalvaAs")->trigger();
+  EXPECT_EQ(Left(ReadBytes(ProgFile("kit.pgg")), 4), "KPGG");
+  EXPECT_FALSE(Exists(ProgFile("kit.prg")));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
 TEST_F(ClipboardTest, CuttingEveryProgramSwitchesLoadOff) {
   std::vector<std::pair<int, std::string>> recs;
   for (int i = 0; i < 64; ++i) recs.push_back({i, PrgRecord(2, 0, i, "P" + CStr(i))});
@@ -1132,7 +1176,7 @@ TEST_F(ClipboardTest, AStylePasteThatWouldOverfillItsBankStops) {
   SelectAndEdit(w, {0}, "mnuIncolla");
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].title, "Paste Style");
-  EXPECT_EQ(dialogs_.boxes[0].text, "The lenght of a 4 Styles group must be less than 65496 bytes");
+  EXPECT_EQ(dialogs_.boxes[0].text, "The length of a 4 Styles group must be less than 65496 bytes");
   EXPECT_EQ(w->Tag(), tag);
   EXPECT_EQ(w->ListText(0), "11  - empty -");
 }

@@ -166,11 +166,11 @@ TEST_F(FrmEditDBArrTest, AMissingOrDamagedDatabaseOpensNoWindow) {
     const char* box;
   };
   const Case cases[] = {
-      {"missing", false, "", "File r40DBArrnot found"},
-      {"empty", true, "", "File r40DBArrnot found"},
-      {"wrong magic", true, badMagic, "File r40DBArrdata error"},
-      {"short", true, Left(good, 27000), "File r40DBArrdata error"},
-      {"long", true, good + "x", "File r40DBArrdata error"},
+      {"missing", false, "", "File r40DBArr not found"},
+      {"empty", true, "", "File r40DBArr not found"},
+      {"wrong magic", true, badMagic, "File r40DBArr data error"},
+      {"short", true, Left(good, 27000), "File r40DBArr data error"},
+      {"long", true, good + "x", "File r40DBArr data error"},
   };
   StartWith({{"held", 3}});
   const std::string held = DBArrBuf;
@@ -423,10 +423,10 @@ TEST_F(FrmEditDBArrTest, AddAllOverAMissingFolderOrDatabaseWritesNothing) {
   MidAssign(damaged, 2, "x");
   const Case cases[] = {
       {"missing folder", DBArrBytes(ProgFile("nowhere"), {{"old", 3}}), "Reading Error"},
-      {"damaged", damaged, "File r40DBArrdata error"},
-      {"short", Left(good, 100), "File r40DBArrdata error"},
-      {"empty", "", "File r40DBArrnot found"},
-      {"missing", "-", "File r40DBArrnot found"},
+      {"damaged", damaged, "File r40DBArr data error"},
+      {"short", Left(good, 100), "File r40DBArr data error"},
+      {"empty", "", "File r40DBArr not found"},
+      {"missing", "-", "File r40DBArr not found"},
   };
   const std::string held = DBArrBuf;
   for (const Case& c : cases) {

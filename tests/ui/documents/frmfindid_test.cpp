@@ -267,10 +267,10 @@ TEST_F(FrmFindIDTest, FailuresOfTheDatabaseSearchLeaveNothingPending) {
   const Case cases[] = {
       {"not in the database", "611", good, "File ID = 611 not found", "Find Arrangement (ID)"},
       {"set 0", "011", good, "File ID = 011 not found", "Find Arrangement (ID)"},
-      {"missing database", "311", "-", "File r40DBArrnot found", "Find Arrangement (ID)"},
-      {"empty database", "311", "", "File r40DBArrnot found", "Find Arrangement (ID)"},
-      {"wrong magic", "311", badMagic, "File r40DBArrdata error", "Find Arrangement (ID)"},
-      {"short", "311", Left(good, 27220), "File r40DBArrdata error", "Find Arrangement (ID)"},
+      {"missing database", "311", "-", "File r40DBArr not found", "Find Arrangement (ID)"},
+      {"empty database", "311", "", "File r40DBArr not found", "Find Arrangement (ID)"},
+      {"wrong magic", "311", badMagic, "File r40DBArr data error", "Find Arrangement (ID)"},
+      {"short", "311", Left(good, 27220), "File r40DBArr data error", "Find Arrangement (ID)"},
       {"missing file", "511", good, "File not found", "Opening gone.arr"},
   };
   StartClean();

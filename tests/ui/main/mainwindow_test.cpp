@@ -28,6 +28,7 @@
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
 #include "tests/fixtures/testchild.h"
+#include "ui/main/frmguida.h"
 
 class MainWindowTest : public MainFixture {};
 
@@ -426,6 +427,36 @@ TEST_F(GuideTest, TheShippedGuidesOpenInTheirLanguage) {
   EXPECT_TRUE(dialogs_.boxes.empty());
   EXPECT_NE(Shown().find("GUIDA"), std::string::npos);
   EXPECT_EQ(gToolWinCount, 1);
+}
+
+// Each shipped guide fits the guide window (32,000 characters after its tag
+// line), so that Help > User's Guide opens it whole in either language
+// instead of refusing it.
+TEST_F(GuideTest, EachShippedGuideFitsTheGuideWindow) {
+  ShipGuides();
+  Start();
+  const struct {
+    const char* file;
+    std::string tag;
+    int language;
+  } guides[] = {{"Brenvolta_UserGuide.txt", "UserGuide.txt\r\n", 2}, {"Brenvolta_GuidaUtente.txt", "GuidaUtente.txt\r\n", 1}};
+  for (const auto& g : guides) {
+    SCOPED_TRACE(g.file);
+    const std::string bytes = ReadBytes(ProgFile(g.file));
+    ASSERT_EQ(Left(bytes, static_cast<int>(g.tag.size())), g.tag);
+    const std::string text = Mid(bytes, static_cast<int>(g.tag.size()) + 1);
+    ASSERT_LE(static_cast<int>(text.size()), kGuideTextLen)
+        << "the guide is " << text.size() - kGuideTextLen << " characters too long";
+    dialogs_.Clear();
+    gLangSel = g.language;
+    main_->Item("mnuGuida")->trigger();
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    ASSERT_NE(main_->Guida(), nullptr);
+    const std::string padded = text + std::string(kGuideTextLen - text.size(), ' ');
+    EXPECT_EQ(Shown(), QString::fromLatin1(padded.data(), static_cast<qsizetype>(padded.size()))
+                           .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                           .toStdString());
+  }
 }
 
 TEST_F(GuideTest, AGuideWithoutItsTagOrTooLongIsRefused) {

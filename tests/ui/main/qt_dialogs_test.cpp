@@ -9,13 +9,18 @@
 #include <QFile>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -166,10 +171,12 @@ class QtFileDialogTest : public ::testing::Test {
       QFile f(dir_ + "/" + name);
       ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
+    QtDialogsReset();
   }
   void TearDown() override {
     StringsReset();
     ToolkitLanguageReset();
+    QtDialogsReset();
   }
   FileDialogRequest OpenRequest() const {
     FileDialogRequest req;
@@ -280,6 +287,139 @@ TEST_F(QtFileDialogTest, SaveAddsTheDefaultExtensionAndFallsBackToTheCurrentFold
   EXPECT_EQ(got.filterIndex, 1);
 }
 
+// The width a line of a list needs for its text in one column, as the
+// list's delegate draws it.
+int ItemWidth(const QTreeView* tree, const QModelIndex& index) {
+  QStyleOptionViewItem option;
+  option.initFrom(tree);
+  option.font = tree->font();
+  option.fontMetrics = tree->fontMetrics();
+  const int icon = tree->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree);
+  option.decorationSize = tree->iconSize().isValid() ? tree->iconSize() : QSize(icon, icon);
+  return tree->itemDelegate()->sizeHint(option, index).width();
+}
+
+// The Open and Save As dialogs first show the name, size, type and date of
+// each file whole, in English and in Italian, within the screen, and the box
+// that asks whether to replace a file shows its whole title. (Run again at
+// twice the scale by the test below.)
+TEST_F(QtFileDialogTest, TheDialogsFirstShowEachColumnWhole) {
+  {
+    QFile band(dir_ + "/band.arr");
+    ASSERT_TRUE(band.open(QIODevice::WriteOnly));
+    band.write(QByteArray(10700, 'x'));
+    band.close();
+    ASSERT_TRUE(band.open(QIODevice::ReadWrite));
+    band.setFileTime(QDateTime(QDate(2023, 12, 11), QTime(14, 41, 13)), QFileDevice::FileModificationTime);
+  }
+  ASSERT_TRUE(QDir(dir_).mkdir("Canzoni"));
+  QtDialogs d;
+  for (int lang : {200, 0}) {
+    if (lang == 0 && !QFile::exists(ToolkitItalianFile())) {
+      ADD_FAILURE() << "the toolkit's Italian translation is missing: " << ToolkitItalianFile().toStdString();
+      continue;
+    }
+    for (bool save : {false, true}) {
+      SCOPED_TRACE(std::string(lang == 0 ? "Italian" : "English") + (save ? ", Save As" : ", Open"));
+      gLangBase = lang;
+      FileDialogRequest req = OpenRequest();
+      req.title = lang == 0 ? "Salva file come" : "Save file as";
+      req.filterIndex = 1;
+      std::vector<std::string> cut;
+      int rows = 0, boxWidth = 0, titleWidth = 0;
+      WhenModal([&](QWidget* w) {
+        auto* dlg = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dlg, nullptr);
+        auto* tree = dlg->findChild<QTreeView*>("treeView");
+        ASSERT_NE(tree, nullptr);
+        // The folder is read in the background: wait until its lines are in.
+        for (int i = 0; i < 300 && tree->model()->rowCount(tree->rootIndex()) < 2; ++i) Wait(10);
+        Wait(10);
+        rows = tree->model()->rowCount(tree->rootIndex());
+        QHeaderView* header = tree->header();
+        for (int c = 0; c < 4; ++c) {
+          const std::string name = header->model()->headerData(c, Qt::Horizontal).toString().toStdString();
+          int needed = header->sectionSizeHint(c);
+          for (int r = 0; r < rows; ++r)
+            needed = std::max(needed, ItemWidth(tree, tree->model()->index(r, c, tree->rootIndex())));
+          if (header->isSectionHidden(c) || header->sectionSize(c) < needed)
+            cut.push_back(name + " " + std::to_string(header->sectionSize(c)) + " < " + std::to_string(needed));
+        }
+        if (header->length() > tree->viewport()->width())
+          cut.push_back("the columns " + std::to_string(header->length()) + " > the list " +
+                        std::to_string(tree->viewport()->width()));
+        if (dlg->width() > dlg->screen()->availableGeometry().width()) cut.push_back("wider than the screen");
+        if (save) {
+          WhenModal([&](QWidget* box) {
+            boxWidth = box->width();
+            titleWidth = TitleBarWidth(box->windowTitle(), box);
+            if (auto* b = qobject_cast<QMessageBox*>(box)) b->button(QMessageBox::No)->click();
+          });
+          dlg->findChild<QLineEdit*>("fileNameEdit")->setText("band.arr");
+          static_cast<QDialog*>(dlg)->accept();  // an existing file: asks whether to replace it
+        }
+        dlg->reject();
+      });
+      if (save) d.ShowSave(req);
+      else d.ShowOpen(req);
+      EXPECT_GE(rows, 2);
+      EXPECT_EQ(cut, std::vector<std::string>{});
+      if (save) {
+        EXPECT_GT(titleWidth, 0);
+        EXPECT_GE(boxWidth, titleWidth);
+      }
+    }
+  }
+}
+
+// The same at twice the scale, in a copy of this suite on a screen of
+// 1280 x 1024 pixels (640 x 512 at that scale).
+TEST_F(QtFileDialogTest, TheDialogsFirstShowEachColumnWholeAtTwiceTheScale) {
+  const QString config = dir_ + "/screen.json";
+  QFile screen(config);
+  ASSERT_TRUE(screen.open(QIODevice::WriteOnly));
+  screen.write(R"({"screens": [{"name": "big", "x": 0, "y": 0, "width": 1280, "height": 1024,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+  screen.close();
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_SCALE_FACTOR", "2");
+  env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+  QProcess suite;
+  suite.setProcessEnvironment(env);
+  suite.setProcessChannelMode(QProcess::MergedChannels);
+  suite.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_filter=QtFileDialogTest.TheDialogsFirstShowEachColumnWhole"});
+  ASSERT_TRUE(suite.waitForFinished(60000));
+  const std::string out = suite.readAll().toStdString();
+  EXPECT_EQ(suite.exitCode(), 0) << out;
+  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+}
+
+// A size the user gives a dialog is kept for the rest of the session; the
+// other dialog keeps its own first size.
+TEST_F(QtFileDialogTest, TheSizeTheUserGivesADialogIsKept) {
+  QtDialogs d;
+  QSize first, again, saveFirst;
+  WhenModal([&](QWidget* w) {
+    first = w->size();
+    w->resize(first - QSize(80, 40));  // the user drags its corner in
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  d.ShowOpen(OpenRequest());
+  WhenModal([&](QWidget* w) {
+    again = w->size();
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  d.ShowOpen(OpenRequest());
+  EXPECT_EQ(again, first - QSize(80, 40));
+  WhenModal([&](QWidget* w) {
+    saveFirst = w->size();
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  d.ShowSave(OpenRequest());
+  EXPECT_NE(saveFirst, again);
+}
+
 TEST_F(QtFileDialogTest, CancelledDialogsAnswerNothing) {
   QtDialogs d;
   WhenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
@@ -370,14 +510,32 @@ TEST_F(ToolkitLanguageTest, TheToolkitsDialogsFollowTheProgramsLanguage) {
   if (!QFile::exists(ToolkitItalianFile()))
     GTEST_SKIP() << "the toolkit's Italian translation is missing: " << ToolkitItalianFile().toStdString();
   const ToolkitTexts italian = Shown(1);
+  // The program's own texts.
   EXPECT_EQ(italian.title, "Brenvolta - Brenvolta v 2.0 - Apri File");
-  EXPECT_EQ(italian.lookIn, "Cerca in:");
-  EXPECT_EQ(italian.fileName, "&Nome del file:");
-  EXPECT_EQ(italian.open, "&Apri");
-  EXPECT_EQ(italian.cancel, "Annulla");
   EXPECT_EQ(italian.readOnly, "Sola lettura");
-  EXPECT_EQ(italian.yesNoCancel, (std::vector<std::string>{"&No", "&S\u00ec", "Annulla"}));
-  EXPECT_EQ(italian.retryCancel, (std::vector<std::string>{"Annulla", "Riprova"}));
+  // The toolkit's are its translation's, whatever words a release of it
+  // chooses: what the loaded translation gives for the English text, and
+  // not the English text itself (as it would be had the translation not
+  // been loaded; "No" is the one word Italian shares with English).
+  const auto translated = [](const char* context, const char* english, bool sameWord = false) {
+    const QString text = QCoreApplication::translate(context, english);
+    if (!sameWord) {
+      EXPECT_NE(text, QString::fromLatin1(english)) << context << " " << english << ": not translated";
+    }
+    return text.toStdString();
+  };
+  EXPECT_EQ(italian.lookIn, translated("QFileDialog", "Look in:"));
+  EXPECT_EQ(italian.fileName, translated("QFileDialog", "File &name:"));
+  EXPECT_EQ(italian.open, translated("QFileDialog", "&Open"));
+  const std::string cancel = translated("QPlatformTheme", "Cancel");
+  EXPECT_EQ(italian.cancel, cancel);
+  std::vector<std::string> yesNoCancel{translated("QPlatformTheme", "&Yes"), translated("QPlatformTheme", "&No", true),
+                                       cancel};
+  std::vector<std::string> retryCancel{translated("QPlatformTheme", "Retry"), cancel};
+  std::sort(yesNoCancel.begin(), yesNoCancel.end());
+  std::sort(retryCancel.begin(), retryCancel.end());
+  EXPECT_EQ(italian.yesNoCancel, yesNoCancel);
+  EXPECT_EQ(italian.retryCancel, retryCancel);
 }
 
 TEST(QtDialogs, LanguageDialogIsTheInstalledOne) {

@@ -243,25 +243,45 @@ TEST_F(SecondProcessTest, ARestartAtTwiceTheScaleKeepsTheWindowsInside) {
   }
 }
 
-// Without a display, and no platform chosen, the toolkit cannot start: the
-// program says so in a line of its own and ends with status 1, where the
-// toolkit would abort. A platform that cannot be started is named.
-TEST_F(SecondProcessTest, WithoutADisplayTheProgramSaysSoAndEnds) {
+// A start that fails puts exactly one line on stderr, the program's own, and
+// ends with status 1, where the toolkit would print its own lines and abort.
+// The display is blamed only where none is set or the one set cannot be
+// opened; a platform that does not exist, or whose plugin cannot be loaded
+// (a library it needs is damaged), is named with the toolkit's reason.
+TEST_F(SecondProcessTest, AStartThatFailsSaysWhyInOneLine) {
+  // A folder whose copy of a library the X platform's plugin needs, and the
+  // program does not, is damaged.
+  const std::string damaged = ProgFile("damaged");
+  ASSERT_EQ(MakeDirs(damaged), 0);
+  WriteBytes(damaged + "/libxcb-icccm.so.4", "");
+  const std::string platformLine = "Brenvolta could not start the graphical platform ";
   struct Case {
+    const char* label;
     const char* display;   // nullptr: unset
     const char* platform;  // nullptr: unset
-    std::string line;
+    bool damagedLibrary;
+    std::string line;      // the whole line, or its start up to the toolkit's reason
+    bool reason;           // the toolkit's reason follows, naming reasonNames
+    const char* reasonNames;
   } cases[] = {
-      {nullptr, nullptr, "Brenvolta needs a graphical display: DISPLAY is not set."},
-      {":9876", nullptr, "Brenvolta needs a graphical display: the display \":9876\" could not be opened."},
-      {nullptr, "nonesuch", "Brenvolta needs a graphical display: the platform \"nonesuch\" could not be started."},
+      {"no display", nullptr, nullptr, false, "Brenvolta needs a graphical display: DISPLAY is not set.", false, ""},
+      {"no display, X chosen", nullptr, "xcb", false, "Brenvolta needs a graphical display: DISPLAY is not set.",
+       false, ""},
+      {"a display that is not there", ":9876", nullptr, false,
+       "Brenvolta needs a graphical display: the display \":9876\" could not be opened.", false, ""},
+      {"no such platform", nullptr, "nosuchplatform", false, platformLine + "\"nosuchplatform\": ", true,
+       "nosuchplatform"},
+      {"no such platform, a display set", ":9876", "nosuchplatform", false,
+       platformLine + "\"nosuchplatform\": ", true, "nosuchplatform"},
+      {"a damaged library", ":9876", nullptr, true, platformLine + "\"xcb\": ", true, "xcb"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
+    SCOPED_TRACE(c.label);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
     if (c.display) env.insert("DISPLAY", c.display);
     if (c.platform) env.insert("QT_QPA_PLATFORM", c.platform);
+    if (c.damagedLibrary) env.insert("LD_LIBRARY_PATH", QString::fromStdString(damaged));
     QProcess program;
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(progDir_->path());
@@ -269,9 +289,21 @@ TEST_F(SecondProcessTest, WithoutADisplayTheProgramSaysSoAndEnds) {
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 1);
-    const QStringList lines = QString::fromLocal8Bit(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.last().toStdString(), c.line);
-    EXPECT_FALSE(lines.join('\n').contains("Reinstalling"));
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
+    // One line, ended.
+    const QStringList lines = err.split('\n');
+    ASSERT_EQ(lines.size(), 2) << err.toStdString();
+    EXPECT_TRUE(lines[1].isEmpty());
+    const std::string line = lines[0].toStdString();
+    if (!c.reason) {
+      EXPECT_EQ(line, c.line);
+      continue;
+    }
+    // The toolkit's reason, its first line: it names the platform.
+    ASSERT_EQ(Left(line, static_cast<int>(c.line.size())), c.line);
+    const std::string reason = Mid(line, static_cast<int>(c.line.size()) + 1);
+    EXPECT_NE(reason.find(c.reasonNames), std::string::npos) << line;
+    EXPECT_EQ(reason.find("display"), std::string::npos) << line;
   }
 }
