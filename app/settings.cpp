@@ -73,10 +73,25 @@ void SettingsFolderLock(int err) {
   sFolderMissing = false;
 }
 
+namespace {
+
+// The folder and the reason: "The settings folder ... cannot be written:",
+// then the reason on a line of its own.
+std::string FolderFault() {
+  // The path without making the folder: a missing one stays missing.
+  const std::string first = ReplaceFirstUnderscore(Res(sFolderMissing ? 59 : 60), WinFolderPath());
+  return first + ":\r\n" + FolderReason(sFolderErr);
+}
+
+}  // namespace
+
 void SettingsFolderMsg() {
-  const std::string first = ReplaceFirstUnderscore(Res(sFolderMissing ? 59 : 60), WinFolder());
-  const std::string text = first + ":\r\n" + FolderReason(sFolderErr) + "\r\n\r\n" + Res(61);
+  const std::string text = FolderFault() + "\r\n\r\n" + Res(61);
   TheDialogs().MessageBox(Res(111) + "Brenvolta", text, MsgIcon::Exclamation, MsgButtons::OK);
+}
+
+void SettingsFolderRefusalMsg(const std::string& title) {
+  TheDialogs().MessageBox(title, FolderFault(), MsgIcon::Exclamation, MsgButtons::OK);
 }
 
 bool DecodeU16(const std::string& rec, int pos, int& value) {

@@ -42,6 +42,10 @@ void SettingsFolderLock(int err);
 // The one box that says so: the folder, the reason, and that the settings
 // will not be kept and MIDI stays off, in the language in use.
 void SettingsFolderMsg();
+// The box of a command that would write in the folder while it cannot be
+// written (a database command): the first lines of the start's box, the
+// folder and the reason, titled title.
+void SettingsFolderRefusalMsg(const std::string& title);
 
 // The one-time initialisation: first values of the shared state, enlarged
 // window sizes for the screen, the settings file read (or a first start with
