@@ -44,10 +44,10 @@ int SettleDevicesIn(RecordFile& f);
 int SettleDevices() {
   gOpCaption = Res(113);
   gMidiOpenedHere = false;
-  // The lock makes a missing file, empty: should the record not be written
+  // The open makes a missing file, empty: should the record not be written
   // into it, it is removed again rather than left empty.
-  const bool existed = KindOfFile(SharedDevPath()) != FileKind::Missing;
   SharedDevLock lock;
+  const bool existed = KindOfFile(SharedDevPath()) != FileKind::Missing;
   RecordFile f;
   int err = f.Open(SharedDevPath(), kSharedDevLen);
   if (err == 0) err = SettleDevicesIn(f);
