@@ -51,7 +51,9 @@ void SettingsFolderRefusalMsg(const std::string& title);
 // window sizes for the screen, the settings file read (or a first start with
 // the language dialog) and the name tables built. On return gStartCancelled
 // tells Main to end the program (gStartStatus 0 when the user cancelled the
-// language question). Files are read without being made; what a first start
+// language question). A killed write of the settings file is resolved
+// before it is read (not in a locked folder). Files are read without being
+// made; what a first start
 // writes (the settings, the device-sharing record, the info file) it writes
 // whole once the language is chosen, and only when the folder is not
 // locked; a write that fails marks it locked and writes nothing more.
