@@ -201,7 +201,8 @@ bool AnotherCopyRuns() {
   const std::string lockFile = InstanceLockPath();
   if (gSettingsFolderLocked) {
     if (!sFolderLock.IsHeld() && sFolderLock.TryLock() == WinFolderLock::Held) return true;
-    return FileExists(lockFile) && !sInstanceLock.IsHeld() && sInstanceLock.TryLock(lockFile) == FileLock::Held;
+    return FileExists(lockFile) && !sInstanceLock.IsHeld() &&
+           sInstanceLock.TryLock(lockFile) == FileLock::Held;
   }
   if (!sInstanceLock.IsHeld() && sInstanceLock.TryLock(lockFile) == FileLock::Held) return true;
   if (sFolderLock.IsHeld()) return false;

@@ -268,7 +268,8 @@ TEST_F(SettingsTest, ALockedFolderReadsTheSettingsAsTheyStand) {
   SettingsImage torn = s;
   torn.Byte(1, 26, 0);
   WriteBytes(Ini(), torn.bytes());
-  const QStringList sideFiles = QDir(QString::fromStdString(WinFile(""))).entryList(QDir::Files | QDir::Hidden);
+  const QStringList sideFiles =
+      QDir(QString::fromStdString(WinFile(""))).entryList(QDir::Files | QDir::Hidden);
 
   SettingsFolderLock(kErrDiskFull);
   InitApp();

@@ -130,7 +130,9 @@ TEST_F(WinFolderTest, TheFolderLockHasOneHolderAndWritesNothing) {
   WinFolderLock second;
   EXPECT_EQ(second.TryLock(), WinFolderLock::Held);
   EXPECT_FALSE(second.IsHeld());
-  EXPECT_TRUE(QDir(QString::fromStdString(folder)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+  EXPECT_TRUE(QDir(QString::fromStdString(folder))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .isEmpty());
   first.Unlock();
   EXPECT_EQ(second.TryLock(), WinFolderLock::Taken);
 }

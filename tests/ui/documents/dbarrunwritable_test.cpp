@@ -125,7 +125,8 @@ std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out <
 
 }  // namespace
 
-class DBArrUnwritableCommandTest : public DBArrUnwritableTest, public ::testing::WithParamInterface<CommandCase> {
+class DBArrUnwritableCommandTest : public DBArrUnwritableTest,
+                                   public ::testing::WithParamInterface<CommandCase> {
  public:
   using DBArrUnwritableTest::ClickEditItem;
   using DBArrUnwritableTest::OpenSong;
@@ -159,8 +160,9 @@ TEST_P(DBArrUnwritableCommandTest, SaysTheFolderCannotBeWrittenOnceAndWritesNoth
   const std::string db = Db();
   c.run(*this);
   const std::string text =
-      c.language == 2 ? "The settings folder " + Folder() + " cannot be written:\r\nDisk full"
-                      : "Impossibile scrivere nella cartella delle impostazioni " + Folder() + ":\r\nDisco pieno";
+      c.language == 2
+          ? "The settings folder " + Folder() + " cannot be written:\r\nDisk full"
+          : "Impossibile scrivere nella cartella delle impostazioni " + Folder() + ":\r\nDisco pieno";
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{text});
   EXPECT_EQ(BoxTitles(), std::vector<std::string>{c.title});
   EXPECT_EQ(Db(), db);
@@ -225,4 +227,6 @@ const CommandCase kCommandCases[] = {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Commands, DBArrUnwritableCommandTest, ::testing::ValuesIn(kCommandCases),
-                         [](const ::testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<CommandCase>& info) {
+                           return std::string(info.param.name);
+                         });

@@ -33,7 +33,8 @@ class ProgramCopy {
   // asUser: the copy runs as the ordinary user kTestUid (the suite must run
   // as root).
   ProgramCopy(const std::string& winFolder, const std::string& progFolder, const QStringList& extra = {},
-              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(), bool asUser = false) {
+              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+              bool asUser = false) {
     process_.setProcessEnvironment(env);
     if (asUser) {
       process_.setChildProcessModifier([] {
