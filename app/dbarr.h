@@ -123,16 +123,17 @@ int DBArrFindID(const std::string& path);
 // Enters the file gArrFileDir / gArrFileName and leaves its ID in gDBArrId.
 // kind is the calling window's kind (19 for an arrangement file; 2 and 3,
 // the banks, enter nothing). While the settings folder cannot be written it
-// only says so (DBArrWriteRefused) and returns 0. With no database it asks whether the file's
-// folder becomes the database's and creates it. Returns 1 when the file has
-// an ID afterwards (new or found), else 0. A new or found ID also goes into
-// the slot record DbId and the ID box of a window open on that file.
+// only says so (DBArrWriteRefused) and returns 0. With no database it asks
+// whether the file's folder becomes the database's and creates it. Returns
+// 1 when the file has an ID afterwards (new or found), else 0. A new or
+// found ID also goes into the slot record DbId and the ID box of a window
+// open on that file.
 int DBArrAdd(int kind);
 
 // Removes the entries whose files are gone: missing, empty or not an
 // arrangement file. While the settings folder cannot be written it only
-// says so (DBArrWriteRefused). A missing or unreadable folder, or a file that cannot be
-// read, ends it with message 25 and nothing written.
+// says so (DBArrWriteRefused). A missing or unreadable folder, or a file
+// that cannot be read, ends it with message 25 and nothing written.
 void DBArrUpdate();
 
 // The start-up check, also made before the database editor opens: 0

@@ -499,6 +499,7 @@ void InitApp() {
   // whole, once the language is chosen. A settings path where no file can
   // stand (a folder, a pipe) ends the start with "File not found" before any
   // file is changed.
+  //
   // A write of the file that a kill stopped (one in place, for a file with a
   // second name) is finished or put back first, as every document open
   // does, so that the records are never read half-written. In a folder that

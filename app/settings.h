@@ -53,10 +53,10 @@ void SettingsFolderRefusalMsg(const std::string& title);
 // tells Main to end the program (gStartStatus 0 when the user cancelled the
 // language question). A killed write of the settings file is resolved
 // before it is read (not in a locked folder). Files are read without being
-// made; what a first start
-// writes (the settings, the device-sharing record, the info file) it writes
-// whole once the language is chosen, and only when the folder is not
-// locked; a write that fails marks it locked and writes nothing more.
+// made; what a first start writes (the settings, the device-sharing record,
+// the info file) it writes whole once the language is chosen, and only when
+// the folder is not locked; a write that fails marks it locked and writes
+// nothing more.
 void InitApp();
 
 // The language of the settings file as it stands, looked at without
