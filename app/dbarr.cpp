@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/appstate.h"
+#include "app/settings.h"
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/paths.h"
@@ -297,8 +298,21 @@ int DBArrFindID(const std::string& path) {
   return DBArrRecId(DBArrBuf, rec);
 }
 
+bool DBArrWriteRefused(const std::string& title) {
+  if (!gSettingsFolderLocked) return false;
+  SettingsFolderRefusalMsg(title);
+  return true;
+}
+
+void DBArrAutoAdd() {
+  if (gSettingsFolderLocked) return;
+  DBArrAdd(19);
+}
+
 int DBArrAdd(int kind) {
   gOpCaption = Res(105) + kDBArrName;
+  // Asked first: a new database's question could not be answered by a write.
+  if (DBArrWriteRefused(gOpCaption)) return 0;
   RecordFile f;
   int err = OpenDatabase(f);
 
@@ -372,6 +386,7 @@ int DBArrAdd(int kind) {
 
 void DBArrUpdate() {
   gOpCaption = Res(105) + kDBArrName;
+  if (DBArrWriteRefused(gOpCaption)) return;
   RecordFile f;
   int err = OpenDatabase(f);
   if (err == kErrFileNotFound) {
@@ -431,7 +446,10 @@ int DBArrRead(std::string& image) {
   return damaged ? 2 : 0;
 }
 
-int DBArrWrite(const std::string& image) { return WriteWholeFileAtomic(DBArrPath(), image); }
+int DBArrWrite(const std::string& image) {
+  if (gSettingsFolderLocked) return kErrPathFileAccess;
+  return WriteWholeFileAtomic(DBArrPath(), image);
+}
 
 int DBArrCheck() {
   switch (DBArrRead(DBArrBuf)) {
@@ -453,6 +471,7 @@ int DBArrCheck() {
 
 void DBArrAddAll() {
   gOpCaption = Res(111) + kDBArrName;
+  if (DBArrWriteRefused(gOpCaption)) return;
   const std::string before = DBArrBuf;  // what the editor lists
   switch (const int r = DBArrRead(DBArrBuf)) {
     case 0:

@@ -122,15 +122,18 @@ int DBArrFindID(const std::string& path);
 
 // Enters the file gArrFileDir / gArrFileName and leaves its ID in gDBArrId.
 // kind is the calling window's kind (19 for an arrangement file; 2 and 3,
-// the banks, enter nothing). With no database it asks whether the file's
-// folder becomes the database's and creates it. Returns 1 when the file has
-// an ID afterwards (new or found), else 0. A new or found ID also goes into
-// the slot record DbId and the ID box of a window open on that file.
+// the banks, enter nothing). While the settings folder cannot be written it
+// only says so (DBArrWriteRefused) and returns 0. With no database it asks
+// whether the file's folder becomes the database's and creates it. Returns
+// 1 when the file has an ID afterwards (new or found), else 0. A new or
+// found ID also goes into the slot record DbId and the ID box of a window
+// open on that file.
 int DBArrAdd(int kind);
 
 // Removes the entries whose files are gone: missing, empty or not an
-// arrangement file. A missing or unreadable folder, or a file that cannot be
-// read, ends it with message 25 and nothing written.
+// arrangement file. While the settings folder cannot be written it only
+// says so (DBArrWriteRefused). A missing or unreadable folder, or a file
+// that cannot be read, ends it with message 25 and nothing written.
 void DBArrUpdate();
 
 // The start-up check, also made before the database editor opens: 0
@@ -147,7 +150,20 @@ int DBArrRead(std::string& image);
 
 // Writes image as the database file, whole: beside the old file, then
 // renamed over it. 0, or the error number (the old file is left whole).
+// While the settings folder cannot be written nothing is written (75).
 int DBArrWrite(const std::string& image);
+
+// The database lives in the settings folder: while that folder cannot be
+// written (gSettingsFolderLocked) it is read but never written. A command
+// that would write it asks this first: true, after one box titled title
+// that names the folder and the reason, while the folder cannot be written;
+// the command then does nothing more. False otherwise, without a box.
+bool DBArrWriteRefused(const std::string& title);
+
+// The automatic add of an opened arrangement file (Update Automatically
+// ticked): DBArrAdd(19), skipped without a box while the settings folder
+// cannot be written, since the start has said that the folder takes nothing.
+void DBArrAutoAdd();
 
 // The database editor's Add All: reads the database and enters every
 // arrangement file of its folder that it lacks (plain, not hidden, ".arr"
@@ -157,7 +173,8 @@ int DBArrWrite(const std::string& image);
 // full database ends the scan and what was entered is written. Messages
 // titled "Opening r40DBArr": 6 no database, 7 damaged, 25 a database or
 // folder that cannot be read or a failed write (nothing written, DBArrBuf
-// as before).
+// as before). While the settings folder cannot be written it only says so
+// (DBArrWriteRefused).
 void DBArrAddAll();
 
 // Every open arrangement-file window takes its file's ID again (DbId of its

@@ -73,10 +73,25 @@ void SettingsFolderLock(int err) {
   sFolderMissing = false;
 }
 
+namespace {
+
+// The folder and the reason: "The settings folder ... cannot be written:",
+// then the reason on a line of its own.
+std::string FolderFault() {
+  // The path without making the folder: a missing one stays missing.
+  const std::string first = ReplaceFirstUnderscore(Res(sFolderMissing ? 59 : 60), WinFolderPath());
+  return first + ":\r\n" + FolderReason(sFolderErr);
+}
+
+}  // namespace
+
 void SettingsFolderMsg() {
-  const std::string first = ReplaceFirstUnderscore(Res(sFolderMissing ? 59 : 60), WinFolder());
-  const std::string text = first + ":\r\n" + FolderReason(sFolderErr) + "\r\n\r\n" + Res(61);
+  const std::string text = FolderFault() + "\r\n\r\n" + Res(61);
   TheDialogs().MessageBox(Res(111) + "Brenvolta", text, MsgIcon::Exclamation, MsgButtons::OK);
+}
+
+void SettingsFolderRefusalMsg(const std::string& title) {
+  TheDialogs().MessageBox(title, FolderFault(), MsgIcon::Exclamation, MsgButtons::OK);
 }
 
 bool DecodeU16(const std::string& rec, int pos, int& value) {
@@ -484,6 +499,14 @@ void InitApp() {
   // whole, once the language is chosen. A settings path where no file can
   // stand (a folder, a pipe) ends the start with "File not found" before any
   // file is changed.
+  //
+  // A write of the file that a kill stopped (one in place, for a file with a
+  // second name) is finished or put back first, as every document open
+  // does, so that the records are never read half-written. In a folder that
+  // cannot be written nothing is resolved, since that would write there: the
+  // file is read as it stands. A resolve that fails leaves the file as it
+  // stands too; the exit's write, which resolves first, reports it.
+  if (!gSettingsFolderLocked) ResolveKilledSave(SettingsPath());
   RecordFile f;
   gSettingsBuf = Nuls(kSettingsRecLen);
   if (KindOfFile(SettingsPath()) != FileKind::Missing) {

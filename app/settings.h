@@ -42,15 +42,21 @@ void SettingsFolderLock(int err);
 // The one box that says so: the folder, the reason, and that the settings
 // will not be kept and MIDI stays off, in the language in use.
 void SettingsFolderMsg();
+// The box of a command that would write in the folder while it cannot be
+// written (a database command): the first lines of the start's box, the
+// folder and the reason, titled title.
+void SettingsFolderRefusalMsg(const std::string& title);
 
 // The one-time initialisation: first values of the shared state, enlarged
 // window sizes for the screen, the settings file read (or a first start with
 // the language dialog) and the name tables built. On return gStartCancelled
 // tells Main to end the program (gStartStatus 0 when the user cancelled the
-// language question). Files are read without being made; what a first start
-// writes (the settings, the device-sharing record, the info file) it writes
-// whole once the language is chosen, and only when the folder is not
-// locked; a write that fails marks it locked and writes nothing more.
+// language question). A killed write of the settings file is resolved
+// before it is read (not in a locked folder). Files are read without being
+// made; what a first start writes (the settings, the device-sharing record,
+// the info file) it writes whole once the language is chosen, and only when
+// the folder is not locked; a write that fails marks it locked and writes
+// nothing more.
 void InitApp();
 
 // The language of the settings file as it stands, looked at without

@@ -25,6 +25,7 @@ uint32_t SharedDevRec::InHandle() const { return GetU32LE(image, 46); }
 void SharedDevRec::SetInHandle(uint32_t h) { PutU32LE(image, 46, h); }
 
 std::string SharedDevPath() { return WinPath(kSharedDevName); }
+std::string SharedDevLockPath() { return WinPath(kSharedDevName + ".lock"); }
 
 void SharedDevRecInit() {
   const char byte145 = gSharedDev.image.size() == kSharedDevLen ? gSharedDev.image[kSharedDevLen - 1] : '\0';
@@ -47,6 +48,7 @@ void SharedDevRecInit() {
 int SharedDevRecReset() {
   const std::string path = SharedDevPath();
   gOpCaption = Res(111) + PathFileName(path);
+  SharedDevLock lock;
   SharedDevRecInit();
   std::string image;
   if (FileExists(path)) {
@@ -59,7 +61,7 @@ int SharedDevRecReset() {
 }
 
 SharedDevLock::SharedDevLock() {
-  const std::string path = SharedDevPath();
+  const std::string path = SharedDevLockPath();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gSharedDevLockWaitMs);
   while (lock_.TryLock(path) == FileLock::Held && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -38,14 +38,21 @@ std::string SharedDevPath();
 // field, is kept as it was).
 void SharedDevRecInit();
 // Writes the default record to the file (first start), whole, as a save
-// does: bytes past the record keep what they held, and a file that cannot be
-// written keeps what it held. Returns 0 or the error number (the caller
-// reports).
+// does, under the record's lock: bytes past the record keep what they held,
+// and a file that cannot be written keeps what it held. Returns 0 or the
+// error number (the caller reports).
 int SharedDevRecReset();
 
-// Holds an exclusive lock on the device-sharing file while this program
-// reads, decides and writes its record, so that two starts of this program
-// never interleave. Waits a few seconds at most, then goes on without it.
+// The lock file of the record, "Veltrano.lock" beside it: the file itself
+// is replaced by a rename when it is written whole (first start), so a lock
+// on it would stay with the old file and the next taker would lock the new
+// one. The lock file is never written, renamed or removed.
+std::string SharedDevLockPath();
+
+// Holds an exclusive lock (on SharedDevLockPath) while this program reads,
+// decides and writes the record, so that two starts of this program never
+// interleave. Waits a few seconds at most, then goes on without it. The
+// sibling programs take no lock: what they see of the file is unchanged.
 class SharedDevLock {
  public:
   SharedDevLock();

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <chrono>
+#include <thread>
+
 #include "app/appstate.h"
 #include "services/messages.h"
 #include "app/settings.h"
@@ -23,8 +26,10 @@ bool gSharedDevUntouched = false;
 int gStartStatus = 0;
 
 static std::function<void()> sMainWindowShow;
-// Held from the start of Main to the end of the process.
+// Held from the start of Main to the end of the process: the lock file, and
+// in a settings folder that cannot be written the folder itself.
 static FileLock sInstanceLock;
+static WinFolderLock sFolderLock;
 
 std::string InstanceLockPath() { return WinPath(kInstanceLockName); }
 
@@ -44,10 +49,10 @@ int SettleDevicesIn(RecordFile& f);
 int SettleDevices() {
   gOpCaption = Res(113);
   gMidiOpenedHere = false;
-  // The lock makes a missing file, empty: should the record not be written
+  // The open makes a missing file, empty: should the record not be written
   // into it, it is removed again rather than left empty.
-  const bool existed = KindOfFile(SharedDevPath()) != FileKind::Missing;
   SharedDevLock lock;
+  const bool existed = KindOfFile(SharedDevPath()) != FileKind::Missing;
   RecordFile f;
   int err = f.Open(SharedDevPath(), kSharedDevLen);
   if (err == 0) err = SettleDevicesIn(f);
@@ -175,6 +180,43 @@ int SettleDevicesIn(RecordFile& f) {
   return err;
 }
 
+// How long a copy whose settings folder can be written looks for the
+// folder's lock to be free before it takes it for another copy's.
+constexpr int kFolderLockLookMs = 500;
+
+// The one-copy check, after the folder's check. Two locks, which no copy
+// ever writes into:
+// - the lock file Brenvolta.lock, made where the folder can be written and
+//   taken where it stands (taking it writes nothing), held for the run;
+// - the folder itself, which needs no file there: held for the run by a
+//   copy whose folder cannot be written, and only looked at by one that can
+//   write there, so that no lock stays on the folder that its own files are
+//   saved in.
+// Each copy takes its own lock first and then looks at the other one, so
+// that of two copies starting at once one always sees the other. True when
+// another copy holds either lock. A lock file that cannot be made at all,
+// or a folder that cannot be opened (it is missing), does not stop the
+// start; the settings and device files report their own faults.
+bool AnotherCopyRuns() {
+  const std::string lockFile = InstanceLockPath();
+  if (gSettingsFolderLocked) {
+    if (!sFolderLock.IsHeld() && sFolderLock.TryLock() == WinFolderLock::Held) return true;
+    return FileExists(lockFile) && !sInstanceLock.IsHeld() &&
+           sInstanceLock.TryLock(lockFile) == FileLock::Held;
+  }
+  if (!sInstanceLock.IsHeld() && sInstanceLock.TryLock(lockFile) == FileLock::Held) return true;
+  if (sFolderLock.IsHeld()) return false;
+  // Another copy holds the folder for its whole run; anyone else only for a
+  // moment.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFolderLockLookMs);
+  WinFolderLock look;
+  for (;;) {
+    if (look.TryLock() != WinFolderLock::Held) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 }  // namespace
 
 bool Main() {
@@ -195,11 +237,11 @@ bool Main() {
   SettingsFolderCheck();
 
   // One copy per settings folder: another copy's exit would write its
-  // settings over this one's. A lock file that cannot be made at all does
-  // not stop the start; the settings and device files report their own
-  // faults. In a locked folder only a lock file already there is taken.
-  const bool lockable = !gSettingsFolderLocked || FileExists(InstanceLockPath());
-  if (lockable && !sInstanceLock.IsHeld() && sInstanceLock.TryLock(InstanceLockPath()) == FileLock::Held) {
+  // settings over this one's, and two copies would share the device record.
+  if (AnotherCopyRuns()) {
+    // What this copy took it holds no longer.
+    sInstanceLock.Unlock();
+    sFolderLock.Unlock();
     // The language is looked up in the settings as they stand, changing
     // nothing; without one the texts stay in the language of the start
     // (Italian), as every message before the settings are read.
@@ -295,6 +337,7 @@ int ExitDeviceSharing() {
 
 void StartupReset() {
   sInstanceLock.Unlock();
+  sFolderLock.Unlock();
   gMidiOwner = false;
   gMidiOpenedHere = false;
   gSharedDevCounted = false;

@@ -35,11 +35,12 @@ void SetMainWindowShow(std::function<void()> show);
 // settings folder says "Not more than one instance is allowed" and ends
 // before it changes any file. (The sibling programs never take this lock.)
 // In a folder that cannot be written no lock file is made: one left there
-// by an earlier run is still taken (a lock writes nothing), and without one
-// the check is skipped, since a copy in such a folder writes nothing that
-// another copy could overwrite. Such a start then says so in one box, after
-// the settings are read or the first start's language is chosen, and runs
-// on without MIDI and without the device-sharing file.
+// by an earlier run is still taken (a lock writes nothing), and the copy
+// also holds a lock on the folder itself, which needs no file, so the check
+// holds there too; a copy that can write there looks at that lock as well.
+// Such a start then says so in one box, after the settings are read or the
+// first start's language is chosen, and runs on without MIDI and without
+// the device-sharing file.
 bool Main();
 
 // The lock file of one running copy of the program, in the Windows folder.

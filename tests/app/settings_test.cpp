@@ -1,5 +1,10 @@
 #include "app/settings.h"
 
+#include <QDir>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/appstate.h"
@@ -200,6 +205,77 @@ TEST_F(SettingsTest, ANormalStartReadsEveryField) {
   EXPECT_EQ(gRecentFiles[1].Kind, 0);
   EXPECT_EQ(ReadBytes(Ini()), s.bytes());  // reading writes nothing
   EXPECT_FALSE(Exists(WinFile("Veltrano")));
+}
+
+// The settings file with a second name is written in place at exit; a kill
+// in the middle of that write leaves it torn. The start puts its old bytes
+// back before it reads them, as an open of a document does, so the user's
+// settings (and the second name) come back whole, not a first start.
+TEST_F(SettingsTest, AKilledWriteInPlaceIsResolvedBeforeTheSettingsAreRead) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Byte(1, 26, 1);  // the automatic database update
+  s.Text(2, 1, PadRight("/music/dir", 250));
+  WriteBytes(Ini(), s.bytes());
+  ASSERT_EQ(::link(Ini().c_str(), WinFile("mine.ini").c_str()), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Ended just before the write in place, as a kill there would end it.
+    SetFileFaultHook([](const std::string& op, const std::string&) {
+      if (op == "rename") ::_exit(0);
+      return 0;
+    });
+    SettingsWrite(MainWindowState());
+    ::_exit(1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // What a kill half-way through the write would have left.
+  WriteBytes(Ini(), std::string(3000, '?'));
+
+  InitApp();
+  EXPECT_FALSE(gStartCancelled);
+  EXPECT_EQ(dialogs_.languageCalls, 0);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(gLangSel, 2);
+  EXPECT_TRUE(gOptAutoDB);
+  EXPECT_EQ(gLastDir, "/music/dir");
+  EXPECT_TRUE(ReadBytes(Ini()) == s.bytes());
+  EXPECT_TRUE(ReadBytes(WinFile("mine.ini")) == s.bytes());
+}
+
+// In a folder that cannot be written nothing is resolved (that would write
+// there): the file is read as it stands.
+TEST_F(SettingsTest, ALockedFolderReadsTheSettingsAsTheyStand) {
+  SettingsImage s = SettingsImage::Valid(2);
+  s.Byte(1, 26, 1);
+  WriteBytes(Ini(), s.bytes());
+  ASSERT_EQ(::link(Ini().c_str(), WinFile("mine.ini").c_str()), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetFileFaultHook([](const std::string& op, const std::string&) {
+      if (op == "rename") ::_exit(0);
+      return 0;
+    });
+    SettingsWrite(MainWindowState());
+    ::_exit(1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  SettingsImage torn = s;
+  torn.Byte(1, 26, 0);
+  WriteBytes(Ini(), torn.bytes());
+  const QStringList sideFiles =
+      QDir(QString::fromStdString(WinFile(""))).entryList(QDir::Files | QDir::Hidden);
+
+  SettingsFolderLock(kErrDiskFull);
+  InitApp();
+  EXPECT_FALSE(gOptAutoDB);
+  EXPECT_TRUE(ReadBytes(Ini()) == torn.bytes());
+  EXPECT_EQ(QDir(QString::fromStdString(WinFile(""))).entryList(QDir::Files | QDir::Hidden), sideFiles);
 }
 
 TEST_F(SettingsTest, ReadOnlyOptionIsOnOnlyForOne) {

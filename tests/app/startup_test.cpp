@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/appstate.h"
@@ -300,6 +301,64 @@ TEST_F(StartupTest, AFailedDeviceRecordEndsTheStartAndLeavesNoEmptyFile) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Disk full"});
   EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Opening MIDI out device"});
   EXPECT_FALSE(Exists(WinFile("Veltrano")));
+}
+
+// Another program in the device record's read-modify-write keeps it to
+// itself across a first start, which writes the file whole (a new file put
+// in the old one's place): the start waits for it, then goes on; this
+// program, the next to come, is still kept out until the other lets go.
+TEST_F(StartupTest, TheDeviceRecordsLockHoldsAcrossAFirstStartsWrite) {
+  for (bool fileThere : {false, true}) {
+    SCOPED_TRACE(fileThere);
+    ResetProgramState();
+    dialogs_.Clear();
+    KillFile(WinFile("Brenvolta.ini"));
+    KillFile(WinFile("Veltrano"));
+    if (fileThere) PutDev(DevRec(0, 0) + "tail");
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      // The other program: holds the record's lock until told to end.
+      ::close(ready[0]);
+      ::close(go[1]);
+      gSharedDevLockWaitMs = 0;
+      SharedDevLock other;
+      const char held = other.held() ? '1' : '0';
+      if (::write(ready[1], &held, 1) != 1) ::_exit(2);
+      char c;
+      while (::read(go[0], &c, 1) > 0) {
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(go[0]);
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_EQ(held, '1');
+
+    gSharedDevLockWaitMs = 100;
+    dialogs_.languageAnswers = {2};
+    ASSERT_TRUE(Main());
+    // The record as a first start has always written it, the bytes past it
+    // kept.
+    EXPECT_EQ(Dev(), DefaultRec(1, 1, gMidiOutHandle, gMidiInHandle) + (fileThere ? "tail" : ""));
+    {
+      gSharedDevLockWaitMs = 0;
+      SharedDevLock next;
+      EXPECT_FALSE(next.held());
+    }
+    ::close(go[1]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(ready[0]);
+    SharedDevLock after;
+    EXPECT_TRUE(after.held());
+    StartupReset();  // the one-copy lock, for the next round
+  }
 }
 
 // The settings, the device-sharing file and the info file are read only

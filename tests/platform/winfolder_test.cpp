@@ -114,3 +114,25 @@ TEST_F(WinFolderTest, TheProbeWritesAndRemovesAFileOfItsOwn) {
 }
 
 }  // namespace
+
+// The folder's own lock: one holder at a time, even in one process; a
+// missing folder is not made for it, and taking it adds nothing to a folder.
+TEST_F(WinFolderTest, TheFolderLockHasOneHolderAndWritesNothing) {
+  const std::string folder = dir_ + "/Brenvolta";
+  SetWinFolder(folder);
+  WinFolderLock first;
+  EXPECT_EQ(first.TryLock(), WinFolderLock::Failed);
+  EXPECT_FALSE(DirExists(folder));
+
+  ASSERT_EQ(::mkdir(folder.c_str(), 0555), 0);
+  EXPECT_EQ(first.TryLock(), WinFolderLock::Taken);
+  EXPECT_TRUE(first.IsHeld());
+  WinFolderLock second;
+  EXPECT_EQ(second.TryLock(), WinFolderLock::Held);
+  EXPECT_FALSE(second.IsHeld());
+  EXPECT_TRUE(QDir(QString::fromStdString(folder))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .isEmpty());
+  first.Unlock();
+  EXPECT_EQ(second.TryLock(), WinFolderLock::Taken);
+}

@@ -289,6 +289,7 @@ void frmEditDBArr::CommDelete_Click() {
   const int j = SelectedLine();
   if (j < 0) StatusShow(0, "");
   if (j < 2) return;  // no line, or a bank line
+  if (DBArrWriteRefused(kDBArrEditTitle)) return;
   // The database is written first: a failed write leaves the buffer, the
   // list and the file as they were.
   std::string image = DBArrBuf;

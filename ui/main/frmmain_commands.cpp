@@ -188,7 +188,7 @@ void frmMain::mnuApriArr_Click() {
   Openers().arrFile();
   PrgFileOpenFromDir();
   FullTableCheck("mnuApriArr", gArrSlotUsed);
-  if (gOptAutoDB && !gArrSelectPending) DBArrAdd(19);
+  if (gOptAutoDB && !gArrSelectPending) DBArrAutoAdd();
   std::string path = gArrFileDir + kPathSep + gArrFileName + ".arr";
   RecentFileAdd(path, gOpenReadOnly ? 1 : 0);
 }

@@ -2,13 +2,17 @@
 // and a second copy on the same settings folder is refused by the first
 // one's lock. The copy is the real main window in a process of its own
 // (tests/helpers/program_copy.cpp).
+#include <QDir>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
 #include <map>
 #include <sstream>
 
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -17,6 +21,7 @@
 #include "core/bytes.h"
 #include "platform/files.h"
 #include "platform/twips.h"
+#include "tests/fixtures/asuser.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
 
@@ -25,9 +30,19 @@ namespace {
 // A copy of the program on the fixture's folders.
 class ProgramCopy {
  public:
+  // asUser: the copy runs as the ordinary user kTestUid (the suite must run
+  // as root).
   ProgramCopy(const std::string& winFolder, const std::string& progFolder, const QStringList& extra = {},
-              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+              bool asUser = false) {
     process_.setProcessEnvironment(env);
+    if (asUser) {
+      process_.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kTestGid, kTestGid, kTestGid) != 0 ||
+            ::setresuid(kTestUid, kTestUid, kTestUid) != 0)
+          ::_exit(126);
+      });
+    }
     process_.setProgram(BRV_PROGRAM_COPY);
     process_.setArguments(QStringList{QString::fromStdString(winFolder), QString::fromStdString(progFolder)} +
                           extra);
@@ -165,6 +180,72 @@ TEST_F(SecondProcessTest, TheLockIsTakenBeforeAnyFileIsMade) {
   Start();
   // The running program's own lock does not stop it, and it holds it.
   EXPECT_EQ(other.TryLock(InstanceLockPath()), FileLock::Held);
+}
+
+namespace {
+
+// The plain files of a folder, hidden ones too, with their bytes.
+std::map<std::string, std::string> FolderFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  const QDir dir(QFile::decodeName(folder.c_str()));
+  for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    std::string bytes;
+    ReadWholeFile(folder + "/" + QFile::encodeName(name).toStdString(), bytes);
+    files[QFile::encodeName(name).toStdString()] = bytes;
+  }
+  return files;
+}
+
+}  // namespace
+
+// A settings folder that cannot be written takes no lock file, and none was
+// left there: the copy running there holds the folder itself, so a second
+// copy is refused all the same, without writing there, whether it finds the
+// folder still locked or opened up since (it then makes the lock file, as a
+// copy that may write there does, and finds the folder held).
+TEST_F(SecondProcessTest, ASecondCopyIsRefusedInAFolderThatCannotBeWritten) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "the copies run as an ordinary user, which needs root";
+  WriteBytes(WinFile("Veltrano"), "Veltrano" + Nuls(137));
+  WriteBytes(WinFile("TessaroInfo"), PadRight("TessaroInfo", 1000));
+  ASSERT_TRUE(ChownTree(WinFolder(), kTestUid, kTestGid));
+  ASSERT_EQ(::chmod(ProgFolder().c_str(), 0755), 0);
+  for (bool openedUp : {false, true}) {
+    SCOPED_TRACE(openedUp ? "opened up" : "locked");
+    dialogs_.Clear();
+    KillFile(WinFile("Brenvolta.lock"));
+    ASSERT_EQ(::chmod(WinFolder().c_str(), 0555), 0);
+    const auto before = FolderFiles(WinFolder());
+    ASSERT_EQ(before.count("Brenvolta.lock"), 0u);
+    ProgramCopy first(WinFolder(), ProgFolder(), {}, QProcessEnvironment::systemEnvironment(), true);
+    ASSERT_TRUE(first.WaitReady()) << first.Output();
+    EXPECT_EQ(FolderFiles(WinFolder()), before);
+    if (openedUp) {
+      ASSERT_EQ(::chmod(WinFolder().c_str(), 0755), 0);
+    }
+
+    {
+      EffectiveUser user;
+      ASSERT_TRUE(user.Switched());
+      EXPECT_EQ(RunMain(), nullptr);
+    }
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Not more than one instance is allowed"});
+    auto after = FolderFiles(WinFolder());
+    if (openedUp) {
+      EXPECT_EQ(after["Brenvolta.lock"], "");
+      after.erase("Brenvolta.lock");
+    }
+    EXPECT_EQ(after, before);
+
+    first.Signal(SIGTERM);
+    ASSERT_TRUE(first.Ended(20000));
+    EXPECT_EQ(first.ExitCode(), 0);
+    // The first copy said once that the folder cannot be written.
+    EXPECT_NE(first.Output().find("box Opening Brenvolta | The settings folder "), std::string::npos)
+        << first.Output();
+    ResetProgramState();
+    SetTwipsPerPixel(15);
+  }
+  ::chmod(WinFolder().c_str(), 0755);
 }
 
 namespace {
