@@ -703,17 +703,25 @@ bool CompleteEntry(const RecordEntry& e) {
   return false;
 }
 
+constexpr size_t kTrailerLen = 4 + 16 + 1;  // "end " + hash + "\n"
+
+// Whether bytes end as a record ends, with the hash of all before: written
+// whole (what it says is another matter).
+bool IsWholeRecord(const std::string& bytes) {
+  const std::string head = kRecordHead;
+  if (bytes.size() < head.size() + kTrailerLen || bytes.compare(0, head.size(), head) != 0) return false;
+  const size_t end = bytes.size() - kTrailerLen;
+  return bytes.compare(end, 4, "end ") == 0 && bytes.back() == '\n' &&
+         bytes.compare(end + 4, 16, Hex16(HashOf(bytes.data(), end))) == 0;
+}
+
 // Reads a record back; false for anything that is not a whole record with
 // every field its files' steps need.
 bool ParseRecord(const std::string& bytes, Record& r) {
   r = Record{};
   const std::string head = kRecordHead;
-  constexpr size_t kTrailerLen = 4 + 16 + 1;  // "end " + hash + "\n"
-  if (bytes.size() < head.size() + kTrailerLen || bytes.compare(0, head.size(), head) != 0) return false;
+  if (!IsWholeRecord(bytes)) return false;
   const size_t end = bytes.size() - kTrailerLen;
-  if (bytes.compare(end, 4, "end ") != 0 || bytes.back() != '\n' ||
-      bytes.compare(end + 4, 16, Hex16(HashOf(bytes.data(), end))) != 0)
-    return false;
   RecordReader in(bytes, head.size(), end);
   while (in.Peek("copy ")) {
     std::string word;
@@ -877,7 +885,12 @@ Found ReadRecordAt(const std::string& path) {
   ::close(fd);
   if (!ok || bytes.size() > kRecordMax) return f;
   if (!ParseRecord(bytes, f.record)) {
-    f.kind = Found::Torn;
+    // Only what starts as a record starts (an empty file included) is one
+    // a killed save was writing; anything else is someone's file.
+    const std::string head = kRecordHead;
+    const bool torn = bytes.size() < head.size() ? head.compare(0, bytes.size(), bytes) == 0
+                                                 : bytes.compare(0, head.size(), head) == 0 && !IsWholeRecord(bytes);
+    f.kind = torn ? Found::Torn : Found::NotOurs;
     return f;
   }
   // A record lists its own copies: one read under another inode or birth
