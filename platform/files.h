@@ -145,7 +145,9 @@ struct WholeFile {
 //   the old file is kept aside (a second name for it, or a copy); only when
 //   all were written does each take its file's place, in the order given,
 //   by a rename;
-// - a file is written in place, its old bytes copied aside first, where a
+// - a file is written in place, its old bytes copied aside and its new
+//   content written beside it first (so that a write stopped part way can
+//   be told from a later one, byte by byte), where a
 //   new file could not take its place whole: it has more than one hard link
 //   (so that every name keeps seeing it), or the new file cannot be given
 //   its owner and group (another user's file this user may write, in a
@@ -208,17 +210,14 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 //     "Brenvolta save record 2\n"
 //     per copy: "copy" SP path SP identity LF
 //     per file: op SP path SP identity SP old size SP old hash SP new size
-//       SP new hash SP temp SP identity SP aside SP identity SP block SP
-//       count (SP block hash)* LF
+//       SP new hash SP temp SP identity SP aside SP identity LF
 //     "end " + hash + "\n"
 //   op is "replace" (an existing file renamed over), "new" (a new file),
 //   "inplace" (written in place) or "remove"; an identity is the device,
 //   inode, birth seconds and birth nanoseconds (0 where the file system
 //   keeps no birth time) in decimal; sizes are decimal and hashes 16
 //   lower-case hex digits (FNV-1a) of the old content the save found and
-//   of the new one; a file written in place also has the hashes of its new
-//   content by blocks of the given size (4096 bytes, doubled until there
-//   are fewer than 1024); each path is written as its length in decimal,
+//   of the new one; each path is written as its length in decimal,
 //   ":", and its bytes (temp and aside may be empty, with zero identities);
 //   the final hash is that of every byte before "end". A record that does
 //   not read back whole this way was never written: the save had not begun
@@ -234,8 +233,8 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // ".pgg" of a ".prg" and back); its side files stand at those files'
 // homes under the names above; and every file stands as the recorded save
 // left it: with the recorded identity, holding the old or the new content
-// (a file written in place: or a mix of the two by blocks, as a write
-// stopped part way leaves it). A record failing any of these is left alone,
+// (a file written in place: or a mix of the two, each byte old or new at its
+// place, as a write stopped part way leaves it). A record failing any of these is left alone,
 // as if it were not there (one of ours that a later save made stale is
 // removed by the next save). Then, with the folders of the files locked:
 // when every file holds its new content whole, or (a file renamed into

@@ -15,7 +15,7 @@
 // - every file it would rename, write from, write into or delete has the
 //   device, inode and birth time the save recorded, and holds what the
 //   save recorded (the old content, the new one, or for a file written in
-//   place a mix of the two by blocks);
+//   place a mix of the two, byte by byte);
 // anything else is left alone, and the document opens and saves as if the
 // record were not there.
 #include <dirent.h>
@@ -514,19 +514,16 @@ class FolderLocks {
 //   "Brenvolta save record 2\n"
 //   per copy of the record: "copy" SP path SP identity LF
 //   per file: op SP path SP identity SP old size SP old hash SP new size SP
-//     new hash SP temp SP identity SP aside SP identity SP block SP count
-//     (SP block hash)* LF
+//     new hash SP temp SP identity SP aside SP identity LF
 //   "end " + hash + "\n"
 // A path is its length in decimal, ":" and its bytes; an identity is the
 // device, inode, birth seconds and birth nanoseconds in decimal; hashes are
 // 16 lower-case hex digits; the final hash is that of every byte before
-// "end". Blocks are the hashes of the new content of a file written in
-// place, block by block, so that a file a killed write left half new can
-// be told from one rewritten since.
+// "end". A file written in place keeps its new content in a temporary file
+// too, so that a file a killed write left part new can be told, byte by
+// byte, from one rewritten since.
 
 constexpr char kRecordHead[] = "Brenvolta save record 2\n";
-constexpr long long kBlockSize = 4096;
-constexpr size_t kMaxBlocks = 1024;
 
 enum class RecordOp { Replace, Create, InPlace, Remove };
 constexpr const char* kOpNames[] = {"replace", "new", "inplace", "remove"};
@@ -544,11 +541,9 @@ struct RecordEntry {
   uint64_t oldHash = 0;
   long long size = 0;     // the new content (replace, new, inplace)
   uint64_t hash = 0;
-  Side temp;              // the new content beside (replace, new)
+  Side temp;              // the new content at the file's home (replace, new, inplace)
   Side aside;             // the old file kept aside (replace: a second name or a copy; inplace: a copy;
                           // remove: the file itself)
-  long long block = 0;    // inplace: the new content's hashes by block
-  std::vector<uint64_t> blocks;
 };
 
 struct Record {
@@ -586,8 +581,6 @@ std::string RecordBytes(const Record& r) {
     AppendPath(out, e.aside.path);
     out += ' ';
     AppendIdent(out, e.aside.id);
-    out += ' ' + std::to_string(e.block) + ' ' + std::to_string(e.blocks.size());
-    for (const uint64_t h : e.blocks) out += ' ' + Hex16(h);
     out += '\n';
   }
   out += "end " + Hex16(HashOf(out)) + "\n";
@@ -607,20 +600,6 @@ class RecordReader {
     w = b_.substr(pos_, at - pos_);
     pos_ = at + 1;
     return true;
-  }
-  // A word followed by a blank or the end of the line; sep tells which.
-  bool WordThen(std::string& w, char& sep) {
-    size_t at = pos_;
-    while (at < end_ && b_[at] != ' ' && b_[at] != '\n') ++at;
-    if (at >= end_) return false;
-    sep = b_[at];
-    w = b_.substr(pos_, at - pos_);
-    pos_ = at + 1;
-    return true;
-  }
-  bool NumberThen(uint64_t& v, char& sep) {
-    std::string w;
-    return WordThen(w, sep) && Digits(w, v);
   }
   bool Number(uint64_t& v, char sep) {
     std::string w;
@@ -682,7 +661,7 @@ class RecordReader {
 };
 
 // Whether an entry has every field its step needs: the file, what stood
-// there and its side files, and for a write in place its block hashes.
+// there and its side files.
 bool CompleteEntry(const RecordEntry& e) {
   if (e.path.empty()) return false;
   const bool old = e.old.Known(), temp = !e.temp.path.empty() && e.temp.id.Known(),
@@ -692,11 +671,8 @@ bool CompleteEntry(const RecordEntry& e) {
       return old && temp && aside;
     case RecordOp::Create:
       return temp && e.aside.path.empty();
-    case RecordOp::InPlace: {
-      if (!old || !aside || !e.temp.path.empty() || e.block < kBlockSize || e.block % kBlockSize != 0) return false;
-      const uint64_t want = static_cast<uint64_t>((e.size + e.block - 1) / e.block);
-      return e.blocks.size() == want;
-    }
+    case RecordOp::InPlace:
+      return old && aside && temp;
     case RecordOp::Remove:
       return old && aside && e.temp.path.empty() && e.aside.id == e.old;
   }
@@ -736,18 +712,10 @@ bool ParseRecord(const std::string& bytes, Record& r) {
     const auto named = std::find_if(std::begin(kOpNames), std::end(kOpNames), [&](const char* n) { return op == n; });
     if (named == std::end(kOpNames)) return false;
     e.op = static_cast<RecordOp>(named - std::begin(kOpNames));
-    uint64_t count = 0;
-    char sep = 0;
     if (!in.Path(e.path, ' ') || !in.Identity(e.old, ' ') || !in.Size(e.oldSize, ' ') || !in.Hash(e.oldHash, ' ') ||
         !in.Size(e.size, ' ') || !in.Hash(e.hash, ' ') || !in.Path(e.temp.path, ' ') || !in.Identity(e.temp.id, ' ') ||
-        !in.Path(e.aside.path, ' ') || !in.Identity(e.aside.id, ' ') || !in.Size(e.block, ' ') ||
-        !in.NumberThen(count, sep) || count > kMaxBlocks || (count == 0) != (sep == '\n'))
+        !in.Path(e.aside.path, ' ') || !in.Identity(e.aside.id, '\n'))
       return false;
-    for (uint64_t i = 0; i < count; ++i) {
-      uint64_t h = 0;
-      if (!in.Hash(h, i + 1 == count ? '\n' : ' ')) return false;
-      e.blocks.push_back(h);
-    }
     if (!CompleteEntry(e)) return false;
     r.entries.push_back(std::move(e));
   }
@@ -758,42 +726,18 @@ bool ParseRecord(const std::string& bytes, Record& r) {
 
 namespace {
 
-// ---- Block hashes of a content written in place ----
+// ---- A write in place stopped part way ----
 
-long long BlockSizeFor(long long size) {
-  long long block = kBlockSize;
-  while (size / block >= static_cast<long long>(kMaxBlocks)) block *= 2;
-  return block;
-}
-
-std::vector<uint64_t> BlockHashes(const std::string& data, long long block) {
-  std::vector<uint64_t> out;
-  for (size_t at = 0; at < data.size(); at += static_cast<size_t>(block))
-    out.push_back(HashOf(data.data() + at, std::min(data.size() - at, static_cast<size_t>(block))));
-  return out;
-}
-
-// Whether a file written in place holds what a write of e's new content
-// over old, stopped part way, leaves: each block of the new content's
-// length either new (its hash) or still old, and the rest old.
-bool IsTornWrite(const std::string& file, const std::string& old, const RecordEntry& e) {
-  const size_t newSize = static_cast<size_t>(e.size);
-  if (file.size() > std::max(newSize, old.size()) || file.size() < std::min(newSize, old.size())) return false;
-  const size_t block = static_cast<size_t>(e.block);
-  for (size_t i = 0; i * block < file.size(); ++i) {
-    const size_t from = i * block;
-    const size_t newEnd = std::min(from + block, newSize);
-    if (from < newSize) {
-      const bool isNew = newEnd <= file.size() && HashOf(file.data() + from, newEnd - from) == e.blocks[i];
-      const bool isOld = newEnd <= old.size() && newEnd <= file.size() && file.compare(from, newEnd - from, old, from, newEnd - from) == 0;
-      if (!isNew && !isOld) return false;
-    }
-    // What lies past the new content's end can only be the old bytes.
-    const size_t restFrom = std::max(from, std::min(newEnd, file.size()));
-    const size_t restEnd = std::min(from + block, file.size());
-    if (restFrom < restEnd &&
-        (restEnd > old.size() || file.compare(restFrom, restEnd - restFrom, old, restFrom, restEnd - restFrom) != 0))
-      return false;
+// Whether a file written in place holds what a write of fresh over old,
+// stopped anywhere (or, after a power loss, kept in part), leaves: every
+// byte the old one or the new one at its place, and a length between the
+// two.
+bool IsTornWrite(const std::string& file, const std::string& old, const std::string& fresh) {
+  if (file.size() > std::max(fresh.size(), old.size()) || file.size() < std::min(fresh.size(), old.size())) return false;
+  for (size_t i = 0; i < file.size(); ++i) {
+    const bool isNew = i < fresh.size() && file[i] == fresh[i];
+    const bool isOld = i < old.size() && file[i] == old[i];
+    if (!isNew && !isOld) return false;
   }
   return true;
 }
@@ -1026,14 +970,17 @@ Standing Examine(const RecordEntry& e, EntryState& st, int& err) {
       } else if (HoldsContent(data, e.oldSize, e.oldHash)) {
         st.where = EntryState::Before;
       } else {
-        // Neither: a write of ours stopped part way, or a rewrite since. Only
-        // the old bytes kept aside can tell.
-        std::string old;
-        if (!st.asideThere) {
-          st.where = EntryState::Torn;  // cannot be put back: said as such
+        // Neither: a write of ours stopped part way, or a rewrite since. The
+        // old bytes kept aside and the new ones beside tell; without the old
+        // ones the file cannot be put back, which is said as such.
+        std::string old, fresh;
+        if (!st.tempThere || !ReadIdentified(e.temp.path, e.temp.id, fresh) || !HoldsContent(fresh, e.size, e.hash)) {
+          return Standing::Changed;
+        } else if (!st.asideThere) {
+          st.where = EntryState::Torn;
         } else if (!ReadIdentified(e.aside.path, e.aside.id, old) || !HoldsContent(old, e.oldSize, e.oldHash)) {
           return Standing::Changed;
-        } else if (IsTornWrite(data, old, e)) {
+        } else if (IsTornWrite(data, old, fresh)) {
           st.where = EntryState::Torn;
         } else {
           return Standing::Changed;
@@ -1264,7 +1211,7 @@ struct SaveStep {
   Look old;               // what stands there now
   bool existed = false;
   bool inPlace = false;   // rewritten in place (below)
-  std::string temp;       // the new content, beside the file
+  std::string temp;       // the new content at the file's home
   Ident tempId;
   std::string aside;      // the old file (a second name, or a copy), or the removed one
   Ident asideId;
@@ -1368,6 +1315,7 @@ int KeepOldInSettingsFolder(SaveStep& s) {
   s.home = SettingsHomeOf(s.real, settings);
   int err = AskHook("temp", settings);
   if (err == 0) err = WriteTemp(s.home, s.oldBytes, &s.old, s.aside, s.asideId);
+  if (err == 0) err = WriteTemp(s.home, s.file->data, &s.old, s.temp, s.tempId);
   if (err != 0) s.refused = settings;
   return err;
 }
@@ -1407,11 +1355,7 @@ int PrepareStep(SaveStep& s, const Resolver& resolver) {
     // user's file in a shared folder, which a rename would also take from
     // its owner, or which a sticky folder keeps from being renamed over) is
     // not put in its place: the file is written in place.
-    if (err == 0 && s.existed && !ownerKept) {
-      RemoveIdentified(s.temp, s.tempId);
-      s.temp.clear();
-      s.inPlace = true;
-    }
+    if (err == 0 && s.existed && !ownerKept) s.inPlace = true;  // the new content stays beside, as for any write in place
   }
   // The old file is kept aside until the save is over: a second name for
   // it where the file system has them, else a copy of its bytes. A file
@@ -1436,6 +1380,7 @@ int PrepareStep(SaveStep& s, const Resolver& resolver) {
   if (err == 0 && s.inPlace) {
     err = ReadOld(s);
     if (err == 0) err = WriteTemp(s.real, s.oldBytes, &s.old, s.aside, s.asideId);
+    if (err == 0 && s.temp.empty()) err = WriteTemp(s.real, f.data, &s.old, s.temp, s.tempId);
   }
   if (err != kErrPathFileAccess) return err;
   // The file may be written but its folder takes no new file.
@@ -1462,12 +1407,8 @@ RecordEntry EntryOf(const SaveStep& s) {
     e.size = static_cast<long long>(f.data.size());
     e.hash = HashOf(f.data);
   }
-  if (!s.inPlace) e.temp = Side{s.temp, s.tempId};
+  e.temp = Side{s.temp, s.tempId};
   e.aside = Side{s.aside, s.asideId};
-  if (e.op == RecordOp::InPlace) {
-    e.block = BlockSizeFor(e.size);
-    e.blocks = BlockHashes(f.data, e.block);
-  }
   return e;
 }
 
@@ -1475,6 +1416,7 @@ RecordEntry EntryOf(const SaveStep& s) {
 struct PendingCopy {
   Side side;
   int fd = -1;
+  bool identity = false;  // at an identity home
 };
 
 void DropCopies(std::vector<PendingCopy>& copies) {
@@ -1510,8 +1452,9 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
     SyncFolder(FolderOf(s.home));
   }
   std::vector<PendingCopy> copies;
-  const auto make = [&](const std::string& home) {
+  const auto make = [&](const std::string& home, bool identity) {
     PendingCopy c;
+    c.identity = identity;
     const int err = CreateSideFile(home, true, c.side.path, c.side.id, c.fd);
     if (err == 0) copies.push_back(c);
     return err;
@@ -1521,11 +1464,11 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
   for (const size_t i : of) {
     failed = i;
     SaveStep& s = steps[i];
-    int err = make(s.home);
+    int err = make(s.home, false);
     if (err == 0 && s.inPlace) {
       int there = settings.empty() || !DirExists(settings) ? kErrPathNotFound : AskHook("temp", settings);
-      if (there == 0) there = make(IdentityHomeIn(settings, s.old.id));
-      if (there != 0) err = make(IdentityHomeIn(FolderOf(s.real), s.old.id));
+      if (there == 0) there = make(IdentityHomeIn(settings, s.old.id), true);
+      if (there != 0) err = make(IdentityHomeIn(FolderOf(s.real), s.old.id), true);
     }
     if (err != 0) {
       DropCopies(copies);
@@ -1539,6 +1482,9 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
     DropCopies(copies);
     return kErrBadFileName;
   }
+  // The identity copies first: once any copy is whole, one that every name
+  // of a file written in place finds is whole too.
+  std::stable_partition(copies.begin(), copies.end(), [](const PendingCopy& c) { return c.identity; });
   std::set<std::string> folders;
   for (PendingCopy& c : copies) {
     int err = AskHook("record", c.side.path);

@@ -709,11 +709,16 @@ TEST_F(FilesTest, AWriteInPlaceKilledHalfWayGetsItsOldBytesBack) {
   WriteRaw(P("big.sty"), std::string(100, 'o'));
   ASSERT_EQ(::link(P("big.sty").c_str(), P("same.sty").c_str()), 0);
   const std::vector<WholeFile> save = {{P("big.sty"), std::string(64 * 1024, 'n')}};
-  const int status = SaveInChild(save, {}, [] {
-    const rlimit limit{16 * 1024, 16 * 1024};
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+  // The size limit comes once the new content beside is written, just
+  // before the write in place.
+  const int status = SaveInChild(save, [](const std::string& op, const std::string&) {
+    if (op == "rename") {
+      const rlimit limit{16 * 1024, 16 * 1024};
+      const rlimit noCore{0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    return 0;
   });
   ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
   EXPECT_EQ(ReadAll(P("same.sty")).size(), 16u * 1024) << "the write was stopped half-way";
@@ -859,16 +864,16 @@ TEST_F(FilesTest, AWriteInPlaceThatFailsHalfWayPutsTheOldBytesBackAtOnce) {
   const std::string canonical = Bytes(QFileInfo(tmp_.path()).canonicalFilePath());
   WriteRaw(P("doc.arr"), std::string(100, 'o'));
   const std::vector<WholeFile> save = {{P("doc.arr"), std::string(64 * 1024, 'n')}};
-  const int status = SaveInChild(
-      save,
-      [canonical](const std::string& op, const std::string& path) {
-        return op == "temp" && path == canonical ? kErrPathFileAccess : 0;
-      },
-      [] {
-        const rlimit limit{16 * 1024, 16 * 1024};
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-      });
+  // The size limit comes just before the write in place, once the old and
+  // new contents are kept in the settings folder.
+  const int status = SaveInChild(save, [canonical](const std::string& op, const std::string& path) {
+    if (op == "rename") {
+      const rlimit limit{16 * 1024, 16 * 1024};
+      ::signal(SIGXFSZ, SIG_IGN);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    return op == "temp" && path == canonical ? kErrPathFileAccess : 0;
+  });
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), kErrDeviceIO);
   EXPECT_EQ(ReadAll(P("doc.arr")), std::string(100, 'o'));

@@ -87,13 +87,20 @@ FileFaultHook EndAt(const std::string& op, int n, FileFaultHook also = {}) {
 
 bool EndedThere(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
-// A write stopped by the size limit: the new content grows the file past
-// it, so the write in place ends part way, as a kill would end it.
-void StopWritesPast16K() {
-  const rlimit limit{16 * 1024, 16 * 1024};
-  const rlimit noCore{0, 0};
-  ::setrlimit(RLIMIT_CORE, &noCore);
-  ::setrlimit(RLIMIT_FSIZE, &limit);
+// A write in place stopped by the size limit, set once the save is about
+// to write its file (its side files are written by then): the new content
+// grows the file past the limit, so the write ends part way, as a kill
+// would end it. Other questions go to also.
+FileFaultHook StopWritesPast16K(FileFaultHook also = {}) {
+  return [also](const std::string& op, const std::string& path) {
+    if (op == "rename") {
+      const rlimit limit{16 * 1024, 16 * 1024};
+      const rlimit noCore{0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    return also ? also(op, path) : 0;
+  };
 }
 
 bool StoppedBySizeLimit(int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ; }
@@ -194,7 +201,7 @@ TEST_F(SaveFilesTest, AKilledWriteInPlaceIsFoundThroughAnyName) {
     const std::string other = c.sameFolder ? A("tune.sty") : B("tune.sty");
     ASSERT_EQ(::link(A("song.sty").c_str(), other.c_str()), 0);
     const FileFaultHook settings = c.settingsTakes ? FileFaultHook{} : Refusing(Settings());
-    const int status = c.torn ? SaveInChild({{A("song.sty"), fresh}}, settings, StopWritesPast16K)
+    const int status = c.torn ? SaveInChild({{A("song.sty"), fresh}}, StopWritesPast16K(settings))
                               : SaveInChild({{A("song.sty"), fresh}}, EndAt("done", 1, settings));
     ASSERT_TRUE(c.torn ? StoppedBySizeLimit(status) : EndedThere(status)) << status;
     if (c.torn) {
@@ -209,6 +216,32 @@ TEST_F(SaveFilesTest, AKilledWriteInPlaceIsFoundThroughAnyName) {
   }
 }
 
+// A kill may stop a write in place at any byte, not only at a page's end
+// (the copy of a page stops short when the bytes being written must first
+// be paged in): such a file is put back whole through either name.
+TEST_F(SaveFilesTest, AWriteInPlaceStoppedAtAnyByteIsPutBack) {
+  std::string old(9000, 'o'), fresh(12000, 'n');
+  for (size_t i = 0; i < old.size(); i += 7) old[i] = 'x';  // some bytes the same in both
+  for (size_t i = 0; i < old.size(); i += 7) fresh[i] = 'x';
+  for (const size_t at : {1u, 4095u, 5001u, 8999u, 11999u}) {
+    SCOPED_TRACE("stopped at byte " + std::to_string(at));
+    for (const std::string& n : Entries(A())) ::unlink(A(n).c_str());
+    ::unlink(B("tune.sty").c_str());
+    Put(A("song.sty"), old);
+    ASSERT_EQ(::link(A("song.sty").c_str(), B("tune.sty").c_str()), 0);
+    ASSERT_TRUE(EndedThere(SaveInChild({{A("song.sty"), fresh}}, EndAt("rename", 1))));
+    std::string torn = fresh.substr(0, at);
+    if (at < old.size()) torn += old.substr(at);
+    const int fd = ::open(A("song.sty").c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, torn.data(), torn.size(), 0), static_cast<ssize_t>(torn.size()));
+    ::close(fd);
+    EXPECT_EQ(ResolveKilledSave(B("tune.sty")), 0);
+    EXPECT_EQ(ReadAll(A("song.sty")), old);
+    EXPECT_EQ(Entries(A()), Names{"song.sty"});
+    EXPECT_EQ(Entries(Settings()), Names{});
+  }
+}
+
 // A record of a write in place is never applied to a file that a later save
 // rewrote without seeing the record (through a name in another folder,
 // while the settings folder took nothing), nor to a new file that took the
@@ -217,7 +250,7 @@ TEST_F(SaveFilesTest, ARecordIsNeverAppliedToAFileRewrittenSinceOrToANewFile) {
   const std::string old(8192, 'o'), fresh(64 * 1024, 'n');
   Put(A("song.sty"), old);
   ASSERT_EQ(::link(A("song.sty").c_str(), B("tune.sty").c_str()), 0);
-  ASSERT_TRUE(StoppedBySizeLimit(SaveInChild({{A("song.sty"), fresh}}, Refusing(Settings()), StopWritesPast16K)));
+  ASSERT_TRUE(StoppedBySizeLimit(SaveInChild({{A("song.sty"), fresh}}, StopWritesPast16K(Refusing(Settings())))));
   ASSERT_EQ(ReadAll(B("tune.sty")).size(), 16u * 1024);
   ASSERT_EQ(WriteWholeFileAtomic(B("tune.sty"), "the later save"), 0);
   EXPECT_EQ(ResolveKilledSave(A("song.sty")), 0);

@@ -203,9 +203,12 @@ TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
          ::unlink(P("song.sty").c_str());
          ::symlink(O("private.sty").c_str(), P("song.sty").c_str());
          WriteBytes(P(".song.sty~brvOLD001"), "planted old bytes");
-         PlantRecord(Record(), {SongEntry(), {"inplace", P("song.sty"), "", P(".song.sty~brvOLD001"), "claimed"}});
+         WriteBytes(P(".song.sty~brvNEW001"), "planted new bytes");
+         PlantRecord(Record(), {SongEntry(), {"inplace", P("song.sty"), P(".song.sty~brvNEW001"),
+                                              P(".song.sty~brvOLD001"), ""}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save", "/.song.sty~brvOLD001"},
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save", "/.song.sty~brvOLD001",
+        "/.song.sty~brvNEW001"},
        false},
       {"the notes beside the song",
        [&] {
