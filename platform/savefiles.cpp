@@ -1451,56 +1451,71 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
     SyncFolder(FolderOf(s.real));
     SyncFolder(FolderOf(s.home));
   }
-  std::vector<PendingCopy> copies;
-  const auto make = [&](const std::string& home, bool identity) {
-    PendingCopy c;
-    c.identity = identity;
-    const int err = CreateSideFile(home, true, c.side.path, c.side.id, c.fd);
-    if (err == 0) copies.push_back(c);
-    return err;
-  };
-  Record r;
+  // A settings folder that takes a new file but then no bytes (a full disk)
+  // is given up for the identity copies, which then stand beside the files.
   const std::string settings = WinFolderPath();
-  for (const size_t i : of) {
-    failed = i;
-    SaveStep& s = steps[i];
-    int err = make(s.home, false);
-    if (err == 0 && s.inPlace) {
-      int there = settings.empty() || !DirExists(settings) ? kErrPathNotFound : AskHook("temp", settings);
-      if (there == 0) there = make(IdentityHomeIn(settings, s.old.id), true);
-      if (there != 0) err = make(IdentityHomeIn(FolderOf(s.real), s.old.id), true);
+  bool useSettings = !settings.empty() && DirExists(settings);
+  for (;;) {
+    std::vector<PendingCopy> copies;
+    const auto make = [&](const std::string& home, bool identity) {
+      PendingCopy c;
+      c.identity = identity;
+      const int err = CreateSideFile(home, true, c.side.path, c.side.id, c.fd);
+      if (err == 0) copies.push_back(c);
+      return err;
+    };
+    Record r;
+    for (const size_t i : of) {
+      failed = i;
+      SaveStep& s = steps[i];
+      int err = make(s.home, false);
+      if (err == 0 && s.inPlace) {
+        int there = useSettings ? AskHook("temp", settings) : kErrPathNotFound;
+        if (there == 0) there = make(IdentityHomeIn(settings, s.old.id), true);
+        if (there != 0) err = make(IdentityHomeIn(FolderOf(s.real), s.old.id), true);
+      }
+      if (err != 0) {
+        DropCopies(copies);
+        return err;
+      }
+      r.entries.push_back(EntryOf(s));
+    }
+    for (const PendingCopy& c : copies) r.copies.push_back(c.side);
+    const std::string bytes = RecordBytes(r);
+    if (bytes.size() > kRecordMax) {
+      DropCopies(copies);
+      return kErrBadFileName;
+    }
+    // The identity copies first: once any copy is whole, one that every name
+    // of a file written in place finds is whole too.
+    std::stable_partition(copies.begin(), copies.end(), [](const PendingCopy& c) { return c.identity; });
+    std::set<std::string> folders;
+    int err = 0;
+    bool settingsRefused = false;
+    for (PendingCopy& c : copies) {
+      err = AskHook("record", c.side.path);
+      if (err == 0 && !WriteAll(c.fd, bytes.data(), bytes.size())) err = LastError(c.side.path);
+      if (err == 0 && ::fsync(c.fd) != 0) err = LastError(c.side.path);
+      if (::close(c.fd) != 0 && err == 0) err = LastError(c.side.path);
+      c.fd = -1;
+      if (err != 0) {
+        settingsRefused = c.identity && FolderOf(c.side.path) == settings;
+        break;
+      }
+      folders.insert(FolderOf(c.side.path));
     }
     if (err != 0) {
       DropCopies(copies);
+      if (settingsRefused && useSettings) {
+        useSettings = false;
+        continue;
+      }
       return err;
     }
-    r.entries.push_back(EntryOf(s));
+    for (const std::string& f : folders) SyncFolder(f);
+    record = std::move(r);
+    return 0;
   }
-  for (const PendingCopy& c : copies) r.copies.push_back(c.side);
-  const std::string bytes = RecordBytes(r);
-  if (bytes.size() > kRecordMax) {
-    DropCopies(copies);
-    return kErrBadFileName;
-  }
-  // The identity copies first: once any copy is whole, one that every name
-  // of a file written in place finds is whole too.
-  std::stable_partition(copies.begin(), copies.end(), [](const PendingCopy& c) { return c.identity; });
-  std::set<std::string> folders;
-  for (PendingCopy& c : copies) {
-    int err = AskHook("record", c.side.path);
-    if (err == 0 && !WriteAll(c.fd, bytes.data(), bytes.size())) err = LastError(c.side.path);
-    if (err == 0 && ::fsync(c.fd) != 0) err = LastError(c.side.path);
-    if (::close(c.fd) != 0 && err == 0) err = LastError(c.side.path);
-    c.fd = -1;
-    if (err != 0) {
-      DropCopies(copies);
-      return err;
-    }
-    folders.insert(FolderOf(c.side.path));
-  }
-  for (const std::string& f : folders) SyncFolder(f);
-  record = std::move(r);
-  return 0;
 }
 
 // Puts a prepared step in place.

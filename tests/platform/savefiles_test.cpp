@@ -216,6 +216,27 @@ TEST_F(SaveFilesTest, AKilledWriteInPlaceIsFoundThroughAnyName) {
   }
 }
 
+// A settings folder that takes a new file but no bytes (a full disk) does
+// not stop a write in place: the record's copy that every name finds then
+// stands beside the file, and a second name beside it finds the save.
+TEST_F(SaveFilesTest, ASettingsFolderThatTakesNoBytesDoesNotStopAWriteInPlace) {
+  Put(A("song.sty"), "old sty, longer than the new one");
+  ASSERT_EQ(::link(A("song.sty").c_str(), A("tune.sty").c_str()), 0);
+  const std::string settings = Settings();
+  const FileFaultHook full = [settings](const std::string& op, const std::string& path) {
+    return op == "record" && path.compare(0, settings.size(), settings) == 0 ? kErrDiskFull : 0;
+  };
+  SetFileFaultHook(full);
+  ASSERT_EQ(WriteWholeFileAtomic(A("song.sty"), "new sty"), 0);
+  SetFileFaultHook(nullptr);
+  EXPECT_EQ(ReadAll(A("tune.sty")), "new sty");
+  ASSERT_TRUE(EndedThere(SaveInChild({{A("song.sty"), "newer sty"}}, EndAt("done", 1, full))));
+  EXPECT_EQ(Entries(Settings()), Names{});
+  EXPECT_EQ(ResolveKilledSave(A("tune.sty")), 0);
+  EXPECT_EQ(ReadAll(A("song.sty")), "newer sty");
+  EXPECT_EQ(Entries(A()), (Names{"song.sty", "tune.sty"}));
+}
+
 // A kill may stop a write in place at any byte, not only at a page's end
 // (the copy of a page stops short when the bytes being written must first
 // be paged in): such a file is put back whole through either name.
