@@ -62,34 +62,23 @@ std::string OtherPrgExt(const std::string& doc) { return Asc(doc, 19) == 0 ? ".p
 // As use the program's title.
 enum class Title { File, Program };
 
-// The program's own message of the error number of a failed write.
-int SaveErrorCode(int err) {
-  switch (err) {
-    case kErrDiskFull: return 19;
-    case kErrDiskNotReady: return 28;
-    case kErrPathFileAccess: return 17;
-    case kErrPathNotFound: return 30;
-    case kErrDeviceIO: return 31;
-    default: return 29;  // "Disk writing error"
-  }
-}
-
 // Why a write failed, for its box. A folder that took no new file or let no
 // file go for want of permission gives the folder's reason, "Writing not
 // permitted" (as the box of the settings folder says); a file that may not
 // be written is a "Read only file".
 std::string SaveErrorReason(const std::string& failed, int err) {
-  if ((err == kErrPathFileAccess || err == kErrPermissionDenied) && DirExists(failed)) return Res(58);
-  return MsgText(SaveErrorCode(err), "");
+  if (err == kErrPathFileAccess && DirExists(failed)) return Res(58);
+  return SaveFailureReason(err);
 }
 
 // One box for a failed attempt: what could not be written (the file, or the
-// folder that refused it) and why. A full disk and a disk that is not ready
-// may clear: the box offers Retry and Cancel, and true means the user chose
-// Retry. Any other failure offers OK and ends the save.
+// folder that refused it) and why. A full disk, a disk that is not ready
+// and a folder another program is saving in may clear: the box offers Retry
+// and Cancel, and true means the user chose Retry. Any other failure offers
+// OK and ends the save.
 bool AskRetrySave(const std::string& title, const std::string& failed, int err) {
   const std::string text = ReplaceFirstUnderscore(Res(140), failed) + "\r\n" + SaveErrorReason(failed, err);
-  if (err != kErrDiskFull && err != kErrDiskNotReady) {
+  if (err != kErrDiskFull && err != kErrDiskNotReady && err != kErrSaveInUse) {
     TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
     return false;
   }
@@ -97,12 +86,24 @@ bool AskRetrySave(const std::string& title, const std::string& failed, int err) 
 }
 
 // Writes the files of one save together (WriteWholeFiles: all or none of
-// them, every old file left whole and no temporary file left). Each failed
-// attempt shows one box; only the user's Retry tries again, so the user
-// bounds the retries. File > Save titles its boxes with "Saving " and the
-// name of the file that failed (the file being saved when a folder
+// them, every old file left whole and no temporary file left). A killed
+// save of these files that can be neither finished nor undone is said
+// first, once; the save then puts its own files in place all the same.
+// Each failed attempt shows one box; only the user's Retry tries again, so
+// the user bounds the retries. File > Save titles its boxes with "Saving "
+// and the name of the file that failed (the file being saved when a folder
 // refused). 0 done, 1 failed or cancelled (shown).
 int SaveFiles(Title title, const std::vector<WholeFile>& files) {
+  ForgetReportedSaves();
+  for (const WholeFile& f : files) {
+    std::string failed;
+    const int err = ResolveKilledSave(f.path, &failed);
+    // A folder another program keeps locked is the save's own refusal below.
+    if (err != 0 && err != kErrSaveInUse) {
+      ReportUnresolvedSave(title == Title::File ? gOpCaption : kAppTitle, failed.empty() ? f.path : failed, err);
+      break;
+    }
+  }
   for (;;) {
     std::string failed;
     const int err = WriteWholeFiles(files, &failed);

@@ -9,6 +9,7 @@
 #include "services/strings.h"
 #include "core/bytes.h"
 #include "files/arrfile.h"
+#include "files/filecommon.h"
 #include "files/gblfile.h"
 #include "files/prgfile.h"
 #include "files/styfile.h"
@@ -154,6 +155,7 @@ int OpenNewPrg() {
 }  // namespace
 
 int OpenFile(int kind) {
+  ForgetReportedSaves();  // an interrupted save that stays stuck is said again at each File > Open
   if (kind == 22) return OpenNewPrg();
   const Branch branch = BranchOfKind(kind);
   if (branch == Branch::None) return 1;

@@ -6,11 +6,26 @@
 // and that the arrangement file and its style file hold the same one. The
 // next trial's child starts with a save over whatever the last one left.
 //
-//   bench_killsave <folder> [trials] [longest delay before the kill, in us]
+//   bench_killsave <folder> [trials] [longest delay before the kill, in us] [way]
+//
+// way is how the files are saved:
+//   rename     each file replaced by a rename (the start value);
+//   twonames   the program file and the arrangement file each have a second
+//              name in a folder beside, so they are written in place; each
+//              open goes through one of the two names, chosen at random;
+//   locked     the folder is made read-only (mode 555) after the first save,
+//              so every file is written in place, its old bytes kept in the
+//              settings folder; run it as an ordinary user (permission bits
+//              do not stop root), e.g. under
+//              setpriv --reuid=65534 --regid=65534 --clear-groups.
 //
 // The folder is made and emptied first. Prints the trials, the saves
-// completed, and the faults found: files holding no whole version, and
-// arrangement files beside a style file of another version.
+// completed, and the faults found: files holding no whole version,
+// arrangement files beside a style file of another version, second names
+// that no longer name the file, and whole records left after the open (a
+// save it did not resolve); and the trials that left leftovers for the next
+// save (side files, or a record the kill cut short).
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,14 +71,32 @@ constexpr size_t kPrgLen = 30600, kArrLen = 10528, kStyLen = 40000;
   }
 }
 
-int CountSideFiles(const std::string& dir, bool recordsOnly) {
+enum class Way { Rename, TwoNames, Locked };
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The side files of saves in a folder: every one, or only the records
+// written whole (ending as a record ends), which an open must have
+// resolved; a record cut short is a leftover for the next save.
+enum class Side { Any, WholeRecord };
+int CountSideFiles(const std::string& dir, Side which) {
   std::vector<std::string> names;
   ListFolderFiles(dir, names);
   int n = 0;
-  for (const std::string& name : names)
-    if (name[0] == '.' && name.find("~brv") != std::string::npos &&
-        (!recordsOnly || (name.size() > 5 && name.compare(name.size() - 5, 5, ".save") == 0)))
-      ++n;
+  for (const std::string& name : names) {
+    if (name[0] != '.' || name.find("~brv") == std::string::npos) continue;
+    if (which == Side::WholeRecord) {
+      std::string data;
+      const bool record = name.size() > 5 && name.compare(name.size() - 5, 5, ".save") == 0;
+      if (!record || ReadWholeFile(dir + "/" + name, data) != 0 || data.size() < 22 ||
+          data.compare(data.size() - 21, 4, "end ") != 0)
+        continue;
+    }
+    ++n;
+  }
   return n;
 }
 
@@ -71,24 +104,44 @@ int CountSideFiles(const std::string& dir, bool recordsOnly) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <folder> [trials] [longest delay in us]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <folder> [trials] [longest delay in us] [rename|twonames|locked]\n", argv[0]);
     return 2;
   }
   const std::string dir = argv[1];
   const int trials = argc > 2 ? std::atoi(argv[2]) : 200;
   const int maxDelay = argc > 3 ? std::atoi(argv[3]) : 20000;
+  const std::string wayName = argc > 4 ? argv[4] : "rename";
+  const Way way = wayName == "twonames" ? Way::TwoNames : wayName == "locked" ? Way::Locked : Way::Rename;
+  if (way == Way::Locked && ::geteuid() == 0) {
+    std::fprintf(stderr, "locked: run as an ordinary user; permission bits do not stop root\n");
+    return 2;
+  }
+  const std::string other = dir + "/../" + "killsave-second-names";
+  MakeDirs(dir);
+  ::chmod(dir.c_str(), 0755);
   MakeDirs(dir + "/settings");
   SetWinFolder(dir + "/settings");
-  std::vector<std::string> names;
-  ListFolderFiles(dir, names);
-  for (const std::string& n : names) ::unlink((dir + "/" + n).c_str());
+  for (const std::string& folder : {dir, dir + "/settings", other}) {
+    std::vector<std::string> names;
+    ListFolderFiles(folder, names);
+    for (const std::string& n : names) ::unlink((folder + "/" + n).c_str());
+  }
   WriteWholeFileAtomic(dir + "/doc.prg", Content('p', 0, kPrgLen));
   WriteWholeFiles({{dir + "/song.arr", Content('a', 0, kArrLen)}, {dir + "/song.sty", Content('s', 0, kStyLen)}});
+  // The second names, when there are any, stand in a folder beside.
+  const std::string prg2 = other + "/doc.prg", arr2 = other + "/song.arr";
+  if (way == Way::TwoNames) {
+    MakeDirs(other);
+    ::link((dir + "/doc.prg").c_str(), prg2.c_str());
+    ::link((dir + "/song.arr").c_str(), arr2.c_str());
+  }
+  if (way == Way::Locked) ::chmod(dir.c_str(), 0555);
 
   std::mt19937 rng{std::random_device{}()};
   std::uniform_int_distribution<int> delay(0, maxDelay);
+  std::bernoulli_distribution coin(0.5);
   long version = 0, saves = 0;
-  int tornPrg = 0, tornArr = 0, tornSty = 0, apart = 0, recordsLeft = 0, tempsLeft = 0;
+  int tornPrg = 0, tornArr = 0, tornSty = 0, apart = 0, recordsLeft = 0, tempsLeft = 0, namesLost = 0;
   for (int t = 0; t < trials; ++t) {
     const pid_t pid = ::fork();
     if (pid == 0) SaveForever(dir, version + 1);
@@ -96,8 +149,11 @@ int main(int argc, char** argv) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
 
-    // The open of each document.
-    for (const char* n : {"/doc.prg", "/song.arr", "/song.sty"}) ResolveKilledSave(dir + n);
+    // The open of each document, through one of its names.
+    const bool second = way == Way::TwoNames && coin(rng);
+    ResolveKilledSave(second ? prg2 : dir + "/doc.prg");
+    ResolveKilledSave(second ? arr2 : dir + "/song.arr");
+    ResolveKilledSave(dir + "/song.sty");
     const long p = VersionOf(dir + "/doc.prg", 'p', kPrgLen);
     const long a = VersionOf(dir + "/song.arr", 'a', kArrLen);
     const long s = VersionOf(dir + "/song.sty", 's', kStyLen);
@@ -105,8 +161,10 @@ int main(int argc, char** argv) {
     tornArr += a < 0;
     tornSty += s < 0;
     apart += a >= 0 && s >= 0 && a != s;
-    recordsLeft += CountSideFiles(dir, true) + CountSideFiles(dir + "/settings", true);
-    tempsLeft += CountSideFiles(dir, false) > 0;
+    if (way == Way::TwoNames)
+      namesLost += (InodeOf(prg2) != InodeOf(dir + "/doc.prg")) + (InodeOf(arr2) != InodeOf(dir + "/song.arr"));
+    recordsLeft += CountSideFiles(dir, Side::WholeRecord) + CountSideFiles(dir + "/settings", Side::WholeRecord);
+    tempsLeft += CountSideFiles(dir, Side::Any) + CountSideFiles(dir + "/settings", Side::Any) > 0;
     const long newest = std::max({p, a, s});
     if (newest > version) {
       saves += newest - version;
@@ -118,9 +176,11 @@ int main(int argc, char** argv) {
       WriteWholeFiles({{dir + "/song.arr", Content('a', version, kArrLen)},
                        {dir + "/song.sty", Content('s', version, kStyLen)}});
   }
+  if (way == Way::Locked) ::chmod(dir.c_str(), 0755);
   std::printf(
-      "trials %d, versions saved %ld; torn: doc.prg %d, song.arr %d, song.sty %d; song.arr beside a song.sty of "
-      "another version %d; records left after the open %d; trials with temporary files left for the next save %d\n",
-      trials, saves, tornPrg, tornArr, tornSty, apart, recordsLeft, tempsLeft);
-  return tornPrg + tornArr + tornSty + apart + recordsLeft == 0 ? 0 : 1;
+      "%s: trials %d, versions saved %ld; torn: doc.prg %d, song.arr %d, song.sty %d; song.arr beside a song.sty of "
+      "another version %d; second names lost %d; whole records left after the open %d; trials with leftovers (side "
+      "files, records cut short) for the next save %d\n",
+      wayName.c_str(), trials, saves, tornPrg, tornArr, tornSty, apart, namesLost, recordsLeft, tempsLeft);
+  return tornPrg + tornArr + tornSty + apart + namesLost + recordsLeft == 0 ? 0 : 1;
 }

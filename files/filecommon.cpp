@@ -1,7 +1,9 @@
 #include "files/filecommon.h"
 
-#include "services/messages.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
+#include "services/messages.h"
+#include "services/strings.h"
 
 int gFileNum = 0;
 std::string gCurFilePath;
@@ -21,13 +23,48 @@ int FileStatement(const std::function<int()>& statement, bool mayRetry) {
   return err;
 }
 
+namespace {
+
+// The last killed save said to be stuck (its file and error), so that the
+// readers of one document (an arrangement file, its style and program
+// files) say it once.
+std::string gReportedSave;
+
+}  // namespace
+
+std::string SaveFailureReason(int err) {
+  switch (err) {
+    case kErrSaveInUse: return Res(143);
+    case kErrOldCopyGone: return Res(142);
+    case kErrDiskFull: return MsgText(19, "");
+    case kErrDiskNotReady: return MsgText(28, "");
+    case kErrPathFileAccess: return MsgText(17, "");
+    case kErrPathNotFound: return MsgText(30, "");
+    case kErrDeviceIO: return MsgText(31, "");
+    default: return MsgText(29, "");  // "Disk writing error"
+  }
+}
+
+void ReportUnresolvedSave(const std::string& title, const std::string& file, int err) {
+  const std::string key = file + '\n' + std::to_string(err);
+  if (key == gReportedSave) return;
+  gReportedSave = key;
+  TheDialogs().MessageBox(title, ReplaceFirstUnderscore(Res(141), file) + "\r\n" + SaveFailureReason(err),
+                          MsgIcon::Exclamation, MsgButtons::OK);
+}
+
+void ForgetReportedSaves() { gReportedSave.clear(); }
+
 int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry) {
+  // A save of this file that was killed is finished or rolled back first,
+  // so that what is read holds one save's files whole. One that can be
+  // neither is said once, and the file is read as it stands: a record never
+  // stops an open.
+  std::string failed;
+  if (const int e = ResolveKilledSave(path, &failed)) ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e);
   bool missing = false;
   const int err = FileStatement(
       [&] {
-        // A save of this file that was killed is finished or rolled back
-        // first, so that what is read holds one save's files whole.
-        if (const int e = ResolveKilledSave(path)) return e;
         const int e = file.Open(path, recLen, OpenMode::ReadOnly);
         if (e == kErrFileNotFound) missing = true;
         return missing ? 0 : e;
@@ -39,6 +76,7 @@ int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool m
 void FileCommonReset() {
   gFileNum = 0;
   gCurFilePath.clear();
+  gReportedSave.clear();
 }
 
 int ReadImageFile(const std::string& path, int recLen, std::string& image, int msgCode, bool readFirst) {

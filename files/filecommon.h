@@ -28,8 +28,10 @@ int FreeFileNum();
 int FileStatement(const std::function<int()>& statement, bool mayRetry = true);
 
 // Opens path for reading only with record length recLen; nothing is created.
-// What a killed save of the file left is resolved first (ResolveKilledSave),
-// a failure to do so reported as a failed open.
+// What a killed save of the file left is resolved first (ResolveKilledSave);
+// one that can be neither finished nor rolled back is said in one box
+// (ReportUnresolvedSave, titled gOpCaption) and the file is read as it
+// stands.
 // 0 open; kErrFileNotFound when there is no such file (nothing is shown);
 // any other error number after it was reported as FileStatement does.
 int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry = true);
@@ -48,4 +50,16 @@ int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool m
 //   the readers create nothing, so an empty file is the user's.
 int ReadImageFile(const std::string& path, int recLen, std::string& image, int msgCode, bool readFirst);
 
-void FileCommonReset();  // gFileNum 0, gCurFilePath empty
+// The reason line of a failed save or resolve: the program's own text of
+// its error number ("Disk full", "Read only file", ..., "Disk writing error"
+// for the others), and for a folder another program keeps locked or an old
+// copy that is gone, texts of their own.
+std::string SaveFailureReason(int err);
+// One box, titled title: the interrupted save of file could not be finished
+// or undone, and why (err, as SaveFailureReason). The same file and error
+// as the last one said are not said again until ForgetReportedSaves (each
+// File > Open and each save command start afresh).
+void ReportUnresolvedSave(const std::string& title, const std::string& file, int err);
+void ForgetReportedSaves();
+
+void FileCommonReset();  // gFileNum 0, gCurFilePath empty, no save reported

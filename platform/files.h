@@ -10,11 +10,21 @@
 // - Only a regular file is a file: a folder, a named pipe, a device or a
 //   socket standing at a path is treated as no file at all (53), looked at
 //   without being opened, so that nothing blocks on it and nothing deletes it.
-// - A save writes every file of the save whole beside the old one and only
-//   then puts them in place (WriteWholeFiles), so a failure, a full disk or a
-//   kill never leaves half a file, nor one new file beside an old companion:
-//   a failure is undone at once, a kill at the next open or save of any of
-//   the save's files (ResolveKilledSave).
+// - A save writes every file of the save whole beside the old one (or, for
+//   a file written in place, keeps the old bytes aside) and only then puts
+//   them in place (WriteWholeFiles). A save is done when every file holds
+//   its new content whole; a failure before that is undone at once, a kill
+//   at the next open or save of any of the save's files (ResolveKilledSave),
+//   which finishes it when every new content is there whole (in its file or,
+//   for a file renamed into place, in its temporary file) and else rolls the
+//   whole save back, a file written in place included. A save that was done
+//   is never undone, even when a power loss brings its record back.
+// - Only what the program itself set aside for a save of this document is
+//   ever renamed, written or deleted by a resolve: a record is acted on only
+//   when it is this user's, lists itself and every file it would touch with
+//   the device, inode and birth time the save found or made, and names only
+//   the file, other names of it and its companion (below). Anything else
+//   beside a document is left alone and never stops an open or a save.
 //
 // Paths are the bytes the file system uses ("/" separated).
 #pragma once
@@ -37,6 +47,13 @@ constexpr int kErrPathFileAccess = 75;  // access denied, read-only file or fold
 constexpr int kErrPathNotFound = 76;
 constexpr int kErrBadRecordLength = 59;
 constexpr int kErrBadRecordNumber = 63;
+// Another program holds the lock of a document's folder past the wait: a
+// save is refused, a resolve leaves the record alone (the designed
+// "Permission denied" of a file another process has locked).
+constexpr int kErrSaveInUse = 70;
+// A killed save must be rolled back but the copy of a file's old content it
+// kept aside is gone: nothing is changed and the record stays.
+constexpr int kErrOldCopyGone = 1001;
 
 // The error number of an errno value of a failed system call on `path`.
 int FileErrorFromErrno(int err);
@@ -108,31 +125,53 @@ struct WholeFile {
 // Writes the files of one save together, as one transaction:
 // - each file is written to the real file its path names: a symbolic link
 //   stays a link and its target gets the new content;
-// - first whatever a killed save of any of the files left is resolved
-//   (ResolveKilledSave), and the temporary files it left are removed; only
-//   then is each file looked at, so that a second name a killed save left
-//   never makes a file with one name count as hard-linked;
+// - the folders of the files are locked first, for the whole save (an
+//   exclusive flock on each folder, opened as a folder, so that no one can
+//   hold the lock by a name nor replace it by a rename; a folder that may
+//   not be read is locked through a lock file in the settings folder named
+//   after its identity). Another program's save holding one is waited for a
+//   few seconds (SetSaveLockWait), then the save is refused (kErrSaveInUse);
+// - then whatever a killed save of any of the files left is resolved
+//   (ResolveKilledSave); one that can be neither finished nor rolled back is
+//   left as it stands, and this save goes on (its caller says so). Then the
+//   leftovers of killed saves are removed: temporary files named after the
+//   file at its homes, and records of ours a resolve found stale or cut
+//   short, this user's only (a second name of the file itself excepted);
+//   never a file a record that could not be resolved still needs. Only then
+//   is each file looked at, so that a second name a killed save left never
+//   makes a file with one name count as hard-linked;
 // - every new content goes whole to a temporary file beside its file
-//   (flushed, with the old file's permission bits and, where the process may,
-//   its owner and group), and the old file is kept aside (a second name for
-//   it, or a copy); only when all were written does each take its file's
-//   place, in the order given, by a rename;
-// - a file with more than one hard link is written in place, so that every
-//   name keeps seeing it; its old bytes are copied aside first;
+//   (flushed, with the old file's permission bits, owner and group), and
+//   the old file is kept aside (a second name for it, or a copy); only when
+//   all were written does each take its file's place, in the order given,
+//   by a rename;
+// - a file is written in place, its old bytes copied aside and its new
+//   content written beside it first (so that a write stopped part way can
+//   be told from a later one, byte by byte), where a
+//   new file could not take its place whole: it has more than one hard link
+//   (so that every name keeps seeing it), or the new file cannot be given
+//   its owner and group (another user's file this user may write, in a
+//   shared or sticky folder: the rename would take the file from its owner,
+//   or be refused). The in-place write opens the recorded file itself,
+//   never through a link;
 // - a file that may be written in a folder that takes no new file (the
 //   temporary file is refused for want of permission) is written in place
-//   too, its old bytes kept in the settings folder (WinFolder), where its
-//   record goes as well (below);
+//   too, its old bytes and its record kept in the settings folder (WinFolder);
 // - a removal takes its file aside the same way and deletes it at the end;
-//   it needs a folder that may be written;
+//   it needs a folder that may be written (and, in a sticky folder, a file
+//   of this user's);
 // - before it changes the first file, a save of more than one file, or one
 //   that writes a file in place, writes its record (below) at the home of
-//   each file; the records go once every file is in place;
+//   each file, and for a file written in place one more copy at its identity
+//   home, so that a killed write in place is found through any name of the
+//   file;
+// - once every file is in place, the folders are flushed, then the records
+//   removed and their folders flushed, before the save reports success;
 // - on any failure every file already put in place is put back (one written
 //   in place gets its old bytes back), every temporary file is removed, and
 //   the old files stand as they were. Should putting a file back fail too,
-//   the records and the old bytes aside stay, and the next open or save puts
-//   it back.
+//   the records and the old bytes aside stay (the new contents not yet in
+//   place go), and the next open or save rolls it back.
 // A read-only file, or one that is not a regular file, is refused (75) as a
 // write in place would be; so is a new file or a removal in a folder that
 // may not be written.
@@ -143,7 +182,7 @@ struct WholeFile {
 //   instead: it is new, or is being removed;
 // - the settings folder when the old bytes of a file to be written in place
 //   could not be kept there (the reason is that folder's);
-// - the file whose killed save could not be resolved, as recorded;
+// - the file whose folder another program kept locked (kErrSaveInUse);
 // - else the file of the failing step, as the caller named it.
 int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath = nullptr);
 // One file alone.
@@ -153,39 +192,69 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // named after: the file itself, so that they stand beside it, or, for a file
 // written in place because its folder takes no new file, the name
 // "<file name, at most 100 bytes>-<16 hex digits>" in the settings folder,
-// the digits being the 64-bit FNV-1a hash of the file's path with its folder
-// resolved (so that two files of one name never share it). At a home:
-// - temporary files (new contents, old files aside, records being written)
-//   are "." + home name (at most 200 bytes) + "~brv" + six letters or
-//   digits; any of them without a record is a leftover of a killed save,
-//   which the next save of the file removes;
-// - the record of a save is "." + home name + "~brv.save". It is written
-//   under a temporary name, flushed, and then renamed into place, so that
-//   it is either whole or missing; every file of the save gets one, each
-//   listing the whole save. Its bytes:
-//     "Brenvolta save record 1\n"
-//     per file: op SP size SP hash SP path SP temp SP aside SP record LF
+// the digits being the 64-bit FNV-1a hash of the file's canonical path (so
+// that two files of one name never share it). A file written in place also
+// has an identity home, "brv-<device>-<inode>-<birth seconds>.<birth
+// nanoseconds>" (hex) in the settings folder, or beside the file where the
+// settings folder takes nothing. At a home named N, with P the name part of
+// N (N itself, or for a name longer than 200 bytes its first 200 bytes, "-"
+// and the 16 hex digits of the FNV-1a hash of N, so that the files of one
+// save never share a part and every name fits):
+// - temporary files (new contents, old files aside) are "." + P + "~brv" +
+//   six letters or digits; any of them no record of ours names is a
+//   leftover of a killed save, which the next save of the file removes;
+// - a record is "." + P + "~brv" + six letters or digits + ".save", found by
+//   that pattern: a name someone else holds is passed over. It is written
+//   whole and flushed before the save changes its first file; every file
+//   of the save gets a copy, each listing the whole save:
+//     "Brenvolta save record 2\n"
+//     per copy: "copy" SP path SP identity LF
+//     per file: op SP path SP identity SP old size SP old hash SP new size
+//       SP new hash SP temp SP identity SP aside SP identity LF
 //     "end " + hash + "\n"
 //   op is "replace" (an existing file renamed over), "new" (a new file),
-//   "inplace" (written in place) or "remove"; size and hash (16 lower-case
-//   hex digits, FNV-1a) are those of the new content; each path is written
-//   as its length in decimal, ":", and its bytes (temp and aside may be
-//   empty); the final hash is that of every byte before "end". A record
-//   that does not read back whole this way was never written: the save had
-//   not begun to put its files in place.
+//   "inplace" (written in place) or "remove"; an identity is the device,
+//   inode, birth seconds and birth nanoseconds (0 where the file system
+//   keeps no birth time) in decimal; sizes are decimal and hashes 16
+//   lower-case hex digits (FNV-1a) of the old content the save found and
+//   of the new one; each path is written as its length in decimal,
+//   ":", and its bytes (temp and aside may be empty, with zero identities);
+//   the final hash is that of every byte before "end". A record that does
+//   not read back whole this way was never written: the save had not begun
+//   to put its files in place. A record of the earlier format ("Brenvolta
+//   save record 1") is not one of these and is left alone.
 
 // Resolves what a killed save of path (or of the file its links lead to)
-// left, from its record when there is one: when no file of that save was
-// being written in place and every new content is there whole (in its
-// temporary file, or already in its file's place), the save is finished;
-// else it is rolled back, the old files put back (one written in place gets
-// its old bytes back by a write in place, so every name keeps the file).
-// Then the save's records and what it kept aside are removed; temporary
-// files without a record are left for the next save of the file. Every
-// document open and every save calls it first. Returns 0 when nothing was
-// left or it was resolved, else the error number, failedPath then naming
-// the file that could not be finished or put back.
+// left, from every record of ours about it at its homes. Such a record is
+// acted on only when it is a regular file of this user, not a link, at most
+// 64 KiB, whole, and among the copies it lists with their identities; it
+// names only the file, another name of it (same device and inode) or the
+// companion of one of them in its folder (the ".sty" of an ".arr", the
+// ".pgg" of a ".prg" and back); its side files stand at those files'
+// homes under the names above; and every file stands as the recorded save
+// left it: with the recorded identity, holding the old or the new content
+// (a file written in place: or a mix of the two, each byte old or new at its
+// place, as a write stopped part way leaves it). A record failing any of these is left alone,
+// as if it were not there (one of ours that a later save made stale is
+// removed by the next save). Then, with the folders of the files locked:
+// when every file holds its new content whole, or (a file renamed into
+// place) has it whole in its temporary file, the save is finished; else it
+// is rolled back, the old files put back (one written in place gets its old
+// bytes back by a write in place, so every name keeps the file). Then the
+// save's records (their folders flushed) and what it kept aside go. Every
+// document open and every save calls it first. Returns 0 when nothing of
+// ours was left, or it was resolved; else the error number, failedPath then
+// naming the file: kErrSaveInUse when another program kept the folders
+// locked past the wait (the record is left alone), kErrOldCopyGone when a
+// roll-back needs an old copy that is gone (nothing is changed), or the
+// error of the step that failed. A record that was not resolved stays for a
+// later try.
 int ResolveKilledSave(const std::string& path, std::string* failedPath = nullptr);
+
+// How long a save or a resolve waits for the lock of a folder that another
+// program holds, in milliseconds (5000 at start; a negative value puts that
+// back). For tests.
+void SetSaveLockWait(int milliseconds);
 
 // Makes a folder and its parents; 0 when it exists afterwards.
 int MakeDirs(const std::string& path);
@@ -226,15 +295,22 @@ class FileLock {
 // WriteWholeFiles asks "write" for each file before it writes that file's
 // new content; "temp" with a folder before it makes the first side file of
 // a file there (beside the file, or in the settings folder for one written
-// in place) or takes a removed file aside there, where an answer of 75
+// in place, and in the settings folder before the identity copy of a
+// record there) or takes a removed file aside there, where an answer of 75
 // stands for a folder that takes no new file for want of permission (the
-// file is then written in place, as for a real refusal); and, once every
-// temporary file and record is written, "rename" for each file written (or
-// "kill" for each removal) just before that file takes its place (for a
-// file written in place, before the write), so a test can fail a save
-// before it starts or between the files it puts in place, or end the
-// process there as a kill would. ResolveKilledSave, the queries that answer
-// no error number (KindOfFile, FileExists, DirExists, Lof) and FileLock do
-// not ask it. An empty hook (the start value) removes it.
+// file is then written in place, as for a real refusal; the identity copy
+// goes beside the file); "record" with the path of each copy of the record
+// just before it writes it; once every temporary file and record is
+// written, "rename" for each file written (or "kill" for each removal) just
+// before that file takes its place (for a file written in place, before the
+// write); and, once every file holds its new content, "done" for each file
+// before the records go (its answer is not used). So a test can fail a
+// save before it starts, between its records or between the files it puts
+// in place, or end the process at any of these points as a kill or a power
+// loss would. ResolveKilledSave asks "resolve" with the file before each
+// file it renames, writes or deletes to finish or roll back a save (a
+// non-zero answer fails the resolve there). The queries that answer no
+// error number (KindOfFile, FileExists, DirExists, Lof) and FileLock do not
+// ask it. An empty hook (the start value) removes it.
 using FileFaultHook = std::function<int(const std::string& op, const std::string& path)>;
 void SetFileFaultHook(FileFaultHook hook);

@@ -181,6 +181,11 @@ int FileErrMsg(const std::string& title, int errNumber) {
       // error.
       ShowMsg(19, title, "");
       return 1;
+    case kErrSaveInUse:
+      // Another program is saving in the folder: that clears, as a disk that
+      // is not ready does.
+      TheDialogs().MessageBox(title, Res(143), MsgIcon::Exclamation, MsgButtons::OK);
+      return 2;
     default:
       ShowMsg(18, title, "");
       return 1;

@@ -35,7 +35,8 @@ int AskSaveDir(int code, const std::string& title);
 
 // The file-error reporter, called by a file procedure with the error number
 // of the failed statement: shows its message titled title and answers 2 to
-// run the failed statement again (disk not ready) or 1 to give up.
+// run the failed statement again (disk not ready, or a folder another
+// program is saving in) or 1 to give up.
 int FileErrMsg(const std::string& title, int errNumber);
 
 // Puts gInstrMode into the main window's mode label.

@@ -741,9 +741,10 @@ TEST_F(DocSaveTest, SaveAsRefusesAPathThatDoesNotFitItsField) {
 // File > Save of an arrangement file with its style file, ended between the
 // two files as a kill would end it (an error answered there would be undone
 // at once), then File > Open of the arrangement file: both files hold the
-// same save, whole, and nothing of the save is left beside them. A save that
-// had written a file in place (here one with a second name) is rolled back;
-// one that had only renames to do is finished.
+// same save, whole, and nothing of the save is left beside them. The save is
+// finished when each file holds its new content or has it whole beside it (a
+// file with a second name, written in place, counts once it holds it); else
+// it is rolled back.
 TEST_F(DocSaveTest, ASaveKilledBetweenItsFilesIsWholeAtTheNextOpen) {
   std::string oldArr = ArrFileBytes();
   MidAssign(oldArr, 300, "older");
@@ -751,11 +752,12 @@ TEST_F(DocSaveTest, ASaveKilledBetweenItsFilesIsWholeAtTheNextOpen) {
   ASSERT_NE(oldArr, ArrFileBytes());
   const struct {
     const char* label;
-    bool secondName;
+    const char* secondName;  // a second name of one of the files, or ""
     bool finished;
   } cases[] = {
-      {"one name each", false, true},
-      {"a second name for the arrangement file", true, false},
+      {"one name each", "", true},
+      {"a second name for the arrangement file, written in place first", "song.arr", true},
+      {"a second name for the style file, to be written in place second", "song.sty", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -763,9 +765,10 @@ TEST_F(DocSaveTest, ASaveKilledBetweenItsFilesIsWholeAtTheNextOpen) {
     WriteBytes(P("song.arr"), oldArr);
     WriteBytes(P("song.sty"), oldSty);
     Names files = {"song.arr", "song.sty"};
-    if (c.secondName) {
-      ASSERT_EQ(::link(P("song.arr").c_str(), P("copy.arr").c_str()), 0);
-      files.insert(files.begin(), "copy.arr");
+    const std::string copy = Right(c.secondName, 4) == ".arr" ? "copy.arr" : "copy.sty";
+    if (*c.secondName) {
+      ASSERT_EQ(::link(P(c.secondName).c_str(), P(copy).c_str()), 0);
+      files.insert(files.begin(), copy);
     }
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
@@ -789,8 +792,8 @@ TEST_F(DocSaveTest, ASaveKilledBetweenItsFilesIsWholeAtTheNextOpen) {
     EXPECT_EQ(gArrFileBuf, c.finished ? ArrFileBytes() : oldArr);
     EXPECT_EQ(ReadBytes(P("song.arr")), c.finished ? ArrFileBytes() : oldArr);
     EXPECT_EQ(ReadBytes(P("song.sty")), c.finished ? StyFileBytes(Group()) : oldSty);
-    if (c.secondName) {
-      EXPECT_EQ(ReadBytes(P("copy.arr")), oldArr);
+    if (*c.secondName) {
+      EXPECT_EQ(ReadBytes(P(copy)), ReadBytes(P(c.secondName)));
     }
     EXPECT_EQ(Listing(), files);
     EXPECT_TRUE(dialogs_.boxes.empty());

@@ -228,9 +228,9 @@ TEST_F(SettingsWriteTest, AWriteAKillStoppedIsResolvedBeforeTheNextOne) {
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    // Ended just before the write in place, as a kill there would end it.
+    // Ended once the write in place is done, before its record goes.
     SetFileFaultHook([](const std::string& op, const std::string&) {
-      if (op == "rename") ::_exit(0);
+      if (op == "done") ::_exit(0);
       return 0;
     });
     SettingsWrite(MainWindowState());
@@ -239,8 +239,11 @@ TEST_F(SettingsWriteTest, AWriteAKillStoppedIsResolvedBeforeTheNextOne) {
   int status = -1;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  // What a kill half-way through that write would have left.
-  WriteBytes(ini, std::string(3000, '?'));
+  // What a kill half-way through that write would have left: its first
+  // block new, the rest old.
+  const std::string written = ReadBytes(ini), old = before_.bytes();
+  ASSERT_NE(written, old);
+  WriteBytes(ini, written.substr(0, 4096) + old.substr(4096));
   ASSERT_EQ(SettingsWrite(MainWindowState()), 0);
   EXPECT_EQ(Rec(4), std::string(250, 'R'));
   EXPECT_EQ(ReadBytes(WinFile("mine.ini")), ReadBytes(ini));

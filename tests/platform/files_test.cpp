@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/winfolder.h"
+#include "tests/fixtures/asuser.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,14 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   for (const QString& n : QDir(QFile::decodeName(folder.c_str())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
     names.push_back(Bytes(n));
   return names;
+}
+
+// The records of saves standing in a folder.
+std::vector<std::string> RecordsIn(const std::string& folder) {
+  std::vector<std::string> records;
+  for (const std::string& n : FolderEntries(folder))
+    if (n.size() > 5 && n.compare(n.size() - 5, 5, ".save") == 0) records.push_back(n);
+  return records;
 }
 
 class FilesTest : public ::testing::Test {
@@ -626,11 +635,13 @@ FileFaultHook EndAt(const std::string& op, int n, FileFaultHook also = {}) {
 
 // A save of several files ended between the files it puts in place, then an
 // open of one of them: every file all old or all new, nothing of the save
-// left beside them or in the settings folder.
+// left beside them or in the settings folder. It is finished when every
+// file holds its new content or has it whole beside it (a file written in
+// place counts when it holds it), else rolled back.
 TEST_F(FilesTest, ASaveKilledBetweenItsFilesIsFinishedOrRolledBackByTheNextOpen) {
   const std::map<std::string, std::string> old = {
-      {"s.arr", "old arr, longer than the new one"}, {"s.sty", "old sty"}, {"s.pgg", "old pgg"},
-      {"k.arr", "old k, hard-linked as k2.arr"}};
+      {"s.arr", "old arr, longer than the new one"}, {"s.sty", "old sty"}, {"s.prg", "old prg"},
+      {"s.pgg", "old pgg"}, {"k.arr", "old k, hard-linked as k2.arr"}, {"k.sty", "old k.sty"}};
   const FileFaultHook lockedFolder = [this](const std::string& op, const std::string& path) {
     return op == "temp" && path == Bytes(QFileInfo(tmp_.path()).canonicalFilePath()) ? kErrPathFileAccess : 0;
   };
@@ -646,9 +657,10 @@ TEST_F(FilesTest, ASaveKilledBetweenItsFilesIsFinishedOrRolledBackByTheNextOpen)
       {"after the first rename", {"s.arr", "s.sty"}, "rename", 2, {}, "s.arr", true},
       {"opened by the other file", {"s.arr", "s.sty"}, "rename", 2, {}, "s.sty", true},
       {"before the first rename", {"s.arr", "s.sty"}, "rename", 1, {}, "s.arr", true},
-      {"before a removal", {"s.arr", "s.sty", "-s.pgg"}, "kill", 1, {}, "s.arr", true},
-      {"with a new file", {"s.arr", "n.sty"}, "rename", 2, {}, "n.sty", true},
-      {"after a write in place", {"k.arr", "s.sty"}, "rename", 2, {}, "s.sty", false},
+      {"before a removal", {"s.prg", "-s.pgg"}, "kill", 1, {}, "s.prg", true},
+      {"with a new file", {"n.arr", "n.sty"}, "rename", 2, {}, "n.sty", true},
+      {"after a write in place", {"k.arr", "k.sty"}, "rename", 2, {}, "k.sty", true},
+      {"before a write in place", {"k.sty", "k.arr"}, "rename", 2, {}, "k.arr", false},
       {"in a folder that takes no new file", {"s.arr", "s.sty"}, "rename", 2, lockedFolder, "s.arr", false},
   };
   for (const auto& c : cases) {
@@ -697,11 +709,16 @@ TEST_F(FilesTest, AWriteInPlaceKilledHalfWayGetsItsOldBytesBack) {
   WriteRaw(P("big.sty"), std::string(100, 'o'));
   ASSERT_EQ(::link(P("big.sty").c_str(), P("same.sty").c_str()), 0);
   const std::vector<WholeFile> save = {{P("big.sty"), std::string(64 * 1024, 'n')}};
-  const int status = SaveInChild(save, {}, [] {
-    const rlimit limit{16 * 1024, 16 * 1024};
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+  // The size limit comes once the new content beside is written, just
+  // before the write in place.
+  const int status = SaveInChild(save, [](const std::string& op, const std::string&) {
+    if (op == "rename") {
+      const rlimit limit{16 * 1024, 16 * 1024};
+      const rlimit noCore{0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    return 0;
   });
   ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
   EXPECT_EQ(ReadAll(P("same.sty")).size(), 16u * 1024) << "the write was stopped half-way";
@@ -714,27 +731,36 @@ TEST_F(FilesTest, AWriteInPlaceKilledHalfWayGetsItsOldBytesBack) {
 
 // A record that is not whole was never written: its save had not begun to
 // put its files in place, so the files stay as they are, and the next save
-// removes what that save left.
+// removes what that save left; a file of another user named as a record
+// stays.
 TEST_F(FilesTest, ARecordCutShortCountsAsNotWritten) {
   WriteRaw(P("s.arr"), "old arr");
   WriteRaw(P("s.sty"), "old sty");
   const std::vector<WholeFile> save = {{P("s.arr"), "new arr"}, {P("s.sty"), "new sty"}};
   ASSERT_EQ(SaveInChild(save, EndAt("rename", 1)), 0);
-  for (const char* name : {".s.arr~brv.save", ".s.sty~brv.save"}) {
+  const std::vector<std::string> records = RecordsIn(dir_);
+  ASSERT_EQ(records.size(), 2u);
+  for (const std::string& name : records) {
     const std::string record = ReadAll(P(name));
     ASSERT_FALSE(record.empty()) << name;
     ASSERT_EQ(::truncate(P(name).c_str(), static_cast<off_t>(record.size() - 1)), 0);
   }
-  // Someone's file of a record's name is not ours: it stays.
-  WriteRaw(P(".other~brv.save"), "someone's");
+  const bool root = CanSwitchUsers();
+  const std::string someones = ".s.arr~brvAbC123.save";
+  if (root) {
+    WriteRaw(P(someones), "someone's");
+    ASSERT_TRUE(ChownTree(P(someones), kOtherUid, kOtherGid));
+  }
 
   EXPECT_EQ(ResolveKilledSave(P("s.arr")), 0);
   EXPECT_EQ(ResolveKilledSave(P("s.sty")), 0);
   EXPECT_EQ(ReadAll(P("s.arr")), "old arr");
   EXPECT_EQ(ReadAll(P("s.sty")), "old sty");
-  for (const std::string& n : FolderEntries(dir_)) EXPECT_EQ(n.find("~brv.save"), n == ".other~brv.save" ? 6u : std::string::npos) << n;
   ASSERT_EQ(WriteWholeFiles(save), 0);
-  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{".other~brv.save", "s.arr", "s.sty"}));
+  EXPECT_EQ(ReadAll(P("s.arr")), "new arr");
+  std::vector<std::string> want = {"s.arr", "s.sty"};
+  if (root) want.insert(want.begin(), someones);
+  EXPECT_EQ(FolderEntries(dir_), want);
 }
 
 // A file the user may write in a folder that takes no new file is saved in
@@ -838,16 +864,16 @@ TEST_F(FilesTest, AWriteInPlaceThatFailsHalfWayPutsTheOldBytesBackAtOnce) {
   const std::string canonical = Bytes(QFileInfo(tmp_.path()).canonicalFilePath());
   WriteRaw(P("doc.arr"), std::string(100, 'o'));
   const std::vector<WholeFile> save = {{P("doc.arr"), std::string(64 * 1024, 'n')}};
-  const int status = SaveInChild(
-      save,
-      [canonical](const std::string& op, const std::string& path) {
-        return op == "temp" && path == canonical ? kErrPathFileAccess : 0;
-      },
-      [] {
-        const rlimit limit{16 * 1024, 16 * 1024};
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-      });
+  // The size limit comes just before the write in place, once the old and
+  // new contents are kept in the settings folder.
+  const int status = SaveInChild(save, [canonical](const std::string& op, const std::string& path) {
+    if (op == "rename") {
+      const rlimit limit{16 * 1024, 16 * 1024};
+      ::signal(SIGXFSZ, SIG_IGN);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    return op == "temp" && path == canonical ? kErrPathFileAccess : 0;
+  });
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), kErrDeviceIO);
   EXPECT_EQ(ReadAll(P("doc.arr")), std::string(100, 'o'));

@@ -157,6 +157,7 @@ TEST_F(MessagesTest, FileErrMsgMapsErrorNumbers) {
                         {kErrPathFileAccess, 1, "Read only file"},
                         {kErrPathNotFound, 1, "Path not found"},
                         {kErrDiskFull, 1, "Disk full"},
+                        {kErrSaveInUse, 2, "Another program is saving a file in this folder"},
                         {6, 1, "Disk reading error"}};
   for (const Case& c : cases) {
     dialogs_.Clear();

@@ -1,0 +1,345 @@
+// Files planted beside a document, as another user of a shared folder, an
+// unpacked archive or a restored backup would put them, driven through File
+// > Open Arr, File > Save and File > Save As as the user does: nothing the
+// program did not itself set aside for this document's save is renamed,
+// written or deleted, the document opens and saves as if the planted files
+// were not there, and no box is shown. The bytes of every file of the
+// document's folder and of another folder are compared after each command.
+#include <QDir>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "app/slots.h"
+#include "core/bytes.h"
+#include "files/styfile.h"
+#include "platform/files.h"
+#include "services/paths.h"
+#include "tests/fixtures/asuser.h"
+#include "tests/fixtures/filebuilders.h"
+#include "tests/fixtures/saverecords.h"
+#include "tests/ui/documents/arrwintest.h"
+#include "tests/ui/documents/docwintest.h"
+#include "ui/documents/frmarru.h"
+
+using arrwintest::ArrFile;
+using arrwintest::ClickLine;
+using arrwintest::Rec;
+
+namespace {
+
+std::string StyleFile() { return StyFileBytes(StyGroupBytes({{"Alpha", 40}, {"Beta", 41}})); }
+std::string Band() { return ArrFile({{0, Rec("Rock", 3)}, {1, Rec("Jazz", 4)}}); }
+// What a planted temporary file would put in the song's place.
+std::string Planted() { return ArrFile({{0, Rec("Planted", 5)}}); }
+
+// Every entry under a folder (hidden ones, links and folders included), by
+// its path below the folder: a file by its length and a hash of its bytes,
+// a link by its target.
+using Snapshot = std::map<std::string, std::string>;
+
+std::string Digest(const std::string& bytes) {
+  uint64_t h = 14695981039346656037ull;
+  for (const unsigned char c : bytes) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return "file of " + std::to_string(bytes.size()) + " bytes, hash " + std::to_string(h);
+}
+
+void Walk(const std::string& root, const std::string& below, Snapshot& out) {
+  DIR* dir = ::opendir((root + below).c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir))
+    if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+  ::closedir(dir);
+  for (const std::string& n : names) {
+    const std::string rel = below + "/" + n, full = root + rel;
+    struct stat st {};
+    if (::lstat(full.c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode)) {
+      char buf[4096];
+      const ssize_t len = ::readlink(full.c_str(), buf, sizeof buf);
+      out[rel] = "link to " + std::string(buf, len > 0 ? static_cast<size_t>(len) : 0);
+    } else if (S_ISDIR(st.st_mode)) {
+      out[rel] = "folder";
+      Walk(root, rel, out);
+    } else {
+      out[rel] = Digest(ReadBytes(full));
+    }
+  }
+}
+
+Snapshot Take(const std::string& folder) {
+  Snapshot s;
+  Walk(folder, "", s);
+  return s;
+}
+
+// Removes what a case put in a folder, folders included.
+void Clear(const std::string& folder, const std::function<bool(const std::string&)>& ours) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir))
+    if (std::string(e->d_name) != "." && std::string(e->d_name) != ".." && ours(e->d_name)) names.push_back(e->d_name);
+  ::closedir(dir);
+  for (const std::string& n : names) {
+    const std::string p = folder + "/" + n;
+    if (::unlink(p.c_str()) != 0) ::rmdir(p.c_str());
+  }
+}
+
+}  // namespace
+
+class PlantedRecordsTest : public DocWindowTest {
+ protected:
+  void SetUp() override {
+    DocWindowTest::SetUp();
+    ASSERT_TRUE(other_.isValid());
+    ::chmod(other_.path().toLocal8Bit().constData(), 0755);
+  }
+  std::string P(const std::string& name) const { return ProgFile(name); }
+  std::string O(const std::string& name) const { return Other() + "/" + name; }
+  std::string Other() const { return QFile::encodeName(other_.path()).toStdString(); }
+  std::string Prog() const { return QFile::encodeName(progDir_->path()).toStdString(); }
+
+  frmArrU* OpenSong() {
+    OpenThrough("mnuApriArr", "song.arr", false);
+    return gArrSlotUsed[gArrSlotIdx] ? gArrUForms[gArrSlotIdx] : nullptr;
+  }
+  void SaveAs(const std::string& path) {
+    FileDialogResult answer;
+    answer.accepted = true;
+    answer.fileName = path;
+    answer.filterIndex = 6;
+    dialogs_.fileAnswers.push_back(answer);
+    main_->Item("mnuSalvaAs")->trigger();
+  }
+  static void DeleteLine(frmArrU* w, int line) {
+    QListWidget* list = w->findChild<QListWidget*>("List1");
+    ClickLine(list, line);
+    QTest::keyClick(list, Qt::Key_Delete);
+  }
+  // The song and its style file, a file of notes beside them, and a private
+  // style file and notes in another folder.
+  void Fresh() {
+    ::chmod(Prog().c_str(), 0700);
+    Clear(Prog(), [](const std::string& n) {
+      return n[0] == '.' || n.rfind("song.", 0) == 0 || n.rfind("copy.", 0) == 0 || n == "notes.txt";
+    });
+    Clear(Other(), [](const std::string&) { return true; });
+    WriteBytes(P("song.arr"), Band());
+    WriteBytes(P("song.sty"), StyleFile());
+    WriteBytes(P("notes.txt"), "my notes");
+    WriteBytes(O("notes.txt"), "private notes");
+    WriteBytes(O("private.sty"), StyleFile());
+  }
+  // A temporary file with Planted() and a second name of the song, as a
+  // killed save of it would leave them, and the record's entry for them.
+  PlantedEntry SongEntry() {
+    WriteBytes(P(".song.arr~brvPLANT1"), Planted());
+    ::link(P("song.arr").c_str(), P(".song.arr~brvASIDE1").c_str());
+    return PlantedEntry{"replace", P("song.arr"), P(".song.arr~brvPLANT1"), P(".song.arr~brvASIDE1"), ""};
+  }
+  std::string Record() const { return P(".song.arr~brvREC001.save"); }
+
+  QTemporaryDir other_;
+};
+
+// A record of ours with every identity right is acted on: the open of the
+// song finishes the save it records. Each planted record below differs
+// from it in one thing only.
+TEST_F(PlantedRecordsTest, ARecordWithEveryCheckPassedIsActedOn) {
+  StartPlain();
+  Fresh();
+  PlantRecord(Record(), {SongEntry()});
+  frmArrU* w = OpenSong();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(ReadBytes(P("song.arr")), Planted());
+  EXPECT_FALSE(Exists(Record()));
+  EXPECT_FALSE(Exists(P(".song.arr~brvASIDE1")));
+  Discard(w, 4);
+}
+
+TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
+  StartPlain();
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+    // What the save removes: temporary files named after the song (leftovers
+    // of its saves), and a record that lists itself rightly (which only this
+    // program could have written) once found stale, with what it names.
+    std::vector<std::string> goneAfterSave;
+    bool asRoot;                             // needs to plant files of another user
+  } cases[] = {
+      {"nothing planted", [] {}, {}, false},
+      {"a file of another folder, by an absolute path",
+       [&] { PlantRecord(Record(), {SongEntry(), {"remove", O("notes.txt"), "", O(".notes.txt~brvGONE01"), ""}}); },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+      {"a file of another folder, by a path through ..",
+       [&] {
+         const std::string up = Prog() + "/../" + QFileInfo(other_.path()).fileName().toStdString() + "/notes.txt";
+         PlantRecord(Record(), {SongEntry(), {"remove", up, "", O(".notes.txt~brvGONE01"), ""}});
+       },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+      {"the style file by a relative path",
+       [&] { PlantRecord(Record(), {SongEntry(), {"remove", "song.sty", "", ".song.sty~brvGONE01", ""}}); },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+      {"a link in the style file's place, written in place from planted old bytes",
+       [&] {
+         ::unlink(P("song.sty").c_str());
+         ::symlink(O("private.sty").c_str(), P("song.sty").c_str());
+         WriteBytes(P(".song.sty~brvOLD001"), "planted old bytes");
+         WriteBytes(P(".song.sty~brvNEW001"), "planted new bytes");
+         PlantRecord(Record(), {SongEntry(), {"inplace", P("song.sty"), P(".song.sty~brvNEW001"),
+                                              P(".song.sty~brvOLD001"), ""}});
+       },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save", "/.song.sty~brvOLD001",
+        "/.song.sty~brvNEW001"},
+       false},
+      {"the notes beside the song",
+       [&] {
+         WriteBytes(P(".notes.txt~brvPLANT2"), "planted notes");
+         ::link(P("notes.txt").c_str(), P(".notes.txt~brvASIDE3").c_str());
+         PlantRecord(Record(), {SongEntry(),
+                                {"replace", P("notes.txt"), P(".notes.txt~brvPLANT2"), P(".notes.txt~brvASIDE3"), ""}});
+       },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+      {"the style file taken away by a record that does not list itself",
+       [&] {
+         PlantRecord(Record(), {{"remove", P("song.sty"), "", P(".song.sty~brvGONE02"), ""}},
+                     PlantOptions{false, 0});
+       },
+       {}, false},
+      {"the song overwritten from a temporary file that is not the one listed",
+       [&] { PlantRecord(Record(), {SongEntry()}, PlantOptions{true, 1}); },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+      {"a temporary file and an aside that are folders",
+       [&] {
+         ::mkdir(P(".song.arr~brvDIR001").c_str(), 0755);
+         ::mkdir(P(".song.arr~brvDIR002").c_str(), 0755);
+         PlantRecord(Record(), {{"replace", P("song.arr"), P(".song.arr~brvDIR001"), P(".song.arr~brvDIR002"), "x"}});
+       },
+       {"/.song.arr~brvREC001.save"}, false},
+      {"a record of the earlier format",
+       [&] {
+         WriteBytes(P(".song.arr~brvOLDFMT"), Planted());
+         PlantOldFormatRecord(P(".song.arr~brv.save"), "replace", P("song.arr"), P(".song.arr~brvOLDFMT"), "",
+                              Planted());
+       },
+       {"/.song.arr~brvOLDFMT"}, false},
+      {"a record of another user in a sticky folder",
+       [&] {
+         ::chmod(Prog().c_str(), 01777);
+         PlantRecord(Record(), {SongEntry()});
+         ChownTree(Record(), kOtherUid, kOtherGid);
+       },
+       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1"}, true},
+  };
+  std::string saved;  // what the save of the song writes, from the first case
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.asRoot && !CanSwitchUsers()) continue;
+    Fresh();
+    c.plant();
+    const Snapshot prog = Take(Prog()), other = Take(Other());
+    dialogs_.Clear();
+
+    frmArrU* w = OpenSong();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Take(Prog()), prog);
+    EXPECT_EQ(Take(Other()), other);
+
+    DeleteLine(w, 0);
+    main_->Item("mnuSalva")->trigger();
+    EXPECT_EQ(Asc(w->Tag(), 4), 0) << "saved";
+    if (saved.empty()) saved = ReadBytes(P("song.arr"));
+    Snapshot want = prog;
+    want["/song.arr"] = Digest(saved);
+    for (const std::string& gone : c.goneAfterSave) EXPECT_EQ(want.erase(gone), 1u) << gone;
+    EXPECT_EQ(Take(Prog()), want);
+    EXPECT_EQ(Take(Other()), other);
+
+    SaveAs(P("copy.arr"));
+    want["/copy.arr"] = Digest(saved);
+    want["/copy.sty"] = Digest(StyleFile());
+    EXPECT_EQ(Take(Prog()), want);
+    EXPECT_EQ(Take(Other()), other);
+    EXPECT_TRUE(dialogs_.boxes.empty()) << (dialogs_.boxes.empty() ? "" : dialogs_.boxes[0].text);
+    Discard(w, 4);
+  }
+  EXPECT_NE(saved, Band());
+}
+
+// A killed save of the song and its style file, its leftovers copied away;
+// the open resolves it, the user saves a pair of their own, and then the
+// copies come back (an archive unpacked, a backup restored): the next open
+// and save keep the user's pair, and change nothing of what came back but
+// the temporary files of the song's own saves.
+TEST_F(PlantedRecordsTest, TheLeftoversOfAKilledSaveBroughtBackAreLeftAlone) {
+  StartPlain();
+  Fresh();
+  std::string killedArr = Band(), killedSty = StyleFile();
+  MidAssign(killedArr, 300, "killed");
+  MidAssign(killedSty, 40, "killed");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    int renames = 0;
+    SetFileFaultHook([&](const std::string& op, const std::string&) {
+      if (op == "rename" && ++renames == 2) ::_exit(0);
+      return 0;
+    });
+    WriteWholeFiles({{P("song.arr"), killedArr}, {P("song.sty"), killedSty}});
+    ::_exit(1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  Snapshot leftovers;
+  for (const auto& [name, bytes] : Take(Prog()))
+    if (name.rfind("/.song.", 0) == 0) leftovers[name] = ReadBytes(Prog() + name);
+  ASSERT_GE(leftovers.size(), 4u);  // two records, the style's new content, the old files aside
+
+  // The open finishes the killed save; the user then saves a pair of their own.
+  frmArrU* w = OpenSong();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(ReadBytes(P("song.arr")), killedArr);
+  DeleteLine(w, 0);
+  main_->Item("mnuSalva")->trigger();
+  const std::string mine = ReadBytes(P("song.arr"));
+  ASSERT_NE(mine, killedArr);
+  Discard(w, 4);
+  WriteBytes(P("song.sty"), StyleFile());  // the user's style file, written anew
+
+  for (const auto& [name, bytes] : leftovers) WriteBytes(Prog() + name, bytes);
+  const Snapshot before = Take(Prog());
+  dialogs_.Clear();
+  w = OpenSong();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(Take(Prog()), before);
+  DeleteLine(w, 0);
+  main_->Item("mnuSalva")->trigger();
+  Snapshot want = before;
+  want["/song.arr"] = Digest(ReadBytes(P("song.arr")));
+  // The save of the song removes the temporary files named after it; those
+  // of the style file wait for a save of the style file.
+  for (const auto& [name, bytes] : leftovers)
+    if (name.rfind("/.song.arr~brv", 0) == 0 && name.compare(name.size() - 5, 5, ".save") != 0) want.erase(name);
+  EXPECT_EQ(Take(Prog()), want);
+  EXPECT_EQ(ReadBytes(P("song.sty")), StyleFile());
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  Discard(w, 4);
+}
