@@ -164,6 +164,7 @@ frmEditDBArr::frmEditDBArr() {
   new ListClicks(
       List1, [this] { List1_Click(); }, [this] { PopupEditMenu(); });
   connect(List1, &QListWidget::doubleClicked, this, [this] { List1_DblClick(); });
+  connect(List1, &QListWidget::itemSelectionChanged, this, [this] { SelectionGone(); });
   connect(CommDelete, &QPushButton::clicked, this, [this] { CommDelete_Click(); });
   connect(CommApri, &QPushButton::clicked, this, [this] { CommApri_Click(); });
   connect(CommAddAll, &QPushButton::clicked, this, [this] { CommAddAll_Click(); });
@@ -283,6 +284,15 @@ void frmEditDBArr::List1_Click() {
   CommApri->setEnabled(true);
   CommDelete->setEnabled(j >= 2);
   MenuUpdate();
+}
+
+// The list holds one line at most, and a Ctrl+click unselects it without
+// selecting another: nothing is left to open or delete.
+void frmEditDBArr::SelectionGone() {
+  if (gFormLoading || SelectedLine() >= 0) return;
+  CommApri->setEnabled(false);
+  CommDelete->setEnabled(false);
+  if (IsActive(this)) MenuUpdate();
 }
 
 void frmEditDBArr::CommDelete_Click() {

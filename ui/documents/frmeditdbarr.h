@@ -2,8 +2,9 @@
 // database as a list of IDs and file names, in two columns. Delete removes
 // the selected entry; Add All enters every arrangement file of the database
 // folder; Open shows bank window A or B (IDs 1 and 2) or opens the entry's
-// file in an arrangement-file window. Add All and Open are two-phase steps
-// on Timer(0) and Timer(2) (10 idle; the firing sets 0); the main window's
+// file in an arrangement-file window; the Open and Delete buttons go off
+// whenever no line is selected. Add All and Open are two-phase steps on
+// Timer(0) and Timer(2) (10 idle; the firing sets 0); the main window's
 // Edit > Delete, Open and Add All start TimerCancella, TimerApri and
 // TimerAddAll. While it is open, DBArrBuf holds the database it lists: list
 // line j (from 2) is database record j + 1.
@@ -49,6 +50,9 @@ class frmEditDBArr : public ChildForm {
   void LayoutControls();
   // The selected line, -1 for none.
   int SelectedLine() const;
+  // Open and Delete go off once no line is selected, however it was
+  // unselected.
+  void SelectionGone();
   void OpenBank(int kind);
 
   QListWidget* List1 = nullptr;

@@ -232,6 +232,37 @@ TEST_F(FrmEditDBArrTest, TheSelectionSetsOpenDeleteAndCut) {
   EXPECT_TRUE(Enabled("mnuCancella"));
 }
 
+// The list holds one line at most: a Ctrl+click on the selected line
+// unselects it and leaves nothing for Open, Delete or Cut.
+TEST_F(FrmEditDBArrTest, ACtrlClickThatUnselectsTheLineTurnsOpenAndDeleteOff) {
+  StartWith({{"alpha", 3}, {"beta", 4}});
+  OpenEditor();
+  const std::string before = Db();
+  for (int line : {3, 1}) {
+    SCOPED_TRACE(line);
+    ClickLine(List(), line);
+    ASSERT_TRUE(On("CommApri"));
+    ASSERT_EQ(On("CommDelete"), line >= 2);
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      List()->visualItemRect(List()->item(line)).center());
+    ASSERT_EQ(Selected(), -1);
+    EXPECT_FALSE(On("CommApri"));
+    EXPECT_FALSE(On("CommDelete"));
+    EXPECT_FALSE(Enabled("mnuDBArrApri"));
+    EXPECT_FALSE(Enabled("mnuCancella"));
+    EXPECT_FALSE(Enabled("mnuTaglia"));
+    EXPECT_TRUE(On("CommAddAll"));
+    // The Delete key has nothing to delete either.
+    QTest::keyClick(List(), Qt::Key_Delete);
+  }
+  // A click selects again.
+  ClickLine(List(), 2);
+  EXPECT_TRUE(On("CommApri"));
+  EXPECT_TRUE(On("CommDelete"));
+  EXPECT_EQ(Db(), before);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
 TEST_F(FrmEditDBArrTest, DeleteRemovesTheSelectedEntryAndWritesTheDatabase) {
   PutSong("beta.arr");
   StartWith({{"alpha", 3}, {"beta", 5}, {"gamma", 4}});
