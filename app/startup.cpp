@@ -29,7 +29,7 @@ static std::function<void()> sMainWindowShow;
 // Held from the start of Main to the end of the process: the lock file, and
 // in a settings folder that cannot be written the folder itself.
 static FileLock sInstanceLock;
-static WinFolderLock sFolderLock;
+static FileLock sFolderLock;
 
 std::string InstanceLockPath() { return WinPath(kInstanceLockName); }
 
@@ -200,7 +200,7 @@ constexpr int kFolderLockLookMs = 500;
 bool AnotherCopyRuns() {
   const std::string lockFile = InstanceLockPath();
   if (gSettingsFolderLocked) {
-    if (!sFolderLock.IsHeld() && sFolderLock.TryLock() == WinFolderLock::Held) return true;
+    if (!sFolderLock.IsHeld() && sFolderLock.TryLockFolder(WinFolderPath()) == FileLock::Held) return true;
     return FileExists(lockFile) && !sInstanceLock.IsHeld() &&
            sInstanceLock.TryLock(lockFile) == FileLock::Held;
   }
@@ -209,9 +209,9 @@ bool AnotherCopyRuns() {
   // Another copy holds the folder for its whole run; anyone else only for a
   // moment.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFolderLockLookMs);
-  WinFolderLock look;
+  FileLock look;
   for (;;) {
-    if (look.TryLock() != WinFolderLock::Held) return false;
+    if (look.TryLockFolder(WinFolderPath()) != FileLock::Held) return false;
     if (std::chrono::steady_clock::now() >= deadline) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

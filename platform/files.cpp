@@ -299,6 +299,18 @@ FileLock::Result FileLock::TryLock(const std::string& path) {
     ::close(fd);
     return Failed;
   }
+  return Take(fd);
+}
+
+FileLock::Result FileLock::TryLockFolder(const std::string& folder) {
+  Unlock();
+  if (!PathUsable(folder)) return Failed;
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Failed;
+  return Take(fd);
+}
+
+FileLock::Result FileLock::Take(int fd) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const bool held = errno == EWOULDBLOCK;
     ::close(fd);

@@ -263,9 +263,10 @@ int MakeDirs(const std::string& path);
 // the folder is missing, 75 when it may not be read or searched.
 int ListFolderFiles(const std::string& folder, std::vector<std::string>& names);
 
-// An exclusive lock (flock) on a lock file, held while the object lives and
-// freed by the system when the process ends. The lock belongs to the open
-// file, so a second FileLock on the same path fails even in the same process.
+// An exclusive lock (flock) on a lock file, or on a folder itself, held
+// while the object lives and freed by the system when the process ends. The
+// lock belongs to the open file, so a second FileLock on the same path fails
+// even in the same process.
 class FileLock {
  public:
   FileLock() = default;
@@ -281,10 +282,16 @@ class FileLock {
   // Takes the lock at once or not at all; the file is made when missing and
   // never written.
   Result TryLock(const std::string& path);
+  // The same on a folder, opened for reading only: it writes nothing and
+  // needs no file there, so it can be held in a folder that cannot be
+  // written. A missing folder (it is not made) or one that cannot be opened
+  // is Failed.
+  Result TryLockFolder(const std::string& folder);
   void Unlock();
   bool IsHeld() const { return fd_ >= 0; }
 
  private:
+  Result Take(int fd);
   int fd_ = -1;
 };
 

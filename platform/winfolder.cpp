@@ -2,11 +2,7 @@
 
 #include <QFile>
 #include <QStandardPaths>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include <mutex>
 
@@ -73,26 +69,4 @@ int WinFolderProbe(bool& exists) {
     if (err == 0) err = killErr;
   }
   return err;
-}
-
-WinFolderLock::~WinFolderLock() { Unlock(); }
-
-WinFolderLock::Result WinFolderLock::TryLock() {
-  Unlock();
-  const int fd = ::open(WinFolderPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Failed;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const bool held = errno == EWOULDBLOCK;
-    ::close(fd);
-    return held ? Held : Failed;
-  }
-  fd_ = fd;
-  return Taken;
-}
-
-void WinFolderLock::Unlock() {
-  if (fd_ < 0) return;
-  ::flock(fd_, LOCK_UN);
-  ::close(fd_);
-  fd_ = -1;
 }

@@ -22,28 +22,3 @@ void SetWinFolder(const std::string& path);
 // unmakeable folder. Returns 0, or the error number of the step that failed;
 // exists tells whether the folder stands afterwards.
 int WinFolderProbe(bool& exists);
-
-// An exclusive lock (flock) on the folder itself, opened for reading only:
-// it writes nothing and needs no file there, so it can be held in a folder
-// that cannot be written. Held while the object lives, and freed by the
-// system when the process ends. The lock belongs to the open folder, so a
-// second WinFolderLock fails even in the same process.
-class WinFolderLock {
- public:
-  WinFolderLock() = default;
-  ~WinFolderLock();
-  WinFolderLock(const WinFolderLock&) = delete;
-  WinFolderLock& operator=(const WinFolderLock&) = delete;
-  enum Result {
-    Taken,   // the lock is held now
-    Held,    // another open of the folder holds it
-    Failed,  // the folder is missing or cannot be opened (it is not made)
-  };
-  // Takes the lock at once or not at all.
-  Result TryLock();
-  void Unlock();
-  bool IsHeld() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};

@@ -120,19 +120,19 @@ TEST_F(WinFolderTest, TheProbeWritesAndRemovesAFileOfItsOwn) {
 TEST_F(WinFolderTest, TheFolderLockHasOneHolderAndWritesNothing) {
   const std::string folder = dir_ + "/Brenvolta";
   SetWinFolder(folder);
-  WinFolderLock first;
-  EXPECT_EQ(first.TryLock(), WinFolderLock::Failed);
+  FileLock first;
+  EXPECT_EQ(first.TryLockFolder(folder), FileLock::Failed);
   EXPECT_FALSE(DirExists(folder));
 
   ASSERT_EQ(::mkdir(folder.c_str(), 0555), 0);
-  EXPECT_EQ(first.TryLock(), WinFolderLock::Taken);
+  EXPECT_EQ(first.TryLockFolder(folder), FileLock::Taken);
   EXPECT_TRUE(first.IsHeld());
-  WinFolderLock second;
-  EXPECT_EQ(second.TryLock(), WinFolderLock::Held);
+  FileLock second;
+  EXPECT_EQ(second.TryLockFolder(folder), FileLock::Held);
   EXPECT_FALSE(second.IsHeld());
   EXPECT_TRUE(QDir(QString::fromStdString(folder))
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                   .isEmpty());
   first.Unlock();
-  EXPECT_EQ(second.TryLock(), WinFolderLock::Taken);
+  EXPECT_EQ(second.TryLockFolder(folder), FileLock::Taken);
 }
