@@ -18,6 +18,7 @@
 
 #include "platform/winfolder.h"
 #include "tests/fixtures/asuser.h"
+#include "tests/fixtures/savechild.h"
 
 #include <gtest/gtest.h>
 
@@ -605,32 +606,6 @@ TEST_F(FilesTest, ASecondNameAKilledSaveLeftDoesNotMakeTheNextSaveWriteInPlace) 
   ::close(old);
   EXPECT_EQ(ReadAll(P("doc.prg")), "second save");
   EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.prg"});
-}
-
-// Runs a save in a child process with the hook installed (after setUp) and
-// gives the child's wait status.
-int SaveInChild(const std::vector<WholeFile>& save, FileFaultHook hook, const std::function<void()>& setUp = {}) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (setUp) setUp();
-    SetFileFaultHook(std::move(hook));
-    const int err = WriteWholeFiles(save);
-    ::_exit(err == 0 ? 100 : err);
-  }
-  int status = -1;
-  ::waitpid(pid, &status, 0);
-  return status;
-}
-
-// A hook that ends the process, as a kill would, the n-th time the save asks
-// for op (an error answered there would be undone; an end is not); other
-// questions go to also.
-FileFaultHook EndAt(const std::string& op, int n, FileFaultHook also = {}) {
-  auto calls = std::make_shared<int>(0);
-  return [=](const std::string& o, const std::string& path) {
-    if (o == op && ++*calls == n) ::_exit(0);
-    return also ? also(o, path) : 0;
-  };
 }
 
 // A save of several files ended between the files it puts in place, then an

@@ -28,6 +28,7 @@
 #include "platform/files.h"
 #include "platform/winfolder.h"
 #include "tests/fixtures/asuser.h"
+#include "tests/fixtures/savechild.h"
 
 namespace {
 
@@ -59,31 +60,6 @@ std::vector<std::string> Entries(const std::string& folder) {
 }
 
 using Names = std::vector<std::string>;
-
-// Runs a save in a child process (setUp first, then the hook) and gives its
-// wait status.
-int SaveInChild(const std::vector<WholeFile>& save, FileFaultHook hook, const std::function<void()>& setUp = {}) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (setUp) setUp();
-    SetFileFaultHook(std::move(hook));
-    const int err = WriteWholeFiles(save);
-    ::_exit(err == 0 ? 100 : err);
-  }
-  int status = -1;
-  ::waitpid(pid, &status, 0);
-  return status;
-}
-
-// A hook that ends the process, as a kill or a power loss would, the n-th
-// time it is asked op; other questions go to also.
-FileFaultHook EndAt(const std::string& op, int n, FileFaultHook also = {}) {
-  auto calls = std::make_shared<int>(0);
-  return [=](const std::string& o, const std::string& path) {
-    if (o == op && ++*calls == n) ::_exit(0);
-    return also ? also(o, path) : 0;
-  };
-}
 
 bool EndedThere(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
@@ -348,20 +324,8 @@ TEST_F(SaveFilesTest, ASaveWaitsForTheFoldersLockThenIsRefused) {
   ASSERT_TRUE(EndedThere(SaveInChild({{A("song.arr"), "killed arr"}, {A("song.sty"), "killed sty"}}, EndAt("rename", 2))));
   const Names left = Entries(A());
 
-  int ready[2], release[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  const pid_t holder = ::fork();
-  if (holder == 0) {
-    const int fd = ::open(A().c_str(), O_RDONLY | O_DIRECTORY);
-    char c = ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-    (void)!::write(ready[1], &c, 1);
-    (void)!::read(release[0], &c, 1);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  FolderLockHolder holder(A());
+  ASSERT_TRUE(holder.Holds());
 
   SetSaveLockWait(200);
   std::string failed;
@@ -377,15 +341,13 @@ TEST_F(SaveFilesTest, ASaveWaitsForTheFoldersLockThenIsRefused) {
   SetSaveLockWait(10000);
   std::thread letGo([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    (void)!::write(release[1], "x", 1);
+    holder.Release();
   });
   EXPECT_EQ(WriteWholeFiles({{A("song.arr"), "new arr"}, {A("song.sty"), "new sty"}}), 0);
   letGo.join();
-  ::waitpid(holder, nullptr, 0);
   EXPECT_EQ(ReadAll(A("song.arr")), "new arr");
   EXPECT_EQ(ReadAll(A("song.sty")), "new sty");
   EXPECT_EQ(Entries(A()), (Names{"song.arr", "song.sty"}));
-  for (const int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
 }
 
 // Two processes save the same arrangement file and style file over and

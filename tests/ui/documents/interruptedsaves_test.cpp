@@ -24,6 +24,7 @@
 #include "platform/files.h"
 #include "services/strings.h"
 #include "tests/fixtures/asuser.h"
+#include "tests/fixtures/savechild.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
@@ -39,15 +40,6 @@ std::string StyleFile() { return StyFileBytes(StyGroupBytes({{"Alpha", 40}, {"Be
 std::string NewStyleFile() { return StyFileBytes(StyGroupBytes({{"Gamma", 42}})); }
 std::string Band() { return ArrFile({{0, Rec("Rock", 3)}, {1, Rec("Jazz", 4)}}); }
 std::string Killed() { return ArrFile({{0, Rec("Killed", 5)}, {1, Rec("Other", 6)}}); }
-
-// Ends the process, as a kill would, at the n-th rename of a save.
-FileFaultHook EndAtRename(int n) {
-  auto calls = std::make_shared<int>(0);
-  return [=](const std::string& op, const std::string&) {
-    if (op == "rename" && ++*calls == n) ::_exit(0);
-    return 0;
-  };
-}
 
 // The hidden files of a folder whose names start with prefix.
 std::vector<std::string> Hidden(const std::string& folder, const std::string& prefix) {
@@ -91,7 +83,7 @@ class InterruptedSavesTest : public DocWindowTest {
   void KillASaveBetweenItsFiles() {
     const pid_t pid = ::fork();
     if (pid == 0) {
-      SetFileFaultHook(EndAtRename(2));
+      SetFileFaultHook(EndAt("rename", 2));
       WriteWholeFiles({{P("song.sty"), NewStyleFile()}, {P("song.arr"), Killed()}});
       ::_exit(1);
     }
@@ -152,7 +144,7 @@ TEST_F(InterruptedSavesTest, AKilledSaveInAFolderLockedSinceStopsNeitherOpenNorS
   ASSERT_TRUE(ChownTree(QFile::encodeName(winDir_->path()).toStdString(), kTestUid, kTestGid));
   ASSERT_EQ(RunAsUser(kTestUid, kTestGid,
                       [&] {
-                        SetFileFaultHook(EndAtRename(2));
+                        SetFileFaultHook(EndAt("rename", 2));
                         WriteWholeFiles({{P("song.arr"), Killed()}, {P("song.sty"), NewStyleFile()}});
                         return 1;
                       }),
@@ -199,27 +191,12 @@ TEST_F(InterruptedSavesTest, ASaveMeetingAnotherProgramsSaveOffersRetry) {
   StartPlain();
   frmArrU* w = OpenSong();
   ASSERT_NE(w, nullptr);
-  int ready[2], release[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  const pid_t holder = ::fork();
-  if (holder == 0) {
-    const int fd = ::open(Prog().c_str(), O_RDONLY | O_DIRECTORY);
-    char c = ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-    (void)!::write(ready[1], &c, 1);
-    (void)!::read(release[0], &c, 1);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  FolderLockHolder holder(Prog());
+  ASSERT_TRUE(holder.Holds());
 
   DialogsWithAction boxes;
   boxes.boxAnswers = {kMsgRetry};
-  boxes.onBox = [&] {
-    (void)!::write(release[1], "x", 1);
-    ::waitpid(holder, nullptr, 0);
-  };
+  boxes.onBox = [&] { holder.Release(); };
   SetDialogs(&boxes);
   SetSaveLockWait(100);
   DeleteLine(w, 0);
@@ -231,6 +208,5 @@ TEST_F(InterruptedSavesTest, ASaveMeetingAnotherProgramsSaveOffersRetry) {
   EXPECT_EQ(boxes.boxes[0].buttons, MsgButtons::RetryCancel);
   EXPECT_EQ(Asc(w->Tag(), 4), 0);
   EXPECT_TRUE(ReadBytes(P("song.arr")) != Band());
-  for (const int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
   Discard(w, 4);
 }
