@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -267,6 +268,14 @@ TEST_F(FilesTest, SomethingThatIsNotARegularFileIsNoFile) {
 }
 
 TEST_F(FilesTest, ReadOnlyFilesAndFolders) {
+  // As root every file may be written: the test is then run as an ordinary
+  // user, in folders opened up to that user.
+  std::unique_ptr<EffectiveUser> user;
+  if (CanSwitchUsers()) {
+    ASSERT_TRUE(ChownTree(dir_, kTestUid, kTestGid) && ChownTree(Settings(), kTestUid, kTestGid));
+    user = std::make_unique<EffectiveUser>();
+    ASSERT_TRUE(user->Switched());
+  }
   if (!PermissionsBite()) GTEST_SKIP() << "permission bits do not stop writes for this user";
 
   // A read-only file still opens for random access and reads; writing fails.
