@@ -1,5 +1,7 @@
 #include "app/dbarr.h"
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include "core/bytes.h"
 #include "files/arrfile.h"
 #include "platform/files.h"
+#include "tests/fixtures/asuser.h"
 #include "tests/fixtures/appfixture.h"
 #include "tests/fixtures/fakemainview.h"
 #include "tests/fixtures/filebuilders.h"
@@ -577,12 +580,23 @@ TEST_F(DBArrTest, UpdateStopsWithoutWritingWhenAFolderOrFileCannotBeRead) {
 }
 
 TEST_F(DBArrTest, UpdateStopsAtAFolderThatCannotBeListed) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not hold for root";
   PutArr("alpha.arr");
   const std::string image = Image(dir_, {{"alpha", 3}, {"gone", 5}});
   PutDb(image);
+  // As root every folder may be listed: the update then runs as an ordinary
+  // user, who owns the settings folder and the songs' folder.
+  std::unique_ptr<EffectiveUser> user;
+  if (CanSwitchUsers()) {
+    const std::string prog = ProgFile("");
+    ASSERT_TRUE(ChownTree(WinFile(""), kTestUid, kTestGid) && ChownTree(prog, kTestUid, kTestGid));
+  }
   ASSERT_EQ(::chmod(dir_.c_str(), 0), 0);
+  if (CanSwitchUsers()) {
+    user = std::make_unique<EffectiveUser>();
+    ASSERT_TRUE(user->Switched());
+  }
   DBArrUpdate();
+  user.reset();
   ::chmod(dir_.c_str(), 0755);
   EXPECT_EQ(Db(), image);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Reading Error"});
