@@ -22,6 +22,7 @@
 #include "platform/twips.h"
 #include "platform/winfolder.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/savechild.h"
 #include "tests/fixtures/settingsimage.h"
 
 class SettingsTest : public AppFixture {
@@ -217,20 +218,8 @@ TEST_F(SettingsTest, AKilledWriteInPlaceIsResolvedBeforeTheSettingsAreRead) {
   s.Text(2, 1, PadRight("/music/dir", 250));
   WriteBytes(Ini(), s.bytes());
   ASSERT_EQ(::link(Ini().c_str(), WinFile("mine.ini").c_str()), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    // Ended once the write in place is done, before its record goes.
-    SetFileFaultHook([](const std::string& op, const std::string&) {
-      if (op == "done") ::_exit(0);
-      return 0;
-    });
-    SettingsWrite(MainWindowState());
-    ::_exit(1);
-  }
-  int status = -1;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // Ended once the write in place is done, before its record goes.
+  ASSERT_TRUE(EndedInChildAt("done", [] { SettingsWrite(MainWindowState()); }));
   // What a kill half-way through the write would have left: its first
   // block new, the rest old.
   const std::string written = ReadBytes(Ini()), old = s.bytes();
@@ -255,19 +244,7 @@ TEST_F(SettingsTest, ALockedFolderReadsTheSettingsAsTheyStand) {
   s.Byte(1, 26, 1);
   WriteBytes(Ini(), s.bytes());
   ASSERT_EQ(::link(Ini().c_str(), WinFile("mine.ini").c_str()), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    SetFileFaultHook([](const std::string& op, const std::string&) {
-      if (op == "rename") ::_exit(0);
-      return 0;
-    });
-    SettingsWrite(MainWindowState());
-    ::_exit(1);
-  }
-  int status = -1;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(EndedInChildAt("rename", [] { SettingsWrite(MainWindowState()); }));
   SettingsImage torn = s;
   torn.Byte(1, 26, 0);
   WriteBytes(Ini(), torn.bytes());

@@ -17,6 +17,7 @@
 #include "midi/channels.h"
 #include "platform/files.h"
 #include "tests/fixtures/appfixture.h"
+#include "tests/fixtures/savechild.h"
 #include "tests/fixtures/settingsimage.h"
 
 class SettingsWriteTest : public AppFixture {
@@ -225,20 +226,8 @@ TEST_F(SettingsWriteTest, AWriteAKillStoppedIsResolvedBeforeTheNextOne) {
 
   WriteBytes(ini, before_.bytes());
   ASSERT_EQ(::link(ini.c_str(), WinFile("mine.ini").c_str()), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    // Ended once the write in place is done, before its record goes.
-    SetFileFaultHook([](const std::string& op, const std::string&) {
-      if (op == "done") ::_exit(0);
-      return 0;
-    });
-    SettingsWrite(MainWindowState());
-    ::_exit(1);
-  }
-  int status = -1;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // Ended once the write in place is done, before its record goes.
+  ASSERT_TRUE(EndedInChildAt("done", [] { SettingsWrite(MainWindowState()); }));
   // What a kill half-way through that write would have left: its first
   // block new, the rest old.
   const std::string written = ReadBytes(ini), old = before_.bytes();
