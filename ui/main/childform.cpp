@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "app/appstate.h"
+#include "app/menuupdate.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "midi/sysex.h"
@@ -93,6 +94,15 @@ void ChildForm::UnloadNow() {
 
 void ChildForm::PopupEditMenu() {
   if (frmMain* main = frmMain::Instance()) main->EditMenu()->popup(QCursor::pos());
+}
+
+bool ChildForm::IsActiveForm() const {
+  const frmMain* main = frmMain::Instance();
+  return main && main->ActiveForm() == this;
+}
+
+void ChildForm::RefreshMenuWhenActive() {
+  if (IsActiveForm()) MenuUpdate();
 }
 
 void ChildForm::resizeEvent(QResizeEvent* event) {
