@@ -130,6 +130,11 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   std::string winTag_;
 
  private:
+  // The window a close of this one returns to: the one active before it,
+  // while this is the one active last, the most recent of the others that
+  // is still open, shown and not minimised; otherwise nullptr, and the area
+  // makes its own choice.
+  QMdiSubWindow* WindowBefore() const;
   // The state byte of the window's state: 1 normal, 2 minimised, unchanged
   // when maximised.
   void StateOfWindow(uint8_t* state) const;
