@@ -93,7 +93,10 @@ frmArrAB::frmArrAB() {
   // runs before the menu pops up.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(
-      list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); });
+      list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); },
+      [this] {
+        if (loaded_) RefreshMenuWhenActive();
+      });
   new RightButtonUp(this, [this] { Form_MouseUp(); });
 }
 

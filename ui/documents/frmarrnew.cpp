@@ -106,7 +106,10 @@ frmArrNew::frmArrNew() {
   // once.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(
-      list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); });
+      list1_, [this] { List1_Click(); }, [this] { List1_MouseUp(); },
+      [this] {
+        if (loaded_) RefreshMenuWhenActive();
+      });
   new RightButtonUp(this, [this] { Form_MouseUp(); });
   connect(commLoadArr_, &QPushButton::clicked, this, [this] { CommLoadArr_Click(); });
   connect(commLoadSty_, &QPushButton::clicked, this, [this] { CommLoadSty_Click(); });

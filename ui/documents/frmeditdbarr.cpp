@@ -98,11 +98,6 @@ QLabel* MakeLabel(QWidget* body, const char* name, const QString& caption) {
   return label;
 }
 
-bool IsActive(const ChildForm* form) {
-  const frmMain* main = frmMain::Instance();
-  return main && main->ActiveForm() == form;
-}
-
 }  // namespace
 
 QString DBArrFolderText(const QString& folder, const QFontMetrics& metrics) {
@@ -162,9 +157,8 @@ frmEditDBArr::frmEditDBArr() {
   // The right button is taken on release, and selects nothing.
   List1->setContextMenuPolicy(Qt::PreventContextMenu);
   new ListClicks(
-      List1, [this] { List1_Click(); }, [this] { PopupEditMenu(); });
+      List1, [this] { List1_Click(); }, [this] { PopupEditMenu(); }, [this] { SelectionChanged(); });
   connect(List1, &QListWidget::doubleClicked, this, [this] { List1_DblClick(); });
-  connect(List1, &QListWidget::itemSelectionChanged, this, [this] { SelectionGone(); });
   connect(CommDelete, &QPushButton::clicked, this, [this] { CommDelete_Click(); });
   connect(CommApri, &QPushButton::clicked, this, [this] { CommApri_Click(); });
   connect(CommAddAll, &QPushButton::clicked, this, [this] { CommAddAll_Click(); });
@@ -221,7 +215,7 @@ void frmEditDBArr::ShowList(const std::vector<std::string>& lines, const std::st
   Label3->setText(ToScreen(count));
   CommDelete->setEnabled(false);
   CommApri->setEnabled(false);
-  if (IsActive(this)) MenuUpdate();
+  RefreshMenuWhenActive();
 }
 
 int frmEditDBArr::SelectedLine() const { return SelectedCurrentLine(List1); }
@@ -286,13 +280,15 @@ void frmEditDBArr::List1_Click() {
   MenuUpdate();
 }
 
-// The list holds one line at most, and a Ctrl+click unselects it without
-// selecting another: nothing is left to open or delete.
-void frmEditDBArr::SelectionGone() {
-  if (gFormLoading || SelectedLine() >= 0) return;
-  CommApri->setEnabled(false);
-  CommDelete->setEnabled(false);
-  if (IsActive(this)) MenuUpdate();
+// The list holds one line at most. A Ctrl+click or Ctrl+Space that
+// unselects it leaves nothing to open or delete; Ctrl+Space that selects
+// the current line again offers both, as a click on it does.
+void frmEditDBArr::SelectionChanged() {
+  if (gFormLoading) return;
+  const int j = SelectedLine();
+  CommApri->setEnabled(j >= 0);
+  CommDelete->setEnabled(j >= 2);
+  RefreshMenuWhenActive();
 }
 
 void frmEditDBArr::CommDelete_Click() {

@@ -50,9 +50,9 @@ class frmEditDBArr : public ChildForm {
   void LayoutControls();
   // The selected line, -1 for none.
   int SelectedLine() const;
-  // Open and Delete go off once no line is selected, however it was
-  // unselected.
-  void SelectionGone();
+  // Open and Delete (and the menu) follow the selected line, however the
+  // selection changed.
+  void SelectionChanged();
   void OpenBank(int kind);
 
   QListWidget* List1 = nullptr;

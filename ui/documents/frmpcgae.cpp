@@ -37,7 +37,11 @@ const char* BankMenuItem(int kind) {
 
 frmPcgAE::frmPcgAE() : BankForm("frmPcgAE", true) {
   list1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  new ListClicks(list1_, [this] { List1_Click(); }, nullptr);
+  new ListClicks(
+      list1_, [this] { List1_Click(); }, nullptr,
+      [this] {
+        if (loaded_) RefreshMenuWhenActive();
+      });
   connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int channel) {
     if (!gFormLoading2) StoreChannel(channel);
   });

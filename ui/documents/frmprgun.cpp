@@ -75,7 +75,11 @@ frmPrgUN::frmPrgUN(int kind) : kind_(kind) {
   timerList1_ = new StepTimer(this, "TimerList1", [this] { List1_Click(); });
 
   FrameControls();
-  new ListClicks(list1_, [this] { List1_Click(); }, nullptr);
+  new ListClicks(
+      list1_, [this] { List1_Click(); }, nullptr,
+      [this] {
+        if (loaded_) RefreshMenuWhenActive();
+      });
   list1_->installEventFilter(this);
   connect(commLoad_, &QPushButton::clicked, this, [this] { CommLoad_Click(); });
   connect(combo1_, &QComboBox::currentIndexChanged, this, [this](int channel) { Combo1_Click(channel); });

@@ -94,7 +94,8 @@ frmStyUN::frmStyUN(int kind) : kind_(kind) {
   // The list's right button acts on release (below), never through the
   // toolkit's context menu, so the menu pops up once.
   list1_->setContextMenuPolicy(Qt::PreventContextMenu);
-  new ListClicks(list1_, [this] { List1_Click(); }, [this] { PopupEditMenu(); });
+  new ListClicks(
+      list1_, [this] { List1_Click(); }, [this] { PopupEditMenu(); }, [this] { SelectionChanged(); });
   connect(commLoadSty_, &QPushButton::clicked, this, [this] { CommLoadSty_Click(); });
 }
 
@@ -266,18 +267,30 @@ void frmStyUN::CommLoadStyGrp_Click(int b) {
 void frmStyUN::List1_Click() {
   const int index = ListIndex();
   if (index < 0 || index >= list1_->count()) return;  // no current line: nothing at all
+  LineMenu(index);
+  // The editor tells whether it took the style; only then has it changed.
+  // A new style is never picked.
+  if (kind_ == kKindStyFile && !Separator(index) && gStyPickMode && EditArrStySet(index, winTag_) == 1)
+    gArrModified = true;
+}
+
+void frmStyUN::LineMenu(int index) {
   MenuUpdate();
   if (Separator(index)) {
     SetMainMenuEnabled("mnuLoadSty", false);
-    return;
+  } else if (kind_ == kKindStyNew) {
+    // Load Style follows the line's slot.
+    SetMainMenuEnabled("mnuLoadSty", RTrim(ListText(index)).size() != 2);
   }
-  if (kind_ == kKindStyFile) {
-    // The editor tells whether it took the style; only then has it changed.
-    if (gStyPickMode && EditArrStySet(index, winTag_) == 1) gArrModified = true;
-    return;
-  }
-  // A new style is never picked; Load Style follows the line's slot.
-  SetMainMenuEnabled("mnuLoadSty", RTrim(ListText(index)).size() != 2);
+}
+
+void frmStyUN::SelectionChanged() {
+  if (!loaded_ || !IsActiveForm()) return;
+  const int index = ListIndex();
+  if (index >= 0 && index < list1_->count())
+    LineMenu(index);
+  else
+    MenuUpdate();
 }
 
 // ---- Frame -----------------------------------------------------------------

@@ -53,6 +53,12 @@ class frmStyUN : public SlotForm {
 
  private:
   void LayoutControls();
+  // The Edit menu of the current line (index): the refresh, and Load Style
+  // off on a blank line between banks, and in a new style on an empty slot.
+  void LineMenu(int index);
+  // The selection of List1 changed: the menu follows it, while this window
+  // is the active one.
+  void SelectionChanged();
   // The end of the send of all banks.
   void StyleTransferEnd();
 

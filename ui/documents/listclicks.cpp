@@ -10,13 +10,15 @@ int SelectedCurrentLine(const QListWidget* list) {
   return item && item->isSelected() ? row : -1;
 }
 
-ListClicks::ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp)
+ListClicks::ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp,
+                       std::function<void()> selectionChanged)
     : QObject(list),
       list_(list),
       viewport_(list->viewport()),
       click_(std::move(click)),
       rightUp_(std::move(rightUp)) {
   viewport_->installEventFilter(this);
+  if (selectionChanged) connect(list_, &QListWidget::itemSelectionChanged, this, std::move(selectionChanged));
   // A line made current with its selection (a selection in code, a keyboard
   // move). During a mouse press the toolkit makes the line current before
   // it selects it: the release's click below stands for it.

@@ -4,6 +4,10 @@
 // selects a line; not when the toolkit only makes a line current (as it does
 // when the list takes the focus). A right click never moves the selection:
 // the window's right-button handler runs when the button is released.
+// What follows the selection (the Edit menu, the window's buttons) runs
+// whenever the selection changes, however it changes: a click, Ctrl+click,
+// Ctrl+Space, Shift with the arrows, Ctrl+A, code. It is no click: a key
+// that only changes the selection calls nothing up.
 #pragma once
 
 #include <QObject>
@@ -19,7 +23,8 @@ int SelectedCurrentLine(const QListWidget* list);
 
 class ListClicks : public QObject {
  public:
-  ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp);
+  ListClicks(QListWidget* list, std::function<void()> click, std::function<void()> rightUp,
+             std::function<void()> selectionChanged = nullptr);
 
   // Selects line index alone and makes it current; the click handler runs
   // when the line was not current yet.

@@ -1,6 +1,7 @@
 #include "ui/main/childform.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include "app/appstate.h"
+#include "app/menuupdate.h"
 #include "app/winpos.h"
 #include "core/bytes.h"
 #include "midi/sysex.h"
@@ -95,6 +97,15 @@ void ChildForm::PopupEditMenu() {
   if (frmMain* main = frmMain::Instance()) main->EditMenu()->popup(QCursor::pos());
 }
 
+bool ChildForm::IsActiveForm() const {
+  const frmMain* main = frmMain::Instance();
+  return main && main->ActiveForm() == this;
+}
+
+void ChildForm::RefreshMenuWhenActive() {
+  if (IsActiveForm()) MenuUpdate();
+}
+
 void ChildForm::resizeEvent(QResizeEvent* event) {
   QMdiSubWindow::resizeEvent(event);
   if (!unloading_) Form_Resize();
@@ -121,10 +132,26 @@ void ChildForm::closeEvent(QCloseEvent* event) {
   // The window the user came from becomes the active one before this one
   // leaves the area, so the area has no choice of its own to make (it
   // would take the windows by the order they were made and their stacking).
-  frmMain* main = frmMain::Instance();
-  if (main && !gClosing && mdiArea() == main->MdiArea())
-    if (QMdiSubWindow* back = main->WindowBefore(this)) main->MdiArea()->setActiveSubWindow(back);
+  if (!gClosing)
+    if (QMdiSubWindow* back = WindowBefore()) mdiArea()->setActiveSubWindow(back);
   QMdiSubWindow::closeEvent(event);
+}
+
+QMdiSubWindow* ChildForm::WindowBefore() const {
+  QMdiArea* area = mdiArea();
+  const frmMain* main = frmMain::Instance();
+  if (!area || !main || area != main->MdiArea()) return nullptr;
+  // The area keeps the order its windows were active in, least recent
+  // first: this window is the last while it is the one active last.
+  const QList<QMdiSubWindow*> history = area->subWindowList(QMdiArea::ActivationHistoryOrder);
+  if (history.isEmpty() || history.last() != this) return nullptr;
+  for (auto it = std::next(history.rbegin()); it != history.rend(); ++it) {
+    QMdiSubWindow* window = *it;
+    if (window->isHidden() || window->isMinimized()) continue;
+    if (const auto* child = dynamic_cast<const ChildForm*>(window); child && child->Unloading()) continue;
+    return window;
+  }
+  return nullptr;
 }
 
 void ChildForm::contextMenuEvent(QContextMenuEvent* event) {

@@ -67,6 +67,10 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   // Closes the window without asking again.
   void UnloadNow() override;
 
+  // The window is the main window's current one, the one the menu stands
+  // for and its commands act on.
+  bool IsActiveForm() const;
+
   // Called by the main window when this window becomes the active one.
   void Activated() { Form_Activate(); }
   // Joins the main window's MDI area, once (without a main window, none).
@@ -81,6 +85,10 @@ class ChildForm : public QMdiSubWindow, public ChildView {
 
   // Pops the main window's Edit menu up at the mouse (right button).
   void PopupEditMenu();
+  // The menu refresh after a change of the window's own state that the
+  // menu shows (its list's selection), while the window is the one the
+  // menu stands for: an inactive window leaves the menu to the active one.
+  void RefreshMenuWhenActive();
 
   // The frame every child window follows.
   // Load: place and size from the window's record. A size beyond
@@ -122,6 +130,11 @@ class ChildForm : public QMdiSubWindow, public ChildView {
   std::string winTag_;
 
  private:
+  // The window a close of this one returns to: the one active before it,
+  // while this is the one active last, the most recent of the others that
+  // is still open, shown and not minimised; otherwise nullptr, and the area
+  // makes its own choice.
+  QMdiSubWindow* WindowBefore() const;
   // The state byte of the window's state: 1 normal, 2 minimised, unchanged
   // when maximised.
   void StateOfWindow(uint8_t* state) const;

@@ -27,7 +27,6 @@
 #include "midi/sysex.h"
 #include "platform/exitsignals.h"
 #include "platform/twips.h"
-#include "ui/main/activationhistory.h"
 #include "ui/main/childform.h"
 #include "ui/main/frmmsgex.h"
 #include "ui/main/openers.h"
@@ -132,7 +131,6 @@ frmMain::frmMain() {
   mdi_ = new QMdiArea(central);
   mdi_->setObjectName("MDIArea");
   layout->addWidget(mdi_, 1);
-  history_ = new ActivationHistory(mdi_);
   setCentralWidget(central);
   BuildStatusBar();
   layout->addWidget(picture1_);
@@ -289,8 +287,6 @@ ChildForm* frmMain::ActiveForm() const {
 }
 
 QMdiSubWindow* frmMain::AddChild(ChildForm* child) { return mdi_->addSubWindow(child); }
-
-QMdiSubWindow* frmMain::WindowBefore(const QMdiSubWindow* closing) const { return history_->Before(closing); }
 
 int frmMain::HeightTwips() const { return PixelsToTwips(frameGeometry().height()); }
 int frmMain::WidthTwips() const { return PixelsToTwips(frameGeometry().width()); }

@@ -19,7 +19,6 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QTimer;
-class ActivationHistory;
 class ChildForm;
 
 class frmMain : public QMainWindow, public MainView {
@@ -45,10 +44,6 @@ class frmMain : public QMainWindow, public MainView {
   ChildForm* ActiveForm() const;
   // Adds a child window to the MDI area.
   QMdiSubWindow* AddChild(ChildForm* child);
-  // The window a close of `closing` returns to: the one active before it,
-  // while `closing` is the active one and that window is still open;
-  // otherwise nullptr, and the area makes its own choice.
-  QMdiSubWindow* WindowBefore(const QMdiSubWindow* closing) const;
   // Outer geometry in twips.
   int HeightTwips() const;
   int WidthTwips() const;
@@ -171,7 +166,6 @@ class frmMain : public QMainWindow, public MainView {
   void OpenCommonMessages(int result);
 
   QMdiArea* mdi_ = nullptr;
-  ActivationHistory* history_ = nullptr;
   QWidget* picture1_ = nullptr;
   QMenu* editMenu_ = nullptr;
   std::map<std::string, QAction*> items_;
