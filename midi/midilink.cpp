@@ -17,6 +17,11 @@ uint32_t gShortMsg = 0;
 MIDIHDR gOutMsg;
 bool gKbdMonitorOn = false;
 
+namespace {
+// The text under the sequencer's reason when its device is missing.
+constexpr int kSeqDeviceMissingId = 150;
+}  // namespace
+
 int MidiOutOpen() {
   if (gMidiState != 1) return 0;
   const UINT count = midiOutGetNumDevs();
@@ -26,8 +31,15 @@ int MidiOutOpen() {
     // and why when the sequencer itself could not be opened (it is then no
     // use replugging the interface).
     gMidiOpen = 0;
-    const std::string reason = midiplatform::NoDeviceReason();
-    if (!reason.empty()) std::fprintf(stderr, "%s\n", reason.c_str());
+    std::string reason = midiplatform::NoDeviceReason();
+    std::string printed = reason;
+    if (midiplatform::SequencerDeviceMissing()) {
+      // "No such file or directory" alone does not say which file, nor
+      // what makes it.
+      reason += "\r\n" + Res(kSeqDeviceMissingId);
+      printed += "\n" + Res(kSeqDeviceMissingId);
+    }
+    if (!printed.empty()) std::fprintf(stderr, "%s\n", printed.c_str());
     ShowMsgReason(22, kAppTitle, "", reason);
     gMidiState = 0;
     return 0;

@@ -14,7 +14,7 @@
 int main(int argc, char** argv) {
   // The toolkit's messages wait while its platform starts: a start that
   // fails says so in one line of the program's own and ends with status 1.
-  PlatformStartGuard platformStart;
+  PlatformStartGuard platformStart(argc, argv);
   QApplication app(argc, argv);
   platformStart.Release();
   app.setApplicationName("Brenvolta");

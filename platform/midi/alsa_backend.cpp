@@ -75,6 +75,9 @@ class AlsaBackend : public Backend {
   AlsaBackend(std::unique_ptr<SeqApi> seq, std::shared_ptr<Clock> clock, int64_t usPerByte)
       : seq_(std::move(seq)), clock_(std::move(clock)), usPerByte_(usPerByte) {
     int r = seq_->Open();
+    // The sequencer's device file is not there: its kernel module is not
+    // loaded (or the machine has no sound devices at all).
+    deviceMissing_ = r == -ENOENT;
     if (r >= 0) r = seq_->SetClientName(kClientName);
     if (r >= 0) r = client_ = seq_->ClientId();
     if (r >= 0) {
@@ -251,6 +254,11 @@ class AlsaBackend : public Backend {
   std::string Unavailable() override {
     std::lock_guard<std::mutex> lk(mu_);
     return unavailable_;
+  }
+
+  bool SequencerDeviceMissing() override {
+    std::lock_guard<std::mutex> lk(mu_);
+    return deviceMissing_;
   }
 
  private:
@@ -536,6 +544,7 @@ class AlsaBackend : public Backend {
   std::shared_ptr<Clock> clock_;
   const int64_t usPerByte_;
   std::string unavailable_;
+  bool deviceMissing_ = false;
   int client_ = -1;
   int outPort_ = -1;
   int inPort_ = -1;

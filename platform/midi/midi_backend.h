@@ -132,6 +132,9 @@ class Backend {
   // Why this back end has no devices at all (for example "ALSA sequencer:
   // Permission denied"), or "" when it has simply found none.
   virtual std::string Unavailable() { return std::string(); }
+  // Whether the sequencer could not be opened because its device is
+  // missing (the reason above is then "No such file or directory").
+  virtual bool SequencerDeviceMissing() { return false; }
 
   // Test hooks: run at the start of each call made through winmm.h, a
   // result that the call named `call` must answer without acting, and the

@@ -305,6 +305,11 @@ std::string NoDeviceReason() {
   return TheBackend().Unavailable();
 }
 
+bool SequencerDeviceMissing() {
+  std::lock_guard<std::mutex> lk(gMu);
+  return TheBackend().SequencerDeviceMissing();
+}
+
 namespace internal {
 
 void InstallBackend(std::unique_ptr<Backend> backend) {

@@ -112,4 +112,7 @@ bool OutputQueueBusy();
 // Why there are no MIDI devices at all, as one line for the user ("ALSA
 // sequencer: Permission denied"), or "" when there is no such reason.
 std::string NoDeviceReason();
+// Whether that reason is the sequencer's device missing (/dev/snd/seq, made
+// by the snd-seq kernel module).
+bool SequencerDeviceMissing();
 }  // namespace midiplatform

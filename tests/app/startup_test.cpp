@@ -478,9 +478,16 @@ TEST_F(StartupTest, WithoutASequencerTheProgramStartsWithoutMidi) {
   // The box says why: it is no use replugging the interface.
   const std::string reason = midiplatform::NoDeviceReason();
   EXPECT_EQ(Left(reason, 16), "ALSA sequencer: ");
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found\r\n" + reason}));
+  // A machine without /dev/snd/seq (a container, the module not loaded) is
+  // told what provides it.
+  const std::string missing =
+      "The sequencer device (/dev/snd/seq) is missing: the snd-seq kernel module provides it.";
+  const bool deviceMissing = reason == "ALSA sequencer: No such file or directory";
+  EXPECT_EQ(midiplatform::SequencerDeviceMissing(), deviceMissing);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Output MIDI Device not found\r\n" + reason +
+                                                  (deviceMissing ? "\r\n" + missing : "")}));
   EXPECT_EQ(BoxTitles(), (std::vector<std::string>{"Brenvolta - Brenvolta v 2.0 "}));
-  EXPECT_EQ(printed, reason + "\n");
+  EXPECT_EQ(printed, reason + "\n" + (deviceMissing ? missing + "\n" : ""));
   EXPECT_EQ(Dev(), DefaultRec(1, 1, 0, 0));
   EXPECT_FALSE(ExitDeviceSharing());
   EXPECT_EQ(Asc(Dev(), 14), 0);

@@ -204,6 +204,36 @@ TEST_F(MidiLinkSeqTest, ASequencerThatCannotBeOpenedIsNamedUnderTheNoDeviceMessa
             (std::vector<std::string>{"Output MIDI Device not found\r\nALSA sequencer: Permission denied"}));
 }
 
+// Without its device (the snd-seq kernel module not loaded), the sequencer
+// says only "No such file or directory": the box says which file is
+// missing and what makes it, in the language in use, and so does stderr.
+TEST_F(MidiLinkSeqTest, ASequencerWithoutItsDeviceSaysWhatProvidesIt) {
+  seq_.SetOpenError(-ENOENT);
+  UseSequencer();
+  const std::string reason = "ALSA sequencer: No such file or directory";
+  const struct {
+    int langBase;
+    std::string first;
+    std::string missing;
+  } cases[] = {
+      {200, "Output MIDI Device not found",
+       "The sequencer device (/dev/snd/seq) is missing: the snd-seq kernel module provides it."},
+      {0, "Dispositivo MIDI di Uscita assente",
+       "Manca il dispositivo del sequencer (/dev/snd/seq): lo fornisce il modulo del kernel snd-seq."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.langBase);
+    gLangBase = c.langBase;
+    gMidiState = 1;
+    dialogs_.Clear();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MidiOutOpen(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), reason + "\n" + c.missing + "\n");
+    EXPECT_EQ(gMidiState, 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.first + "\r\n" + reason + "\r\n" + c.missing});
+  }
+}
+
 TEST_F(MidiLinkSeqTest, AnInterfaceUnpluggedMidDumpIsReportedOnceAndGetsNoTail) {
   const FakeSequencer::SeqAddr synth = seq_.AddInterface(1, "UM-ONE");
   UseSequencer();

@@ -583,10 +583,11 @@ TEST_F(AlsaSeqTest, ASequencerThatCannotBeOpenedSaysWhy) {
   const struct {
     int err;
     const char* reason;
+    bool deviceMissing;
   } cases[] = {
-      {-EACCES, "ALSA sequencer: Permission denied"},
-      {-ENOENT, "ALSA sequencer: No such file or directory"},
-      {0, ""},  // a sequencer without a port to play: no reason to give
+      {-EACCES, "ALSA sequencer: Permission denied", false},
+      {-ENOENT, "ALSA sequencer: No such file or directory", true},
+      {0, "", false},  // a sequencer without a port to play: no reason to give
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -594,6 +595,7 @@ TEST_F(AlsaSeqTest, ASequencerThatCannotBeOpenedSaysWhy) {
     Start();
     EXPECT_EQ(midiOutGetNumDevs(), 0u);
     EXPECT_EQ(midiplatform::NoDeviceReason(), c.reason);
+    EXPECT_EQ(midiplatform::SequencerDeviceMissing(), c.deviceMissing);
     HMIDIOUT out = 0;
     EXPECT_EQ(midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0), MMSYSERR_BADDEVICEID);
   }

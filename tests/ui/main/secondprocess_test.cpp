@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -324,11 +325,65 @@ TEST_F(SecondProcessTest, ARestartAtTwiceTheScaleKeepsTheWindowsInside) {
   }
 }
 
+namespace {
+
+// How a start of the program ended, and what it printed.
+struct StartRun {
+  bool crashed = false;  // ended by a signal
+  int code = 0;          // its exit status, or the signal
+  std::string out;
+  std::string err;
+};
+
+// The environment of a start: this one without anything that chooses or
+// opens a platform, then `set` (name, value).
+QProcessEnvironment StartEnv(const std::vector<std::pair<const char*, std::string>>& set) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE", "QT_DEBUG_PLUGINS",
+                           "QT_LOGGING_RULES", "QT_FATAL_WARNINGS", "LD_PRELOAD"})
+    env.remove(name);
+  for (const auto& [name, value] : set) env.insert(name, QString::fromStdString(value));
+  return env;
+}
+
+// Starts the program in folder with env and args and waits for its end
+// (a crash leaves no core file).
+StartRun RunProgram(const QString& folder, const QProcessEnvironment& env, const QStringList& args) {
+  QProcess program;
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(folder);
+  program.setChildProcessModifier([] {
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
+  });
+  program.start(BRV_PROGRAM, args);
+  StartRun run;
+  if (!program.waitForFinished(20000)) {
+    ADD_FAILURE() << "the program did not end";
+    return run;
+  }
+  run.crashed = program.exitStatus() == QProcess::CrashExit;
+  run.code = program.exitCode();  // the signal, after a crash
+  run.out = program.readAllStandardOutput().toStdString();
+  run.err = program.readAllStandardError().toStdString();
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
 // A start that fails puts exactly one line on stderr, the program's own, and
 // ends with status 1, where the toolkit would print its own lines and abort.
 // The display is blamed only where none is set or the one set cannot be
 // opened; a platform that does not exist, or whose plugin cannot be loaded
-// (a library it needs is damaged), is named with the toolkit's reason.
+// (a library it needs is damaged), is named with the toolkit's reason. The
+// toolkit's own options (-platform, -display) come before the environment.
 TEST_F(SecondProcessTest, AStartThatFailsSaysWhyInOneLine) {
   // A folder whose copy of a library the X platform's plugin needs, and the
   // program does not, is damaged.
@@ -338,45 +393,51 @@ TEST_F(SecondProcessTest, AStartThatFailsSaysWhyInOneLine) {
   const std::string platformLine = "Brenvolta could not start the graphical platform ";
   struct Case {
     const char* label;
-    const char* display;   // nullptr: unset
-    const char* platform;  // nullptr: unset
-    bool damagedLibrary;
-    std::string line;      // the whole line, or its start up to the toolkit's reason
-    bool reason;           // the toolkit's reason follows, naming reasonNames
+    std::vector<std::pair<const char*, std::string>> env;
+    QStringList args;
+    std::string line;  // the whole line, or its start up to the toolkit's reason
+    bool reason;       // the toolkit's reason follows, naming reasonNames
     const char* reasonNames;
   } cases[] = {
-      {"no display", nullptr, nullptr, false, "Brenvolta needs a graphical display: DISPLAY is not set.", false, ""},
-      {"no display, X chosen", nullptr, "xcb", false, "Brenvolta needs a graphical display: DISPLAY is not set.",
-       false, ""},
-      {"a display that is not there", ":9876", nullptr, false,
+      {"no display", {}, {}, "Brenvolta needs a graphical display: DISPLAY is not set.", false, ""},
+      {"no display, X chosen", {{"QT_QPA_PLATFORM", "xcb"}}, {},
+       "Brenvolta needs a graphical display: DISPLAY is not set.", false, ""},
+      {"a display that is not there", {{"DISPLAY", ":9876"}}, {},
        "Brenvolta needs a graphical display: the display \":9876\" could not be opened.", false, ""},
-      {"no such platform", nullptr, "nosuchplatform", false, platformLine + "\"nosuchplatform\": ", true,
+      {"no such platform", {{"QT_QPA_PLATFORM", "nosuchplatform"}}, {}, platformLine + "\"nosuchplatform\": ", true,
        "nosuchplatform"},
-      {"no such platform, a display set", ":9876", "nosuchplatform", false,
+      {"no such platform, a display set", {{"DISPLAY", ":9876"}, {"QT_QPA_PLATFORM", "nosuchplatform"}}, {},
        platformLine + "\"nosuchplatform\": ", true, "nosuchplatform"},
-      {"a damaged library", ":9876", nullptr, true, platformLine + "\"xcb\": ", true, "xcb"},
+      {"a damaged library", {{"DISPLAY", ":9876"}, {"LD_LIBRARY_PATH", damaged}}, {}, platformLine + "\"xcb\": ", true,
+       "xcb"},
+      {"-platform, no display", {}, {"-platform", "nosuchplatform"}, platformLine + "\"nosuchplatform\": ", true,
+       "nosuchplatform"},
+      {"--platform before QT_QPA_PLATFORM", {{"QT_QPA_PLATFORM", "offscreen"}}, {"--platform", "nosuchplatform"},
+       platformLine + "\"nosuchplatform\": ", true, "nosuchplatform"},
+      {"-display before DISPLAY", {{"DISPLAY", ":9876"}}, {"-display", ":9877"},
+       "Brenvolta needs a graphical display: the display \":9877\" could not be opened.", false, ""},
+      {"-platform xcb before QT_QPA_PLATFORM", {{"QT_QPA_PLATFORM", "offscreen"}}, {"-platform", "xcb"},
+       "Brenvolta needs a graphical display: DISPLAY is not set.", false, ""},
+      // The toolkit tries Wayland first, whose plugin is not there.
+      {"only a stale WAYLAND_DISPLAY", {{"WAYLAND_DISPLAY", "wayland-0"}}, {},
+       "Brenvolta needs a graphical display: DISPLAY is not set.", false, ""},
+      {"a stale WAYLAND_DISPLAY and a display that is not there",
+       {{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":9876"}}, {},
+       "Brenvolta needs a graphical display: the display \":9876\" could not be opened.", false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) env.remove(name);
-    if (c.display) env.insert("DISPLAY", c.display);
-    if (c.platform) env.insert("QT_QPA_PLATFORM", c.platform);
-    if (c.damagedLibrary) env.insert("LD_LIBRARY_PATH", QString::fromStdString(damaged));
-    QProcess program;
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(progDir_->path());
-    program.start(BRV_PROGRAM, {});
-    ASSERT_TRUE(program.waitForFinished(20000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 1);
-    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
-    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
+    const StartRun run = RunProgram(progDir_->path(), StartEnv(c.env), c.args);
+    EXPECT_FALSE(run.crashed);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.out.empty());
     // One line, ended.
-    const QStringList lines = err.split('\n');
-    ASSERT_EQ(lines.size(), 2) << err.toStdString();
-    EXPECT_TRUE(lines[1].isEmpty());
-    const std::string line = lines[0].toStdString();
+    const std::vector<std::string> lines = Lines(run.err);
+    ASSERT_EQ(lines.size(), 1u) << run.err;
+    ASSERT_EQ(run.err.back(), '\n');
+    const std::string& line = lines[0];
+    // The toolkit's empty plugin folder says nothing.
+    EXPECT_EQ(line.find("in \"\""), std::string::npos) << line;
     if (!c.reason) {
       EXPECT_EQ(line, c.line);
       continue;
@@ -386,5 +447,77 @@ TEST_F(SecondProcessTest, AStartThatFailsSaysWhyInOneLine) {
     const std::string reason = Mid(line, static_cast<int>(c.line.size()) + 1);
     EXPECT_NE(reason.find(c.reasonNames), std::string::npos) << line;
     EXPECT_EQ(reason.find("display"), std::string::npos) << line;
+  }
+}
+
+// The diagnostics a user sets to find why a start fails are printed as the
+// toolkit gives them, the program's own line last.
+TEST_F(SecondProcessTest, TheToolkitsDiagnosticsOfAFailedStartArePrinted) {
+  const StartRun run = RunProgram(progDir_->path(), StartEnv({{"QT_DEBUG_PLUGINS", "1"}}), {});
+  EXPECT_FALSE(run.crashed);
+  EXPECT_EQ(run.code, 1);
+  const std::vector<std::string> lines = Lines(run.err);
+  ASSERT_GT(lines.size(), 10u) << run.err;
+  EXPECT_NE(run.err.find("qt.core.plugin.factoryloader: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("qt.qpa.xcb: could not connect to display"), std::string::npos) << run.err;
+  EXPECT_EQ(lines.back(), "Brenvolta needs a graphical display: DISPLAY is not set.");
+}
+
+// A crash inside the toolkit's start (here in the X library's connect, with
+// a display set) writes what the toolkit said up to then, then the signal
+// ends the program as it would have: the messages held back while the
+// platform starts, or, with diagnostics asked for, the lines printed as
+// they came, once.
+TEST_F(SecondProcessTest, ACrashInTheToolkitsStartLeavesItsMessagesOnStderr) {
+  const std::string preload = BRV_XCB_CONNECT_CRASH;
+  if (!Exists(preload)) GTEST_SKIP() << "the stand-in for xcb_connect was not built: " << preload;
+  // Preloaded before a sanitizer's runtime, which would refuse to start.
+  const std::string asan =
+      QProcessEnvironment::systemEnvironment().value("ASAN_OPTIONS").toStdString() + ":verify_asan_link_order=0";
+  const std::string heldLine = "qt.qpa.plugin: Could not find the Qt platform plugin \"nosuchplatform\" in \"\"";
+  struct Case {
+    const char* label;
+    std::vector<std::pair<const char*, std::string>> env;
+    QStringList args;
+    int signo;
+    bool diagnostics;  // else stderr is exactly heldLine
+  } cases[] = {
+      {"a SIGSEGV raised, a message held", {{"BRV_XCB_CONNECT_CRASH", "raise"}}, {"-platform", "nosuchplatform;xcb"},
+       SIGSEGV, false},
+      {"a fault, a message held", {{"BRV_XCB_CONNECT_CRASH", "fault"}}, {"-platform", "nosuchplatform;xcb"}, SIGSEGV,
+       false},
+      {"an abort, a message held", {{"BRV_XCB_CONNECT_CRASH", "abort"}}, {"-platform", "nosuchplatform;xcb"}, SIGABRT,
+       false},
+      {"a SIGSEGV with the plugin loader's diagnostics", {{"QT_DEBUG_PLUGINS", "1"}}, {}, SIGSEGV, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    auto env = c.env;
+    env.push_back({"DISPLAY", ":42"});
+    env.push_back({"LD_PRELOAD", preload});
+    env.push_back({"ASAN_OPTIONS", asan});
+    const StartRun run = RunProgram(progDir_->path(), StartEnv(env), c.args);
+    if (!run.crashed && run.err.find("platform plugin \"xcb\"") != std::string::npos)
+      GTEST_SKIP() << "the toolkit's X platform cannot be loaded here: " << run.err;
+    ASSERT_TRUE(run.crashed) << run.code << "\n" << run.err;
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's own report ends the program its own way
+    EXPECT_EQ(run.code, c.signo);
+#endif
+    if (!c.diagnostics) {
+      ASSERT_FALSE(run.err.empty());
+      EXPECT_EQ(Lines(run.err).front(), heldLine) << run.err;
+#ifndef __SANITIZE_ADDRESS__
+      EXPECT_EQ(run.err, heldLine + "\n");
+#endif
+      continue;
+    }
+    // The plugin loader's lines up to the X platform's library, each once.
+    const std::vector<std::string> lines = Lines(run.err);
+    ASSERT_GT(lines.size(), 10u) << run.err;
+    EXPECT_NE(run.err.find("qt.core.plugin.factoryloader: "), std::string::npos) << run.err;
+    const std::string loaded = "libqxcb.so\" loaded library";
+    const size_t at = run.err.find(loaded);
+    ASSERT_NE(at, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(loaded, at + 1), std::string::npos) << run.err;
   }
 }
