@@ -9,7 +9,6 @@
 #include <map>
 #include <sstream>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/resource.h>
@@ -25,30 +24,28 @@
 #include "tests/fixtures/asuser.h"
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
+#include "tests/fixtures/userprogram.h"
 
 namespace {
 
 // A copy of the program on the fixture's folders.
 class ProgramCopy {
  public:
-  // asUser: the copy runs as the ordinary user kTestUid (the suite must run
-  // as root).
+  // asUser: the copy runs as the ordinary user kTestUid, from the copy of
+  // the program made for that user (the suite must run as root).
   ProgramCopy(const std::string& winFolder, const std::string& progFolder, const QStringList& extra = {},
               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-              bool asUser = false) {
+              const ProgramForUser* asUser = nullptr) {
     process_.setProcessEnvironment(env);
-    if (asUser) {
-      process_.setChildProcessModifier([] {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(kTestGid, kTestGid, kTestGid) != 0 ||
-            ::setresuid(kTestUid, kTestUid, kTestUid) != 0)
-          ::_exit(126);
-      });
-    }
-    process_.setProgram(BRV_PROGRAM_COPY);
+    process_.setProgram(asUser ? QString::fromStdString(asUser->Path()) : QString(BRV_PROGRAM_COPY));
     process_.setArguments(QStringList{QString::fromStdString(winFolder), QString::fromStdString(progFolder)} +
                           extra);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.start();
+    if (asUser) {
+      started_ = StartAsUser(process_);
+    } else {
+      process_.start();
+    }
   }
   ~ProgramCopy() {
     if (process_.state() != QProcess::NotRunning) {
@@ -57,12 +54,18 @@ class ProgramCopy {
     }
   }
   // Waits until its event loop runs (generous: the machine may be loaded).
-  bool WaitReady() {
+  // A failure says why the copy did not start, or what it printed.
+  ::testing::AssertionResult WaitReady() {
+    if (!started_) return started_;
     while (!out_.contains("ready\n")) {
-      if (!process_.waitForReadyRead(20000)) return false;
+      if (!process_.waitForReadyRead(20000)) {
+        return ::testing::AssertionFailure()
+               << "the copy never got ready (" << process_.errorString().toStdString() << "); stderr:\n"
+               << process_.readAllStandardError().toStdString();
+      }
       out_ += process_.readAllStandardOutput();
     }
-    return true;
+    return ::testing::AssertionSuccess();
   }
   void Signal(int signo) { ::kill(static_cast<pid_t>(process_.processId()), signo); }
   bool Ended(int ms) {
@@ -76,6 +79,7 @@ class ProgramCopy {
  private:
   QProcess process_;
   QByteArray out_;
+  ::testing::AssertionResult started_ = ::testing::AssertionSuccess();
 };
 
 }  // namespace
@@ -206,6 +210,8 @@ std::map<std::string, std::string> FolderFiles(const std::string& folder) {
 // copy that may write there does, and finds the folder held).
 TEST_F(SecondProcessTest, ASecondCopyIsRefusedInAFolderThatCannotBeWritten) {
   if (!CanSwitchUsers()) GTEST_SKIP() << "the copies run as an ordinary user, which needs root";
+  const ProgramForUser program(BRV_PROGRAM_COPY);
+  if (!program.Made()) GTEST_SKIP() << program.Why();
   WriteBytes(WinFile("Veltrano"), "Veltrano" + Nuls(137));
   WriteBytes(WinFile("TessaroInfo"), PadRight("TessaroInfo", 1000));
   ASSERT_TRUE(ChownTree(WinFolder(), kTestUid, kTestGid));
@@ -217,7 +223,7 @@ TEST_F(SecondProcessTest, ASecondCopyIsRefusedInAFolderThatCannotBeWritten) {
     ASSERT_EQ(::chmod(WinFolder().c_str(), 0555), 0);
     const auto before = FolderFiles(WinFolder());
     ASSERT_EQ(before.count("Brenvolta.lock"), 0u);
-    ProgramCopy first(WinFolder(), ProgFolder(), {}, QProcessEnvironment::systemEnvironment(), true);
+    ProgramCopy first(WinFolder(), ProgFolder(), {}, program.Environment(), &program);
     ASSERT_TRUE(first.WaitReady()) << first.Output();
     EXPECT_EQ(FolderFiles(WinFolder()), before);
     if (openedUp) {
