@@ -16,6 +16,7 @@ bool gMidiGuest = false;
 uint32_t gShortMsg = 0;
 MIDIHDR gOutMsg;
 bool gKbdMonitorOn = false;
+unsigned gTxFailCount = 0;
 
 int MidiOutOpen() {
   if (gMidiState != 1) return 0;
@@ -95,13 +96,21 @@ void MidiInStop() {
 }
 
 void TxShortMsg() {
-  if (gMidiState == 0) return;
+  if (gMidiState == 0) {
+    ++gTxFailCount;
+    return;
+  }
   gMidiErr = midiOutShortMsg(gMidiOutHandle, gShortMsg);
+  if (gMidiErr != 0) ++gTxFailCount;
   MidiOutErrCheck();
 }
 
 void TxSysEx() {
-  if (gMidiState == 0) return;
+  if (gMidiState == 0) {
+    ++gTxFailCount;
+    return;
+  }
+  bool failed = false;
   gOutMsg.dwBufferLength = static_cast<DWORD>(gOutMsg.data.size());
   gOutMsg.dwBytesRecorded = 0;
   gOutMsg.dwUser = 0;
@@ -109,11 +118,15 @@ void TxSysEx() {
   // Each step runs whatever the one before answered, as designed: one
   // failing send may show up to three boxes.
   gMidiErr = midiOutPrepareHeader(gMidiOutHandle, &gOutMsg, kMidiHdrSize);
+  failed |= gMidiErr != 0;
   MidiOutErrCheck();
   gMidiErr = midiOutLongMsg(gMidiOutHandle, &gOutMsg, kMidiHdrSize);
+  failed |= gMidiErr != 0;
   MidiOutErrCheck();
   gMidiErr = midiOutUnprepareHeader(gMidiOutHandle, &gOutMsg, kMidiHdrSize);
+  failed |= gMidiErr != 0;
   MidiOutErrCheck();
+  if (failed) ++gTxFailCount;
 }
 
 void MidiOutErrCheck() {
@@ -142,4 +155,5 @@ void MidiLinkReset() {
   gShortMsg = 0;
   gOutMsg = MIDIHDR();
   gKbdMonitorOn = false;
+  gTxFailCount = 0;
 }

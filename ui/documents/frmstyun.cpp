@@ -24,6 +24,7 @@
 #include "files/stygrp.h"
 #include "midi/callup.h"
 #include "midi/dumps.h"
+#include "midi/midilink.h"
 #include "platform/dialogs.h"
 #include "services/mainview.h"
 #include "services/messages.h"
@@ -219,6 +220,7 @@ void frmStyUN::CommLoadSty_Click() {
     styBankCnt_ = StyBankCount(winTag_);
     if (styBankCnt_ == 0) return;  // no bank in use: nothing to send
     styBankIdx_ = 0;
+    styFails_ = gTxFailCount;
     timerTxSty_[1]->setInterval(kNextBank);
     StatusShow(2, "");
     timerTxSty_[0]->setInterval(kFirstBank);
@@ -240,9 +242,10 @@ void frmStyUN::StyleTransferEnd() {
   StatusShow(0, "");
   timerTxSty_[0]->setInterval(kIdle);
   timerTxSty_[0]->SetEnabled(false);
-  // Only a group of which a bank went out is what the instrument holds.
+  // Only a group of which a bank went out is what the instrument holds,
+  // and only when every bank sent was handed over without error.
   if (styBankIdx_ == 0) return;
-  SharedInfoPutSty(winTag_);
+  if (gTxFailCount == styFails_) SharedInfoPutSty(winTag_);
   int number = 0;
   TxBankPrg(number, kKindArrFile);
 }
