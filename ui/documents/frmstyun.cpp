@@ -160,6 +160,7 @@ void frmStyUN::Form_Load() {
       }
     }
     FrameRestore(gStySlotCur.Top, gStySlotCur.Left, gStySlotCur.Height, gStySlotCur.Width);
+    gStySlotCur.ReadOnly = gOpenReadOnly ? 1 : 0;  // the user's choice, kept for Save As
     gStySlots[slot] = gStySlotCur;
     path = gStySlotCur.Path;
   }
