@@ -1,5 +1,6 @@
 #include "app/arrrec.h"
 
+#include "app/appstate.h"
 #include "services/childview.h"
 #include "services/mainview.h"
 #include "services/messages.h"
@@ -98,7 +99,9 @@ int ArrEditBufStore(const std::string& title) {
   ChildView* owner = kind == 19 ? ArrFileWindowOfSlot(slot) : nullptr;
   std::string* doc = owner ? owner->MutableTag() : nullptr;
   if (!doc || index > 63) return 1;  // no window holds the record: nothing stored
-  if (Asc(*doc, 2) == 1) {
+  // A window opened read-only refuses the record, and so does every
+  // document window while Preferences > Read only file is ticked.
+  if (Asc(*doc, 2) == 1 || gOptReadOnly) {
     ShowMsg(17, title, "");
     return 1;
   }

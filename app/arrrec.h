@@ -47,8 +47,9 @@ std::string EditorCaption();
 // window's document; an index outside 0-63 does nothing.
 void ArrEditBufBuild(const std::string& tag, int index);
 // Writes gArrEditBuf back into the arrangement-file window named by its
-// characters 325-327. 0 stored; 1 when the file is read-only ("Read only
-// file", titled title) or no open arrangement-file window is named there
+// characters 325-327. 0 stored; 1 when the file is read-only or
+// Preferences > Read only file is ticked ("Read only file", titled title),
+// or no open arrangement-file window is named there
 // (gArrModified is then kept).
 int ArrEditBufStore(const std::string& title = std::string());
 // Record index of tag becomes 164 NULs; the active window's list line is

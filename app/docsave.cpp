@@ -4,6 +4,7 @@
 
 #include "app/appstate.h"
 #include "app/dbarr.h"
+#include "app/docaccess.h"
 #include "app/openfile.h"
 #include "app/slotfind.h"
 #include "app/slots.h"
@@ -429,6 +430,9 @@ int FileSaveAs(std::string& document, ChildView* owner) {
   }
   if (exportOnly) return 0;
   ClearFlag(doc, 18);
+  // The window now follows the new file's permissions; a read-only state
+  // the user chose stays.
+  DocReadOnlyFollowFile(doc);
   StoreSlotRecord(doc);
   if (kind == 19) ShowArrFileId(doc);
   document = doc;

@@ -13,6 +13,7 @@ struct ArrSlotRec {
   int16_t Top = 0, Left = 0, Height = 0, Width = 0;
   uint8_t Carried = 0;                       // settings position 247, carried through
   int16_t DbId = 0;                          // database ID, 0 when none (not stored)
+  uint8_t ReadOnly = 0;                      // opened read-only by the user's choice (not stored)
 };
 
 // New-arrangement windows (kind 20).
@@ -37,6 +38,7 @@ struct StySlotRec {
   uint8_t InUse = 0;
   int16_t Top = 0, Left = 0, Height = 0, Width = 0;
   int16_t FromArr = 0;   // 1 when it shows the style group of an arrangement window
+  uint8_t ReadOnly = 0;  // opened read-only by the user's choice
 };
 
 // Global windows: slot 0 the instrument's global parameters, 1-8 .gbl files.

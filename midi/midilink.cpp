@@ -16,6 +16,7 @@ bool gMidiGuest = false;
 uint32_t gShortMsg = 0;
 MIDIHDR gOutMsg;
 bool gKbdMonitorOn = false;
+unsigned gTxFailCount = 0;
 
 namespace {
 // The text under the sequencer's reason when its device is missing.
@@ -107,13 +108,21 @@ void MidiInStop() {
 }
 
 void TxShortMsg() {
-  if (gMidiState == 0) return;
+  if (gMidiState == 0) {
+    ++gTxFailCount;
+    return;
+  }
   gMidiErr = midiOutShortMsg(gMidiOutHandle, gShortMsg);
+  if (gMidiErr != 0) ++gTxFailCount;
   MidiOutErrCheck();
 }
 
 void TxSysEx() {
-  if (gMidiState == 0) return;
+  if (gMidiState == 0) {
+    ++gTxFailCount;
+    return;
+  }
+  bool failed = false;
   gOutMsg.dwBufferLength = static_cast<DWORD>(gOutMsg.data.size());
   gOutMsg.dwBytesRecorded = 0;
   gOutMsg.dwUser = 0;
@@ -121,11 +130,15 @@ void TxSysEx() {
   // Each step runs whatever the one before answered, as designed: one
   // failing send may show up to three boxes.
   gMidiErr = midiOutPrepareHeader(gMidiOutHandle, &gOutMsg, kMidiHdrSize);
+  failed |= gMidiErr != 0;
   MidiOutErrCheck();
   gMidiErr = midiOutLongMsg(gMidiOutHandle, &gOutMsg, kMidiHdrSize);
+  failed |= gMidiErr != 0;
   MidiOutErrCheck();
   gMidiErr = midiOutUnprepareHeader(gMidiOutHandle, &gOutMsg, kMidiHdrSize);
+  failed |= gMidiErr != 0;
   MidiOutErrCheck();
+  if (failed) ++gTxFailCount;
 }
 
 void MidiOutErrCheck() {
@@ -154,4 +167,5 @@ void MidiLinkReset() {
   gShortMsg = 0;
   gOutMsg = MIDIHDR();
   gKbdMonitorOn = false;
+  gTxFailCount = 0;
 }

@@ -21,6 +21,14 @@ extern bool gMidiGuest;        // quiet open during start-up: no box from the re
 extern uint32_t gShortMsg;     // status | data1 << 8 | data2 << 16
 extern MIDIHDR gOutMsg;        // the long message; its data also feed the monitor echo
 extern bool gKbdMonitorOn;     // the on-screen keyboard echoes its notes
+// The sends (TxShortMsg, TxSysEx) that were not handed to an open output
+// without error: made while MIDI is off, or answered an error by one of
+// their calls. A send returns once its bytes are queued; one that then fails
+// on the wire makes the next call answer an error, so it is counted there.
+// A transfer takes the count before a file's first dump and records the
+// file as held by the instrument only when the count is the same after its
+// last dump.
+extern unsigned gTxFailCount;
 
 int MidiOutOpen();
 int MidiInOpen();

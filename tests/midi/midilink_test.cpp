@@ -130,6 +130,47 @@ TEST_F(MidiLinkTest, AFailingSendShowsABoxForEachFailedCallAndGoesOn) {
   EXPECT_EQ(dialogs_.boxes[0].text, "Output MIDI Device already in use");
 }
 
+// What a transfer reads to know that its dumps were handed over: every send
+// that MIDI off skipped, or that a call answered with an error, counts; a
+// loss on the wire counts at the next send, which the sender answers with
+// the error.
+TEST_F(MidiLinkTest, SendsNotHandedOverWithoutErrorAreCounted) {
+  OpenBoth();
+  const unsigned start = gTxFailCount;
+  gOutMsg.data = Bytes({0xF0, 0x7E, 0xF7});
+  gShortMsg = 0xC0 | 5 << 8;
+  TxSysEx();
+  TxShortMsg();
+  EXPECT_EQ(gTxFailCount, start);
+  for (const char* call : {"midiOutPrepareHeader", "midiOutLongMsg", "midiOutUnprepareHeader"}) {
+    SCOPED_TRACE(call);
+    midi_->SetResult(call, MMSYSERR_ERROR);
+    const unsigned before = gTxFailCount;
+    TxSysEx();
+    EXPECT_EQ(gTxFailCount, before + 1);  // once, whatever failed
+  }
+  midi_->SetResult("midiOutShortMsg", MMSYSERR_ERROR);
+  unsigned before = gTxFailCount;
+  TxShortMsg();
+  EXPECT_EQ(gTxFailCount, before + 1);
+
+  midi_->SetDeviceCounts(0, 1);  // unplugged: the message is lost on the wire
+  before = gTxFailCount;
+  TxSysEx();
+  midi_->WaitIdle();
+  EXPECT_EQ(gTxFailCount, before);
+  midi_->SetDeviceCounts(1, 1);
+  TxSysEx();
+  EXPECT_EQ(gTxFailCount, before + 1);
+  TxSysEx();
+  EXPECT_EQ(gTxFailCount, before + 1);
+
+  gMidiState = 0;
+  TxSysEx();
+  TxShortMsg();
+  EXPECT_EQ(gTxFailCount, before + 3);
+}
+
 TEST_F(MidiLinkTest, ASendOnAClosedHandleShowsCode21ForEachStep) {
   OpenBoth();
   MidiOutClose();

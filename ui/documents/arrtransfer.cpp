@@ -5,7 +5,9 @@
 // what the instrument lacks before it calls the selected arrangement up.
 // A step that waits on another holds its waiting code (11 bank, 12 styles)
 // and is re-armed by the other's end; every end, failed or not, re-arms
-// what waits on it.
+// what waits on it. A file is recorded in the info file as held by the
+// instrument only when every dump of it was handed to the output without
+// error (gTxFailCount did not move over them).
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -61,8 +63,9 @@ void frmArrU::CommLoadArr_Click() {
   TxModeSongPlay();
   TxModeArrPlay();
   MidiMonLog("");
+  const unsigned fails = gTxFailCount;
   TxArrBank(winTag_);
-  SharedInfoPutArr(winTag_);
+  if (gTxFailCount == fails) SharedInfoPutArr(winTag_);
   StatusShow(0, "");
   TimerLoadArr->setInterval(10);
   ResumeFindChain(800);
@@ -80,6 +83,7 @@ void frmArrU::CommLoadSty_Click() {
       return;
     }
     gStyBankIdx = 0;
+    styFails_ = gTxFailCount;
     TimerTxSty[1]->setInterval(1000);
     StatusShow(2, "");
     TimerTxSty[0]->setInterval(20);
@@ -101,7 +105,10 @@ void frmArrU::EndStyleStep(bool sent) {
   TimerTxSty[0]->SetEnabled(false);
   TimerTxSty[1]->SetEnabled(false);
   if (sent) {
-    SharedInfoPutSty(winTag_);
+    // Held when a bank went out and every bank sent was handed over
+    // without error. The banks past the group's used part hold no styles
+    // and cannot be built; the step ends at the first of them.
+    if (gStyBankIdx > 0 && gTxFailCount == styFails_) SharedInfoPutSty(winTag_);
     // The selected arrangement picks the new styles up.
     const int n = SelectedCurrentLine(List1);
     if (n >= 0) {
@@ -154,14 +161,16 @@ void frmArrU::CommLoadPrg_Click() {
       // .pgg the flag that sends its reference records as zeros.
       std::string doc = Space(270) + gPrgFileBuf;
       if (gCurExt == "pgg") MidAssign(doc, 19, Chr(1));
+      const unsigned fails = gTxFailCount;
       TxPrgFile(doc);
-      SharedInfoPutPrg(PadRight(Space(20) + gCurFilePath, 270), gCurExt);
+      if (gTxFailCount == fails) SharedInfoPutPrg(PadRight(Space(20) + gCurFilePath, 270), gCurExt);
       break;
     }
     case 8:
       if (const std::string* doc = ProgramWindowTag(gPrgSlotIdx)) {
+        const unsigned fails = gTxFailCount;
         TxPrgFile(*doc);
-        SharedInfoPutPrg(*doc, gCurExt);
+        if (gTxFailCount == fails) SharedInfoPutPrg(*doc, gCurExt);
       }
       break;
     default:
@@ -182,13 +191,15 @@ void frmArrU::CommLoadAll_Click() {
       TimerLoadAll->setInterval(11);
       TimerLoadAll->SetEnabled(true);
       break;
-    case 11:
+    case 11: {
+      const unsigned fails = gTxFailCount;
       TxArrBank(winTag_);
-      SharedInfoPutArr(winTag_);
+      if (gTxFailCount == fails) SharedInfoPutArr(winTag_);
       StatusShow(0, "");
       TimerLoadAll->setInterval(820);
       TimerLoadAll->SetEnabled(true);
       break;
+    }
     case 820:
       StatusShow(2, "");
       TimerLoadAll->setInterval(12);

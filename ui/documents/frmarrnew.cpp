@@ -303,8 +303,10 @@ void frmArrNew::CommLoadArr_Click() {
   }
   timerLoadArr_->SetEnabled(false);  // a press while pending is the step itself
   MidiMonLog("");
+  // Recorded as held only when the dump was handed over without error.
+  const unsigned fails = gTxFailCount;
   TxArrBank(winTag_);
-  SharedInfoPutArr(winTag_);
+  if (gTxFailCount == fails) SharedInfoPutArr(winTag_);
   StatusShow(0, "");
   timerLoadArr_->setInterval(kIdle);
   if (timerList1_->interval() == kWaitBank) timerList1_->SetEnabled(true);
@@ -320,6 +322,7 @@ void frmArrNew::CommLoadSty_Click() {
       return;
     }
     styBankIdx_ = 0;
+    styFails_ = gTxFailCount;
     StatusShow(2, "");
     timerLoadSty_->setInterval(kFirstStyle);
     timerLoadSty_->SetEnabled(true);
@@ -339,7 +342,9 @@ void frmArrNew::StyleTransferEnd() {
   StatusShow(0, "");
   timerLoadSty_->setInterval(kIdle);
   timerLoadSty_->SetEnabled(false);
-  SharedInfoPutSty(winTag_);
+  // Held when a bank went out and every bank sent was handed over without
+  // error.
+  if (styBankIdx_ > 0 && gTxFailCount == styFails_) SharedInfoPutSty(winTag_);
   if (timerList1_->interval() == kWaitStyles) {
     // The click that started the transfer sends the call-up.
     timerList1_->SetEnabled(true);

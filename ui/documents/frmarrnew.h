@@ -76,6 +76,7 @@ class frmArrNew : public ChildForm {
   // The running style transfer: banks in use and the next bank to send.
   int styBankCnt_ = 0;
   int styBankIdx_ = 0;
+  unsigned styFails_ = 0;  // gTxFailCount when the transfer began
   std::string caption_;  // the caption's bytes: the title of the save prompt
   bool loaded_ = false;
 };

@@ -306,6 +306,7 @@ void frmArrU::Form_Load() {
     gArrSlotCur.Width = ClampTwips16(std::max(gArrUBigWidth, 0));
   }
   FrameRestore(gArrSlotCur.Top, gArrSlotCur.Left, gArrSlotCur.Height, gArrSlotCur.Width);
+  gArrSlotCur.ReadOnly = gOpenReadOnly ? 1 : 0;  // the user's choice, kept for Save As
   gArrSlots[slot] = gArrSlotCur;
 
   LayoutControls();

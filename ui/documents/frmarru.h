@@ -122,8 +122,9 @@ class frmArrU : public ChildForm {
   void UpdateAddCommand();
   // Activates a child window of the main window.
   static void Activate(QMdiSubWindow* window);
-  // The end of the style step: the status, the info file, the call-up of
-  // the selected line when sent is set, and the steps waiting on it.
+  // The end of the style step: the status, the info file (when every bank
+  // was handed over), the call-up of the selected line when sent is set,
+  // and the steps waiting on it.
   void EndStyleStep(bool sent);
   void List1_KeyDown(int key);
   // The end of a transfer moves this window's find-by-ID chain on to the
@@ -166,4 +167,6 @@ class frmArrU : public ChildForm {
   // The selection of List1 changed since the last mouse press on it or the
   // last selection from code (the click is then already handled).
   bool selectionChanged_ = false;
+  // gTxFailCount when the style step began.
+  unsigned styFails_ = 0;
 };

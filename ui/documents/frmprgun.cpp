@@ -25,6 +25,7 @@
 #include "files/prgfile.h"
 #include "midi/callup.h"
 #include "midi/dumps.h"
+#include "midi/midilink.h"
 #include "midi/monitor.h"
 #include "midi/sysex.h"
 #include "platform/dialogs.h"
@@ -196,9 +197,11 @@ void frmPrgUN::CommLoad_Click() {
   TxModeSongPlay();
   TxModeArrPlay();
   MidiMonLog("");
+  // Recorded as held only when the dump was handed over without error.
+  const unsigned fails = gTxFailCount;
   TxPrgFile(winTag_);
   gCurExt = Asc(winTag_, kPggPos) == 0 ? "prg" : "pgg";
-  SharedInfoPutPrg(winTag_, gCurExt);
+  if (gTxFailCount == fails) SharedInfoPutPrg(winTag_, gCurExt);
   if (mode == 1) TxModeSongPlay();
   StatusShow(0, "");
   if (timerList1_->interval() == kFileStep) timerList1_->SetEnabled(true);

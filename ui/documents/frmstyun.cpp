@@ -24,6 +24,7 @@
 #include "files/stygrp.h"
 #include "midi/callup.h"
 #include "midi/dumps.h"
+#include "midi/midilink.h"
 #include "platform/dialogs.h"
 #include "services/mainview.h"
 #include "services/messages.h"
@@ -160,6 +161,7 @@ void frmStyUN::Form_Load() {
       }
     }
     FrameRestore(gStySlotCur.Top, gStySlotCur.Left, gStySlotCur.Height, gStySlotCur.Width);
+    gStySlotCur.ReadOnly = gOpenReadOnly ? 1 : 0;  // the user's choice, kept for Save As
     gStySlots[slot] = gStySlotCur;
     path = gStySlotCur.Path;
   }
@@ -220,6 +222,7 @@ void frmStyUN::CommLoadSty_Click() {
     styBankCnt_ = StyBankCount(winTag_);
     if (styBankCnt_ == 0) return;  // no bank in use: nothing to send
     styBankIdx_ = 0;
+    styFails_ = gTxFailCount;
     timerTxSty_[1]->setInterval(kNextBank);
     StatusShow(2, "");
     timerTxSty_[0]->setInterval(kFirstBank);
@@ -241,9 +244,10 @@ void frmStyUN::StyleTransferEnd() {
   StatusShow(0, "");
   timerTxSty_[0]->setInterval(kIdle);
   timerTxSty_[0]->SetEnabled(false);
-  // Only a group of which a bank went out is what the instrument holds.
+  // Only a group of which a bank went out is what the instrument holds,
+  // and only when every bank sent was handed over without error.
   if (styBankIdx_ == 0) return;
-  SharedInfoPutSty(winTag_);
+  if (gTxFailCount == styFails_) SharedInfoPutSty(winTag_);
   int number = 0;
   TxBankPrg(number, kKindArrFile);
 }

@@ -78,6 +78,7 @@ class frmStyUN : public SlotForm {
   // The running send of all banks: banks in use and the next bank.
   int styBankCnt_ = 0;
   int styBankIdx_ = 0;
+  unsigned styFails_ = 0;  // gTxFailCount when the transfer began
   bool loaded_ = false;
 };
 

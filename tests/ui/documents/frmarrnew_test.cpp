@@ -216,6 +216,7 @@ TEST_F(FrmArrNewTest, LoadArrangementSendsTheBankBeforeTheCallUp) {
   ASSERT_EQ(sent.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(sent.begin() + 1, sent.end()), CallUp(1, 5));
   EXPECT_FALSE(dialogs_.boxes.empty());  // the link reports the failure
+  EXPECT_EQ(InfoField(51), "other");     // and the bank is not recorded as held
   EXPECT_EQ(Timer(w, "TimerList1")->interval(), 10);
   EXPECT_EQ(Status(), "");
 

@@ -526,6 +526,130 @@ TEST_F(FrmArrUTest, LoadAllWithoutStylesGoesOnToThePrograms) {
   EXPECT_EQ(InfoField(101), "");
 }
 
+// With MIDI off nothing reaches the instrument, so neither Load All nor a
+// click with the Load options records a file as held: the status bar and
+// the info file keep what they named. Started again with the instrument
+// plugged in, the click sends what it lacks.
+TEST_F(FrmArrUTest, WithMidiOffNothingIsRecordedAsHeldAndTheNextStartSendsIt) {
+  WriteBytes(ProgFile("band.arr"), ArrFile({{0, Rec("Plain", 3)}, {2, Rec("Own", 0, 1)}}));
+  WriteBytes(ProgFile("band.sty"), StyFile({"A1", "A2", "A3", "A4"}));
+  WriteBytes(ProgFile("band.prg"), PrgFileBytes());
+  WriteInfo("other", "other", "other");
+  const std::string info = ReadBytes(WinFile("TessaroInfo"));
+  midi_->SetDeviceCounts(0, 0);
+  StartSettled();
+  const std::vector<std::string> boxes = BoxTexts();
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(), "Output MIDI Device not found"), boxes.end());
+  auto labels = [&] {
+    std::vector<std::string> out;
+    for (const char* l : {"LabelArr", "LabelSty", "LabelPrg"}) out.push_back(main_->Label(l)->text().toStdString());
+    return out;
+  };
+  const std::vector<std::string> shown = labels();
+  ASSERT_EQ(shown[0], "other.arr");
+
+  frmArrU* w = Open("band");
+  midi_->ClearRecords();
+  Press(w, "CommLoadAll");
+  auto* loadAll = w->findChild<QObject*>("TimerLoadAll");
+  auto* loadPrg = w->findChild<QObject*>("TimerLoadPrg");
+  ASSERT_TRUE(WaitUntil([&] {
+    return loadAll->property("interval").toInt() == 10 && loadPrg->property("interval").toInt() == 10 &&
+           Status().empty();
+  }));
+  Settle(30);
+  EXPECT_EQ(ReadBytes(WinFile("TessaroInfo")), info);
+  EXPECT_EQ(labels(), shown);
+
+  for (const char* item : {"mnuCaricaArr", "mnuCaricaSty", "mnuCaricaPrg"}) Tick(item, true);
+  Click(w, 2);
+  ASSERT_TRUE(WaitUntil([&] {
+    return w->findChild<QObject*>("TimerList1")->property("interval").toInt() == 10 && Status().empty();
+  }));
+  Settle(30);
+  EXPECT_EQ(ReadBytes(WinFile("TessaroInfo")), info);
+  EXPECT_EQ(labels(), shown);
+  EXPECT_TRUE(midi_->Calls().empty());
+
+  // The next start, with the interface plugged in: the click finds the
+  // bank and the styles missing and sends them first.
+  w->close();
+  Settle(0);
+  main_->Item("mnuExit")->trigger();
+  ASSERT_FALSE(main_->ExitRefused());
+  delete main_;
+  main_ = nullptr;
+  ResetProgramState();
+  midi_ = &VirtualMidi::Install(1, 1);
+  StartSettled();
+  EXPECT_EQ(labels(), shown);
+  w = Open("band");
+  midi_->ClearRecords();
+  Click(w, 2);
+  ASSERT_TRUE(WaitUntil([&] { return Sent().size() >= 3 + 1 + 3 + 3; }));
+  Settle(30);
+  EXPECT_EQ(Sent(), Seq({{"song", "arr", "bank", "sty"}, CallUp(2), CallUp(2)}));
+  EXPECT_EQ(InfoField(51), "band");
+  EXPECT_EQ(InfoField(101), "band");
+  EXPECT_EQ(main_->Label("LabelArr")->text().toStdString(), "band.arr");
+}
+
+// A file is recorded as held only when each of its dumps was handed to the
+// output without error. A send that fails on the wire is answered by the
+// next call: for a file of several dumps, the next dump of that file.
+TEST_F(FrmArrUTest, LoadAllRecordsOnlyTheFilesWhoseEveryDumpWasHandedOver) {
+  WriteBytes(ProgFile("band.arr"), ArrFile({{0, Rec("Plain", 3)}}));
+  WriteBytes(ProgFile("band.sty"), StyFile({"A1", "A2", "A3", "A4", "B1", "B2", "B3", "B4"}));
+  WriteBytes(ProgFile("band.prg"), PrgFileBytes());
+  StartSettled();
+  frmArrU* w = Open("band");
+  auto* loadAll = w->findChild<QObject*>("TimerLoadAll");
+  auto* loadPrg = w->findChild<QObject*>("TimerLoadPrg");
+  struct Case {
+    const char* what;
+    int failing;  // the long message (1 bank, 2 and 3 the style banks, 4 programs) that fails
+    bool onWire;  // it is handed over, then its port goes away while it is on the wire
+    bool arr, sty, prg;  // recorded as held
+  };
+  const Case cases[] = {{"every send answers 0", 0, false, true, true, true},
+                        {"the bank's send fails", 1, false, false, true, true},
+                        {"the second style bank's send fails", 3, false, true, false, true},
+                        {"the programs' send fails", 4, false, true, true, false},
+                        {"the first style bank is lost on the wire", 2, true, true, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteInfo("other", "other", "other");
+    midi_->ClearRecords();
+    dialogs_.Clear();
+    int longMessages = 0;
+    bool unplugged = false;
+    midi_->SetCallHook([&](const std::string& call) {
+      if (unplugged && call == "midiOutPrepareHeader") {
+        midi_->SetDeviceCounts(1, 1);  // plugged in again before the next dump
+        unplugged = false;
+      }
+      if (call != "midiOutLongMsg" || ++longMessages != c.failing) return;
+      if (c.onWire) {
+        midi_->SetDeviceCounts(0, 1);
+        unplugged = true;
+      } else {
+        midi_->SetResult("midiOutLongMsg", MMSYSERR_ERROR);
+      }
+    });
+    Press(w, "CommLoadAll");
+    ASSERT_TRUE(WaitUntil([&] {
+      return midi_->CallsNamed("midiOutLongMsg").size() == 4 && loadAll->property("interval").toInt() == 10 &&
+             loadPrg->property("interval").toInt() == 10 && Status().empty();
+    }));
+    Settle(30);
+    midi_->SetCallHook(nullptr);
+    EXPECT_EQ(!dialogs_.boxes.empty(), c.failing != 0);  // the failure was reported
+    EXPECT_EQ(InfoField(51), c.arr ? "band" : "other");
+    EXPECT_EQ(InfoField(101), c.sty ? "band" : "other");
+    EXPECT_EQ(InfoField(151), c.prg ? "band" : "other");
+  }
+}
+
 TEST_F(FrmArrUTest, AnAutomaticDatabaseAddShowsTheNewIdInTheWindow) {
   WriteBytes(ProgFile("song.arr"), ArrFile({{0, Rec("Plain", 3)}}));
   StartSettled();

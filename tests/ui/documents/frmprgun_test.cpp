@@ -306,6 +306,26 @@ TEST_F(FrmPrgUNTest, WithLoadProgramTheFirstClickSendsTheFileFirst) {
   EXPECT_EQ(Sent(*midi_), (std::vector<std::string>{kSongPlay, kArrPlay, dump}));
   EXPECT_EQ(Timer(w, "TimerList1")->interval(), 10);
   EXPECT_EQ(Status(), "");
+
+  // A dump whose send fails is said so and not recorded as held: the next
+  // click sends the file again.
+  int longMessages = 0;
+  midi_->SetCallHook([&](const std::string& call) {
+    if (call == "midiOutLongMsg" && ++longMessages == 3) midi_->SetResult("midiOutLongMsg", MMSYSERR_ERROR);
+  });
+  WriteInfo("other");
+  dialogs_.Clear();
+  midi_->ClearRecords();
+  ClickLine(List1(w), 1);
+  WaitSteps(w);
+  midi_->SetCallHook(nullptr);
+  EXPECT_FALSE(dialogs_.boxes.empty());
+  EXPECT_EQ(InfoField(151), "other");
+  midi_->ClearRecords();
+  ClickLine(List1(w), 1);
+  WaitSteps(w);
+  EXPECT_EQ(Sent(*midi_), Join({{kSongPlay, kArrPlay, dump}, ProgramCallUp(4, 3, 1)}));
+  EXPECT_EQ(InfoField(151), "song");
 }
 
 TEST_F(FrmPrgUNTest, ClosingDuringTheFileStepDropsIt) {
@@ -437,7 +457,7 @@ TEST_F(FrmPrgUNTest, TheWindowKeepsItsPlaceAndReopensAtTheNextStart) {
   EXPECT_EQ(RTrim(Mid(settings, 250 * 4 + 1, 238)), ProgFile("song"));
 }
 
-TEST_F(FrmPrgUNTest, WithoutMidiTheStepsStillEndAndRecordTheFile) {
+TEST_F(FrmPrgUNTest, WithoutMidiTheStepsStillEndAndRecordNothing) {
   WriteBytes(ProgFile("song.prg"), PrgFile({{0, 2, 0, 0, "Piano"}}));
   midi_->SetDeviceCounts(0, 0);
   StartClean();
@@ -450,7 +470,9 @@ TEST_F(FrmPrgUNTest, WithoutMidiTheStepsStillEndAndRecordTheFile) {
   WaitSteps(w);
   EXPECT_TRUE(Sent(*midi_).empty());
   EXPECT_EQ(Status(), "");
-  EXPECT_EQ(InfoField(151), "song");
+  // Nothing reached the instrument: the record keeps the file it held.
+  EXPECT_EQ(InfoField(151), "other");
+  EXPECT_EQ(main_->Label("LabelPrg")->text().toStdString(), "");
   EXPECT_EQ(Timer(w, "TimerList1")->interval(), 10);
   EXPECT_EQ(Timer(w, "TimerLoadPrg")->interval(), 10);
   EXPECT_TRUE(dialogs_.boxes.empty());

@@ -325,6 +325,19 @@ TEST_F(FrmStyUNTest, WhenNoBankWentOutNothingIsRecorded) {
   EXPECT_EQ(Timer(w, "TimerTxSty_0")->interval(), 10);
 }
 
+TEST_F(FrmStyUNTest, AGroupWithABankThatFailedToSendIsNotRecorded) {
+  WriteBytes(ProgFile("song.sty"), Group({"One", "Two", "Three", "Four", "Five", "Six"}));
+  StartClean();
+  frmStyUN* w = OpenSty("song");
+  midi_->SetResult("midiOutLongMsg", MMSYSERR_ERROR);  // the first bank
+  Click(Button(w, "CommLoadSty"));
+  SettleUntil([&] { return Timer(w, "TimerTxSty_0")->interval() == 10; }, 50);
+  EXPECT_EQ(midi_->CallsNamed("midiOutLongMsg").size(), 2u);  // the second bank still went out
+  EXPECT_FALSE(dialogs_.boxes.empty());
+  EXPECT_EQ(InfoField(101), "");
+  EXPECT_EQ(main_->Label("LabelSty")->text().toStdString(), "");
+}
+
 TEST_F(FrmStyUNTest, TwoWindowsSendingAtOnceKeepTheirOwnBanks) {
   WriteBytes(ProgFile("two.sty"), Group({"A1", "A2", "A3", "A4", "A5"}));
   WriteBytes(ProgFile("three.sty"), Group({"B1", "B2", "B3", "B4", "B5", "B6", "B7", "B8", "B9"}));

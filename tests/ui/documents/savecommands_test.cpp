@@ -329,6 +329,74 @@ TEST_F(SaveCommandsTest, AFileTheUserMayNotWriteOpensReadOnly) {
   }
 }
 
+// Save As moves a window to a new file, and the window follows that file's
+// permissions: one read-only only because its file was locked can save the
+// copy it made in a folder the user may write, caption and File > Save
+// included. A window the user opened read-only keeps it, whatever the file.
+TEST_F(SaveCommandsTest, SaveAsOfALockedFileFollowsTheNewFileButKeepsTheUsersChoice) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as an ordinary user";
+  ASSERT_EQ(::chmod(QFile::encodeName(progDir_->path()).constData(), 0777), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(winDir_->path()).constData(), 0777), 0);
+  ASSERT_TRUE(ChownTree(QFile::encodeName(winDir_->path()).toStdString(), kTestUid, kTestGid));
+  const std::string copies = ProgFile("copies");
+  ASSERT_EQ(MakeDirs(copies), 0);
+  ASSERT_TRUE(ChownTree(copies, kTestUid, kTestGid));
+  const struct {
+    const char* item;
+    const char* file;
+    std::string bytes;
+    mode_t mode;
+    bool boxTicked;  // the Open dialog's "Read only"
+  } cases[] = {
+      {"mnuApriArr", "locked.arr", Band(), 0444, false},
+      {"mnuApriPrg", "kit.prg", PrgFileBytes(), 0444, false},
+      {"mnuApriSty", "set.sty", StyleFile(), 0444, false},
+      {"mnuApriGbl", "setup.gbl", GblFileBytes(), 0444, false},
+      {"mnuApriArr", "chosen.arr", Band(), 0444, true},
+      {"mnuApriPrg", "open.prg", PrgFileBytes(), 0666, true},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(ProgFile(c.file), c.bytes);
+    ASSERT_EQ(::chmod(ProgFile(c.file).c_str(), c.mode), 0);
+  }
+  StartPlain();
+  EffectiveUser user;
+  ASSERT_TRUE(user.Switched());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    OpenThrough(c.item, c.file, c.boxTicked);
+    ChildForm* w = main_->ActiveForm();
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(Right(Caption(w), 12), " - Read Only");
+    ASSERT_FALSE(Enabled("mnuSalva"));
+    dialogs_.Clear();
+    const std::string copy = copies + "/" + c.file;
+    SaveAs(copy);
+    EXPECT_TRUE(dialogs_.boxes.empty());
+    EXPECT_EQ(ReadBytes(copy), c.bytes);
+    EXPECT_NE(Caption(w).find(c.file), std::string::npos) << Caption(w);
+    EXPECT_EQ(Right(Caption(w), 12) == " - Read Only", c.boxTicked) << Caption(w);
+    EXPECT_EQ(Enabled("mnuSalva"), !c.boxTicked);
+    EXPECT_EQ(Asc(w->Tag(), 2), c.boxTicked ? 1 : 0);
+    // File > Save writes the copy, or says the window is read-only.
+    AgeFile(copy);
+    const timespec before = ModTime(copy);
+    main_->mnuSalva_Click();
+    if (c.boxTicked) {
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Read only file"});
+      EXPECT_TRUE(SameTime(ModTime(copy), before));
+    } else {
+      EXPECT_TRUE(dialogs_.boxes.empty());
+      EXPECT_FALSE(SameTime(ModTime(copy), before));
+      EXPECT_EQ(ReadBytes(copy), c.bytes);
+    }
+    EXPECT_EQ(ReadBytes(ProgFile(c.file)), c.bytes);
+    dialogs_.boxAnswers = {kMsgNo};
+    EXPECT_TRUE(w->close());
+    Settle(0);
+  }
+}
+
 // An arrangement file opened without a style file is saved without one, by
 // File > Save as by the close prompt; with a style file whose styles did not
 // change, neither rewrites it. Both commands leave the same files.

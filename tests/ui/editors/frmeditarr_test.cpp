@@ -513,18 +513,23 @@ TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
   StartPlain();
   struct Case {
     int answer;
-    bool readOnly;
+    bool readOnly;    // the Open dialog's read-only box
+    bool preference;  // Preferences > Read only file ticked once the editor is open
     bool closes;
     bool stored;
   };
-  const Case cases[] = {{kMsgYes, false, true, true},
-                        {kMsgNo, false, true, false},
-                        {kMsgCancel, false, false, false},
-                        {kMsgYes, true, true, false}};
+  const Case cases[] = {{kMsgYes, false, false, true, true},
+                        {kMsgNo, false, false, true, false},
+                        {kMsgCancel, false, false, false, false},
+                        {kMsgYes, true, false, true, false},
+                        {kMsgYes, false, true, true, false}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.answer) + (c.readOnly ? " read-only" : ""));
+    SCOPED_TRACE(std::to_string(c.answer) + (c.readOnly ? " read-only" : "") +
+                 (c.preference ? " preference" : ""));
     frmArrU* w = Open("song", c.readOnly);
     ASSERT_NE(Edit(w, 2), nullptr);
+    if (c.preference) main_->Item("mnuRdOnly")->trigger();
+    ASSERT_EQ(Checked("mnuRdOnly"), c.preference);
     const std::string doc = w->Tag();
     QLineEdit* name = Ctl<QLineEdit>("Text1_0");
     name->setFocus();
@@ -538,7 +543,11 @@ TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
     ASSERT_FALSE(dialogs_.boxes.empty());
     EXPECT_EQ(dialogs_.boxes[0].title, caption);
     EXPECT_TRUE(Has(dialogs_.boxes[0].text, "The Arrangement has changed."));
-    EXPECT_EQ(Boxes().size() == 2 && Has(Boxes()[1], "Read only file"), c.readOnly);
+    const bool refused = c.readOnly || c.preference;
+    EXPECT_EQ(Boxes().size() == 2 && Has(Boxes()[1], "Read only file"), refused);
+    if (refused && dialogs_.boxes.size() == 2) {
+      EXPECT_EQ(dialogs_.boxes[1].title, caption);
+    }
     EXPECT_EQ(gArrEditLinked, !c.closes);
     EXPECT_EQ(gArrSavedBack, !c.closes);
     EXPECT_EQ(!editor || editor->Unloading(), c.closes);
@@ -554,7 +563,12 @@ TEST_F(FrmEditArrTest, ClosingAsksWhetherTheChangedArrangementGoesBack) {
     if (!c.closes) {
       ASSERT_TRUE(CloseAnswering(editor, kMsgNo, false));
     }
+    if (c.preference) main_->Item("mnuRdOnly")->trigger();
+    // An unchanged document closes without its save prompt.
     ASSERT_TRUE(CloseAnswering(w, kMsgNo, false));
+    if (!c.stored) {
+      EXPECT_TRUE(dialogs_.boxes.empty());
+    }
   }
 }
 
