@@ -8,7 +8,9 @@
 // not holding:
 // - a key that was sounding through thru and is up gets its note off (a key
 //   let go and pressed again, still down, owes nothing, and keeps sounding
-//   from before);
+//   from before, unless the sostenuto went down in between: the note off
+//   then goes before it, so that it does not hold the key, and the key
+//   pressed again is as one begun during the lift);
 // - each controller, pitch bend and channel pressure that moved gets its
 //   last value where it last changed; a data entry goes with the parameter
 //   it was made for;
