@@ -18,16 +18,17 @@
 // sequencer passes the notes on with no program code in between. While a
 // SysEx is on the wire that subscription is lifted, and the input is
 // subscribed instead to the program's own port "Brenvolta In" (private: no
-// other client may connect to it), which the back end reads: a key that was
-// down when the lift began and is up when the dump is over owes the
-// instrument its note off, and a pedal up at that point its release. They
-// are sent right after the F7 (or where the dump was cut off) while thru is
-// still lifted, so a key pressed again as the dump ends cannot be cut by its
-// own late note off; then thru is put back, and what the input played in
-// between is passed on. Where the lift begins, where the dump is over and
-// where thru is back is told by an echo event the back end sends to its own
-// port: the input's events before it in the same queue were played before
-// that point, those after it after.
+// other client may connect to it), which the back end reads: right after
+// the F7 (or where the dump was cut off), while thru is still lifted, the
+// instrument is sent what brings it to the state of the player's controls
+// (see thru_catchup.h), again and again until the input has played nothing
+// more that owes anything. Then thru is put back; of what the input played
+// in the instant it came back, which may or may not have gone through
+// already, only what lets go or sets a value is passed on, never a note on.
+// Where the lift begins, where each round of what is owed ends and where
+// thru is back is told by an echo event the back end sends to its own port:
+// the input's events before it in the same queue were played before that
+// point, those after it after.
 //
 // The external ports are those of every other client except the system
 // client, the "Midi Through" client and the program's own clients, and
@@ -44,6 +45,7 @@
 #include "platform/files.h"
 #include "platform/midi/midi_backend.h"
 #include "platform/midi/seq_api.h"
+#include "platform/midi/thru_catchup.h"
 #include "platform/winfolder.h"
 
 namespace midiplatform {
@@ -160,9 +162,12 @@ class AlsaBackend : public Backend {
   bool SendChunk(const std::string& portName, const std::string& bytes, bool firstOfMessage, int64_t) override {
     std::lock_guard<std::mutex> lk(mu_);
     if (!seq_) return false;
-    // Keys played during a lift are taken as they come, so the input's
-    // queue never fills.
-    if (!lifts_.empty()) ReadInputLocked(0);
+    // Keys played during a dump are taken as they come, so the input's
+    // queue never fills. Once it is over, what the input plays while the
+    // owed goes out waits in the queue for the next round, or for the
+    // return of thru, which tell it from what came before.
+    if (std::any_of(lifts_.begin(), lifts_.end(), [](const Lift& l) { return !l.settleEcho; }))
+      ReadInputLocked(0);
     if (firstOfMessage) {
       snd_midi_event_reset_encode(encoder_);
       if (!ReadyLocked(portName)) return false;
@@ -218,17 +223,21 @@ class AlsaBackend : public Backend {
     Lift* lift = FindLiftLocked(inName);
     if (!lift) return;
     if (lift->reading) {
-      // Everything played until now; what follows the echo comes after
-      // the dump.
+      // Everything played until now; what follows the echo comes after.
       lift->settleEcho = SendEchoLocked();
       ReadInputLocked(lift->settleEcho);
     }
-    TakeOwedLocked(lift, owed);
+    *owed += lift->played.Take();
   }
 
   void EndThruLift(const std::string& inName, const std::string& outName, bool restore,
                    std::string* late) override {
     std::lock_guard<std::mutex> lk(mu_);
+    // What the inputs play from the last round's echo on comes in the
+    // instant thru comes back.
+    for (Lift& lift : lifts_) {
+      if (!lift.lastEcho) lift.lastEcho = lift.settleEcho;
+    }
     SeqPortEntry in;
     SeqPortEntry out;
     if (restore && FindLocked(inName, true, &in) && FindLocked(outName, false, &out) &&
@@ -243,8 +252,9 @@ class AlsaBackend : public Backend {
       ReadInputLocked(lift->endEcho);
       seq_->Unsubscribe(lift->in, OwnIn());
     }
-    // Owed only when the dump's end could not be told from the queue.
-    TakeOwedLocked(lift, late);
+    // Owed only when the last round's end could not be told from the queue:
+    // sent once thru is back, it may follow what went through meanwhile.
+    *late += ThruCatchUp::Late(lift->played.Take());
     if (restore) *late += lift->late;
     lifts_.erase(lifts_.begin() + (lift - lifts_.data()));
   }
@@ -262,36 +272,24 @@ class AlsaBackend : public Backend {
   }
 
  private:
-  // Keys are channel x 128 + note; the sustain pedal of a channel is
-  // kPedal + channel.
-  static constexpr int kPedal = 16 * 128;
-
   // An input read while its thru is lifted.
   struct Lift {
     std::string inName;
     SeqAddr in;
     bool reading = false;      // the input is subscribed to the program's own port
     unsigned startEcho = 0;    // the echo sent as thru was taken out
-    unsigned settleEcho = 0;   // the echo sent once the dump was over
+    unsigned settleEcho = 0;   // the echo sent at the end of the last round of what is owed
+    unsigned lastEcho = 0;     // that echo, once no round follows it
     unsigned endEcho = 0;      // the echo sent as thru was back
     bool sure = false;         // the start echo came: what follows never reached the output
-    bool settled = false;      // the settle echo came: what follows is passed on
     bool ended = false;        // the end echo came: what follows went through thru
-    std::vector<int> seen;     // keys with an event during the lift
-    std::vector<int> begun;    // keys pressed during the lift: never sounding on the output
-    // What is owed, by key, in the order of each one's last release.
-    std::vector<std::pair<int, std::string>> owed;
-    std::string late;          // what came after the settle echo, to pass on
+    ThruCatchUp played;        // what the output is owed
+    std::string late;          // what came in the instant thru came back, to pass on
   };
 
   Lift* FindLiftLocked(const std::string& inName) {
     auto it = std::find_if(lifts_.begin(), lifts_.end(), [&](const Lift& l) { return l.inName == inName; });
     return it == lifts_.end() ? nullptr : &*it;
-  }
-
-  static void TakeOwedLocked(Lift* lift, std::string* out) {
-    for (const auto& entry : lift->owed) *out += entry.second;
-    lift->owed.clear();
   }
 
   SeqAddr Out() const { return {client_, outPort_}; }
@@ -335,7 +333,6 @@ class AlsaBackend : public Backend {
       echoSeen_ = std::max(echoSeen_, echo);
       for (Lift& lift : lifts_) {
         if (lift.startEcho && echo >= lift.startEcho) lift.sure = true;
-        if (lift.settleEcho && echo >= lift.settleEcho) lift.settled = true;
         if (lift.endEcho && echo >= lift.endEcho) lift.ended = true;
       }
       return;
@@ -346,60 +343,18 @@ class AlsaBackend : public Backend {
     auto lift = std::find_if(lifts_.begin(), lifts_.end(),
                              [&](const Lift& l) { return l.reading && !l.ended && l.in == source; });
     if (lift == lifts_.end()) return;
-    if (lift->settled) {
-      PassOnLocked(ev, &lift->late);
-      return;
-    }
-    const auto has = [](const std::vector<int>& keys, int key) {
-      return std::find(keys.begin(), keys.end(), key) != keys.end();
-    };
-    const auto forget = [&](int key) {
-      auto& owed = lift->owed;
-      owed.erase(std::remove_if(owed.begin(), owed.end(), [&](const auto& e) { return e.first == key; }),
-                 owed.end());
-    };
-    const int channel = ev.data.note.channel & 0x0F;
-    const int key = channel * 128 + (ev.data.note.note & 0x7F);
-    switch (ev.type) {
-      case SND_SEQ_EVENT_NOTEON:
-        if (ev.data.note.velocity > 0) {
-          // Pressed again: its note off is no longer owed.
-          forget(key);
-          if (!has(lift->seen, key)) {
-            lift->seen.push_back(key);
-            // Before the start echo the note may have reached the output:
-            // it is taken as sounding there.
-            if (lift->sure) lift->begun.push_back(key);
-          }
-          break;
-        }
-        [[fallthrough]];
-      case SND_SEQ_EVENT_NOTEOFF: {
-        // A key first seen going up was sounding through thru.
-        if (!has(lift->seen, key)) lift->seen.push_back(key);
-        if (has(lift->begun, key)) break;  // its note on was never sent: nor is this
-        forget(key);
-        const int status = (ev.type == SND_SEQ_EVENT_NOTEOFF ? 0x80 : 0x90) | channel;
-        lift->owed.emplace_back(key,
-                                Chr(status) + Chr(ev.data.note.note & 0x7F) + Chr(ev.data.note.velocity & 0x7F));
-        break;
-      }
-      case SND_SEQ_EVENT_CONTROLLER: {
-        if (ev.data.control.param != 64) break;
-        const int pedal = ev.data.control.channel & 0x0F;
-        forget(kPedal + pedal);
-        if (ev.data.control.value < 64) {
-          lift->owed.emplace_back(kPedal + pedal, Chr(0xB0 | pedal) + Chr(64) + Chr(0));
-        }
-        break;
-      }
-      default:
-        break;  // nothing else played during a dump is sent late
+    // Whole messages (a 14-bit controller or a parameter number is more
+    // than one).
+    const std::string msgs = BytesOfLocked(ev);
+    if (lift->lastEcho && echoSeen_ >= lift->lastEcho) {
+      lift->late += ThruCatchUp::Late(msgs);
+    } else {
+      lift->played.Played(msgs, lift->sure);
     }
   }
 
   // The bytes of a channel message, as thru would have passed it on.
-  void PassOnLocked(const snd_seq_event_t& ev, std::string* out) {
+  std::string BytesOfLocked(const snd_seq_event_t& ev) {
     switch (ev.type) {
       case SND_SEQ_EVENT_NOTEON:
       case SND_SEQ_EVENT_NOTEOFF:
@@ -413,13 +368,13 @@ class AlsaBackend : public Backend {
       case SND_SEQ_EVENT_REGPARAM:
         break;
       default:
-        return;  // only the fixed part of an event is read
+        return std::string();  // only the fixed part of an event is read
     }
     unsigned char buf[16];
     snd_seq_event_t copy = ev;
     snd_midi_event_reset_decode(decoder_);
     const long n = snd_midi_event_decode(decoder_, buf, sizeof buf, &copy);
-    if (n > 0) out->append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
+    return n > 0 ? std::string(reinterpret_cast<const char*>(buf), static_cast<size_t>(n)) : std::string();
   }
 
   std::vector<SeqPortEntry> ExternalPortsLocked(bool input) {
@@ -549,7 +504,7 @@ class AlsaBackend : public Backend {
   int outPort_ = -1;
   int inPort_ = -1;
   snd_midi_event_t* encoder_ = nullptr;
-  snd_midi_event_t* decoder_ = nullptr;  // what is passed on after a dump, as bytes
+  snd_midi_event_t* decoder_ = nullptr;  // what the input played during a lift, as bytes
   int attached_ = 0;              // devices open on the output
   std::vector<SeqAddr> own_;      // patches the back end made
   std::vector<SeqAddr> lastSubs_;  // the patches as last seen

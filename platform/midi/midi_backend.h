@@ -99,22 +99,29 @@ class Backend {
   // back end that can reads the input itself until EndThruLift.
   //
   // SettleThruLift comes after the F7, or where the dump was cut off, while
-  // the connection is still out, and appends to *owed what the output must
-  // get before thru is back: the note off of each key that was sounding
-  // through thru when the lift began and is up at this point, and a sustain
-  // release (controller 64, value 0) for each channel whose pedal is up at
-  // this point after it was moved during the lift, in the order of their
-  // last release, each a whole three-byte message. The last state counts:
-  // a key let go and pressed again, still down, owes nothing, nor does a
-  // pedal that is down again. A key begun during the lift is never sent
-  // late, nor its note off.
+  // the connection is still out, and appends to *owed, as whole messages in
+  // the order they must be sent, what brings the output to the state of the
+  // player's controls at this point: the note off of each key that was
+  // sounding through thru when the lift began and is up (a key let go and
+  // pressed again, still down, owes nothing), the last value of each
+  // controller, pitch bend and channel pressure that moved, a hold pedal
+  // that went up let up where it last did (and pressed again after that
+  // when it is down), all notes off and all sound off as played (the keys
+  // they let go owe nothing more), reset all controllers, and the last
+  // program change of each channel with its bank select. A note begun
+  // during the lift is never sent late, nor its note off. The sender sends
+  // what it gives and calls it again, until it gives nothing (or a few
+  // times): each call owes what the input played since the one before.
   //
   // EndThruLift then puts the connection back when restore is set (false
-  // when thru was switched off meanwhile) and appends to *late what the
-  // input played after SettleThruLift until thru was back in place, to be
-  // passed on at once: the dump is over, and the moment the connection
-  // came back cannot be told exactly, so what came in that instant may
-  // reach the output twice, never not at all.
+  // when thru was switched off meanwhile) and appends to *late what is
+  // passed on at once of what the input played after the last
+  // SettleThruLift until thru was back in place. The moment the connection
+  // came back cannot be told exactly, so such a message may have gone
+  // through thru already: only what lets go or sets a value is passed on
+  // (a note off, a pedal let up, a controller), never a note on nor a hold
+  // pedal pressed, so that no note hangs; a key pressed in that instant may
+  // go unsounded.
   virtual void LiftThru(const std::string& inName, const std::string& outName) {
     Disconnect(inName, outName);
   }

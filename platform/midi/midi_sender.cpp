@@ -20,6 +20,10 @@ constexpr int64_t kLeadUs = 100000;
 // ends at most two dump times behind the user, not three.
 constexpr int64_t kNextMessageLeadUs = 5000;
 
+// The rounds of what a dump leaves owed: each sends what the input played
+// while the one before went out.
+constexpr int kSettleRounds = 4;
+
 bool Matches(const OutTarget* t, const OutTarget* wanted) { return t && (!wanted || t == wanted); }
 
 // A global dump: F0 42 3n 4D 51, n the global channel.
@@ -191,13 +195,16 @@ void Sender::SendItem(const Item& item) {
   LiftThru(*item.target);
   SendBytes(*item.target, item.bytes);
   // After the F7, or where the dump was cut off (a stalled port, the exit),
-  // the keys let go during the dump are let go on the instrument while thru
-  // is still lifted: a key pressed again as the dump ends then reaches the
-  // instrument after its own note off, never before it.
-  const std::string owed = SettleThruLift(*item.target);
-  if (!owed.empty()) SendBytes(*item.target, owed, true);
-  // Thru comes back: what the input plays now follows it. What it played
-  // since the note offs were counted, before thru was in place, goes now.
+  // the instrument is brought to the state of the player's controls while
+  // thru is still lifted: a key pressed again as the dump ends then reaches
+  // the instrument after its own note off, never before it. What the input
+  // plays while that goes out is owed in turn, a few rounds at most.
+  for (int round = 1;; ++round) {
+    const std::string owed = SettleThruLift(*item.target);
+    if (owed.empty() || !SendBytes(*item.target, owed, true) || round == kSettleRounds) break;
+  }
+  // Thru comes back: what the input plays now follows it. Of what it played
+  // in that instant, what lets go goes now.
   const std::string late = EndThruLift(*item.target);
   if (!late.empty()) SendBytes(*item.target, late, true);
 }

@@ -6,8 +6,8 @@
 // leaves without its head. While a SysEx is on the wire to an output, the
 // thru connections feeding that output are lifted, so a note played on the
 // input cannot land inside it; right after the F7, before thru is back, the
-// output gets the note offs the back end owes it for that time, also when
-// the dump was cut off. Private to platform/midi.
+// output gets what the back end owes it for that time, so that it follows
+// the player, also when the dump was cut off. Private to platform/midi.
 #pragma once
 
 #include <atomic>

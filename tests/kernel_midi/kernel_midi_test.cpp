@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -32,6 +34,7 @@
 #include "tests/fixtures/seqtap.h"
 #include "tests/fixtures/settingsimage.h"
 #include "tests/fixtures/synthstate.h"
+#include "tests/fixtures/thrucases.h"
 
 namespace {
 
@@ -396,12 +399,12 @@ TEST_F(KernelMidiTest, ASerialPortHeldByAnotherProgramIsInUseAndTheStartSaysSo) 
   ::close(held);
 }
 
-// Waits until no byte has come for 100 ms (at most maxMs).
-void WaitQuiet(RawReader& reader, int maxMs = 3000) {
+// Waits until no byte has come for quietMs (at most maxMs).
+void WaitQuiet(RawReader& reader, int maxMs = 3000, int quietMs = 100) {
   const auto end = Clock::now() + std::chrono::milliseconds(maxMs);
   size_t size = reader.Size();
   do {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(quietMs));
     if (reader.Size() == size) return;
     size = reader.Size();
   } while (Clock::now() < end);
@@ -487,117 +490,203 @@ TEST_F(KernelMidiTest, AKeyLetGoDuringADumpIsLetGoRightAfterItsF7) {
   ::close(keys);
 }
 
-// The lift's end on the kernel's sequencer: a key let go during a dump is
-// pressed again after each call the back end makes once the F7 is out, one
-// moment per dump. Whatever the moment, what the instrument behind the
-// output sounds is what the player holds.
-TEST_F(KernelMidiTest, AKeyPressedAgainAsADumpEndsIsNotCutByItsOwnNoteOff) {
-  struct Tap {
-    int keys = -1;
-    std::atomic<int> moment{-1};   // the call after the F7 to press after; -1: none
-    std::atomic<int> afterF7{-1};  // the sender's calls since the F7's
-    std::atomic<int> chunks{0};
-    std::atomic<bool> pressed{false};
-    std::thread::id sender;
-    std::string during;
-    std::string again;
-    ~Tap() {
-      if (keys >= 0) ::close(keys);
-    }
-  };
-  auto tap = std::make_shared<Tap>();
-  tap->during = Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0);
-  tap->again = Msg(0x90, 60, 0x50) + Msg(0xB0, 64, 0x7F);
-  UseTappedBackend([tap](const char*, const snd_seq_event_t* sent) {
-    if (tap->moment < 0 || tap->pressed) return;
-    if (tap->afterF7 < 0) {
-      if (sent && sent->type == SND_SEQ_EVENT_SYSEX && ++tap->chunks == 2) {
-        WriteRaw(tap->keys, tap->during);
+// A player at the keys of the first VirMIDI port, moved by the tap's hook
+// on the sender's thread as a dump goes out: during is played at the
+// dump's chunk duringChunk, at[n] right after the n-th call the back end
+// makes from the F7 on (0: the F7's own). Armed by the test between dumps;
+// the hook's state outlives the back end.
+struct Player {
+  int keys = -1;
+  std::atomic<bool> armed{false};
+  std::string during;
+  int duringChunk = 2;
+  std::map<int, std::string> at;
+  std::atomic<int> chunks{0};
+  std::atomic<int> afterF7{-1};  // the sender's calls since the F7's, -1 before it
+  std::atomic<size_t> played{0};  // how many of at were played
+  std::thread::id sender;
+  std::vector<std::string> calls;  // the sender's calls from the F7 on
+
+  ~Player() {
+    if (keys >= 0) ::close(keys);
+  }
+  void Arm(const std::string& duringDump, const std::map<int, std::string>& afterF7Calls, int chunk) {
+    during = duringDump;
+    duringChunk = chunk;
+    at = afterF7Calls;
+    chunks = 0;
+    afterF7 = -1;
+    played = 0;
+    calls.clear();
+    armed = true;
+  }
+  void Hook(const char* call, const snd_seq_event_t* sent) {
+    if (!armed) return;
+    if (afterF7 < 0) {
+      if (sent && sent->type == SND_SEQ_EVENT_SYSEX && ++chunks == duringChunk && !during.empty()) {
+        WriteRaw(keys, during);
         LetArrive();
       }
       if (!SeqTap::EndsDump(sent)) return;
-      tap->sender = std::this_thread::get_id();
-    } else if (std::this_thread::get_id() != tap->sender) {
+      sender = std::this_thread::get_id();
+    } else if (std::this_thread::get_id() != sender) {
       return;
     }
-    if (++tap->afterF7 == tap->moment) {
-      WriteRaw(tap->keys, tap->again);
-      LetArrive();
-      tap->pressed = true;
-    }
-  });
-  UsePort(kVirMidi1);
-  ASSERT_NO_FATAL_FAILURE(Start(true));
-  ASSERT_TRUE(seq_->Patched(kVirMidi0, kVirMidi1));
-  RawReader instrument("/dev/snd/midiC0D1");
-  ASSERT_TRUE(instrument.IsOpen());
-  tap->keys = ::open("/dev/snd/midiC0D0", O_WRONLY);
-  ASSERT_GE(tap->keys, 0);
+    const int n = ++afterF7;
+    calls.push_back(call);
+    auto it = at.find(n);
+    if (it == at.end()) return;
+    WriteRaw(keys, it->second);
+    LetArrive();
+    ++played;
+  }
+};
 
+class KernelThruTest : public KernelMidiTest {
+ protected:
+  // The program started with thru on, its back end tapped for the player,
+  // the instrument read at the second VirMIDI port.
+  void StartPlaying() {
+    UseTappedBackend([player = player_](const char* call, const snd_seq_event_t* sent) {
+      player->Hook(call, sent);
+    });
+    UsePort(kVirMidi1);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
+    ASSERT_TRUE(seq_->Patched(kVirMidi0, kVirMidi1));
+    instrument_ = std::make_unique<RawReader>("/dev/snd/midiC0D1");
+    ASSERT_TRUE(instrument_->IsOpen());
+    player_->keys = ::open("/dev/snd/midiC0D0", O_WRONLY);
+    ASSERT_GE(player_->keys, 0);
+  }
+  void TearDown() override {
+    midiplatform::Shutdown();
+    instrument_.reset();
+    KernelMidiTest::TearDown();
+  }
+
+  // What reached the instrument, every message with its status byte.
+  std::string Got() { return UndoRunningStatus(instrument_->Bytes()); }
+
+  // Plays before through thru, then a dump of n bytes with the player armed
+  // as given (during at its second chunk, or its first when it has two),
+  // and next (when not empty) queued behind it; returns what reached the
+  // instrument from before on, once nothing more has come for quietMs.
+  std::string PlayDump(const std::string& before, int n, const std::string& during,
+                       const std::map<int, std::string>& at, const std::string& next = "",
+                       int quietMs = 100) {
+    const size_t start = Got().size();
+    EXPECT_TRUE(WriteRaw(player_->keys, before));
+    LetArrive();
+    player_->Arm(during, at, n > 2 * 256 ? 2 : 1);
+    SendDump(SysEx(n));
+    if (!next.empty()) Send(static_cast<uint32_t>(Asc(next, 1) | Asc(next, 2) << 8 | Asc(next, 3) << 16));
+    EXPECT_TRUE(WaitSenderIdle(10000));
+    player_->armed = false;
+    WaitQuiet(*instrument_, 3000, quietMs);
+    const std::string got = Mid(Got(), static_cast<int>(start) + 1);
+    EXPECT_TRUE(Left(got, static_cast<int>(before.size()) + n) == before + SysEx(n)) << Hex(got);
+    return got;
+  }
+
+  std::shared_ptr<Player> player_ = std::make_shared<Player>();
+  std::unique_ptr<RawReader> instrument_;
+};
+
+// The lift's end on the kernel's sequencer: a key let go during a dump is
+// pressed again after each call the back end makes once the F7 is out, one
+// moment per dump. Whatever the moment, the instrument sounds nothing the
+// player does not hold: pressed again before its note off went out, or
+// once thru is back, the key sounds; in between it may not, nor its pedal.
+TEST_F(KernelThruTest, AKeyPressedAgainAsADumpEndsIsNotCutByItsOwnNoteOff) {
+  ASSERT_NO_FATAL_FAILURE(StartPlaying());
   // Down before each dump: 60, 64 and the pedal. During it: 60 let go, the
   // pedal let up. As it ends: both down again. After it, all let go.
   const std::string before = Msg(0x90, 60, 0x64) + Msg(0x90, 64, 0x64) + Msg(0xB0, 64, 0x7F);
+  const std::string during = Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0);
+  const std::string again = Msg(0x90, 60, 0x50) + Msg(0xB0, 64, 0x7F);
   const std::string after = Msg(0x80, 60, 0x40) + Msg(0x80, 64, 0x40) + Msg(0xB0, 64, 0);
-  std::string played;
-  int moments = 0;
+  const std::string held = SynthState::After(before + during + again).Text();
+  ASSERT_EQ(held, "keys 1:60 1:64, pedals 1");
+  std::vector<std::string> states;  // what the instrument ended with, a run of moments each
   for (int moment = 0; moment < 60; ++moment) {
     SCOPED_TRACE("pressed again after call " + std::to_string(moment) + " from the F7");
-    ASSERT_TRUE(WriteRaw(tap->keys, before));
-    played += before;
-    WaitQuiet(instrument);
-    tap->afterF7 = -1;
-    tap->chunks = 0;
-    tap->pressed = false;
-    tap->moment = moment;
-    SendDump(SysEx(2000));
-    ASSERT_TRUE(WaitSenderIdle(10000));
-    tap->moment = -1;
-    if (!tap->pressed) break;  // every moment was tried
-    ++moments;
-    played += tap->during + tap->again;
-    WaitQuiet(instrument);
-    const SynthState held = SynthState::After(played);
-    ASSERT_EQ(held.Text(), "keys 1:60 1:64, pedals 1");
-    EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), held.Text());
-    ASSERT_TRUE(WriteRaw(tap->keys, after));
-    played += after;
-    WaitQuiet(instrument);
-    EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), "keys, pedals");
+    const std::string got = PlayDump(before, 2000, during, {{moment, again}});
+    if (!player_->played) break;  // every moment was tried
+    const std::string synth = SynthState::After(got).Text();
+    if (states.empty() || states.back() != synth) states.push_back(synth);
+    EXPECT_TRUE(synth == held || synth == "keys 1:64, pedals" || synth == "keys 1:64, pedals 1")
+        << synth << " after " << player_->calls[moment];
+    ASSERT_TRUE(WriteRaw(player_->keys, after));
+    WaitQuiet(*instrument_);
+    EXPECT_EQ(SynthState::After(Got()).Text(), "keys, pedals");
   }
-  EXPECT_GE(moments, 10);  // the owed send, thru's return and the read after it
+  ASSERT_FALSE(states.empty());
+  EXPECT_EQ(states.front(), held);
+  EXPECT_EQ(states.back(), held);
+  EXPECT_GE(player_->calls.size(), 10u);  // the owed send, thru's return and the read after it
   EXPECT_TRUE(seq_->Patched(kVirMidi0, kVirMidi1));
   EXPECT_TRUE(BoxTexts().empty());
-  midiplatform::Shutdown();
 }
 
-TEST_F(KernelMidiTest, TheLastStateOfAKeyOrPedalDuringADumpDecidesWhatIsOwed) {
-  UsePort(kVirMidi1);
-  ASSERT_NO_FATAL_FAILURE(Start(true));
-  RawReader instrument("/dev/snd/midiC0D1");
-  ASSERT_TRUE(instrument.IsOpen());
-  const int keys = ::open("/dev/snd/midiC0D0", O_WRONLY);
-  ASSERT_GE(keys, 0);
-  // 62 on channel 2, so no status byte is left out on the way.
-  const std::string before = Msg(0x90, 60, 0x64) + Msg(0x91, 62, 0x64) + Msg(0xB0, 64, 0x7F);
-  ASSERT_TRUE(WriteRaw(keys, before));
-  ASSERT_TRUE(instrument.WaitForSize(before.size(), 2000));
-  const std::string dump = SysEx(6000);
-  SendDump(dump);
-  ASSERT_TRUE(instrument.WaitForSize(before.size() + 600, 5000));
-  // During it: 60 let go; 62 let go and pressed again; the pedal let up and
-  // pressed again.
-  const std::string during = Msg(0x80, 60, 0x40) + Msg(0x81, 62, 0x40) + Msg(0x91, 62, 0x60) +
-                             Msg(0xB0, 64, 0) + Msg(0xB0, 64, 0x7F);
-  ASSERT_TRUE(WriteRaw(keys, during));
-  ASSERT_TRUE(WaitSenderIdle(10000));
-  WaitQuiet(instrument);
-  // Only 60's note off is owed.
-  const std::string got = UndoRunningStatus(instrument.Bytes());
-  EXPECT_TRUE(Mid(got, static_cast<int>(before.size()) + 1, static_cast<int>(dump.size())) == dump);
-  EXPECT_EQ(Hex(Mid(got, static_cast<int>(before.size() + dump.size()) + 1)), "80 3C 40");
-  EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), "keys 2:62, pedals 1");
-  EXPECT_EQ(SynthState::After(instrument.Bytes()).Text(), SynthState::After(before + during).Text());
-  ::close(keys);
+// The table of the stand-in's suite, on the kernel's sequencer: played
+// before and during a dump, and what the instrument holds at the end.
+TEST_F(KernelThruTest, TheInstrumentFollowsThePlayerAfterADump) {
+  ASSERT_NO_FATAL_FAILURE(StartPlaying());
+  const std::string next = ThruNextMessage();
+  for (const ThruDumpCase& c : ThruDumpCases()) {
+    SCOPED_TRACE(c.name);
+    const std::string got = PlayDump(c.before, 1000, c.during, {}, next);
+    EXPECT_EQ(Hex(Mid(got, static_cast<int>(c.before.size()) + 1000 + 1)),
+              std::string(c.owed) + (*c.owed ? " " : "") + Hex(next));
+    const std::string state = SynthState::After(got).Text();
+    EXPECT_EQ(state, c.state);
+    EXPECT_EQ(state == SynthState::After(c.before + c.during + next).Text(), c.asPlayed);
+  }
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+// A press and a release at pairs of moments after the F7, as in the stand-in's
+// suite: whatever the pair, what was let go is silent at the end. Each
+// press moment is tried with the release at the same moment, at three
+// later ones and after the dump, so that the suite keeps to the guest's
+// time.
+TEST_F(KernelThruTest, APressAndAReleaseAroundThrusReturnLeaveNothingSounding) {
+  ASSERT_NO_FATAL_FAILURE(StartPlaying());
+  constexpr int kAfterTheDump = -1;
+  for (const ThruPressCase& c : ThruPressCases()) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(SynthState::After(c.before + c.during + c.press + c.release).Text(), "keys, pedals");
+    int pairs = 0;
+    for (int press = 0; press < 60; ++press) {
+      bool pressed = false;
+      for (const int later : {0, 1, 3, 7, kAfterTheDump}) {
+        const int release = later == kAfterTheDump ? kAfterTheDump : press + later;
+        std::map<int, std::string> at = {{press, c.press}};
+        if (release != kAfterTheDump) at[release] += c.release;
+        std::string got = PlayDump(c.before, 300, c.during, at, "", 40);
+        pressed = player_->played > 0;
+        if (!pressed) break;
+        // Let go once the dump is over, also where the release's moment did
+        // not come: the last pair of this press.
+        const bool last = release == kAfterTheDump || player_->played < (later == 0 ? 1u : 2u);
+        if (last) {
+          const size_t size = Got().size();
+          ASSERT_TRUE(WriteRaw(player_->keys, c.release));
+          WaitQuiet(*instrument_, 3000, 40);
+          got += Mid(Got(), static_cast<int>(size) + 1);
+        }
+        ++pairs;
+        EXPECT_EQ(SynthState::After(got).Text(), "keys, pedals")
+            << "pressed after call " << press << " (" << player_->calls[press] << "), let go after "
+            << (last ? "the dump" : "call " + std::to_string(release)) << ": "
+            << Hex(Mid(got, static_cast<int>(c.before.size()) + 300 + 1));
+        if (last) break;
+      }
+      if (!pressed) break;
+    }
+    EXPECT_GE(pairs, 40);
+  }
+  EXPECT_TRUE(BoxTexts().empty());
 }
 
 // A port that stalls mid-dump: the close at the program's exit gives up on

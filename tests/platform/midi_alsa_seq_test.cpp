@@ -2,12 +2,14 @@
 // sequencer does: the patch that opens a hardware port, the port chosen and
 // remembered, a hand patch followed, an unplug and a replug, the pacing
 // margin against an interface's buffer, thru lifted during a SysEx (and the
-// keys let go meanwhile let go after it, before thru is back, also when the
-// dump is cut off) and a thru left behind by a crash.
+// instrument brought to the player's state after it, before thru is back,
+// also when the dump is cut off; nothing left sounding around thru's
+// return) and a thru left behind by a crash.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <map>
+#include <set>
 #include <thread>
 
 #include <QDir>
@@ -18,11 +20,25 @@
 #include "tests/fixtures/midibytes.h"
 #include "tests/fixtures/seqtap.h"
 #include "tests/fixtures/synthstate.h"
+#include "tests/fixtures/thrucases.h"
 #include "tests/platform/midi_fixture.h"
 
 namespace {
 
 using Addr = FakeSequencer::SeqAddr;
+
+// A dump of 1000 bytes on a fresh stand-in with thru on, its back end
+// calling the sequencer through a tap: before is played with thru in place,
+// during at the dump's second chunk, and at[n] right after the n-th call the
+// sender makes once the F7 is out (0: the F7's own call).
+struct TappedDump {
+  std::string before;
+  std::string received;            // what reached the synth
+  std::vector<std::string> calls;  // the sender's calls from the F7 on
+  size_t played = 0;               // how many of at were played
+  // What reached the synth after the dump.
+  std::string After() const { return Mid(received, static_cast<int>(before.size()) + 1000 + 1); }
+};
 
 class AlsaSeqTest : public MidiTest {
  protected:
@@ -60,6 +76,9 @@ class AlsaSeqTest : public MidiTest {
     midiplatform::internal::InstallBackend(midiplatform::MakeAlsaBackend(
         std::make_unique<SeqTap>(seq.NewClient(), std::move(hook)), seq.Clock(), usPerByte));
   }
+
+  static TappedDump RunTappedDump(const std::string& before, const std::string& during,
+                                  const std::map<int, std::string>& at);
 
   static std::string Note(int note) { return Chr(0x90) + Chr(note) + Chr(0x64); }
   static std::string Msg(int status, int data1, int data2) { return Chr(status) + Chr(data1) + Chr(data2); }
@@ -340,10 +359,11 @@ TEST_F(AlsaSeqTest, AKeyLetGoDuringADumpIsLetGoRightAfterItsF7) {
   EXPECT_EQ(midiOutShortMsg(out, 0x643090), MMSYSERR_NOERROR);  // queued behind the dump
   WaitIdle();
   seq_.SetDeliverHook(nullptr);
-  // Right after the F7, in the order they were played, before the next
-  // message; nothing begun during the dump comes late.
+  // Right after the F7, in the order they were played, as the player left
+  // them, before the next message; no note begun during the dump comes late.
   EXPECT_EQ(Hex(Mid(seq_.Received(synth), static_cast<int>(before.size()) + 1000 + 1)),
-            Hex(Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0) + Msg(0x91, 67, 0) + Msg(0x90, 0x30, 0x64)));
+            Hex(Msg(0x80, 60, 0x40) + Msg(0xE0, 0, 0x50) + Msg(0xB0, 64, 0x20) + Msg(0x91, 67, 0) +
+                Msg(0x90, 0x30, 0x64)));
   EXPECT_TRUE(Left(seq_.Received(synth), static_cast<int>(before.size()) + 1000) == before + SysEx(1000));
   // Thru is back, and the input no longer read.
   seq_.Play(keys, Msg(0x90, 62, 0x64));
@@ -351,12 +371,65 @@ TEST_F(AlsaSeqTest, AKeyLetGoDuringADumpIsLetGoRightAfterItsF7) {
   EXPECT_EQ(seq_.Destinations(keys), std::vector<Addr>{synth});
 }
 
-// The three moments of the lift's end: the owed note offs go out while thru
-// is still lifted, then thru is put back, then what was played in between is
-// passed on. A key let go during the dump is pressed again after each call
-// the back end makes once the F7 is out, one moment per dump; whatever the
-// moment, the synth behind the output ends up sounding what the player
-// holds.
+TappedDump AlsaSeqTest::RunTappedDump(const std::string& before, const std::string& during,
+                                       const std::map<int, std::string>& at) {
+  TappedDump run;
+  run.before = before;
+  FakeSequencer seq;
+  const Addr keys = AddKeyboard(seq);
+  const Addr synth = seq.AddInterface(1, "Synth", false);
+  std::atomic<int> sysExChunks{0};
+  std::atomic<int> afterF7{-1};  // the sender's calls since the F7's, -1 before it
+  std::thread::id sender;
+  StartTapped(seq, [&](const char* call, const snd_seq_event_t* sent) {
+    if (afterF7 < 0) {
+      if (sent && sent->type == SND_SEQ_EVENT_SYSEX && ++sysExChunks == 2) seq.Play(keys, during);
+      if (!SeqTap::EndsDump(sent)) return;
+      sender = std::this_thread::get_id();
+    } else if (std::this_thread::get_id() != sender) {
+      return;  // the test's own calls, once the sender is done
+    }
+    const int n = ++afterF7;
+    run.calls.push_back(call);
+    auto it = at.find(n);
+    if (it == at.end()) return;
+    seq.Play(keys, it->second);
+    ++run.played;
+  });
+  // The tap's state ends with this call: no ASSERT before the shutdown.
+  HMIDIOUT out = 0;
+  HMIDIIN in = 0;
+  EXPECT_EQ(midiOutOpen(&out, MIDI_MAPPER, 0, 0, 0), MMSYSERR_NOERROR);
+  EXPECT_EQ(midiInOpen(&in, 0, 0, 0, 0), MMSYSERR_NOERROR);
+  EXPECT_EQ(midiConnect(in, out, nullptr), MMSYSERR_NOERROR);
+  seq.Play(keys, before);
+  MIDIHDR hdr;
+  hdr.data = SysEx(1000);
+  hdr.dwBufferLength = 1000;
+  EXPECT_EQ(midiOutPrepareHeader(out, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(midiOutLongMsg(out, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(midiOutUnprepareHeader(out, &hdr, kMidiHdrSize), MMSYSERR_NOERROR);
+  midiplatform::internal::WaitSenderIdle();
+  midiplatform::Shutdown();
+  run.received = seq.Received(synth);
+  EXPECT_TRUE(Left(run.received, static_cast<int>(before.size()) + 1000) == before + SysEx(1000));
+  return run;
+}
+
+std::string Names(const std::vector<std::string>& calls) {
+  std::string names;
+  for (const std::string& call : calls) names += call + " ";
+  return names;
+}
+
+// The moments of the lift's end: what is owed goes out while thru is still
+// lifted, again for what the input played meanwhile, then thru is put back,
+// then what lets go of what was played in that instant is passed on. A key
+// let go during the dump is pressed again after each call the back end
+// makes once the F7 is out, one moment per dump. Whatever the moment, the
+// synth sounds nothing the player does not hold: pressed again before its
+// note off went out, or once thru is back, the key sounds; in between it
+// may not, as a note begun during the dump does not, nor its pedal.
 TEST_F(AlsaSeqTest, AKeyPressedAgainAsADumpEndsIsNotCutByItsOwnNoteOff) {
   // Down before the dump: 60, 64 and the pedal on channel 1, 62 on channel
   // 2. During it: 60 and 64 let go, the pedal let up. As it ends: 60 and
@@ -365,86 +438,74 @@ TEST_F(AlsaSeqTest, AKeyPressedAgainAsADumpEndsIsNotCutByItsOwnNoteOff) {
       Msg(0x90, 60, 0x64) + Msg(0x90, 64, 0x64) + Msg(0xB0, 64, 0x7F) + Msg(0x91, 62, 0x64);
   const std::string during = Msg(0x80, 60, 0x40) + Msg(0x80, 64, 0x40) + Msg(0xB0, 64, 0);
   const std::string again = Msg(0x90, 60, 0x50) + Msg(0xB0, 64, 0x7F);
-  std::vector<std::string> calls;  // the calls after the F7, as the first dump made them
+  const SynthState held = SynthState::After(before + during + again);
+  ASSERT_EQ(held.Text(), "keys 1:60 2:62, pedals 1");
+  std::vector<std::string> calls;  // as the first dump made them
+  std::vector<std::string> states;  // what the synth ended with, a run of moments each
   for (int moment = 0;; ++moment) {
-    FakeSequencer seq;
-    const Addr keys = AddKeyboard(seq);
-    const Addr synth = seq.AddInterface(1, "Synth", false);
-    std::atomic<int> sysExChunks{0};
-    std::atomic<int> afterF7{-1};  // the sender's calls since the F7's, -1 before it
-    std::thread::id sender;
-    std::string pressedAfter;  // the call the key was pressed after
-    std::vector<std::string> seen;
-    StartTapped(seq, [&](const char* call, const snd_seq_event_t* sent) {
-      if (afterF7 < 0) {
-        if (sent && sent->type == SND_SEQ_EVENT_SYSEX && ++sysExChunks == 2) seq.Play(keys, during);
-        if (!SeqTap::EndsDump(sent)) return;
-        sender = std::this_thread::get_id();
-      } else if (std::this_thread::get_id() != sender) {
-        return;  // the test's own calls, once the sender is done
-      }
-      const int n = ++afterF7;  // 0: the F7's own call
-      seen.push_back(call);
-      if (n == moment) {
-        pressedAfter = call;
-        seq.Play(keys, again);
-      }
-    });
-    // The hook's state ends with this pass: no ASSERT before the shutdown.
-    const HMIDIOUT out = OpenOut();
-    const HMIDIIN in = OpenIn();
-    EXPECT_EQ(midiConnect(in, out, nullptr), MMSYSERR_NOERROR);
-    seq.Play(keys, before);
-    SendLong(out, SysEx(1000));
-    WaitIdle();
-    midiplatform::Shutdown();
-    if (moment == 0) calls = seen;
-    if (pressedAfter.empty()) break;  // every moment was tried
-    SCOPED_TRACE("pressed again after call " + std::to_string(moment) + " from the F7: " + pressedAfter);
-    const SynthState held = SynthState::After(before + during + again);
-    ASSERT_EQ(held.Text(), "keys 1:60 2:62, pedals 1");
-    EXPECT_EQ(SynthState::After(seq.Received(synth)).Text(), held.Text())
-        << "after the dump: " << Hex(Mid(seq.Received(synth), static_cast<int>(before.size()) + 1000 + 1));
-    EXPECT_TRUE(Left(seq.Received(synth), static_cast<int>(before.size()) + 1000) == before + SysEx(1000));
+    const TappedDump run = RunTappedDump(before, during, {{moment, again}});
+    if (moment == 0) calls = run.calls;
+    if (!run.played) break;  // every moment was tried
+    SCOPED_TRACE("pressed again after call " + std::to_string(moment) + " from the F7: " + run.calls[moment]);
+    const std::string synth = SynthState::After(run.received).Text();
+    if (states.empty() || states.back() != synth) states.push_back(synth);
+    EXPECT_TRUE(synth == held.Text() || synth == "keys 2:62, pedals" || synth == "keys 2:62, pedals 1")
+        << synth << " after the dump: " << Hex(run.After());
   }
-  // The moments tried take in the owed send, the return of thru and the
-  // read of what came between.
-  std::string names;
-  for (const std::string& call : calls) names += call + " ";
-  EXPECT_NE(names.find("OutputDirect ReadEvent"), std::string::npos) << names;
-  EXPECT_NE(names.find("Subscribe OutputDirect ReadEvent"), std::string::npos) << names;
-  EXPECT_NE(names.find("Unsubscribe"), std::string::npos) << names;
+  // Read with what was owed, the key sounds on; read after its note off
+  // went out, it is as one begun during the dump, and the pedal is pressed
+  // again in the next round; played in the instant thru comes back, but
+  // before it is there, neither is passed on; once thru is back, it plays.
+  EXPECT_EQ(states, (std::vector<std::string>{held.Text(), "keys 2:62, pedals 1", "keys 2:62, pedals",
+                                              held.Text()}));
+  // The moments tried take in the read after the F7, the owed sent, the
+  // next round, the return of thru and the read of what came with it.
+  const std::string names = Names(calls);
+  EXPECT_EQ(names.find("OutputDirect OutputDirect ReadEvent"), 0u) << names;
+  EXPECT_NE(names.find("Subscribers OutputDirect OutputDirect OutputDirect OutputDirect ReadEvent"),
+            std::string::npos)
+      << names;
+  EXPECT_NE(names.find("Subscribe OutputDirect ReadEvent Unsubscribe"), std::string::npos) << names;
 }
 
-TEST_F(AlsaSeqTest, TheLastStateOfAKeyOrPedalDuringADumpDecidesWhatIsOwed) {
-  const struct {
-    const char* name;
-    std::string before;    // played with thru in place
-    std::string during;    // played while the dump is on the wire
-    const char* owed;      // what follows the F7
-    const char* sounding;  // what the synth then sounds
-    bool asHeld;           // the same as the player holds
-  } cases[] = {
-      {"the pedal let up and pressed again", Msg(0xB0, 64, 0x7F), Msg(0xB0, 64, 0) + Msg(0xB0, 64, 0x7F), "",
-       "keys, pedals 1", true},
-      {"the pedal let up, pressed, let up", Msg(0xB0, 64, 0x7F),
-       Msg(0xB0, 64, 0) + Msg(0xB0, 64, 0x7F) + Msg(0xB0, 64, 0x10), "B0 40 00", "keys, pedals", true},
-      {"a half pedal that stays down", Msg(0xB0, 64, 0x7F), Msg(0xB0, 64, 0x50) + Msg(0xB0, 64, 0x40), "",
-       "keys, pedals 1", true},
-      {"a key let go and pressed again", Msg(0x90, 60, 0x64), Msg(0x80, 60, 0x40) + Msg(0x90, 60, 0x60), "",
-       "keys 1:60, pedals", true},
-      {"a key let go, pressed, let go", Msg(0x90, 60, 0x64),
-       Msg(0x80, 60, 0x40) + Msg(0x90, 60, 0x60) + Msg(0x90, 60, 0), "90 3C 00", "keys, pedals", true},
-      {"two channels, in the order of the last release",
-       Msg(0x90, 60, 0x64) + Msg(0x91, 67, 0x50) + Msg(0xB0, 64, 0x7F),
-       Msg(0x80, 60, 0x40) + Msg(0xB0, 64, 0) + Msg(0x91, 67, 0) + Msg(0x90, 60, 0x64) + Msg(0xB0, 64, 0x7F) +
-           Msg(0x80, 60, 0x30),
-       "91 43 00 80 3C 30", "keys, pedals 1", true},
-      // What is begun during the dump is not sent late, nor its release.
-      {"a key begun during the dump", "", Msg(0x90, 61, 0x64) + Msg(0x90, 63, 0x64) + Msg(0x80, 61, 0x40), "",
-       "keys, pedals", false},
-  };
-  for (const auto& c : cases) {
+// A press and a release at every pair of moments after the F7, the release
+// at the press's moment or after it: from before the back end has read the
+// input, through each round of what is owed and the return of thru, to
+// after it. Whatever the pair, what was let go is silent at the end, and the
+// synth is in the player's state; a note on that reaches the synth late
+// would sound after its own note off.
+TEST_F(AlsaSeqTest, APressAndAReleaseAroundThrusReturnLeaveNothingSounding) {
+  for (const ThruPressCase& c : ThruPressCases()) {
+    SCOPED_TRACE(c.name);
+    const SynthState played = SynthState::After(c.before + c.during + c.press + c.release);
+    ASSERT_EQ(played.Text(), "keys, pedals");
+    int pairs = 0;
+    for (int press = 0;; ++press) {
+      bool pressed = false;
+      for (int release = press;; ++release) {
+        std::map<int, std::string> at = {{press, c.press}};
+        at[release] += c.release;
+        const TappedDump run = RunTappedDump(c.before, c.during, at);
+        pressed = run.played > 0;
+        if (run.played < (press == release ? 1u : 2u)) break;
+        ++pairs;
+        SCOPED_TRACE("pressed after call " + std::to_string(press) + ", let go after call " +
+                     std::to_string(release) + ": " + Names(run.calls));
+        EXPECT_EQ(SynthState::After(run.received).Text(), played.Text())
+            << "after the dump: " << Hex(run.After());
+      }
+      if (!pressed) break;
+    }
+    EXPECT_GE(pairs, 100);
+  }
+}
+
+// Played before and during a dump, and what the synth holds at the end: the
+// player's state (the program's own next message included), but for a key
+// begun during the dump, which does not sound; what follows the F7 comes
+// before the program's next message, so that its own call-up wins.
+TEST_F(AlsaSeqTest, TheInstrumentFollowsThePlayerAfterADump) {
+  for (const ThruDumpCase& c : ThruDumpCases()) {
     SCOPED_TRACE(c.name);
     FakeSequencer seq;
     const Addr keys = AddKeyboard(seq);
@@ -459,17 +520,21 @@ TEST_F(AlsaSeqTest, TheLastStateOfAKeyOrPedalDuringADumpDecidesWhatIsOwed) {
       if (port == synth && ++chunks == 2) seq.Play(keys, c.during);
     });
     SendLong(out, SysEx(1000));
-    EXPECT_EQ(midiOutShortMsg(out, 0x7F4EC0), MMSYSERR_NOERROR);  // a program change queued behind it
+    const std::string next = ThruNextMessage();
+    EXPECT_EQ(midiOutShortMsg(out, Asc(next, 1) | Asc(next, 2) << 8), MMSYSERR_NOERROR);
     WaitIdle();
     seq.SetDeliverHook(nullptr);
     const std::string got = seq.Received(synth);
     EXPECT_TRUE(Left(got, static_cast<int>(c.before.size()) + 1000) == c.before + SysEx(1000));
     EXPECT_EQ(Hex(Mid(got, static_cast<int>(c.before.size()) + 1000 + 1)),
-              std::string(c.owed) + (*c.owed ? " " : "") + "C0 4E");
-    const SynthState sounding = SynthState::After(got);
-    EXPECT_EQ(sounding.Text(), c.sounding);
-    if (c.asHeld) {
-      EXPECT_EQ(sounding.Text(), SynthState::After(c.before + c.during).Text());
+              std::string(c.owed) + (*c.owed ? " " : "") + Hex(next));
+    const SynthState state = SynthState::After(got);
+    EXPECT_EQ(state.Text(), c.state);
+    const std::string asPlayed = SynthState::After(c.before + c.during + next).Text();
+    if (c.asPlayed) {
+      EXPECT_EQ(state.Text(), asPlayed);
+    } else {
+      EXPECT_NE(state.Text(), asPlayed);
     }
     midiplatform::Shutdown();
   }
