@@ -207,42 +207,6 @@ namespace {
 constexpr int kReadTries = 8;
 constexpr long long kReadMax = 4 * 1024 * 1024;
 
-// What a file was when it was read, to tell whether it still is.
-struct Seen {
-  bool exists = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  struct timespec mtime {};
-  struct timespec ctime {};
-};
-
-Seen SeenOf(const struct stat& st) {
-  Seen s;
-  s.exists = true;
-  s.dev = st.st_dev;
-  s.ino = st.st_ino;
-  s.size = st.st_size;
-  s.mtime = st.st_mtim;
-  s.ctime = st.st_ctim;
-  return s;
-}
-
-bool SameAs(const Seen& a, const Seen& b) {
-  if (a.exists != b.exists) return false;
-  if (!a.exists) return true;
-  return a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime.tv_sec == b.mtime.tv_sec &&
-         a.mtime.tv_nsec == b.mtime.tv_nsec && a.ctime.tv_sec == b.ctime.tv_sec && a.ctime.tv_nsec == b.ctime.tv_nsec;
-}
-
-// What stands at a path now, links followed; a path that is not a regular
-// file counts as missing, as the readers take it.
-Seen SeenAt(const std::string& path) {
-  struct stat st {};
-  if (!PathUsable(path) || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Seen{};
-  return SeenOf(st);
-}
-
 // Whether a failed look at path found no file there, in a folder that is
 // there (what a reader takes for "no such file" and passes over silently).
 bool NoFileThere(int err, const std::string& path) {
@@ -250,13 +214,13 @@ bool NoFileThere(int err, const std::string& path) {
 }
 
 // Reads one file as the readers open it (links followed; a folder, a pipe
-// or a device is no file and is never opened), with what it was. Whatever
-// fails else is left NotRead, for the reader to meet and report itself.
-void ReadOne(FileReadTogether& f, Seen& seen) {
+// or a device is no file and is never opened). Whatever fails else is left
+// NotRead, for the reader to meet and report itself. The fault hook is asked
+// first when askHook is set.
+void ReadOne(FileReadTogether& f, bool askHook) {
   f.state = FileReadTogether::NotRead;
   f.data.clear();
-  seen = Seen{};
-  if (AskHook("read", f.path) != 0 || !PathUsable(f.path)) return;
+  if ((askHook && AskHook("read", f.path) != 0) || !PathUsable(f.path)) return;
   struct stat look {};
   if (::stat(f.path.c_str(), &look) != 0) {
     if (NoFileThere(errno, f.path)) f.state = FileReadTogether::Missing;
@@ -272,24 +236,32 @@ void ReadOne(FileReadTogether& f, Seen& seen) {
     return;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return;
-  }
-  if (!S_ISREG(st.st_mode)) {
+  const bool looked = ::fstat(fd, &st) == 0;
+  if (looked && !S_ISREG(st.st_mode)) {
     f.state = FileReadTogether::Missing;
-  } else if (st.st_size <= kReadMax && ReadAllFd(fd, f.data)) {
+  } else if (looked && st.st_size <= kReadMax && ReadAllFd(fd, f.data)) {
     f.state = FileReadTogether::Read;
-    seen = SeenOf(st);
   } else {
     f.data.clear();
   }
   ::close(fd);
 }
 
+// Whether a file read is still what stands there: the same content (or
+// still no file). The content, not the file's times, since a write in place
+// may leave those as they were within the clock's step.
+bool StillAsRead(const FileReadTogether& f) {
+  if (f.state == FileReadTogether::NotRead) return true;
+  FileReadTogether now;
+  now.path = f.path;
+  ReadOne(now, false);
+  return now.state == f.state && now.data == f.data;
+}
+
 }  // namespace
 
 int ReadFilesTogether(std::vector<FileReadTogether>& files, bool shareLock, std::string* busy) {
+  if (files.empty()) return 0;
   FolderLocks locks;
   if (shareLock) {
     std::vector<std::string> folders;
@@ -311,13 +283,9 @@ int ReadFilesTogether(std::vector<FileReadTogether>& files, bool shareLock, std:
       return kErrSaveInUse;
     }
   }
-  std::vector<Seen> seen(files.size());
   for (int attempt = 0; attempt < kReadTries; ++attempt) {
-    for (size_t i = 0; i < files.size(); ++i) ReadOne(files[i], seen[i]);
-    bool same = true;
-    for (size_t i = 0; i + 1 < files.size() && same; ++i)
-      if (files[i].state != FileReadTogether::NotRead) same = SameAs(seen[i], SeenAt(files[i].path));
-    if (same) break;
+    for (FileReadTogether& f : files) ReadOne(f, true);
+    if (std::all_of(files.begin(), files.end() - 1, StillAsRead)) break;
   }
   return 0;
 }

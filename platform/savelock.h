@@ -85,9 +85,8 @@ struct FileReadTogether {
 // them, each file is read whole, in the order given (the order a save puts
 // them in place). Since a save of another user takes no lock of ours,
 // every file but the last is then checked to be still the one read (the
-// same file, size and times, or still missing), and when one is not they
-// are all read again, at most 8 times in all; after that the last reading
-// stands. With shareLock false the lock is not taken (the files are read
+// same bytes, or still no file), and when one is not they are all read
+// again, at most 8 times in all; after that the last reading stands. With shareLock false the lock is not taken (the files are read
 // and checked all the same). The fault hook is asked "read" with each path
 // before it is read; an error it answers leaves that file NotRead. Returns
 // 0, or kErrSaveInUse when another copy kept a folder locked past the wait
