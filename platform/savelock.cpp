@@ -89,17 +89,38 @@ int OpenLockFile() {
 
 enum class Attempt { Taken, Busy, Unlockable };
 
-Attempt TryLockSlot(int fd, int slot, bool shared) {
+// Locks (or with F_UNLCK lets go of) one byte of the lock file, at once or
+// not at all.
+Attempt LockByte(int fd, int byte, short type) {
   struct flock fl {};
-  fl.l_type = shared ? F_RDLCK : F_WRLCK;
+  fl.l_type = type;
   fl.l_whence = SEEK_SET;
-  fl.l_start = slot;
+  fl.l_start = byte;
   fl.l_len = 1;
   if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return Attempt::Taken;
   if (errno == EAGAIN || errno == EACCES || errno == EINTR) return Attempt::Busy;
   // A file system that takes no lock, or a file opened for reading only
   // asked for an exclusive one.
   return Attempt::Unlockable;
+}
+
+Attempt WaitForByte(int fd, int byte, short type, std::chrono::steady_clock::time_point deadline) {
+  Attempt attempt;
+  while ((attempt = LockByte(fd, byte, type)) == Attempt::Busy && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
+  return attempt;
+}
+
+// Takes a folder's byte, waiting until the deadline. Each taker first holds
+// the byte's turnstile (the byte kSlots further on) while it waits for the
+// byte itself, so that a copy saving over and over, which must pass the
+// turnstile before each save, cannot keep a waiting one out for good.
+Attempt TakeSlot(int fd, int slot, bool shared, std::chrono::steady_clock::time_point deadline) {
+  const Attempt gate = WaitForByte(fd, kSlots + slot, F_WRLCK, deadline);
+  if (gate == Attempt::Busy) return gate;
+  const Attempt attempt = WaitForByte(fd, slot, shared ? F_RDLCK : F_WRLCK, deadline);
+  if (gate == Attempt::Taken) LockByte(fd, kSlots + slot, F_UNLCK);
+  return attempt;
 }
 
 // The file a path names through any symbolic links (at most 40 of them):
@@ -163,11 +184,8 @@ int FolderLocks::Lock(const std::vector<std::string>& folders, std::string& busy
     }
     const int fd = OpenLockFile();
     if (fd < 0) continue;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gLockWaitMs);
-    Attempt attempt;
-    while ((attempt = TryLockSlot(fd, w.slot, shared)) == Attempt::Busy &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
+    const Attempt attempt =
+        TakeSlot(fd, w.slot, shared, std::chrono::steady_clock::now() + std::chrono::milliseconds(gLockWaitMs));
     if (attempt != Attempt::Taken) {
       ::close(fd);
       if (attempt == Attempt::Unlockable) continue;
