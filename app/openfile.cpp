@@ -86,6 +86,9 @@ int OpenArr(const std::string& p) {
   gArrFileName = DropExt(p);
   if (ArrFileIsOpen(gArrFileName) == 1) return 2;
   gLastDir = PathDir(p);
+  // The window reads the style and program files too: all of them as one
+  // save left them, for the command's scope.
+  ArrDocumentReadTogether(p);
   const int result = ReaderResult(ArrFileRead(p));
   if (result == 0) {
     gArrFileDir = gLastDir;

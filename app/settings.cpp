@@ -18,6 +18,7 @@
 #include "midi/midilink.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/savelock.h"
 #include "platform/twips.h"
 #include "platform/winfolder.h"
 
@@ -69,6 +70,7 @@ int SettingsFolderCheck() {
 
 void SettingsFolderLock(int err) {
   gSettingsFolderLocked = true;
+  SetSaveLockFileMade(false);  // nothing is made in the folder, not even the save lock
   sFolderErr = err;
   sFolderMissing = false;
 }
@@ -670,6 +672,7 @@ int SettingsWrite(const MainWindowState& main) {
 void SettingsReset() {
   gSettingsBuf = Nuls(kSettingsRecLen);
   gSettingsFolderLocked = false;
+  SetSaveLockFileMade(true);
   sFolderErr = 0;
   sFolderMissing = false;
 }

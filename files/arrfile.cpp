@@ -21,6 +21,14 @@ int ArrFileRead(const std::string& path) {
   return 0;
 }
 
+void ArrDocumentReadTogether(const std::string& path) {
+  // The save of an arrangement file puts the .arr in place before the .sty:
+  // they are read in that order.
+  const std::string stem = Left(path, static_cast<int>(path.size()) - 4);
+  ReadDocumentTogether({path, WithExtension(stem, "sty"), WithExtension(stem, "prg"), stem + ".prg",
+                        WithExtension(stem, "pgg"), stem + ".pgg"});
+}
+
 void ArrFileReset() {
   gArrFileBuf = Nuls(kArrFileLen);
   gArrFileDir.clear();

@@ -28,4 +28,10 @@ extern std::string gArrFileName;
 // Sets gOpCaption ("Opening " and the file name) and gFileNum.
 int ArrFileRead(const std::string& path);
 
+// Reads the files an arrangement file's window shows together, as one save
+// left them (ReadDocumentTogether, for the command's DocumentReadScope):
+// the arrangement file named in full by path, then its style file and its
+// program files (.prg and .pgg), under the names the windows look for.
+void ArrDocumentReadTogether(const std::string& path);
+
 void ArrFileReset();  // gArrFileBuf 10,528 NULs, folder and name empty

@@ -1,8 +1,13 @@
 #include "files/filecommon.h"
 
+#include <algorithm>
+#include <map>
+#include <memory>
+
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "services/messages.h"
+#include "services/paths.h"
 #include "services/strings.h"
 
 int gFileNum = 0;
@@ -30,6 +35,11 @@ namespace {
 // files) say it once.
 std::string gReportedSave;
 
+// The scopes of the commands opening a document, and what they read
+// together: each file's bytes, or nullptr for no file there.
+int gReadScopes = 0;
+std::map<std::string, std::shared_ptr<const std::string>> gReadTogether;
+
 }  // namespace
 
 std::string SaveFailureReason(int err) {
@@ -55,14 +65,76 @@ void ReportUnresolvedSave(const std::string& title, const std::string& file, int
 
 void ForgetReportedSaves() { gReportedSave.clear(); }
 
+DocumentReadScope::DocumentReadScope() { ++gReadScopes; }
+
+DocumentReadScope::~DocumentReadScope() {
+  if (gReadScopes > 1) {
+    --gReadScopes;
+    return;
+  }
+  gReadScopes = 0;
+  gReadTogether.clear();
+}
+
+void ReadDocumentTogether(const std::vector<std::string>& paths) {
+  if (gReadScopes == 0 || paths.empty()) return;
+  std::vector<FileReadTogether> files;
+  for (const std::string& p : paths) {
+    if (gReadTogether.count(p) ||
+        std::any_of(files.begin(), files.end(), [&](const FileReadTogether& f) { return f.path == p; }))
+      continue;
+    FileReadTogether f;
+    f.path = p;
+    files.push_back(std::move(f));
+  }
+  if (files.empty()) return;
+  const std::string title = Res(111) + PathFileName(paths.front());
+  for (;;) {
+    // Killed saves first, each said once (a folder another copy keeps
+    // locked is the box below); then the reading, under the save lock.
+    bool busy = false;
+    for (const FileReadTogether& f : files) {
+      std::string failed;
+      const int e = ResolveKilledSave(f.path, &failed);
+      if (e == kErrSaveInUse) {
+        busy = true;
+        break;
+      }
+      if (e != 0) ReportUnresolvedSave(title, failed.empty() ? f.path : failed, e);
+    }
+    if (!busy && ReadFilesTogether(files) == 0) break;
+    if (TheDialogs().MessageBox(title, Res(143), MsgIcon::Exclamation, MsgButtons::RetryCancel) != kMsgRetry) {
+      ReadFilesTogether(files, false);
+      break;
+    }
+  }
+  for (FileReadTogether& f : files) {
+    if (f.state == FileReadTogether::Read)
+      gReadTogether[f.path] = std::make_shared<const std::string>(std::move(f.data));
+    else if (f.state == FileReadTogether::Missing)
+      gReadTogether[f.path] = nullptr;
+  }
+}
+
 int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry) {
+  bool missing = false;
+  const auto together = gReadTogether.find(path);
+  if (together != gReadTogether.end()) {
+    const int err = FileStatement(
+        [&] {
+          const int e = file.OpenRead(path, recLen, together->second);
+          if (e == kErrFileNotFound) missing = true;
+          return missing ? 0 : e;
+        },
+        mayRetry);
+    return missing ? kErrFileNotFound : err;
+  }
   // A save of this file that was killed is finished or rolled back first,
   // so that what is read holds one save's files whole. One that can be
   // neither is said once, and the file is read as it stands: a record never
   // stops an open.
   std::string failed;
   if (const int e = ResolveKilledSave(path, &failed)) ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e);
-  bool missing = false;
   const int err = FileStatement(
       [&] {
         const int e = file.Open(path, recLen, OpenMode::ReadOnly);
@@ -77,6 +149,8 @@ void FileCommonReset() {
   gFileNum = 0;
   gCurFilePath.clear();
   gReportedSave.clear();
+  gReadScopes = 0;
+  gReadTogether.clear();
 }
 
 int ReadImageFile(const std::string& path, int recLen, std::string& image, int msgCode, bool readFirst) {

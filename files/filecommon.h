@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class RecordFile;
 
@@ -27,11 +28,36 @@ int FreeFileNum();
 // of the last failed attempt (already reported).
 int FileStatement(const std::function<int()>& statement, bool mayRetry = true);
 
+// The files of one document are read together, as one save left them,
+// while a command opens it: the command holds a DocumentReadScope for as
+// long as it opens the document's windows, and ReadDocumentTogether reads
+// the files (the first is the one the user opened) under the scope; until
+// the outermost scope ends, OpenForReading gives the readers those bytes.
+// Outside a scope ReadDocumentTogether does nothing, and each reader reads
+// its file as it stands.
+class DocumentReadScope {
+ public:
+  DocumentReadScope();
+  ~DocumentReadScope();
+  DocumentReadScope(const DocumentReadScope&) = delete;
+  DocumentReadScope& operator=(const DocumentReadScope&) = delete;
+};
+// What killed saves of the files left is resolved first, in their order (a
+// save that can be neither finished nor rolled back is said in one box, as
+// OpenForReading says it); then the files are read together
+// (ReadFilesTogether). Where another copy of the program keeps one of their
+// folders locked past the wait, one box, titled "Opening " and the first
+// file's name, says so with Retry and Cancel: Retry waits again, Cancel
+// reads the files as they stand. Files read already in this scope are not
+// read again; one that could not be read is left to its reader.
+void ReadDocumentTogether(const std::vector<std::string>& paths);
+
 // Opens path for reading only with record length recLen; nothing is created.
 // What a killed save of the file left is resolved first (ResolveKilledSave);
 // one that can be neither finished nor rolled back is said in one box
 // (ReportUnresolvedSave, titled gOpCaption) and the file is read as it
-// stands.
+// stands. A file read together with its document (ReadDocumentTogether)
+// is opened from what was read, and resolved already.
 // 0 open; kErrFileNotFound when there is no such file (nothing is shown);
 // any other error number after it was reported as FileStatement does.
 int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry = true);
@@ -62,4 +88,4 @@ std::string SaveFailureReason(int err);
 void ReportUnresolvedSave(const std::string& title, const std::string& file, int err);
 void ForgetReportedSaves();
 
-void FileCommonReset();  // gFileNum 0, gCurFilePath empty, no save reported
+void FileCommonReset();  // gFileNum 0, gCurFilePath empty, no save reported, nothing read together

@@ -66,6 +66,10 @@ int PrgFileLoad(const std::string& path) {
     return KindResult(type == 4);
   }
 
+  // A program file and its namesake of the other extension, read as one
+  // save left them (a save of one removes the other).
+  DocumentReadScope together;
+  ReadDocumentTogether({path + ".prg", path + ".pgg"});
   gCurExt = "prg";
   gOpCaption = Res(111) + title + ".prg";
   int result = ReadCandidate(path + ".prg");

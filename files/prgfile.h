@@ -34,7 +34,8 @@ int PrgFileRead(const std::string& path);
 // Reads a program file whose path may lack its extension. A path ending in
 // ".prg" or ".pgg" is read as it is, and its header must match the
 // extension; any other path is tried with ".prg" and, when that file is empty
-// or missing, with ".pgg". gCurExt names the extension tried last.
+// or missing, with ".pgg"; those two are read together, as one save left
+// them (ReadDocumentTogether). gCurExt names the extension tried last.
 // 0 a .prg ("KORG"); 4 a .pgg ("KPGG"); 1, 2 (message code 32) and 3 as for
 // PrgFileRead.
 int PrgFileLoad(const std::string& path);

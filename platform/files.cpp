@@ -147,7 +147,7 @@ RecordFile::~RecordFile() {
 
 int RecordFile::Open(const std::string& path, int recordLength, OpenMode mode) {
   if (const int fault = AskHook("open", path)) return fault;
-  if (fd_ >= 0) Close();
+  if (IsOpen()) Close();
   if (recordLength < 1) return kErrBadRecordLength;
   if (!PathUsable(path)) return kErrBadFileName;
   // A folder, pipe or device is no file: never opened, never created over.
@@ -180,13 +180,31 @@ int RecordFile::Open(const std::string& path, int recordLength, OpenMode mode) {
   return 0;
 }
 
+int RecordFile::OpenRead(const std::string& path, int recordLength, std::shared_ptr<const std::string> bytes) {
+  if (const int fault = AskHook("open", path)) return fault;
+  if (IsOpen()) Close();
+  if (recordLength < 1) return kErrBadRecordLength;
+  if (!PathUsable(path)) return kErrBadFileName;
+  if (!bytes) return kErrFileNotFound;
+  bytes_ = std::move(bytes);
+  recLen_ = recordLength;
+  readOnly_ = true;
+  path_ = path;
+  return 0;
+}
+
 int RecordFile::Get(int recordNo, std::string& rec, char pad) {
   if (const int fault = AskHook("get", path_)) return fault;
-  if (fd_ < 0) return kErrBadFileName;
+  if (!IsOpen()) return kErrBadFileName;
   if (recordNo < 1) return kErrBadRecordNumber;
 
   rec.assign(static_cast<size_t>(recLen_), pad);
   const off_t start = static_cast<off_t>(recordNo - 1) * recLen_;
+  if (bytes_) {
+    if (start < static_cast<off_t>(bytes_->size()))
+      bytes_->copy(rec.data(), rec.size(), static_cast<size_t>(start));
+    return 0;
+  }
   size_t done = 0;
   while (done < rec.size()) {
     const ssize_t n = ::pread(fd_, rec.data() + done, rec.size() - done, start + static_cast<off_t>(done));
@@ -202,7 +220,7 @@ int RecordFile::Get(int recordNo, std::string& rec, char pad) {
 
 int RecordFile::Put(int recordNo, const std::string& rec) {
   if (const int fault = AskHook("put", path_)) return fault;
-  if (fd_ < 0) return kErrBadFileName;
+  if (!IsOpen()) return kErrBadFileName;
   if (recordNo < 1) return kErrBadRecordNumber;
   if (readOnly_) return kErrPathFileAccess;
 
@@ -222,6 +240,7 @@ int RecordFile::Put(int recordNo, const std::string& rec) {
 }
 
 long long RecordFile::Lof() const {
+  if (bytes_) return static_cast<long long>(bytes_->size());
   if (fd_ < 0) return -1;
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return -1;
@@ -230,6 +249,7 @@ long long RecordFile::Lof() const {
 
 int RecordFile::Close() {
   if (const int fault = AskHook("close", path_)) return fault;
+  bytes_.reset();
   if (fd_ < 0) return 0;
   const int rc = ::close(fd_);
   fd_ = -1;  // the descriptor is gone even when close reports an error

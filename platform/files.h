@@ -32,7 +32,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <memory>
 #include <vector>
+
+#include "platform/savelock.h"
 
 constexpr int kErrBadFileName = 52;
 constexpr int kErrFileNotFound = 53;
@@ -86,7 +89,12 @@ class RecordFile {
   // RecordFile is closed first. A path where something other than a regular
   // file stands is 53 in both modes: it is neither opened nor created.
   int Open(const std::string& path, int recordLength, OpenMode mode = OpenMode::ReadWrite);
-  bool IsOpen() const { return fd_ >= 0; }
+  // Opens for reading only what was read of path already (a document's
+  // files read together, ReadFilesTogether): Get and Lof give those bytes,
+  // a Put fails with 75, and the fault hook is asked as for the file itself.
+  // No bytes (nullptr) stand for no file there: 53.
+  int OpenRead(const std::string& path, int recordLength, std::shared_ptr<const std::string> bytes);
+  bool IsOpen() const { return fd_ >= 0 || bytes_ != nullptr; }
   // Record n (from 1) into rec, exactly recordLength bytes; bytes past the end
   // of the file read as pad. A record number below 1 is 63; a closed file 52.
   int Get(int recordNo, std::string& rec, char pad = '\0');
@@ -98,6 +106,7 @@ class RecordFile {
 
  private:
   int fd_ = -1;
+  std::shared_ptr<const std::string> bytes_;  // opened by OpenRead
   int recLen_ = 0;
   bool readOnly_ = false;
   std::string path_;
@@ -125,12 +134,10 @@ struct WholeFile {
 // Writes the files of one save together, as one transaction:
 // - each file is written to the real file its path names: a symbolic link
 //   stays a link and its target gets the new content;
-// - the folders of the files are locked first, for the whole save (an
-//   exclusive flock on each folder, opened as a folder, so that no one can
-//   hold the lock by a name nor replace it by a rename; a folder that may
-//   not be read is locked through a lock file in the settings folder named
-//   after its identity). Another program's save holding one is waited for a
-//   few seconds (SetSaveLockWait), then the save is refused (kErrSaveInUse);
+// - the folders of the files are locked first, for the whole save, with
+//   the save lock (savelock.h), which only this user's copies of the
+//   program can take. Another copy's save holding one is waited for a few
+//   seconds (SetSaveLockWait), then the save is refused (kErrSaveInUse);
 // - then whatever a killed save of any of the files left is resolved
 //   (ResolveKilledSave); one that can be neither finished nor rolled back is
 //   left as it stands, and this save goes on (its caller says so). Then the
@@ -236,8 +243,9 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // (a file written in place: or a mix of the two, each byte old or new at its
 // place, as a write stopped part way leaves it). A record failing any of these is left alone,
 // as if it were not there (one of ours that a later save made stale is
-// removed by the next save). Then, with the folders of the files locked:
-// when every file holds its new content whole, or (a file renamed into
+// removed by the next save). Then, with the folders of the files locked
+// (only when a record of ours is there, so that a file of someone else's
+// at a record's name waits for no lock): when every file holds its new content whole, or (a file renamed into
 // place) has it whole in its temporary file, the save is finished; else it
 // is rolled back, the old files put back (one written in place gets its old
 // bytes back by a write in place, so every name keeps the file). Then the
@@ -250,11 +258,6 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // error of the step that failed. A record that was not resolved stays for a
 // later try.
 int ResolveKilledSave(const std::string& path, std::string* failedPath = nullptr);
-
-// How long a save or a resolve waits for the lock of a folder that another
-// program holds, in milliseconds (5000 at start; a negative value puts that
-// back). For tests.
-void SetSaveLockWait(int milliseconds);
 
 // Makes a folder and its parents; 0 when it exists afterwards.
 int MakeDirs(const std::string& path);
@@ -316,7 +319,8 @@ class FileLock {
 // in place, or end the process at any of these points as a kill or a power
 // loss would. ResolveKilledSave asks "resolve" with the file before each
 // file it renames, writes or deletes to finish or roll back a save (a
-// non-zero answer fails the resolve there). The queries that answer no
+// non-zero answer fails the resolve there). ReadFilesTogether asks "read"
+// with each file before it reads it. The queries that answer no
 // error number (KindOfFile, FileExists, DirExists, Lof) and FileLock do not
 // ask it. An empty hook (the start value) removes it.
 using FileFaultHook = std::function<int(const std::string& op, const std::string& path)>;

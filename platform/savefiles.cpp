@@ -1,5 +1,5 @@
-// The save engine (files.h): WriteWholeFiles, the records of a save,
-// ResolveKilledSave, and the folder locks both run under.
+// The save engine (files.h): WriteWholeFiles, the records of a save and
+// ResolveKilledSave, which run under the save lock (savelock.h).
 //
 // Trust. Whatever stands beside a document may have been put there by
 // someone else: another user of a shared folder, an unpacked archive, a
@@ -21,25 +21,22 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <random>
 #include <set>
-#include <thread>
 #include <utility>
 
 #include "platform/files.h"
 #include "platform/files_internal.h"
+#include "platform/savelock.h"
 #include "platform/winfolder.h"
 
 using namespace fileimpl;
@@ -381,132 +378,6 @@ int WriteTemp(const std::string& home, const std::string& data, const Look* old,
   }
   return err;
 }
-
-// ---- Folder locks ----
-//
-// A save, and a resolve that acts on a record, hold an exclusive flock on
-// the folder of each file they touch, opened as a folder: no one can hold
-// it by a name, and no rename replaces it. Within one process the locks
-// are counted, so a resolve inside a save takes what the save holds. A
-// folder that may not be opened for reading is locked through a lock file
-// in the settings folder named after the folder's identity instead (which
-// keeps out this user's other copies), and is not locked where neither can
-// be had.
-
-using FolderKey = std::pair<uint64_t, uint64_t>;
-
-struct HeldFolder {
-  int fd = -1;
-  int count = 0;
-};
-
-std::mutex gFolderLocksMutex;
-std::map<FolderKey, HeldFolder> gHeldFolders;
-int gLockWaitMs = 5000;
-constexpr int kLockPollMs = 10;
-
-class FolderLocks {
- public:
-  FolderLocks() = default;
-  ~FolderLocks() { Release(); }
-  FolderLocks(const FolderLocks&) = delete;
-  FolderLocks& operator=(const FolderLocks&) = delete;
-
-  // Locks every folder, waiting a bounded time for one another process
-  // holds: 0, or kErrSaveInUse with busy naming the folder.
-  int Take(const std::vector<std::string>& folders, std::string& busy) {
-    struct Opened {
-      FolderKey key;
-      int fd;
-      std::string folder;
-    };
-    std::vector<Opened> opened;
-    for (const std::string& folder : folders) {
-      if (!PathUsable(folder)) continue;
-      int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      struct stat st {};
-      if (fd >= 0) {
-        if (::fstat(fd, &st) != 0) {
-          ::close(fd);
-          continue;
-        }
-      } else {
-        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-        const std::string settings = WinFolderPath();
-        if (settings.empty()) continue;
-        const std::string lockFile = InFolder(settings, "folder-" + Hex(st.st_dev) + "-" + Hex(st.st_ino) + ".lock");
-        fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (fd < 0) continue;
-      }
-      const FolderKey key{st.st_dev, st.st_ino};
-      if (std::any_of(opened.begin(), opened.end(), [&](const Opened& o) { return o.key == key; })) {
-        ::close(fd);
-        continue;
-      }
-      opened.push_back({key, fd, folder});
-    }
-    // One order for every process, so that two savers never wait on each
-    // other crosswise.
-    std::sort(opened.begin(), opened.end(), [](const Opened& a, const Opened& b) { return a.key < b.key; });
-    int result = 0;
-    for (Opened& o : opened) {
-      if (result != 0) {
-        ::close(o.fd);
-        continue;
-      }
-      {
-        std::lock_guard<std::mutex> guard(gFolderLocksMutex);
-        const auto held = gHeldFolders.find(o.key);
-        if (held != gHeldFolders.end()) {
-          ++held->second.count;
-          ::close(o.fd);
-          mine_.push_back(o.key);
-          continue;
-        }
-      }
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gLockWaitMs);
-      bool taken = false;
-      for (;;) {
-        if (::flock(o.fd, LOCK_EX | LOCK_NB) == 0) {
-          taken = true;
-          break;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) break;  // a folder that takes no lock is not locked
-        if (std::chrono::steady_clock::now() >= deadline) {
-          result = kErrSaveInUse;
-          busy = o.folder;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
-      }
-      if (!taken) {
-        ::close(o.fd);
-        continue;
-      }
-      std::lock_guard<std::mutex> guard(gFolderLocksMutex);
-      gHeldFolders[o.key] = HeldFolder{o.fd, 1};
-      mine_.push_back(o.key);
-    }
-    if (result != 0) Release();
-    return result;
-  }
-
-  void Release() {
-    std::lock_guard<std::mutex> guard(gFolderLocksMutex);
-    for (const FolderKey& key : mine_) {
-      const auto held = gHeldFolders.find(key);
-      if (held == gHeldFolders.end()) continue;
-      if (--held->second.count > 0) continue;
-      ::flock(held->second.fd, LOCK_UN);
-      ::close(held->second.fd);
-      gHeldFolders.erase(held);
-    }
-    mine_.clear();
-  }
-
- private:
-  std::vector<FolderKey> mine_;
-};
 
 // ---- The record of a save ----
 //
@@ -1106,17 +977,19 @@ class Resolver {
   // then naming the file.
   int Run(const std::string& path, std::string& failed) {
     Subject s = SubjectOf(path);
-    std::vector<std::string> candidates = RecordsAtHomes(s);
-    if (candidates.empty()) return 0;
     // The folders a resolve may change: the subject's and those of the
-    // files records of ours name. They are locked, then everything is
-    // looked at again.
+    // files records of ours name. Only when there is such a record are
+    // they locked (a file of someone else's at a record's name waits for
+    // no lock), then everything is looked at again.
     std::vector<std::string> folders = {FolderOf(s.real), FolderOf(s.name)};
-    for (const std::string& c : candidates) {
+    bool ours = false;
+    for (const std::string& c : RecordsAtHomes(s)) {
       const Found f = ReadRecordAt(c);
       if (f.kind != Found::Whole || !InScope(f.record, s)) continue;
+      ours = true;
       for (const RecordEntry& e : f.record.entries) folders.push_back(FolderOf(e.path));
     }
+    if (!ours) return 0;
     FolderLocks locks;
     std::string busy;
     if (locks.Take(folders, busy) != 0) {
@@ -1194,10 +1067,6 @@ int ResolveKilledSave(const std::string& path, std::string* failedPath) {
   const int err = resolver.Run(path, failed);
   if (err != 0 && failedPath) *failedPath = failed;
   return err;
-}
-
-void SetSaveLockWait(int milliseconds) {
-  gLockWaitMs = milliseconds < 0 ? 5000 : milliseconds;
 }
 
 namespace {

@@ -23,9 +23,9 @@ mkdir -p "$out"
 
 # What the readers and the style-group operations need; the dialogs are
 # stubbed so that no box blocks or piles up.
-sources="core/bytes.cpp platform/files.cpp services/messages.cpp services/strings.cpp services/paths.cpp
-  services/mainview.cpp files/filecommon.cpp files/arrfile.cpp files/gblfile.cpp files/prgfile.cpp
-  files/styfile.cpp files/stygrp.cpp files/datafiles.cpp"
+sources="core/bytes.cpp platform/files.cpp platform/savefiles.cpp platform/savelock.cpp services/messages.cpp
+  services/strings.cpp services/paths.cpp services/mainview.cpp files/filecommon.cpp files/arrfile.cpp
+  files/gblfile.cpp files/prgfile.cpp files/styfile.cpp files/stygrp.cpp files/datafiles.cpp"
 flags="-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
   -fno-sanitize-recover=all -fPIC -I$root $(pkg-config --cflags Qt6Core)"
 libs="$(pkg-config --libs Qt6Core)"

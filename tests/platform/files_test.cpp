@@ -42,7 +42,7 @@ void WriteRaw(const std::string& path, const std::string& data) {
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
   for (const QString& n : QDir(QFile::decodeName(folder.c_str())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-    names.push_back(Bytes(n));
+    if (n != QStringLiteral("saves.lock")) names.push_back(Bytes(n));  // the save lock's file stays
   return names;
 }
 

@@ -4,6 +4,7 @@
 #include "app/winpos.h"
 #include "app/slots.h"
 #include "files/arrfile.h"
+#include "files/filecommon.h"
 #include "services/mainview.h"
 #include "services/messages.h"
 #include "services/paths.h"
@@ -14,7 +15,10 @@ bool OpenArrFileWindow(const std::string& path) {
   if (!Openers().arrFile) return false;
   gArrFileDir = PathDir(path);
   gArrFileName = PathFileName(path);
-  const int r = ArrFileRead(WithExtension(path, "arr"));
+  DocumentReadScope together;
+  const std::string file = WithExtension(path, "arr");
+  ArrDocumentReadTogether(file);
+  const int r = ArrFileRead(file);
   if (r == 3) ShowMsg(27, gOpCaption, "");
   if (r != 0) return false;
   gArrSlotIdx = ArrWinFreeSlot();

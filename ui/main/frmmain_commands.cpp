@@ -178,6 +178,9 @@ void frmMain::mnuApriArr_Click() {
   if (!Openers().arrFile) return;
   gArrSlotIdx = ArrWinFreeSlot();
   if (gArrSlotIdx == 0) return;
+  // The files the open reads (its own and those its windows show) come from
+  // one save (ReadDocumentTogether in the open).
+  DocumentReadScope together;
   const int result = OpenFile(19);
   if (result != 0) {
     OpenCommonMessages(result);
@@ -334,6 +337,8 @@ void frmMain::mnuRecentFile_Click(int index) {
       ShowMsg(16, gOpCaption, "");
       return;
     }
+    DocumentReadScope together;
+    ArrDocumentReadTogether(file);
     const int r = ArrFileRead(file);
     if (r == 3) ShowMsg(27, gOpCaption, "");
     if (r != 0) return;

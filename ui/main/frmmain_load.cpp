@@ -254,7 +254,10 @@ void frmMain::TimerArrU_Timer(int index) {
     const std::string path = RTrim(gArrSlotCur.Path);
     gArrFileDir = PathDir(path);
     gArrFileName = PathFileName(path);
-    if (ArrFileRead(WithExtension(path, "arr")) == 0) {
+    DocumentReadScope together;
+    const std::string file = WithExtension(path, "arr");
+    ArrDocumentReadTogether(file);
+    if (ArrFileRead(file) == 0) {
       gArrOpenedByMenu = false;
       gOpenReadOnly = false;
       Openers().arrFile();
