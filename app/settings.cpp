@@ -69,6 +69,7 @@ int SettingsFolderCheck() {
 
 void SettingsFolderLock(int err) {
   gSettingsFolderLocked = true;
+  SetSaveKeyMayBeMade(false);
   sFolderErr = err;
   sFolderMissing = false;
 }
@@ -670,6 +671,7 @@ int SettingsWrite(const MainWindowState& main) {
 void SettingsReset() {
   gSettingsBuf = Nuls(kSettingsRecLen);
   gSettingsFolderLocked = false;
+  SetSaveKeyMayBeMade(true);
   sFolderErr = 0;
   sFolderMissing = false;
 }

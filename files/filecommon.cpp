@@ -36,6 +36,8 @@ std::string SaveFailureReason(int err) {
   switch (err) {
     case kErrSaveInUse: return Res(143);
     case kErrOldCopyGone: return Res(142);
+    case kErrSideChanged: return Res(153);
+    case kErrForeignLink: return Res(154);
     case kErrDiskFull: return MsgText(19, "");
     case kErrDiskNotReady: return MsgText(28, "");
     case kErrPathFileAccess: return MsgText(17, "");
@@ -45,12 +47,24 @@ std::string SaveFailureReason(int err) {
   }
 }
 
-void ReportUnresolvedSave(const std::string& title, const std::string& file, int err) {
+void ReportUnresolvedSave(const std::string& title, const std::string& file, int err, const std::string& oldCopy) {
   const std::string key = file + '\n' + std::to_string(err);
   if (key == gReportedSave) return;
   gReportedSave = key;
-  TheDialogs().MessageBox(title, ReplaceFirstUnderscore(Res(141), file) + "\r\n" + SaveFailureReason(err),
-                          MsgIcon::Exclamation, MsgButtons::OK);
+  std::string text;
+  switch (err) {
+    case kErrDamaged: {
+      // Two places: the file, then where its old content is.
+      const std::string t = Res(152);
+      const size_t mark = t.find('_');
+      text = mark == std::string::npos ? t : t.substr(0, mark) + file + ReplaceFirstUnderscore(t.substr(mark + 1), oldCopy);
+      break;
+    }
+    case kErrUnchecked: text = ReplaceFirstUnderscore(Res(150), file); break;
+    case kErrNotLookedFor: text = ReplaceFirstUnderscore(Res(151), file); break;
+    default: text = ReplaceFirstUnderscore(Res(141), file) + "\r\n" + SaveFailureReason(err); break;
+  }
+  TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
 }
 
 void ForgetReportedSaves() { gReportedSave.clear(); }
@@ -60,8 +74,9 @@ int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool m
   // so that what is read holds one save's files whole. One that can be
   // neither is said once, and the file is read as it stands: a record never
   // stops an open.
-  std::string failed;
-  if (const int e = ResolveKilledSave(path, &failed)) ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e);
+  std::string failed, oldCopy;
+  if (const int e = ResolveKilledSave(path, &failed, &oldCopy))
+    ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e, oldCopy);
   bool missing = false;
   const int err = FileStatement(
       [&] {

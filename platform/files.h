@@ -54,6 +54,24 @@ constexpr int kErrSaveInUse = 70;
 // A killed save must be rolled back but the copy of a file's old content it
 // kept aside is gone: nothing is changed and the record stays.
 constexpr int kErrOldCopyGone = 1001;
+// A symbolic link on the way to a file to be written was made by another
+// user (and stands in a folder others may write): the save is refused
+// before anything changes.
+constexpr int kErrForeignLink = 1002;
+// A record that looks like one of ours stands beside the file, but there is
+// no key to check it with (the settings folder takes no file): it is left
+// as it stands, side files and all.
+constexpr int kErrUnchecked = 1003;
+// Without a key, and in a folder that cannot be listed, a record of a
+// killed save could not even be looked for.
+constexpr int kErrNotLookedFor = 1004;
+// A file written in place was left neither old, new nor a mix of the two
+// (a power loss's zeros or stale blocks): nothing is changed, its old
+// content is kept under a name of its own (the resolve says where).
+constexpr int kErrDamaged = 1005;
+// A side file was changed or replaced by someone else while a resolve
+// acted on it: what it was to put in place is not put there.
+constexpr int kErrSideChanged = 1006;
 
 // The error number of an errno value of a failed system call on `path`.
 int FileErrorFromErrno(int err);
@@ -184,7 +202,16 @@ struct WholeFile {
 //   could not be kept there (the reason is that folder's);
 // - the file whose folder another program kept locked (kErrSaveInUse);
 // - else the file of the failing step, as the caller named it.
-int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath = nullptr);
+// What a save's resolve of killed saves could not carry out (err 0 when
+// nothing): its error, the file, and for a damaged file where its old
+// content is kept.
+struct SaveNotice {
+  int err = 0;
+  std::string file;
+  std::string oldCopy;
+};
+int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath = nullptr,
+                    SaveNotice* unresolved = nullptr);
 // One file alone.
 int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 
@@ -249,12 +276,19 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // roll-back needs an old copy that is gone (nothing is changed), or the
 // error of the step that failed. A record that was not resolved stays for a
 // later try.
-int ResolveKilledSave(const std::string& path, std::string* failedPath = nullptr);
+int ResolveKilledSave(const std::string& path, std::string* failedPath = nullptr, std::string* oldCopy = nullptr);
 
 // How long a save or a resolve waits for the lock of a folder that another
 // program holds, in milliseconds (5000 at start; a negative value puts that
 // back). For tests.
 void SetSaveLockWait(int milliseconds);
+
+// Whether the save key (the one that lets a resolve tell a record of its
+// own, kept in the settings folder) may be made there when there is none
+// yet: true at start. The program turns it off when the settings folder
+// cannot be written, so that nothing is written there; records found
+// beside a document are then left alone and said (kErrUnchecked).
+void SetSaveKeyMayBeMade(bool may);
 
 // Makes a folder and its parents; 0 when it exists afterwards.
 int MakeDirs(const std::string& path);

@@ -146,58 +146,92 @@ class PlantedRecordsTest : public DocWindowTest {
     WriteBytes(O("notes.txt"), "private notes");
     WriteBytes(O("private.sty"), StyleFile());
   }
-  // A temporary file with Planted() and a second name of the song, as a
-  // killed save of it would leave them, and the record's entry for them.
-  PlantedEntry SongEntry() {
-    WriteBytes(P(".song.arr~brvPLANT1"), Planted());
-    ::link(P("song.arr").c_str(), P(".song.arr~brvASIDE1").c_str());
-    return PlantedEntry{"replace", P("song.arr"), P(".song.arr~brvPLANT1"), P(".song.arr~brvASIDE1"), ""};
+  // The names the engine gives the song's record and side files (which the
+  // user's key derives from the song's name), learnt from a save of the
+  // song and its style file that changes nothing.
+  void LearnNames() {
+    const auto names = SideNamesOf({{P("song.arr"), "x"}, {P("song.sty"), "y"}});
+    record_ = names.at(P("song.arr")).record;
+    temps_ = names.at(P("song.arr")).temps;
+    ASSERT_FALSE(record_.empty());
+    ASSERT_EQ(temps_.size(), 2u);
   }
-  std::string Record() const { return P(".song.arr~brvREC001.save"); }
+  // A temporary file with Planted() and a second name of the song, at the
+  // names a killed save of it would leave them, and the record's entry for
+  // them.
+  PlantedEntry SongEntry() {
+    WriteBytes(temps_[0], Planted());
+    ::link(P("song.arr").c_str(), temps_[1].c_str());
+    return PlantedEntry{"replace", P("song.arr"), temps_[0], temps_[1], ""};
+  }
+  const std::string& Record() const { return record_; }
+  // A path below the program folder as the snapshots name it.
+  std::string Rel(const std::string& path) const { return path.substr(Prog().size()); }
 
   QTemporaryDir other_;
+  std::string record_;
+  std::vector<std::string> temps_;
 };
 
-// A record of ours with every identity right is acted on: the open of the
-// song finishes the save it records. Each planted record below differs
-// from it in one thing only.
-TEST_F(PlantedRecordsTest, ARecordWithEveryCheckPassedIsActedOn) {
+// A record that passes every check but one: it was not made with the
+// user's key (someone who can write a file of the user's at the record's
+// name, or an archive, can write any bytes). The open of the song changes
+// nothing and says nothing; the save removes only what stands at the names
+// of the song's own side files.
+TEST_F(PlantedRecordsTest, ARecordNotMadeWithTheUsersKeyIsLeftAlone) {
   StartPlain();
   Fresh();
-  PlantRecord(Record(), {SongEntry()});
+  LearnNames();
+  PlantRecord(Record(), {SongEntry()}, PlantOptions{PlantKey::Someone});
+  const Snapshot before = Take(Prog());
   frmArrU* w = OpenSong();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(dialogs_.boxes.empty());
-  EXPECT_EQ(ReadBytes(P("song.arr")), Planted());
-  EXPECT_FALSE(Exists(Record()));
-  EXPECT_FALSE(Exists(P(".song.arr~brvASIDE1")));
+  EXPECT_EQ(Take(Prog()), before);
+  EXPECT_EQ(ReadBytes(P("song.arr")), Band());
+  DeleteLine(w, 0);
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  Snapshot want = before;
+  want["/song.arr"] = Digest(ReadBytes(P("song.arr")));
+  want.erase(Rel(temps_[0]));
+  want.erase(Rel(temps_[1]));
+  EXPECT_EQ(Take(Prog()), want);
+  EXPECT_NE(ReadBytes(P("song.arr")), Planted());
   Discard(w, 4);
 }
 
 TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
   StartPlain();
+  Fresh();
+  LearnNames();
+  const std::string rec = Rel(Record()), t0 = Rel(temps_[0]), t1 = Rel(temps_[1]);
   const struct {
     const char* what;
     std::function<void()> plant;
-    // What the save removes: temporary files named after the song (leftovers
-    // of its saves), and a record that lists itself rightly (which only this
-    // program could have written) once found stale, with what it names.
+    // What the save removes: what stands at the names of the song's own
+    // side files (leftovers of its saves), and a record there that only
+    // this program could have written, once found stale or not about the
+    // song's save, with what a stale one names.
     std::vector<std::string> goneAfterSave;
-    bool asRoot;                             // needs to plant files of another user
+    bool asRoot;  // needs to act as another user
   } cases[] = {
       {"nothing planted", [] {}, {}, false},
-      {"a file of another folder, by an absolute path",
+      {"a file of another folder",
        [&] { PlantRecord(Record(), {SongEntry(), {"remove", O("notes.txt"), "", O(".notes.txt~brvGONE01"), ""}}); },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
-      {"a file of another folder, by a path through ..",
+       {t0, t1, rec}, false},
+      {"a name that leads out of its folder",
        [&] {
-         const std::string up = Prog() + "/../" + QFileInfo(other_.path()).fileName().toStdString() + "/notes.txt";
-         PlantRecord(Record(), {SongEntry(), {"remove", up, "", O(".notes.txt~brvGONE01"), ""}});
+         const std::string up = "../" + QFileInfo(other_.path()).fileName().toStdString() + "/notes.txt";
+         PlantRecord(Record(), {SongEntry(), {"remove", P("notes.txt"), "", P(".notes.txt~brvGONE01"), "", up}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
-      {"the style file by a relative path",
-       [&] { PlantRecord(Record(), {SongEntry(), {"remove", "song.sty", "", ".song.sty~brvGONE01", ""}}); },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+       {t0, t1}, false},
+      {"a folder named by a relative path",
+       [&] {
+         PlantRecord(Record(),
+                     {SongEntry(), {"remove", P("song.sty"), "", P(".song.sty~brvGONE01"), "", "", "relative"}});
+       },
+       {t0, t1}, false},
       {"a link in the style file's place, written in place from planted old bytes",
        [&] {
          ::unlink(P("song.sty").c_str());
@@ -207,9 +241,7 @@ TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
          PlantRecord(Record(), {SongEntry(), {"inplace", P("song.sty"), P(".song.sty~brvNEW001"),
                                               P(".song.sty~brvOLD001"), ""}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save", "/.song.sty~brvOLD001",
-        "/.song.sty~brvNEW001"},
-       false},
+       {t0, t1, rec}, false},
       {"the notes beside the song",
        [&] {
          WriteBytes(P(".notes.txt~brvPLANT2"), "planted notes");
@@ -217,37 +249,57 @@ TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
          PlantRecord(Record(), {SongEntry(),
                                 {"replace", P("notes.txt"), P(".notes.txt~brvPLANT2"), P(".notes.txt~brvASIDE3"), ""}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+       {t0, t1, rec}, false},
       {"the style file taken away by a record that does not list itself",
        [&] {
-         PlantRecord(Record(), {{"remove", P("song.sty"), "", P(".song.sty~brvGONE02"), ""}},
-                     PlantOptions{false, 0});
+         PlantOptions options;
+         options.selfIdentity = false;
+         PlantRecord(Record(), {{"remove", P("song.sty"), "", P(".song.sty~brvGONE02"), ""}}, options);
        },
        {}, false},
       {"the song overwritten from a temporary file that is not the one listed",
-       [&] { PlantRecord(Record(), {SongEntry()}, PlantOptions{true, 1}); },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+       [&] {
+         PlantOptions options;
+         options.tempInodeOffset = 1;
+         PlantRecord(Record(), {SongEntry()}, options);
+       },
+       {t0, t1, rec}, false},
       {"a temporary file and an aside that are folders",
        [&] {
          ::mkdir(P(".song.arr~brvDIR001").c_str(), 0755);
          ::mkdir(P(".song.arr~brvDIR002").c_str(), 0755);
          PlantRecord(Record(), {{"replace", P("song.arr"), P(".song.arr~brvDIR001"), P(".song.arr~brvDIR002"), "x"}});
        },
-       {"/.song.arr~brvREC001.save"}, false},
+       {rec}, false},
       {"a record of the earlier format",
        [&] {
-         WriteBytes(P(".song.arr~brvOLDFMT"), Planted());
-         PlantOldFormatRecord(P(".song.arr~brv.save"), "replace", P("song.arr"), P(".song.arr~brvOLDFMT"), "",
-                              Planted());
+         WriteBytes(temps_[0], Planted());
+         PlantOldFormatRecord(Record(), "replace", P("song.arr"), temps_[0], "", Planted());
        },
-       {"/.song.arr~brvOLDFMT"}, false},
+       {t0}, false},
       {"a record of another user in a sticky folder",
        [&] {
          ::chmod(Prog().c_str(), 01777);
          PlantRecord(Record(), {SongEntry()});
          ChownTree(Record(), kOtherUid, kOtherGid);
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1"}, true},
+       {t0, t1}, true},
+      {"a file of the user's that another user may write, linked at the record's name and rewritten by him",
+       [&] {
+         ::chmod(Prog().c_str(), 01777);
+         ::chmod(P("notes.txt").c_str(), 0666);
+         const int rc = RunAsUser(kOtherUid, kOtherGid, [&] {
+           if (::link(P("notes.txt").c_str(), Record().c_str()) != 0) return 1;
+           WriteBytes(temps_[0], Planted());  // his own "new content"
+           PlantOptions options;
+           options.key = PlantKey::Someone;
+           options.intoExisting = true;
+           PlantRecord(Record(), {{"replace", P("song.arr"), temps_[0], "", ""}}, options);
+           return 0;
+         });
+         ASSERT_EQ(rc, 0) << "the other user's link";
+       },
+       {}, true},
   };
   std::string saved;  // what the save of the song writes, from the first case
   for (const auto& c : cases) {
