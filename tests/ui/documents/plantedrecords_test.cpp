@@ -182,7 +182,9 @@ TEST_F(PlantedRecordsTest, ARecordNotMadeWithTheUsersKeyIsLeftAlone) {
   StartPlain();
   Fresh();
   LearnNames();
-  PlantRecord(Record(), {SongEntry()}, PlantOptions{PlantKey::Someone});
+  PlantOptions someone;
+  someone.key = PlantKey::Someone;
+  PlantRecord(Record(), {SongEntry()}, someone);
   const Snapshot before = Take(Prog());
   frmArrU* w = OpenSong();
   ASSERT_NE(w, nullptr);
