@@ -1300,7 +1300,7 @@ int CheckLanded(const std::string& place, const Ident& want) {
 int PutSideInPlace(const RecordEntry& e, const Side& side, long long size, const std::string& hash,
                    const Attrs* attrs, bool replace, const Side* back) {
   const int fd = OpenChecked(side.path, O_RDONLY, [&](const Look& l) { return IsSide(e, side, l); });
-  if (fd < 0) return errno == ESTALE ? kErrSideChanged : Errno(errno, side.path);
+  if (fd < 0) return errno == ESTALE || errno == ELOOP || errno == ENOENT ? kErrSideChanged : Errno(errno, side.path);
   Look held;
   std::string data;
   int err = LookFd(fd, held) && ReadAllFd(fd, data) && HoldsContent(data, size, hash) ? 0 : kErrSideChanged;
@@ -1316,10 +1316,11 @@ int PutSideInPlace(const RecordEntry& e, const Side& side, long long size, const
   return err;
 }
 
-// Finishes or rolls back a consistent recorded save; 0, or the error number
-// with failed naming the file.
-int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::string& failed) {
-  const bool finish = std::all_of(states.begin(), states.end(), [](const EntryState& s) { return s.newAtHand; });
+// Finishes (finish) or rolls back a consistent recorded save; 0, or the
+// error number with failed naming the file. acted tells whether it changed
+// any file before it failed.
+int ApplyRecord(const Record& r, const std::vector<EntryState>& states, bool finish, std::string& failed, bool& acted) {
+  acted = false;
   if (!finish) {
     // Every file the roll-back must put back needs its old copy: without
     // it, nothing is changed, and that is said.
@@ -1363,6 +1364,7 @@ int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::str
         case RecordOp::InPlace:
           break;  // holds its new content, or the save is not finished
       }
+      acted = true;
     }
   } else {
     for (size_t i = r.entries.size(); i-- > 0;) {
@@ -1400,6 +1402,7 @@ int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::str
           break;
         }
       }
+      acted = true;
     }
   }
   return 0;
@@ -1539,7 +1542,14 @@ class Resolver {
           file = e.path;
           err = kErrDamaged;
         } else {
-          err = ApplyRecord(f.record, states, file);
+          const bool finish =
+              std::all_of(states.begin(), states.end(), [](const EntryState& st) { return st.newAtHand; });
+          bool acted = false;
+          err = ApplyRecord(f.record, states, finish, file, acted);
+          // A new content that is no longer the one recorded (someone
+          // changed it meanwhile) is not put in place: the save is rolled
+          // back instead, where nothing was changed yet.
+          if (err == kErrSideChanged && finish && !acted) err = ApplyRecord(f.record, states, false, file, acted);
           if (err == 0) {
             RemoveRecordAndSides(f.record);
             continue;

@@ -27,6 +27,7 @@
 #include "services/paths.h"
 #include "tests/fixtures/asuser.h"
 #include "tests/fixtures/filebuilders.h"
+#include "tests/fixtures/savechild.h"
 #include "tests/fixtures/saverecords.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
@@ -35,6 +36,10 @@
 using arrwintest::ArrFile;
 using arrwintest::ClickLine;
 using arrwintest::Rec;
+
+namespace {
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+}  // namespace
 
 namespace {
 
@@ -396,4 +401,117 @@ TEST_F(PlantedRecordsTest, TheLeftoversOfAKilledSaveBroughtBackAreLeftAlone) {
   EXPECT_EQ(ReadBytes(P("song.sty")), StyleFile());
   EXPECT_TRUE(dialogs_.boxes.empty());
   Discard(w, 4);
+}
+
+// Another user's symbolic links to a file in the user's private folder,
+// where the user saves: at a new arrangement's style file in a folder
+// everyone may write (1777), and in place of the user's arrangement file
+// in one everyone may write without the sticky bit (777). File > Save As
+// and File > Save write through neither: they change nothing and say so
+// in one box naming the file and why.
+TEST_F(PlantedRecordsTest, ASaveNeverWritesThroughAnotherUsersLink) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as another user";
+  StartPlain();
+  const struct {
+    const char* what;
+    mode_t folderMode;
+    const char* link;  // where the other user puts his link
+    bool saveAs;       // File > Save As to new.arr, else File > Save
+  } cases[] = {
+      {"at a new arrangement's style file, in a sticky folder", 01777, "new.sty", true},
+      {"in place of the arrangement file, in a folder everyone may write", 0777, "song.arr", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    ::chmod(Other().c_str(), 0700);  // the user's private folder
+    WriteBytes(O("important.txt"), "important");
+    frmArrU* w = OpenSong();
+    ASSERT_NE(w, nullptr);
+    ::chmod(Prog().c_str(), c.folderMode);
+    const std::string link = P(c.link);
+    ASSERT_EQ(RunAsUser(kOtherUid, kOtherGid,
+                        [&] {
+                          ::unlink(link.c_str());
+                          return ::symlink(O("important.txt").c_str(), link.c_str()) == 0 ? 0 : 1;
+                        }),
+              0);
+    const Snapshot prog = Take(Prog()), other = Take(Other());
+    dialogs_.Clear();
+    DeleteLine(w, 0);
+    if (c.saveAs)
+      SaveAs(P("new.arr"));
+    else
+      main_->Item("mnuSalva")->trigger();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot write " + link + "\r\nThe file is a link another user made"});
+    EXPECT_EQ(Take(Prog()), prog);
+    EXPECT_EQ(Take(Other()), other);
+    EXPECT_EQ(ReadBytes(O("important.txt")), "important");
+    EXPECT_EQ(Asc(w->Tag(), 4), 1) << "not saved";
+    Discard(w, 4);
+    ::chmod(Other().c_str(), 0755);
+  }
+}
+
+// The race made certain: a save of the song and its style file killed
+// before the style file took its place, in a folder everyone may write
+// (777). As the user's File > Open Arr puts the style file's new content
+// in place, another user swaps it, just before the rename, for a link to a
+// file in the user's private folder. Nothing but the regular file the
+// resolve examined lands in the style file's place: the save is rolled
+// back instead, the pair is the old one, the private file keeps its bytes,
+// and the next save leaves the other user's link alone.
+TEST_F(PlantedRecordsTest, AResolvePutsNothingButTheFileItExaminedInADocumentsPlace) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as another user";
+  StartPlain();
+  Fresh();
+  ::chmod(Other().c_str(), 0700);
+  WriteBytes(O("important.txt"), "important");
+  ::chmod(Prog().c_str(), 0777);
+  const std::string killedArr = Planted(), killedSty = StyFileBytes(StyGroupBytes({{"Gamma", 42}}));
+  ASSERT_EQ(SaveInChild({{P("song.arr"), killedArr}, {P("song.sty"), killedSty}}, EndAt("rename", 2)), 0);
+  ASSERT_EQ(ReadBytes(P("song.arr")), killedArr);
+
+  // The style file's new content, waiting beside it.
+  std::string waiting;
+  for (const auto& [name, digest] : Take(Prog()))
+    if (name.rfind("/.song.sty~brv", 0) == 0 && ReadBytes(Prog() + name) == killedSty) waiting = Prog() + name;
+  ASSERT_FALSE(waiting.empty());
+  int swaps = 0;
+  SetFileFaultHook([&](const std::string& op, const std::string& path) {
+    if (op == "resolve" && NameOf(path) == "song.sty" && swaps++ == 0) {
+      RunAsUser(kOtherUid, kOtherGid, [&] {
+        ::unlink(waiting.c_str());
+        return ::symlink(O("important.txt").c_str(), waiting.c_str()) == 0 ? 0 : 1;
+      });
+    }
+    return 0;
+  });
+  dialogs_.Clear();
+  frmArrU* w = OpenSong();
+  SetFileFaultHook(nullptr);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(swaps, 1);
+  struct stat st {};
+  ASSERT_EQ(::lstat(P("song.sty").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadBytes(P("song.sty")), StyleFile());
+  EXPECT_EQ(ReadBytes(P("song.arr")), Band());
+  EXPECT_EQ(ReadBytes(O("important.txt")), "important");
+  ASSERT_EQ(::lstat(waiting.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the other user's link is left to him";
+  EXPECT_TRUE(dialogs_.boxes.empty());
+
+  DeleteLine(w, 0);
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_EQ(Asc(w->Tag(), 4), 0);
+  ASSERT_EQ(::lstat(P("song.sty").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadBytes(O("important.txt")), "important");
+  std::vector<std::string> hidden;
+  for (const auto& [name, digest] : Take(Prog()))
+    if (name.rfind("/.", 0) == 0) hidden.push_back(Prog() + name);
+  EXPECT_EQ(hidden, std::vector<std::string>{waiting}) << "nothing but the other user's link beside the pair";
+  Discard(w, 4);
+  ::chmod(Other().c_str(), 0755);
 }
