@@ -1067,22 +1067,23 @@ bool PlaceRecord(Record& r, int copy, const std::string& copyFolder, const Subje
   if (!place(r.copies[static_cast<size_t>(copy)].folder, copyFolder)) return false;
   for (size_t i = 0; i < r.folders.size(); ++i)
     if (r.folders[i].settings && (s.settings.empty() || !place(static_cast<int>(i), s.settings))) return false;
-  // The folder of the names: that of the name asked for, known by that
-  // name or its companion among them.
-  const std::string nameFolder = FolderOf(s.name);
-  for (const RecordEntry& e : r.entries) {
-    const std::string asName = InFolder(nameFolder, e.nameName);
-    if ((asName == s.name || IsCompanion(s.name, asName)) && !place(e.nameFolder, nameFolder)) return false;
-  }
   // Another name of the file asked for (a file written in place, reached
   // through a name in another folder): the folder where the save found it,
-  // as long as that name still leads to the same file.
+  // as long as that name there still leads to the same file.
   for (const RecordEntry& e : r.entries) {
     if (!at[static_cast<size_t>(e.nameFolder)].empty() || e.op != RecordOp::InPlace || !s.realLook.exists) continue;
     const std::string hint = r.folders[static_cast<size_t>(e.nameFolder)].hint;
     Look there;
     if (LookAt(InFolder(hint, e.nameName), there) == 0 && there.exists && there.id.SameInode(s.realLook.id))
       place(e.nameFolder, hint);
+  }
+  // Else the folder of the names is that of the name asked for, known by
+  // that name or its companion among them.
+  const std::string nameFolder = FolderOf(s.name);
+  for (const RecordEntry& e : r.entries) {
+    const std::string asName = InFolder(nameFolder, e.nameName);
+    if (at[static_cast<size_t>(e.nameFolder)].empty() && (asName == s.name || IsCompanion(s.name, asName)))
+      place(e.nameFolder, nameFolder);
   }
   // Each name leads to its file, which places the file's folder.
   std::set<std::string> files;

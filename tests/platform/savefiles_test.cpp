@@ -203,6 +203,25 @@ TEST_F(SaveFilesTest, AKilledWriteInPlaceIsFoundThroughAnyName) {
   }
 }
 
+// A killed save of a pair whose arrangement file has a second name of the
+// same name in another folder (so it is written in place): an open through
+// that other name finds the save by the file's identity and finishes it in
+// the folder the save wrote, not in the folder of the name it was opened
+// by.
+TEST_F(SaveFilesTest, APairIsFoundThroughASecondNameOfTheSameNameElsewhere) {
+  Put(A("song.arr"), "old arr");
+  Put(A("song.sty"), "old sty");
+  ASSERT_EQ(::link(A("song.arr").c_str(), B("song.arr").c_str()), 0);
+  ASSERT_TRUE(EndedThere(SaveInChild({{A("song.arr"), "new arr"}, {A("song.sty"), "new sty"}}, EndAt("rename", 2))));
+  ASSERT_EQ(ReadAll(A("song.sty")), "old sty");
+  EXPECT_EQ(ResolveKilledSave(B("song.arr")), 0);
+  EXPECT_EQ(ReadAll(B("song.arr")), "new arr");
+  EXPECT_EQ(ReadAll(A("song.sty")), "new sty");
+  EXPECT_EQ(Entries(A()), (Names{"song.arr", "song.sty"}));
+  EXPECT_EQ(Entries(B()), Names{"song.arr"});
+  EXPECT_EQ(SettingsEntries(), Names{});
+}
+
 // A settings folder that takes a new file but no bytes (a full disk) does
 // not stop a write in place: the record's copy that every name finds then
 // stands beside the file, and a second name beside it finds the save.
