@@ -281,7 +281,7 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 //   file renamed over), "new" (a new file), "inplace" (written in place) or
 //   "remove"; an identity is the inode, birth seconds and birth nanoseconds
 //   (0 where the file system keeps no birth time) in decimal; sizes are
-//   decimal and hashes the SHA-256 (64 lower-case hex digits) of the old
+//   decimal and hashes the BLAKE2b-256 (64 lower-case hex digits) of the old
 //   content the save found and of the new one; mode, owner, group and the
 //   extended attributes are what the new file is given (replace, new);
 //   every name, path and value is written as its length in decimal, ":",

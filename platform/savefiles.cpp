@@ -145,7 +145,7 @@ bool KeepsInodes(const std::string& folder) {
 // ---- Hashes ----
 
 // The 64-bit FNV-1a hash of bytes: it shortens long names. (Contents are
-// told apart by their SHA-256, savekey::ContentHash.)
+// told apart by their BLAKE2b-256, savekey::ContentHash.)
 uint64_t HashOf(const std::string& data) {
   uint64_t h = 14695981039346656037ull;
   for (const unsigned char c : data) {
@@ -241,16 +241,14 @@ std::string SlotPath(const std::string& key, const std::string& home, bool recor
   return InFolder(FolderOf(home), SidePrefix(home) + part + (record ? kRecordExt : ""));
 }
 
-// The names a side file at home may take: its slots, then (for a temporary
-// file, should others hold every slot) random names. Without a key only
-// random names.
-std::vector<std::string> SideNames(const std::string& key, const std::string& home, bool record) {
-  std::vector<std::string> names;
-  if (!key.empty())
-    for (int k = 0; k < (record ? kRecordSlots : kTempSlots); ++k) names.push_back(SlotPath(key, home, record, k));
-  if (!record)
-    for (int i = 0; i < 100; ++i) names.push_back(InFolder(FolderOf(home), SidePrefix(home) + RandomPart()));
-  return names;
+// The i-th name a side file at home may take: its slots, then (for a
+// temporary file, should others hold every slot) random names; without a
+// key only random names. Empty past the last.
+std::string SideName(const std::string& key, const std::string& home, bool record, int i) {
+  const int slots = key.empty() ? 0 : record ? kRecordSlots : kTempSlots;
+  if (i < slots) return SlotPath(key, home, record, i);
+  if (record || i >= slots + 100) return std::string();
+  return InFolder(FolderOf(home), SidePrefix(home) + RandomPart());
 }
 
 // The home of a file saved in place in the settings folder: named after the
@@ -430,8 +428,7 @@ int CreateSideFile(const std::string& key, const std::string& home, bool record,
                    int& fd) {
   fd = -1;
   int err = EEXIST;
-  for (const std::string& name : SideNames(key, home, record)) {
-    path = name;
+  for (int i = 0; !(path = SideName(key, home, record, i)).empty(); ++i) {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       Look look;
@@ -611,7 +608,7 @@ class FolderLocks {
 // folder's path is where it was at the save, a hint only; a folder is named
 // by its place in that list ("-" for none); a name, path or value is its
 // length in decimal, ":" and its bytes; an identity is the inode, birth
-// seconds and birth nanoseconds in decimal; hashes are SHA-256 (64 hex
+// seconds and birth nanoseconds in decimal; hashes are BLAKE2b-256 (64 hex
 // digits); the mac is the HMAC-SHA256 of every byte before "mac" under the
 // key. Each file is named twice: by the name the save was given (its
 // folder and name), and the file that name led to (links followed).
@@ -1740,7 +1737,8 @@ bool StickyRefuses(const std::string& folder, const Look& file) {
 
 // A name a removed file can be taken aside to: a free slot (or random name).
 std::string FreeSideName(const std::string& key, const std::string& home) {
-  for (const std::string& name : SideNames(key, home, false)) {
+  std::string name;
+  for (int i = 0; !(name = SideName(key, home, false, i)).empty(); ++i) {
     Look look;
     if (LookAt(name, look) == 0 && !look.exists) return name;
   }
@@ -1837,7 +1835,8 @@ int PrepareStep(const std::string& key, SaveStep& s, const Resolver& resolver) {
   // it where the file system has them, else a copy of its bytes. A file
   // rewritten in place always needs the copy.
   if (err == 0 && s.existed && !s.inPlace) {
-    for (const std::string& name : SideNames(key, s.real, false)) {
+    std::string name;
+    for (int i = 0; !(name = SideName(key, s.real, false, i)).empty(); ++i) {
       if (::link(s.real.c_str(), name.c_str()) == 0) {
         s.aside = name;
         s.asideId = s.old.id;

@@ -136,7 +136,7 @@ std::string Mac(const std::string& key, const std::string& bytes) {
 
 std::string ContentHash(const char* data, size_t size) {
   const QByteArray h = QCryptographicHash::hash(QByteArrayView(data, static_cast<qsizetype>(size)),
-                                                QCryptographicHash::Sha256)
+                                                QCryptographicHash::Blake2b_256)
                            .toHex();
   return std::string(h.constData(), static_cast<size_t>(h.size()));
 }

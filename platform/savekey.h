@@ -27,7 +27,8 @@ std::string Key(bool make);
 // HMAC-SHA256 of bytes under key: 32 raw bytes.
 std::string Mac(const std::string& key, const std::string& bytes);
 
-// The SHA-256 of bytes, as 64 lower-case hex digits.
+// The BLAKE2b-256 hash of bytes (what tells one content from another, fast
+// enough to hash every file a save writes), as 64 lower-case hex digits.
 std::string ContentHash(const char* data, size_t size);
 inline std::string ContentHash(const std::string& data) { return ContentHash(data.data(), data.size()); }
 
