@@ -253,7 +253,7 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // never share a part and every name fits):
 // - temporary files (new contents, old files aside) are "." + P + "~brv" +
 //   six letters or digits, and a record the same + ".save". The six are
-//   derived from the user's save key, N and a slot number (8 slots for
+//   derived from the user's save key, N and a slot number (4 slots for
 //   temporary files, 4 for records), so that a record is found without
 //   listing the folder (in a folder that may be written but not listed
 //   too), what a killed save left is found by the next save, and no one

@@ -186,7 +186,7 @@ constexpr char kRecordExt[] = ".save";
 constexpr size_t kRecordExtLen = 5;
 constexpr size_t kPlainNameMax = 200;
 constexpr size_t kRecordMax = 64 * 1024;
-constexpr int kTempSlots = 8;    // new contents and old files aside
+constexpr int kTempSlots = 4;    // new contents and old files aside
 constexpr int kRecordSlots = 4;  // records
 constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
@@ -231,13 +231,27 @@ std::string RandomPart() {
   return s;
 }
 
-// The name of slot k of a side file at home, derived from the key.
+// The name of slot k of a side file at home, derived from the key. Its six
+// letters or digits are kept once worked out, since each save and open
+// looks at the same few names again.
 std::string SlotPath(const std::string& key, const std::string& home, bool record, int k) {
-  const std::string mac =
-      savekey::Mac(key, std::string(record ? "record " : "temp ") + std::to_string(k) + " " + NameOf(home));
+  static std::mutex mutex;
+  static std::map<std::string, std::string> parts;  // by key and what is named
+  const std::string what = key + (record ? "record " : "temp ") + std::to_string(k) + " " + NameOf(home);
   std::string part;
-  for (size_t i = 0; i < kRandomLen; ++i)
-    part += kNameChars[static_cast<unsigned char>(mac[i]) % (sizeof(kNameChars) - 1)];
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    const auto known = parts.find(what);
+    if (known != parts.end()) part = known->second;
+  }
+  if (part.empty()) {
+    const std::string mac = savekey::Mac(key, what.substr(key.size()));
+    for (size_t i = 0; i < kRandomLen; ++i)
+      part += kNameChars[static_cast<unsigned char>(mac[i]) % (sizeof(kNameChars) - 1)];
+    std::lock_guard<std::mutex> guard(mutex);
+    if (parts.size() >= 1024) parts.clear();
+    parts[what] = part;
+  }
   return InFolder(FolderOf(home), SidePrefix(home) + part + (record ? kRecordExt : ""));
 }
 
@@ -944,11 +958,23 @@ struct Subject {
   std::string settings;  // canonical; empty when there is none
 };
 
+// The settings folder as the file system knows it (kept once found, for
+// as long as the settings folder is the same).
 std::string SettingsFolder() {
+  static std::mutex mutex;
+  static std::string asked, found;
   const std::string settings = WinFolderPath();
   if (settings.empty()) return settings;
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    if (settings == asked) return found;
+  }
   char buf[PATH_MAX];
-  return ::realpath(settings.c_str(), buf) ? std::string(buf) : settings;
+  if (!::realpath(settings.c_str(), buf)) return settings;
+  std::lock_guard<std::mutex> guard(mutex);
+  asked = settings;
+  found = buf;
+  return found;
 }
 
 Subject SubjectOf(const std::string& path) {
@@ -1698,8 +1724,8 @@ void DiscardSideFiles(SaveStep& s) {
 // of another user or with another name but a second name of the file
 // itself.
 void RemoveLeftovers(const std::string& key, const std::string& home, const Look& file, const Resolver& resolver,
-                     const std::string& settings) {
-  for (int k = 0; k < kTempSlots; ++k) {
+                     const std::string& settings, bool temps) {
+  for (int k = 0; temps && k < kTempSlots; ++k) {
     const std::string path = SlotPath(key, home, false, k);
     Look look;
     if (LookAt(path, look) != 0 || !look.exists || !S_ISREG(look.mode) || resolver.Keeps(path)) continue;
@@ -1719,11 +1745,12 @@ void RemoveLeftoversOf(const std::string& key, const std::string& file, const Re
   Look look;
   LookAt(file, look);
   const std::string settings = SettingsFolder();
-  RemoveLeftovers(key, file, look, resolver, settings);
-  if (!settings.empty()) RemoveLeftovers(key, SettingsHomeOf(file, settings), look, resolver, settings);
+  RemoveLeftovers(key, file, look, resolver, settings, true);
+  if (!settings.empty()) RemoveLeftovers(key, SettingsHomeOf(file, settings), look, resolver, settings, true);
+  // An identity home holds records only.
   if (look.exists) {
-    RemoveLeftovers(key, IdentityHomeIn(FolderOf(file), look.id), look, resolver, settings);
-    if (!settings.empty()) RemoveLeftovers(key, IdentityHomeIn(settings, look.id), look, resolver, settings);
+    RemoveLeftovers(key, IdentityHomeIn(FolderOf(file), look.id), look, resolver, settings, false);
+    if (!settings.empty()) RemoveLeftovers(key, IdentityHomeIn(settings, look.id), look, resolver, settings, false);
   }
 }
 
