@@ -333,9 +333,11 @@ int WriteWholeFileAtomic(const std::string& path, const std::string& data);
 // "<file>.old" beside that copy, or ".old2" and on, which oldCopy names and
 // no save removes; the record stays until a save of the file), kErrUnchecked
 // when there is no key and a record that looks like one of ours about the
-// file stands there (left as it stands, side files and all),
+// file stands there (left as it stands, side files and all; failedPath
+// names the first file of its save),
 // kErrNotLookedFor when there is no key and the file's folder cannot be
-// listed, or the error of the step that failed. A record that was not
+// listed (failedPath naming the folder), or the error of the step that
+// failed. A record that was not
 // resolved stays for a later try.
 int ResolveKilledSave(const std::string& path, std::string* failedPath = nullptr, std::string* oldCopy = nullptr);
 

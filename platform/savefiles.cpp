@@ -1609,8 +1609,9 @@ class Resolver {
 
   // Without a key no record can be checked, so none is acted on. One that
   // looks like one of ours about this file (a private file of this user,
-  // whole but for its mac, naming this file) is said, and its side files
-  // stay; where the folder cannot even be listed, that is said.
+  // whole but for its mac, naming this file) is said, naming the first file
+  // of its save, and its side files stay; where the folder cannot even be
+  // listed, that is said, naming the folder.
   static int LookWithoutKey(const Subject& s, std::string& failed) {
     std::map<std::string, std::vector<std::string>> homesByFolder;
     for (const std::string& home : HomesOf(s)) homesByFolder[FolderOf(home)].push_back(home);
@@ -1618,7 +1619,7 @@ class Resolver {
       DIR* dir = ::opendir(folder.c_str());
       if (!dir) {
         if (folder == FolderOf(s.real) && errno == EACCES) {
-          failed = s.name;
+          failed = folder;  // one box for every file of the folder an open reads
           return kErrNotLookedFor;
         }
         continue;
@@ -1634,7 +1635,7 @@ class Resolver {
         const std::string p = InFolder(folder, name);
         Found f = ReadRecordAt(p, std::string(), s.settings);
         if (f.kind == Found::Whole && PlaceRecord(f.record, f.copy, folder, s)) {
-          failed = s.name;
+          failed = f.record.entries.front().name;  // the same for each file of the save
           return kErrUnchecked;
         }
       }

@@ -12,9 +12,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <map>
-#include <mutex>
-#include <utility>
 
 #include "platform/files.h"
 #include "platform/files_internal.h"
@@ -28,10 +25,6 @@ namespace {
 
 constexpr size_t kKeyLen = 32;
 
-// The keys read so far, by settings folder and user, so that each save and
-// open does not read the file again.
-std::mutex gMutex;
-std::map<std::pair<std::string, uid_t>, std::string> gKeys;
 std::atomic<bool> gMayMake{true};
 
 enum class Read { Ok, Missing, Unusable };
@@ -107,22 +100,17 @@ Read MakeKey(const std::string& folder, const std::string& path, std::string& ke
 }  // namespace
 
 std::string Key(bool make) {
+  // Read afresh each time (a few small reads a save), so that a key removed
+  // or replaced meanwhile is never used from memory.
   const std::string folder = WinFolderPath();
   if (folder.empty()) return std::string();
-  const auto cacheKey = std::make_pair(folder, ::geteuid());
-  std::lock_guard<std::mutex> guard(gMutex);
-  const auto cached = gKeys.find(cacheKey);
-  if (cached != gKeys.end()) return cached->second;
   const std::string path = InFolder(folder, kKeyFileName);
   std::string key;
   for (int attempt = 0; attempt < 3; ++attempt) {
     Read r = ReadKey(path, key);
     if (r == Read::Missing) r = make && gMayMake ? MakeKey(folder, path, key) : Read::Unusable;
     if (r == Read::Unusable) return std::string();
-    if (r == Read::Ok) {
-      gKeys[cacheKey] = key;
-      return key;
-    }
+    if (r == Read::Ok) return key;
   }
   return std::string();
 }

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -72,8 +73,8 @@ class InterruptedSavesTest : public DocWindowTest {
   std::string P(const std::string& name) const { return ProgFile(name); }
   static bool EndedThere(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
   std::string Prog() const { return QFile::encodeName(progDir_->path()).toStdString(); }
-  frmArrU* OpenSong() {
-    OpenThrough("mnuApriArr", "song.arr", false);
+  frmArrU* OpenSong(const std::string& file = "song.arr") {
+    OpenThrough("mnuApriArr", file, false);
     return gArrSlotUsed[gArrSlotIdx] ? gArrUForms[gArrSlotIdx] : nullptr;
   }
   static void DeleteLine(frmArrU* w, int line) {
@@ -484,4 +485,92 @@ TEST_F(InterruptedSavesTest, AFileAPowerLossLeftDamagedKeepsItsOldCopy) {
   EXPECT_EQ(ReadBytes(P("song.arr.old")), old);
   EXPECT_EQ(Hidden(Prog(), ".song.arr"), std::vector<std::string>{});
   Discard(w, 4);
+}
+
+// A record of an interrupted save that can no longer be checked, its key
+// gone from the settings folder: File > Open Arr acts on nothing, says so in
+// one box naming the file, and leaves every file, side files included, as
+// it stands; in a folder the user cannot list (as an ordinary user), the
+// box says that the interrupted save could not even be looked for. File >
+// Save says so once, and saves.
+TEST_F(InterruptedSavesTest, AnInterruptedSaveThatCannotBeCheckedIsSaidAndLeftAlone) {
+  const struct {
+    const char* what;
+    mode_t folderMode;  // of the song's folder
+    bool asUser;
+    std::string text;
+  } cases[] = {
+      {"a folder that can be listed", 0755, false,
+       "The interrupted save of _ could not be checked: its files are left as they stand."},
+      {"a folder that cannot be listed", 0300, true,
+       "An interrupted save in _ could not be looked for: the folder cannot be listed."},
+  };
+  StartPlain();
+  const std::string settings = QFile::encodeName(winDir_->path()).toStdString();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.asUser && !CanSwitchUsers()) continue;
+    const std::string band = P("band");
+    ::chmod(band.c_str(), 0755);
+    for (const auto& [name, bytes] : FilesOf(band)) ::unlink((band + "/" + name).c_str());
+    ::rmdir(band.c_str());
+    ASSERT_EQ(::mkdir(band.c_str(), 0755), 0);
+    WriteBytes(band + "/song.arr", Band());
+    WriteBytes(band + "/song.sty", StyleFile());
+    if (c.asUser) {
+      ASSERT_TRUE(ChownTree(Prog(), kTestUid, kTestGid));
+      ASSERT_TRUE(ChownTree(settings, kTestUid, kTestGid));
+    }
+    const uid_t uid = c.asUser ? kTestUid : ::geteuid();
+    const gid_t gid = c.asUser ? kTestGid : ::getegid();
+    ASSERT_EQ(RunAsUser(uid, gid,
+                        [&] {
+                          SetFileFaultHook(EndAt("rename", 2));
+                          WriteWholeFiles({{band + "/song.arr", Killed()}, {band + "/song.sty", NewStyleFile()}});
+                          return 1;
+                        }),
+              0);
+    ASSERT_EQ(::unlink((settings + "/Brenvolta.key").c_str()), 0);
+    ASSERT_EQ(::chmod(band.c_str(), c.folderMode), 0);
+    const auto left = FilesOf(band);
+    ASSERT_GT(left.size(), 4u);
+    std::string text = c.text;
+    text.replace(text.find('_'), 1, c.asUser ? band : band + "/song.arr");
+    {
+      std::unique_ptr<EffectiveUser> user;
+      if (c.asUser) user = std::make_unique<EffectiveUser>();
+      dialogs_.Clear();
+      OpenThrough("mnuApriArr", "band/song.arr", false);
+      ASSERT_TRUE(gArrSlotUsed[gArrSlotIdx]);
+      frmArrU* w = gArrUForms[gArrSlotIdx];
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{text});
+      Discard(w, 4);
+    }
+    EXPECT_EQ(FilesOf(band), left);
+    if (!c.asUser) {
+      // In Italian, at the next File > Open; then File > Save says so once
+      // and saves, leaving the record it cannot check and its side files.
+      gLangBase = 0;
+      dialogs_.Clear();
+      frmArrU* w = OpenSong("band/song.arr");
+      ASSERT_NE(w, nullptr);
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Il salvataggio interrotto di " + band +
+                                                     "/song.arr non ha potuto essere verificato: i suoi file restano "
+                                                     "come sono."});
+      gLangBase = 200;
+      dialogs_.Clear();
+      DeleteLine(w, 0);
+      main_->Item("mnuSalva")->trigger();
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{text});
+      EXPECT_EQ(Asc(w->Tag(), 4), 0);
+      auto now = FilesOf(band);
+      EXPECT_NE(now.at("song.arr"), left.at("song.arr"));
+      now.erase("song.arr");
+      auto kept = left;
+      kept.erase("song.arr");
+      EXPECT_EQ(now, kept);
+      Discard(w, 4);
+    }
+    ::chmod(band.c_str(), 0755);
+  }
 }

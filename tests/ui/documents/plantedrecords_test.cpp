@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -514,4 +515,36 @@ TEST_F(PlantedRecordsTest, AResolvePutsNothingButTheFileItExaminedInADocumentsPl
   EXPECT_EQ(hidden, std::vector<std::string>{waiting}) << "nothing but the other user's link beside the pair";
   Discard(w, 4);
   ::chmod(Other().c_str(), 0755);
+}
+
+// Another user's file at the name of the song's record, while another
+// program holds the song's folder locked: File > Open Arr takes no lock
+// for a file that is not a record of ours, so it waits for nothing, and
+// shows no box.
+TEST_F(PlantedRecordsTest, AnOpenBesideAnotherUsersFileAtARecordsNameWaitsForNoLock) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as another user";
+  StartPlain();
+  Fresh();
+  LearnNames();
+  ::chmod(Prog().c_str(), 01777);
+  ASSERT_EQ(RunAsUser(kOtherUid, kOtherGid,
+                      [&] {
+                        WriteBytes(Record(), "Brenvolta save record 3\nhis junk\n");
+                        return 0;
+                      }),
+            0);
+  FolderLockHolder holder(Prog());
+  ASSERT_TRUE(holder.Holds());
+  SetSaveLockWait(3000);
+  const Snapshot before = Take(Prog());
+  dialogs_.Clear();
+  const auto start = std::chrono::steady_clock::now();
+  frmArrU* w = OpenSong();
+  const auto took = std::chrono::steady_clock::now() - start;
+  SetSaveLockWait(-1);
+  ASSERT_NE(w, nullptr);
+  EXPECT_LT(took, std::chrono::seconds(1));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(Take(Prog()), before);
+  Discard(w, 4);
 }
