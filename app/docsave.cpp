@@ -88,26 +88,24 @@ bool AskRetrySave(const std::string& title, const std::string& failed, int err) 
 
 // Writes the files of one save together (WriteWholeFiles: all or none of
 // them, every old file left whole and no temporary file left). A killed
-// save of these files that can be neither finished nor undone is said
-// first, once; the save then puts its own files in place all the same.
-// Each failed attempt shows one box; only the user's Retry tries again, so
-// the user bounds the retries. File > Save titles its boxes with "Saving "
-// and the name of the file that failed (the file being saved when a folder
-// refused). 0 done, 1 failed or cancelled (shown).
+// save of these files that could be neither finished nor undone (or, for
+// want of a key, checked) is said once; the save puts its own files in
+// place all the same. A file left damaged was said at its open, and is
+// not said again. Each failed attempt shows one box; only the user's Retry
+// tries again, so the user bounds the retries. File > Save titles its
+// boxes with "Saving " and the name of the file that failed (the file
+// being saved when a folder refused). 0 done, 1 failed or cancelled
+// (shown).
 int SaveFiles(Title title, const std::vector<WholeFile>& files) {
   ForgetReportedSaves();
-  for (const WholeFile& f : files) {
-    std::string failed;
-    const int err = ResolveKilledSave(f.path, &failed);
-    // A folder another program keeps locked is the save's own refusal below.
-    if (err != 0 && err != kErrSaveInUse) {
-      ReportUnresolvedSave(title == Title::File ? gOpCaption : kAppTitle, failed.empty() ? f.path : failed, err);
-      break;
-    }
-  }
   for (;;) {
     std::string failed;
-    const int err = WriteWholeFiles(files, &failed);
+    SaveNotice notice;
+    const int err = WriteWholeFiles(files, &failed, &notice);
+    // A folder another program keeps locked is the save's own refusal below.
+    if (notice.err != 0 && notice.err != kErrSaveInUse && notice.err != kErrDamaged &&
+        notice.err != kErrNotLookedFor)
+      ReportUnresolvedSave(title == Title::File ? gOpCaption : kAppTitle, notice.file, notice.err);
     if (err == 0) return 0;
     if (failed.empty()) failed = files.front().path;
     if (title == Title::File && !DirExists(failed)) gOpCaption = Res(115) + PathFileName(failed);

@@ -11,10 +11,12 @@
 // cancelled leaves it as it was, so the close prompt can ask again. The
 // files of one save (an arrangement file and its style file, a program file
 // and the namesake it removes) are written together: all of them, or, on a
-// failure, none, every old file left whole (WriteWholeFiles). A link stays a
-// link and its target is saved; the old file's permissions are kept. The
-// extension added to the path takes the case of a file that exists already
-// (WithExtension).
+// failure, none, every old file left whole (WriteWholeFiles). A link the
+// user made stays a link and its target is saved (a link another user made
+// refuses the save: "Cannot write", the file, "The file is a link another
+// user made"); the old file's mode, owner, group, access list and extended
+// attributes are kept. The extension added to the path takes the case of a
+// file that exists already (WithExtension).
 //
 // Each returns 0 when it saved or had nothing to do, 1 when it was cancelled
 // or failed (the reason shown).

@@ -70,7 +70,9 @@ int SettingsFolderCheck() {
 
 void SettingsFolderLock(int err) {
   gSettingsFolderLocked = true;
-  SetSaveLockFileMade(false);  // nothing is made in the folder, not even the save lock
+  // Nothing is made in the folder: not the save lock, not the save key.
+  SetSaveLockFileMade(false);
+  SetSaveKeyMayBeMade(false);
   sFolderErr = err;
   sFolderMissing = false;
 }
@@ -673,6 +675,7 @@ void SettingsReset() {
   gSettingsBuf = Nuls(kSettingsRecLen);
   gSettingsFolderLocked = false;
   SetSaveLockFileMade(true);
+  SetSaveKeyMayBeMade(true);
   sFolderErr = 0;
   sFolderMissing = false;
 }

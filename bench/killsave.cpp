@@ -17,7 +17,11 @@
 //              so every file is written in place, its old bytes kept in the
 //              settings folder; run it as an ordinary user (permission bits
 //              do not stop root), e.g. under
-//              setpriv --reuid=65534 --regid=65534 --clear-groups.
+//              setpriv --reuid=65534 --regid=65534 --clear-groups;
+//   moved      after each kill the folder is renamed (to "<folder>-moved"
+//              and back, by turns) before the files are opened where it now
+//              is, as a folder moved or a stick mounted elsewhere is reached
+//              another way; the settings folder stays where it is.
 //
 // The folder is made and emptied first. Prints the trials, the saves
 // completed, and the faults found: files holding no whole version,
@@ -71,7 +75,7 @@ constexpr size_t kPrgLen = 30600, kArrLen = 10528, kStyLen = 40000;
   }
 }
 
-enum class Way { Rename, TwoNames, Locked };
+enum class Way { Rename, TwoNames, Locked, Moved };
 
 ino_t InodeOf(const std::string& path) {
   struct stat st {};
@@ -79,8 +83,9 @@ ino_t InodeOf(const std::string& path) {
 }
 
 // The side files of saves in a folder: every one, or only the records
-// written whole (ending as a record ends), which an open must have
-// resolved; a record cut short is a leftover for the next save.
+// written whole (ending with their mac line, as a record ends), which an
+// open must have resolved; a record cut short is a leftover for the next
+// save.
 enum class Side { Any, WholeRecord };
 int CountSideFiles(const std::string& dir, Side which) {
   std::vector<std::string> names;
@@ -91,8 +96,8 @@ int CountSideFiles(const std::string& dir, Side which) {
     if (which == Side::WholeRecord) {
       std::string data;
       const bool record = name.size() > 5 && name.compare(name.size() - 5, 5, ".save") == 0;
-      if (!record || ReadWholeFile(dir + "/" + name, data) != 0 || data.size() < 22 ||
-          data.compare(data.size() - 21, 4, "end ") != 0)
+      if (!record || ReadWholeFile(dir + "/" + name, data) != 0 || data.size() < 70 ||
+          data.compare(data.size() - 69, 4, "mac ") != 0)
         continue;
     }
     ++n;
@@ -104,24 +109,32 @@ int CountSideFiles(const std::string& dir, Side which) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <folder> [trials] [longest delay in us] [rename|twonames|locked]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <folder> [trials] [longest delay in us] [rename|twonames|locked|moved]\n",
+                 argv[0]);
     return 2;
   }
   const std::string dir = argv[1];
   const int trials = argc > 2 ? std::atoi(argv[2]) : 200;
   const int maxDelay = argc > 3 ? std::atoi(argv[3]) : 20000;
   const std::string wayName = argc > 4 ? argv[4] : "rename";
-  const Way way = wayName == "twonames" ? Way::TwoNames : wayName == "locked" ? Way::Locked : Way::Rename;
+  const Way way = wayName == "twonames" ? Way::TwoNames
+                  : wayName == "locked"  ? Way::Locked
+                  : wayName == "moved"   ? Way::Moved
+                                         : Way::Rename;
   if (way == Way::Locked && ::geteuid() == 0) {
     std::fprintf(stderr, "locked: run as an ordinary user; permission bits do not stop root\n");
     return 2;
   }
   const std::string other = dir + "/../" + "killsave-second-names";
+  // A moved folder leaves the settings folder where it is.
+  const std::string moved = dir + "-moved";
+  const std::string settings = way == Way::Moved ? dir + "-settings" : dir + "/settings";
+  if (way == Way::Moved && !DirExists(dir) && DirExists(moved)) ::rename(moved.c_str(), dir.c_str());
   MakeDirs(dir);
   ::chmod(dir.c_str(), 0755);
-  MakeDirs(dir + "/settings");
-  SetWinFolder(dir + "/settings");
-  for (const std::string& folder : {dir, dir + "/settings", other}) {
+  MakeDirs(settings);
+  SetWinFolder(settings);
+  for (const std::string& folder : {dir, settings, other}) {
     std::vector<std::string> names;
     ListFolderFiles(folder, names);
     for (const std::string& n : names) ::unlink((folder + "/" + n).c_str());
@@ -142,40 +155,47 @@ int main(int argc, char** argv) {
   std::bernoulli_distribution coin(0.5);
   long version = 0, saves = 0;
   int tornPrg = 0, tornArr = 0, tornSty = 0, apart = 0, recordsLeft = 0, tempsLeft = 0, namesLost = 0;
+  std::string here = dir;  // where the folder is now
   for (int t = 0; t < trials; ++t) {
     const pid_t pid = ::fork();
-    if (pid == 0) SaveForever(dir, version + 1);
+    if (pid == 0) SaveForever(here, version + 1);
     ::usleep(static_cast<useconds_t>(delay(rng)));
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
+    if (way == Way::Moved) {
+      const std::string there = here == dir ? moved : dir;
+      ::rename(here.c_str(), there.c_str());
+      here = there;
+    }
 
     // The open of each document, through one of its names.
     const bool second = way == Way::TwoNames && coin(rng);
-    ResolveKilledSave(second ? prg2 : dir + "/doc.prg");
-    ResolveKilledSave(second ? arr2 : dir + "/song.arr");
-    ResolveKilledSave(dir + "/song.sty");
-    const long p = VersionOf(dir + "/doc.prg", 'p', kPrgLen);
-    const long a = VersionOf(dir + "/song.arr", 'a', kArrLen);
-    const long s = VersionOf(dir + "/song.sty", 's', kStyLen);
+    ResolveKilledSave(second ? prg2 : here + "/doc.prg");
+    ResolveKilledSave(second ? arr2 : here + "/song.arr");
+    ResolveKilledSave(here + "/song.sty");
+    const long p = VersionOf(here + "/doc.prg", 'p', kPrgLen);
+    const long a = VersionOf(here + "/song.arr", 'a', kArrLen);
+    const long s = VersionOf(here + "/song.sty", 's', kStyLen);
     tornPrg += p < 0;
     tornArr += a < 0;
     tornSty += s < 0;
     apart += a >= 0 && s >= 0 && a != s;
     if (way == Way::TwoNames)
-      namesLost += (InodeOf(prg2) != InodeOf(dir + "/doc.prg")) + (InodeOf(arr2) != InodeOf(dir + "/song.arr"));
-    recordsLeft += CountSideFiles(dir, Side::WholeRecord) + CountSideFiles(dir + "/settings", Side::WholeRecord);
-    tempsLeft += CountSideFiles(dir, Side::Any) + CountSideFiles(dir + "/settings", Side::Any) > 0;
+      namesLost += (InodeOf(prg2) != InodeOf(here + "/doc.prg")) + (InodeOf(arr2) != InodeOf(here + "/song.arr"));
+    recordsLeft += CountSideFiles(here, Side::WholeRecord) + CountSideFiles(settings, Side::WholeRecord);
+    tempsLeft += CountSideFiles(here, Side::Any) + CountSideFiles(settings, Side::Any) > 0;
     const long newest = std::max({p, a, s});
     if (newest > version) {
       saves += newest - version;
       version = newest;
     }
     // A torn file is put back whole, so that the next trial starts clean.
-    if (p < 0) WriteWholeFileAtomic(dir + "/doc.prg", Content('p', version, kPrgLen));
+    if (p < 0) WriteWholeFileAtomic(here + "/doc.prg", Content('p', version, kPrgLen));
     if (a < 0 || s < 0 || a != s)
-      WriteWholeFiles({{dir + "/song.arr", Content('a', version, kArrLen)},
-                       {dir + "/song.sty", Content('s', version, kStyLen)}});
+      WriteWholeFiles({{here + "/song.arr", Content('a', version, kArrLen)},
+                       {here + "/song.sty", Content('s', version, kStyLen)}});
   }
+  if (here != dir) ::rename(here.c_str(), dir.c_str());
   if (way == Way::Locked) ::chmod(dir.c_str(), 0755);
   std::printf(
       "%s: trials %d, versions saved %ld; torn: doc.prg %d, song.arr %d, song.sty %d; song.arr beside a song.sty of "

@@ -46,6 +46,8 @@ std::string SaveFailureReason(int err) {
   switch (err) {
     case kErrSaveInUse: return Res(143);
     case kErrOldCopyGone: return Res(142);
+    case kErrSideChanged: return Res(153);
+    case kErrForeignLink: return Res(154);
     case kErrDiskFull: return MsgText(19, "");
     case kErrDiskNotReady: return MsgText(28, "");
     case kErrPathFileAccess: return MsgText(17, "");
@@ -55,12 +57,24 @@ std::string SaveFailureReason(int err) {
   }
 }
 
-void ReportUnresolvedSave(const std::string& title, const std::string& file, int err) {
+void ReportUnresolvedSave(const std::string& title, const std::string& file, int err, const std::string& oldCopy) {
   const std::string key = file + '\n' + std::to_string(err);
   if (key == gReportedSave) return;
   gReportedSave = key;
-  TheDialogs().MessageBox(title, ReplaceFirstUnderscore(Res(141), file) + "\r\n" + SaveFailureReason(err),
-                          MsgIcon::Exclamation, MsgButtons::OK);
+  std::string text;
+  switch (err) {
+    case kErrDamaged: {
+      // Two places: the file, then where its old content is.
+      const std::string t = Res(152);
+      const size_t mark = t.find('_');
+      text = mark == std::string::npos ? t : t.substr(0, mark) + file + ReplaceFirstUnderscore(t.substr(mark + 1), oldCopy);
+      break;
+    }
+    case kErrUnchecked: text = ReplaceFirstUnderscore(Res(150), file); break;
+    case kErrNotLookedFor: text = ReplaceFirstUnderscore(Res(151), file); break;
+    default: text = ReplaceFirstUnderscore(Res(141), file) + "\r\n" + SaveFailureReason(err); break;
+  }
+  TheDialogs().MessageBox(title, text, MsgIcon::Exclamation, MsgButtons::OK);
 }
 
 void ForgetReportedSaves() { gReportedSave.clear(); }
@@ -94,13 +108,13 @@ void ReadDocumentTogether(const std::vector<std::string>& paths) {
     // locked is the box below); then the reading, under the save lock.
     bool busy = false;
     for (const FileReadTogether& f : files) {
-      std::string failed;
-      const int e = ResolveKilledSave(f.path, &failed);
+      std::string failed, oldCopy;
+      const int e = ResolveKilledSave(f.path, &failed, &oldCopy);
       if (e == kErrSaveInUse) {
         busy = true;
         break;
       }
-      if (e != 0) ReportUnresolvedSave(title, failed.empty() ? f.path : failed, e);
+      if (e != 0) ReportUnresolvedSave(title, failed.empty() ? f.path : failed, e, oldCopy);
     }
     if (!busy && ReadFilesTogether(files) == 0) break;
     if (TheDialogs().MessageBox(title, Res(143), MsgIcon::Exclamation, MsgButtons::RetryCancel) != kMsgRetry) {
@@ -133,8 +147,9 @@ int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool m
   // so that what is read holds one save's files whole. One that can be
   // neither is said once, and the file is read as it stands: a record never
   // stops an open.
-  std::string failed;
-  if (const int e = ResolveKilledSave(path, &failed)) ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e);
+  std::string failed, oldCopy;
+  if (const int e = ResolveKilledSave(path, &failed, &oldCopy))
+    ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e, oldCopy);
   const int err = FileStatement(
       [&] {
         const int e = file.Open(path, recLen, OpenMode::ReadOnly);

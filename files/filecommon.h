@@ -78,14 +78,19 @@ int ReadImageFile(const std::string& path, int recLen, std::string& image, int m
 
 // The reason line of a failed save or resolve: the program's own text of
 // its error number ("Disk full", "Read only file", ..., "Disk writing error"
-// for the others), and for a folder another program keeps locked or an old
-// copy that is gone, texts of their own.
+// for the others), and for a folder another program keeps locked, an old
+// copy that is gone, a side file someone else changed and a link another
+// user made, texts of their own.
 std::string SaveFailureReason(int err);
 // One box, titled title: the interrupted save of file could not be finished
-// or undone, and why (err, as SaveFailureReason). The same file and error
-// as the last one said are not said again until ForgetReportedSaves (each
-// File > Open and each save command start afresh).
-void ReportUnresolvedSave(const std::string& title, const std::string& file, int err);
+// or undone, and why (err, as SaveFailureReason); or, by err, that it could
+// not be checked (kErrUnchecked) or looked for (kErrNotLookedFor), or that
+// the file was left damaged and its old content is kept at oldCopy
+// (kErrDamaged). The same file and error as the last one said are not said
+// again until ForgetReportedSaves (each File > Open and each save command
+// start afresh).
+void ReportUnresolvedSave(const std::string& title, const std::string& file, int err,
+                          const std::string& oldCopy = std::string());
 void ForgetReportedSaves();
 
 void FileCommonReset();  // gFileNum 0, gCurFilePath empty, no save reported, nothing read together

@@ -20,7 +20,7 @@ unsigned gTxFailCount = 0;
 
 namespace {
 // The text under the sequencer's reason when its device is missing.
-constexpr int kSeqDeviceMissingId = 150;
+constexpr int kSeqDeviceMissingId = 155;
 }  // namespace
 
 int MidiOutOpen() {

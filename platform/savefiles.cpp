@@ -3,25 +3,36 @@
 //
 // Trust. Whatever stands beside a document may have been put there by
 // someone else: another user of a shared folder, an unpacked archive, a
-// restored backup. So a record is acted on only when everything about it
-// shows that this program wrote it for a save of this very file:
-// - it is a regular file of this user, at most 64 KiB, whole;
-// - it lists its own copies with their device, inode and birth time, and
-//   the one read is among them (a copy of a record, or one written by hand,
-//   has another inode and birth time than the ones it lists);
-// - it names only the file, another name of it, and the file's companion
-//   in the same folder, and its side files only at the file's homes, under
-//   the names this engine gives;
-// - every file it would rename, write from, write into or delete has the
-//   device, inode and birth time the save recorded, and holds what the
-//   save recorded (the old content, the new one, or for a file written in
-//   place a mix of the two, byte by byte);
-// anything else is left alone, and the document opens and saves as if the
-// record were not there.
+// restored backup. Owning, linking or rewriting a file proves nothing, so a
+// record is acted on only when it can only have come from this user's own
+// copies of the program, for a save of this very document:
+// - its bytes carry an HMAC-SHA256 under the user's save key (savekey.h),
+//   which only the user may read; its name is one the key derives from its
+//   file's name, so it is found without listing the folder, and no one else
+//   can tell the name beforehand;
+// - it is a private regular file of this user with one name, at most
+//   64 KiB, and it lists its own copies with their inode and birth time:
+//   one read under another (a record of ours brought back from a backup or
+//   an archive, which is a new file) is left alone. Where the file system
+//   keeps no stable inode numbers (FAT, exFAT) this cannot be asked, and
+//   the contents decide;
+// - it names its files by their names in their folders, so that it still
+//   counts once the folder is reached another way (moved, renamed, a stick
+//   mounted elsewhere), and only the name asked for and its companion (the
+//   ".sty" of an ".arr", the ".pgg" of a ".prg", beside that name), or
+//   other names of the file asked for, each with the file its links led to;
+// - every file it would rename, write from, write into or delete is as the
+//   save left it: its inode and birth time, its content (the old one, the
+//   new one, or for a file written in place a mix of the two, byte by
+//   byte), and each side file this user's regular file at the moment of
+//   the act, checked again after each rename.
+// Anything else is left alone, and the document opens and saves as if the
+// record were not there. Where no key can be had, no record is acted on.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -34,12 +45,15 @@
 #include <set>
 #include <utility>
 
+#include "platform/fileattrs.h"
 #include "platform/files.h"
 #include "platform/files_internal.h"
+#include "platform/savekey.h"
 #include "platform/savelock.h"
 #include "platform/winfolder.h"
 
 using namespace fileimpl;
+using fileattrs::Attrs;
 
 namespace {
 
@@ -47,7 +61,9 @@ namespace {
 
 // A file as the file system knows it: its device, inode and birth time
 // (zero where the file system keeps none). An inode number may be reused by
-// a later file; the birth time tells them apart.
+// a later file; the birth time tells them apart. A record keeps the inode
+// and birth time only: the device number changes when a stick is mounted
+// again.
 struct Ident {
   uint64_t dev = 0;
   uint64_t ino = 0;
@@ -57,9 +73,9 @@ struct Ident {
   bool SameInode(const Ident& o) const { return dev == o.dev && ino == o.ino; }
   bool operator==(const Ident& o) const { return SameInode(o) && bsec == o.bsec && bnsec == o.bnsec; }
   bool operator!=(const Ident& o) const { return !(*this == o); }
-  bool operator<(const Ident& o) const {
-    return std::tie(dev, ino, bsec, bnsec) < std::tie(o.dev, o.ino, o.bsec, o.bnsec);
-  }
+  // Whether a file found now is the one recorded (a record's identity has
+  // no device).
+  bool Recorded(const Ident& now) const { return ino == now.ino && bsec == now.bsec && bnsec == now.bnsec; }
 };
 
 // What stands at a path, links not followed.
@@ -110,19 +126,31 @@ bool LookFd(int fd, Look& look) {
   return true;
 }
 
+// Whether the file system of a folder keeps a file's inode number for good.
+// FAT and exFAT give inode numbers out afresh when a file is looked up
+// again (after a remount, or once the kernel forgot it), so there a file
+// is known by its content only. The fault hook's "inodes" stands for such
+// a file system in tests.
+bool KeepsInodes(const std::string& folder) {
+  constexpr long kMsdos = 0x4d44, kExfat = 0x2011BAB0;
+  if (AskHook("inodes", folder) != 0) return false;
+  struct statfs fs {};
+  if (::statfs(folder.c_str(), &fs) != 0) return true;
+  return fs.f_type != kMsdos && fs.f_type != kExfat;
+}
+
 // ---- Hashes ----
 
-// The 64-bit FNV-1a hash of bytes: what tells a whole content from a torn
-// one, and shortens long names. (A record's trust does not rest on it.)
-uint64_t HashOf(const char* data, size_t size) {
+// The 64-bit FNV-1a hash of bytes: it shortens long names. (Contents are
+// told apart by their BLAKE2b-256, savekey::ContentHash.)
+uint64_t HashOf(const std::string& data) {
   uint64_t h = 14695981039346656037ull;
-  for (size_t i = 0; i < size; ++i) {
-    h ^= static_cast<unsigned char>(data[i]);
+  for (const unsigned char c : data) {
+    h ^= c;
     h *= 1099511628211ull;
   }
   return h;
 }
-uint64_t HashOf(const std::string& data) { return HashOf(data.data(), data.size()); }
 
 std::string Hex16(uint64_t v) {
   static const char kDigits[] = "0123456789abcdef";
@@ -144,7 +172,10 @@ std::string Hex(uint64_t v) {
 // same + ".save". A name part is the home's name, or for a name longer than
 // 200 bytes its first 200 bytes, "-" and the hash of the whole name: two
 // names of one save never share a part, and every side-file name stays
-// within what the file system takes.
+// within what the file system takes. The six letters or digits are derived
+// from the key, the home's name and a slot number: a record is looked for
+// at the few names of its slots, never by listing a folder, and the next
+// save finds what a killed one left the same way.
 
 constexpr char kMark[] = "~brv";
 constexpr size_t kRandomLen = 6;
@@ -152,6 +183,9 @@ constexpr char kRecordExt[] = ".save";
 constexpr size_t kRecordExtLen = 5;
 constexpr size_t kPlainNameMax = 200;
 constexpr size_t kRecordMax = 64 * 1024;
+constexpr int kTempSlots = 4;    // new contents and old files aside
+constexpr int kRecordSlots = 4;  // records
+constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 std::string NamePart(const std::string& name) {
   if (name.size() <= kPlainNameMax) return name;
@@ -169,31 +203,63 @@ bool IsRandomAt(const std::string& s, size_t at) {
   return true;
 }
 
-std::string RandomPart() {
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::mt19937_64 rng{std::random_device{}()};
-  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kChars)) - 2);
-  std::string s;
-  for (size_t i = 0; i < kRandomLen; ++i) s += kChars[pick(rng)];
-  return s;
+// Whether a name is one of a side file of the engine's: a temporary file
+// ("." + part + "~brv" + six letters or digits) or a record (the same +
+// ".save"), of any home.
+bool IsSideName(const std::string& entry, bool record) {
+  const size_t tail = kRandomLen + (record ? kRecordExtLen : 0);
+  const size_t mark = entry.size() >= tail + 4 ? entry.size() - tail - 4 : std::string::npos;
+  return mark != std::string::npos && mark >= 2 && entry[0] == '.' && entry.compare(mark, 4, kMark) == 0 &&
+         IsRandomAt(entry, mark + 4) && (!record || entry.compare(entry.size() - kRecordExtLen, kRecordExtLen, kRecordExt) == 0);
 }
 
-// Whether a folder entry is a temporary file named after home.
-bool IsTempName(const std::string& entry, const std::string& home) {
-  const std::string prefix = SidePrefix(home);
-  return entry.size() == prefix.size() + kRandomLen && entry.compare(0, prefix.size(), prefix) == 0 &&
-         IsRandomAt(entry, prefix.size());
-}
-
-// Whether a folder entry is a record named after home.
+// Whether a folder entry is a record named after home (by any slot).
 bool IsRecordName(const std::string& entry, const std::string& home) {
   const std::string prefix = SidePrefix(home);
   return entry.size() == prefix.size() + kRandomLen + kRecordExtLen && entry.compare(0, prefix.size(), prefix) == 0 &&
-         IsRandomAt(entry, prefix.size()) && entry.compare(prefix.size() + kRandomLen, kRecordExtLen, kRecordExt) == 0;
+         IsSideName(entry, true);
 }
 
-std::string SidePath(const std::string& home, bool record) {
-  return InFolder(FolderOf(home), SidePrefix(home) + RandomPart() + (record ? kRecordExt : ""));
+std::string RandomPart() {
+  thread_local std::mt19937_64 rng{std::random_device{}()};
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kNameChars)) - 2);
+  std::string s;
+  for (size_t i = 0; i < kRandomLen; ++i) s += kNameChars[pick(rng)];
+  return s;
+}
+
+// The name of slot k of a side file at home, derived from the key. Its six
+// letters or digits are kept once worked out, since each save and open
+// looks at the same few names again.
+std::string SlotPath(const std::string& key, const std::string& home, bool record, int k) {
+  static std::mutex mutex;
+  static std::map<std::string, std::string> parts;  // by key and what is named
+  const std::string what = key + (record ? "record " : "temp ") + std::to_string(k) + " " + NameOf(home);
+  std::string part;
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    const auto known = parts.find(what);
+    if (known != parts.end()) part = known->second;
+  }
+  if (part.empty()) {
+    const std::string mac = savekey::Mac(key, what.substr(key.size()));
+    for (size_t i = 0; i < kRandomLen; ++i)
+      part += kNameChars[static_cast<unsigned char>(mac[i]) % (sizeof(kNameChars) - 1)];
+    std::lock_guard<std::mutex> guard(mutex);
+    if (parts.size() >= 1024) parts.clear();
+    parts[what] = part;
+  }
+  return InFolder(FolderOf(home), SidePrefix(home) + part + (record ? kRecordExt : ""));
+}
+
+// The i-th name a side file at home may take: its slots, then (for a
+// temporary file, should others hold every slot) random names; without a
+// key only random names. Empty past the last.
+std::string SideName(const std::string& key, const std::string& home, bool record, int i) {
+  const int slots = key.empty() ? 0 : record ? kRecordSlots : kTempSlots;
+  if (i < slots) return SlotPath(key, home, record, i);
+  if (record || i >= slots + 100) return std::string();
+  return InFolder(FolderOf(home), SidePrefix(home) + RandomPart());
 }
 
 // The home of a file saved in place in the settings folder: named after the
@@ -204,10 +270,10 @@ std::string SettingsHomeOf(const std::string& file, const std::string& settings)
 }
 
 // The home of the records of a file written in place, found through any of
-// its names: named after the file's identity, in the settings folder (or
-// beside the file where that folder takes nothing).
+// its names: named after the file's inode and birth time, in the settings
+// folder (or beside the file where that folder takes nothing).
 std::string IdentityHomeIn(const std::string& folder, const Ident& id) {
-  return InFolder(folder, "brv-" + Hex(id.dev) + "-" + Hex(id.ino) + "-" + Hex(id.bsec) + "." + Hex(id.bnsec));
+  return InFolder(folder, "brv-" + Hex(id.ino) + "-" + Hex(id.bsec) + "." + Hex(id.bnsec));
 }
 
 // The path with its folder as the file system knows it (no ".", ".." or
@@ -219,13 +285,33 @@ std::string CanonicalPath(const std::string& path) {
   return InFolder(buf, NameOf(path));
 }
 
-// The file a path names, through any symbolic links (at most 40 of them);
-// the path itself when it is no link.
-std::string RealFileOf(const std::string& path) {
+// ---- Links ----
+
+// Whether a symbolic link may be followed for a write: this user made it,
+// or its folder is this user's and no one else may write there, so that no
+// one else can have put it there (the kernel's rule for links in sticky
+// folders, applied in every folder, since the engine follows links
+// itself).
+bool MayFollow(const std::string& link, const Look& look) {
+  const uid_t me = ::geteuid();
+  if (look.uid == me) return true;
+  struct stat folder {};
+  return ::stat(FolderOf(link).c_str(), &folder) == 0 && folder.st_uid == me && (folder.st_mode & 022) == 0;
+}
+
+// The file a path names, through its symbolic links (at most 40 of them),
+// each followed only where MayFollow allows: at a link that may not be
+// followed, that link itself, with followed false.
+std::string RealFileOf(const std::string& path, bool& followed) {
+  followed = true;
   std::string p = path;
   for (int i = 0; i < 40; ++i) {
-    struct stat st {};
-    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    Look look;
+    if (LookAt(p, look) != 0 || !look.exists || !S_ISLNK(look.mode)) return p;
+    if (!MayFollow(p, look)) {
+      followed = false;
+      return p;
+    }
     char buf[PATH_MAX];
     const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return p;
@@ -235,16 +321,25 @@ std::string RealFileOf(const std::string& path) {
   return p;
 }
 
-// An absolute path without empty, "." or ".." parts: what the engine
-// records, and all a record may name.
+std::string RealFileOf(const std::string& path) {
+  bool followed = true;
+  return RealFileOf(path, followed);
+}
+
+// A name within a folder: not empty, no "/" nor NUL, not "." or "..".
+bool CleanName(const std::string& n) {
+  return !n.empty() && n != "." && n != ".." && n.find('/') == std::string::npos && n.find('\0') == std::string::npos;
+}
+
+// An absolute path without empty, "." or ".." parts.
 bool CleanPath(const std::string& p) {
-  if (p.size() < 2 || p[0] != '/' || p.back() == '/' || p.find('\0') != std::string::npos) return false;
+  if (p == "/") return true;
+  if (p.size() < 2 || p[0] != '/' || p.back() == '/') return false;
   size_t at = 1;
   while (at <= p.size()) {
     size_t end = p.find('/', at);
     if (end == std::string::npos) end = p.size();
-    const std::string part = p.substr(at, end - at);
-    if (part.empty() || part == "." || part == "..") return false;
+    if (!CleanName(p.substr(at, end - at))) return false;
     at = end + 1;
   }
   return true;
@@ -258,7 +353,7 @@ std::string Lower(std::string s) {
 
 // Whether b is the companion of a in one save: the style file of an
 // arrangement file, or the program file of the same name with the other
-// extension (either way round).
+// extension (either way round), in the same folder.
 bool IsCompanion(const std::string& a, const std::string& b) {
   if (FolderOf(a) != FolderOf(b)) return false;
   const std::string na = NameOf(a), nb = NameOf(b);
@@ -286,13 +381,13 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-// Opens a regular file that must be the one identified (links not
-// followed); -1 with errno set otherwise (ESTALE for another file).
-int OpenIdentified(const std::string& path, int flags, const Ident* id) {
+// Opens a regular file (links not followed) that passes check; -1 with
+// errno set otherwise (ESTALE for a file that fails it).
+int OpenChecked(const std::string& path, int flags, const std::function<bool(const Look&)>& check) {
   const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   Look look;
-  if (!LookFd(fd, look) || !S_ISREG(look.mode) || (id && look.id != *id)) {
+  if (!LookFd(fd, look) || !S_ISREG(look.mode) || (check && !check(look))) {
     ::close(fd);
     errno = ESTALE;
     return -1;
@@ -300,20 +395,19 @@ int OpenIdentified(const std::string& path, int flags, const Ident* id) {
   return fd;
 }
 
-// The whole content of the identified file; false when it is not there as
-// recorded or cannot be read.
-bool ReadIdentified(const std::string& path, const Ident& id, std::string& data) {
-  const int fd = OpenIdentified(path, O_RDONLY, &id);
+// The whole content of a regular file that passes check.
+bool ReadChecked(const std::string& path, const std::function<bool(const Look&)>& check, std::string& data) {
+  const int fd = OpenChecked(path, O_RDONLY, check);
   if (fd < 0) return false;
   const bool ok = ReadAllFd(fd, data);
   ::close(fd);
   return ok;
 }
 
-// Rewrites an existing file in place, the very file identified (links not
-// followed): data from its start, cut to its size, flushed.
-int WriteInPlace(const std::string& path, const std::string& data, const Ident& id) {
-  const int fd = OpenIdentified(path, O_WRONLY, &id);
+// Rewrites an existing regular file in place (links not followed), the
+// file passing check: data from its start, cut to its size, flushed.
+int WriteInPlace(const std::string& path, const std::string& data, const std::function<bool(const Look&)>& check) {
+  const int fd = OpenChecked(path, O_WRONLY, check);
   if (fd < 0) return errno == ESTALE ? kErrPathFileAccess : LastError(path);
   int err = 0;
   if (!WriteAll(fd, data.data(), data.size())) err = LastError(path);
@@ -323,56 +417,61 @@ int WriteInPlace(const std::string& path, const std::string& data, const Ident& 
   return err;
 }
 
-// Deletes a side file, only when it is the one identified.
+// Deletes a side file, only when it is the one identified (as it stands now).
 void RemoveIdentified(const std::string& path, const Ident& id) {
   if (path.empty()) return;
   Look look;
   if (LookAt(path, look) == 0 && look.exists && look.id == id) ::unlink(path.c_str());
 }
 
-// Makes a new side file at home, open for writing (private to this user
-// until its attributes are given); its path and identity come back.
-int CreateSideFile(const std::string& home, bool record, std::string& path, Ident& id, int& fd) {
+// Flushes each folder once (the fault hook is asked "sync" with each).
+void SyncFolders(const std::set<std::string>& folders) {
+  for (const std::string& f : folders) {
+    AskHook("sync", f);
+    SyncFolder(f);
+  }
+}
+
+// Makes a new side file at home, private to this user, open for writing;
+// its path and identity come back. A name someone holds is passed over; a
+// record takes one of its slots or none (EEXIST).
+int CreateSideFile(const std::string& key, const std::string& home, bool record, std::string& path, Ident& id,
+                   int& fd) {
   fd = -1;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    path = SidePath(home, record);
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, record ? 0600 : 0666);
+  int err = EEXIST;
+  for (int i = 0; !(path = SideName(key, home, record, i)).empty(); ++i) {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       Look look;
       if (!LookFd(fd, look)) {
-        const int err = LastError(path);
+        err = errno;
         ::close(fd);
         ::unlink(path.c_str());
         fd = -1;
-        return err;
+        break;
       }
       id = look.id;
       return 0;
     }
-    if (errno != EEXIST) break;  // a name someone holds is passed over
+    err = errno;
+    if (err != EEXIST) break;
   }
-  const int err = LastError(home);
   path.clear();
   return err;
 }
 
-// Writes data whole into a new temporary file at home, flushed. With old,
-// the new file takes its permission bits, and its owner and group where the
-// process may give them: ownerKept tells whether it could.
-int WriteTemp(const std::string& home, const std::string& data, const Look* old, std::string& temp, Ident& id,
-              bool* ownerKept = nullptr) {
-  int fd = -1;
-  if (const int err = CreateSideFile(home, false, temp, id, fd)) return err;
+// Writes data whole into a new private temporary file at home, flushed; the
+// file stays open (fd) so that its attributes can be given just before it
+// takes its place.
+int WriteTemp(const std::string& key, const std::string& home, const std::string& data, std::string& temp, Ident& id,
+              int& fd) {
+  if (const int e = CreateSideFile(key, home, false, temp, id, fd)) return FileErrorFromErrno(e, home);
   int err = 0;
-  if (old) {
-    const bool kept = ::fchown(fd, old->uid, old->gid) == 0;
-    if (ownerKept) *ownerKept = kept;
-    if (::fchmod(fd, old->mode & 07777) != 0) err = LastError(home);
-  }
-  if (err == 0 && !WriteAll(fd, data.data(), data.size())) err = LastError(home);
+  if (!WriteAll(fd, data.data(), data.size())) err = LastError(home);
   if (err == 0 && ::fsync(fd) != 0) err = LastError(home);
-  if (::close(fd) != 0 && err == 0) err = LastError(home);
   if (err != 0) {
+    ::close(fd);
+    fd = -1;
     ::unlink(temp.c_str());
     temp.clear();
   }
@@ -382,80 +481,140 @@ int WriteTemp(const std::string& home, const std::string& data, const Look* old,
 // ---- The record of a save ----
 //
 // Its bytes (files.h):
-//   "Brenvolta save record 2\n"
-//   per copy of the record: "copy" SP path SP identity LF
-//   per file: op SP path SP identity SP old size SP old hash SP new size SP
-//     new hash SP temp SP identity SP aside SP identity LF
-//   "end " + hash + "\n"
-// A path is its length in decimal, ":" and its bytes; an identity is the
-// device, inode, birth seconds and birth nanoseconds in decimal; hashes are
-// 16 lower-case hex digits; the final hash is that of every byte before
-// "end". A file written in place keeps its new content in a temporary file
-// too, so that a file a killed write left part new can be told, byte by
-// byte, from one rewritten since.
+//   "Brenvolta save record 3\n"
+//   per folder it names: "folder" SP kind SP path LF
+//   per copy of the record: "copy" SP folder SP name SP identity LF
+//   per file: op SP folder SP name SP folder SP file SP identity SP old
+//     size SP old hash SP new size SP new hash SP temp folder SP temp SP
+//     identity SP aside folder SP aside SP identity SP mode SP owner SP
+//     group SP count (SP attribute name SP value)* LF
+//   "mac" SP 64 hex digits LF
+// kind is "doc" or "settings" (the settings folder, wherever it is); a
+// folder's path is where it was at the save, a hint only; a folder is named
+// by its place in that list ("-" for none); a name, path or value is its
+// length in decimal, ":" and its bytes; an identity is the inode, birth
+// seconds and birth nanoseconds in decimal; hashes are BLAKE2b-256 (64 hex
+// digits); the mac is the HMAC-SHA256 of every byte before "mac" under the
+// key. Each file is named twice: by the name the save was given (its
+// folder and name), and the file that name led to (links followed).
 
-constexpr char kRecordHead[] = "Brenvolta save record 2\n";
+constexpr char kRecordHead[] = "Brenvolta save record 3\n";
+constexpr size_t kMacLen = 4 + 64 + 1;  // "mac " + hex + "\n"
+const std::string kNoHash(64, '0');
 
 enum class RecordOp { Replace, Create, InPlace, Remove };
 constexpr const char* kOpNames[] = {"replace", "new", "inplace", "remove"};
 
+struct RecFolder {
+  bool settings = false;
+  std::string hint;  // the folder's path at the save
+};
+
+// A side file or a copy of the record: its folder (an index into the
+// record's folders, -1 for none), its name, and the path that leads to it
+// now once the record is placed (Placed).
 struct Side {
-  std::string path;
+  int folder = -1;
+  std::string name;
   Ident id;
+  std::string path;
 };
 
 struct RecordEntry {
   RecordOp op = RecordOp::Replace;
-  std::string path;       // the file (canonical, links resolved; for a removal, the name)
-  Ident old;              // the file as it stood (replace, inplace, remove)
-  long long oldSize = 0;  // its content (replace, inplace)
-  uint64_t oldHash = 0;
-  long long size = 0;     // the new content (replace, new, inplace)
-  uint64_t hash = 0;
-  Side temp;              // the new content at the file's home (replace, new, inplace)
-  Side aside;             // the old file kept aside (replace: a second name or a copy; inplace: a copy;
-                          // remove: the file itself)
+  int nameFolder = -1;       // the name the save was given
+  std::string nameName;
+  int folder = -1;           // the file it led to (for a removal, the name itself)
+  std::string fileName;
+  Ident old;                 // the file as it stood (replace, inplace, remove)
+  long long oldSize = 0;     // its content (replace, inplace, and a regular file removed)
+  std::string oldHash = kNoHash;
+  long long size = 0;        // the new content (replace, new, inplace)
+  std::string hash = kNoHash;
+  Side temp;                 // the new content (replace, new, inplace)
+  Side aside;                // the old file kept aside (replace: a second name or a copy; inplace: a copy;
+                             // remove: the file itself)
+  Attrs attrs;               // what the new file is given (replace, new)
+  // Once placed:
+  std::string name;          // the name's path now
+  std::string path;          // the file's path now
+  bool stable = true;        // its folder keeps inode numbers
 };
 
 struct Record {
+  std::vector<RecFolder> folders;
   std::vector<Side> copies;
   std::vector<RecordEntry> entries;
 };
 
-void AppendPath(std::string& out, const std::string& p) { out += std::to_string(p.size()) + ":" + p; }
+void AppendBytes(std::string& out, const std::string& p) { out += std::to_string(p.size()) + ":" + p; }
 void AppendIdent(std::string& out, const Ident& id) {
-  out += std::to_string(id.dev) + " " + std::to_string(id.ino) + " " + std::to_string(id.bsec) + " " +
-         std::to_string(id.bnsec);
+  out += std::to_string(id.ino) + " " + std::to_string(id.bsec) + " " + std::to_string(id.bnsec);
+}
+void AppendFolder(std::string& out, int folder) { out += folder < 0 ? "-" : std::to_string(folder); }
+void AppendSide(std::string& out, const Side& s) {
+  AppendFolder(out, s.folder);
+  out += ' ';
+  AppendBytes(out, s.name);
+  out += ' ';
+  AppendIdent(out, s.id);
 }
 
-std::string RecordBytes(const Record& r) {
+std::string HexBytes(const std::string& raw) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string s;
+  for (const unsigned char c : raw) {
+    s += kDigits[c >> 4];
+    s += kDigits[c & 15];
+  }
+  return s;
+}
+
+// The bytes of a record up to its mac.
+std::string RecordBody(const Record& r) {
   std::string out = kRecordHead;
+  for (const RecFolder& f : r.folders) {
+    out += f.settings ? "folder settings " : "folder doc ";
+    AppendBytes(out, f.hint);
+    out += '\n';
+  }
   for (const Side& c : r.copies) {
     out += "copy ";
-    AppendPath(out, c.path);
-    out += ' ';
-    AppendIdent(out, c.id);
+    AppendSide(out, c);
     out += '\n';
   }
   for (const RecordEntry& e : r.entries) {
     out += kOpNames[static_cast<int>(e.op)];
     out += ' ';
-    AppendPath(out, e.path);
+    AppendFolder(out, e.nameFolder);
+    out += ' ';
+    AppendBytes(out, e.nameName);
+    out += ' ';
+    AppendFolder(out, e.folder);
+    out += ' ';
+    AppendBytes(out, e.fileName);
     out += ' ';
     AppendIdent(out, e.old);
-    out += ' ' + std::to_string(e.oldSize) + ' ' + Hex16(e.oldHash) + ' ' + std::to_string(e.size) + ' ' +
-           Hex16(e.hash) + ' ';
-    AppendPath(out, e.temp.path);
+    out += ' ' + std::to_string(e.oldSize) + ' ' + e.oldHash + ' ' + std::to_string(e.size) + ' ' + e.hash + ' ';
+    AppendSide(out, e.temp);
     out += ' ';
-    AppendIdent(out, e.temp.id);
-    out += ' ';
-    AppendPath(out, e.aside.path);
-    out += ' ';
-    AppendIdent(out, e.aside.id);
+    AppendSide(out, e.aside);
+    out += ' ' + std::to_string(e.attrs.mode) + ' ' + std::to_string(e.attrs.uid) + ' ' + std::to_string(e.attrs.gid) +
+           ' ' + std::to_string(e.attrs.xattrs.size());
+    for (const auto& [name, value] : e.attrs.xattrs) {
+      out += ' ';
+      AppendBytes(out, name);
+      out += ' ';
+      AppendBytes(out, value);
+    }
     out += '\n';
   }
-  out += "end " + Hex16(HashOf(out)) + "\n";
   return out;
+}
+
+std::string RecordBytes(const Record& r, const std::string& key) {
+  const std::string body = RecordBody(r);
+  return body + "mac " + HexBytes(savekey::Mac(key, body)) + "\n";
 }
 
 // Reads the words of a record, each followed by the one separator it must
@@ -474,10 +633,7 @@ class RecordReader {
   }
   bool Number(uint64_t& v, char sep) {
     std::string w;
-    return Word(w, sep) && Digits(w, v);
-  }
-  static bool Digits(const std::string& w, uint64_t& v) {
-    if (w.empty() || w.size() > 19) return false;
+    if (!Word(w, sep) || w.empty() || w.size() > 19) return false;
     v = 0;
     for (const char c : w) {
       if (c < '0' || c > '9') return false;
@@ -485,29 +641,31 @@ class RecordReader {
     }
     return true;
   }
+  // A number followed by a space or the line's end, which sep tells.
+  bool NumberThen(uint64_t& v, char& sep) {
+    size_t at = pos_;
+    while (at < end_ && b_[at] >= '0' && b_[at] <= '9') ++at;
+    if (at == pos_ || at - pos_ > 19 || at >= end_ || (b_[at] != ' ' && b_[at] != '\n')) return false;
+    sep = b_[at];
+    return Number(v, sep);
+  }
   bool Size(long long& v, char sep) {
     uint64_t n = 0;
     if (!Number(n, sep) || n > (1ull << 50)) return false;
     v = static_cast<long long>(n);
     return true;
   }
-  bool Hash(uint64_t& v, char sep) {
-    std::string w;
-    if (!Word(w, sep) || w.size() != 16) return false;
-    v = 0;
-    for (const char c : w) {
-      int d = 0;
-      if (c >= '0' && c <= '9')
-        d = c - '0';
-      else if (c >= 'a' && c <= 'f')
-        d = c - 'a' + 10;
-      else
-        return false;
-      v = (v << 4) | static_cast<uint64_t>(d);
-    }
+  bool Id32(uint32_t& v, char sep) {
+    uint64_t n = 0;
+    if (!Number(n, sep) || n > 0xffffffffull) return false;
+    v = static_cast<uint32_t>(n);
     return true;
   }
-  bool Path(std::string& p, char sep) {
+  bool Hash(std::string& h, char sep) {
+    if (!Word(h, sep) || h.size() != 64) return false;
+    return std::all_of(h.begin(), h.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  }
+  bool Bytes(std::string& p, char sep) {
     size_t colon = pos_;
     while (colon < end_ && colon - pos_ < 6 && b_[colon] >= '0' && b_[colon] <= '9') ++colon;
     if (colon == pos_ || colon >= end_ || b_[colon] != ':') return false;
@@ -515,10 +673,24 @@ class RecordReader {
     if (n >= end_ - colon - 1 || b_[colon + 1 + n] != sep) return false;
     p = b_.substr(colon + 1, n);
     pos_ = colon + 2 + n;
-    return p.find('\0') == std::string::npos;
+    return true;
   }
-  bool Identity(Ident& id, char sep) {
-    return Number(id.dev, ' ') && Number(id.ino, ' ') && Number(id.bsec, ' ') && Number(id.bnsec, sep);
+  bool Folder(int& f, size_t count, char sep) {
+    std::string w;
+    if (!Word(w, sep)) return false;
+    if (w == "-") {
+      f = -1;
+      return true;
+    }
+    if (w.empty() || w.size() > 3 || !std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return false;
+    f = std::stoi(w);
+    return static_cast<size_t>(f) < count;
+  }
+  bool Identity(Ident& id, char sep) { return Number(id.ino, ' ') && Number(id.bsec, ' ') && Number(id.bnsec, sep); }
+  bool SideOf(Side& s, size_t folders, char sep) {
+    if (!Folder(s.folder, folders, ' ') || !Bytes(s.name, ' ') || !Identity(s.id, sep)) return false;
+    return s.folder < 0 ? s.name.empty() : CleanName(s.name);
   }
   bool Peek(const char* word) const {
     const size_t n = std::char_traits<char>::length(word);
@@ -534,46 +706,47 @@ class RecordReader {
 // Whether an entry has every field its step needs: the file, what stood
 // there and its side files.
 bool CompleteEntry(const RecordEntry& e) {
-  if (e.path.empty()) return false;
-  const bool old = e.old.Known(), temp = !e.temp.path.empty() && e.temp.id.Known(),
-             aside = !e.aside.path.empty() && e.aside.id.Known();
+  if (e.folder < 0 || e.nameFolder < 0 || !CleanName(e.fileName) || !CleanName(e.nameName)) return false;
+  const bool old = e.old.Known(), temp = e.temp.folder >= 0 && e.temp.id.Known(),
+             aside = e.aside.folder >= 0 && e.aside.id.Known();
   switch (e.op) {
     case RecordOp::Replace:
       return old && temp && aside;
     case RecordOp::Create:
-      return temp && e.aside.path.empty();
+      return temp && e.aside.folder < 0;
     case RecordOp::InPlace:
       return old && aside && temp;
     case RecordOp::Remove:
-      return old && aside && e.temp.path.empty() && e.aside.id == e.old;
+      return old && aside && e.temp.folder < 0 && e.aside.id.Recorded(e.old);
   }
   return false;
 }
 
-constexpr size_t kTrailerLen = 4 + 16 + 1;  // "end " + hash + "\n"
-
-// Whether bytes end as a record ends, with the hash of all before: written
-// whole (what it says is another matter).
-bool IsWholeRecord(const std::string& bytes) {
+// Whether bytes start as a record starts (or are the start of that).
+bool StartsAsRecord(const std::string& bytes) {
   const std::string head = kRecordHead;
-  if (bytes.size() < head.size() + kTrailerLen || bytes.compare(0, head.size(), head) != 0) return false;
-  const size_t end = bytes.size() - kTrailerLen;
-  return bytes.compare(end, 4, "end ") == 0 && bytes.back() == '\n' &&
-         bytes.compare(end + 4, 16, Hex16(HashOf(bytes.data(), end))) == 0;
+  return bytes.size() < head.size() ? head.compare(0, bytes.size(), bytes) == 0 : bytes.compare(0, head.size(), head) == 0;
 }
 
-// Reads a record back; false for anything that is not a whole record with
-// every field its files' steps need.
-bool ParseRecord(const std::string& bytes, Record& r) {
-  r = Record{};
+// The body of a record, up to its mac: false for anything that is not a
+// record with every field its files' steps need.
+bool ParseBody(const std::string& bytes, size_t end, Record& r) {
   const std::string head = kRecordHead;
-  if (!IsWholeRecord(bytes)) return false;
-  const size_t end = bytes.size() - kTrailerLen;
   RecordReader in(bytes, head.size(), end);
+  while (in.Peek("folder ")) {
+    std::string word, kind;
+    RecFolder f;
+    if (!in.Word(word, ' ') || !in.Word(kind, ' ') || !in.Bytes(f.hint, '\n')) return false;
+    if (kind != "doc" && kind != "settings") return false;
+    f.settings = kind == "settings";
+    if (!f.settings && !CleanPath(f.hint)) return false;
+    r.folders.push_back(std::move(f));
+  }
+  const size_t folders = r.folders.size();
   while (in.Peek("copy ")) {
     std::string word;
     Side c;
-    if (!in.Word(word, ' ') || !in.Path(c.path, ' ') || !in.Identity(c.id, '\n') || c.path.empty()) return false;
+    if (!in.Word(word, ' ') || !in.SideOf(c, folders, '\n') || c.folder < 0) return false;
     r.copies.push_back(std::move(c));
   }
   while (!in.AtEnd()) {
@@ -583,19 +756,51 @@ bool ParseRecord(const std::string& bytes, Record& r) {
     const auto named = std::find_if(std::begin(kOpNames), std::end(kOpNames), [&](const char* n) { return op == n; });
     if (named == std::end(kOpNames)) return false;
     e.op = static_cast<RecordOp>(named - std::begin(kOpNames));
-    if (!in.Path(e.path, ' ') || !in.Identity(e.old, ' ') || !in.Size(e.oldSize, ' ') || !in.Hash(e.oldHash, ' ') ||
-        !in.Size(e.size, ' ') || !in.Hash(e.hash, ' ') || !in.Path(e.temp.path, ' ') || !in.Identity(e.temp.id, ' ') ||
-        !in.Path(e.aside.path, ' ') || !in.Identity(e.aside.id, '\n'))
+    uint64_t count = 0;
+    uint32_t mode = 0;
+    char sep = 0;
+    if (!in.Folder(e.nameFolder, folders, ' ') || !in.Bytes(e.nameName, ' ') || !in.Folder(e.folder, folders, ' ') ||
+        !in.Bytes(e.fileName, ' ') || !in.Identity(e.old, ' ') || !in.Size(e.oldSize, ' ') ||
+        !in.Hash(e.oldHash, ' ') || !in.Size(e.size, ' ') || !in.Hash(e.hash, ' ') || !in.SideOf(e.temp, folders, ' ') ||
+        !in.SideOf(e.aside, folders, ' ') || !in.Id32(mode, ' ') || !in.Id32(e.attrs.uid, ' ') ||
+        !in.Id32(e.attrs.gid, ' ') || !in.NumberThen(count, sep) || (count == 0) != (sep == '\n') || count > 1000)
       return false;
+    e.attrs.mode = static_cast<mode_t>(mode & 07777);
+    for (uint64_t i = 0; i < count; ++i) {
+      std::string name, value;
+      if (!in.Bytes(name, ' ') || !in.Bytes(value, i + 1 == count ? '\n' : ' ') || name.empty()) return false;
+      e.attrs.xattrs.emplace_back(std::move(name), std::move(value));
+    }
     if (!CompleteEntry(e)) return false;
     r.entries.push_back(std::move(e));
   }
   return !r.copies.empty() && !r.entries.empty();
 }
 
-}  // namespace
+// What a file that starts as a record holds.
+enum class Parsed {
+  CutShort,  // no whole mac line at its end: the record a killed save was writing
+  NotOurs,   // whole, but not under the key, or not a record the engine writes
+  Ok,
+};
 
-namespace {
+// Reads a record back. With a key, one whose mac is not the key's is not
+// ours; without a key the mac is not checked: such a record can only be
+// said to be there, never acted on.
+Parsed ParseRecord(const std::string& bytes, const std::string& key, Record& r) {
+  r = Record{};
+  const std::string head = kRecordHead;
+  if (bytes.size() < head.size() + kMacLen || bytes.compare(0, head.size(), head) != 0) return Parsed::CutShort;
+  const size_t end = bytes.size() - kMacLen;
+  const bool trailer = bytes[end - 1] == '\n' && bytes.compare(end, 4, "mac ") == 0 && bytes.back() == '\n' &&
+                       std::all_of(bytes.begin() + static_cast<long>(end) + 4, bytes.end() - 1,
+                                   [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  if (!trailer) return Parsed::CutShort;
+  if (!key.empty() && bytes.compare(end + 4, 64, HexBytes(savekey::Mac(key, bytes.substr(0, end)))) != 0)
+    return Parsed::NotOurs;
+  return ParseBody(bytes, end, r) ? Parsed::Ok : Parsed::NotOurs;
+}
+
 
 // ---- A write in place stopped part way ----
 
@@ -616,76 +821,94 @@ bool IsTornWrite(const std::string& file, const std::string& old, const std::str
 // ---- Looking for records ----
 
 // What a resolve is about: the name it was asked for and the file that
-// name leads to (both canonical).
+// name leads to (both canonical), and the settings folder.
 struct Subject {
   std::string name;
   std::string real;
   Look realLook;
+  std::string settings;  // canonical; empty when there is none
 };
+
+// The settings folder as the file system knows it (kept once found, for
+// as long as the settings folder is the same).
+std::string SettingsFolder() {
+  static std::mutex mutex;
+  static std::string asked, found;
+  const std::string settings = WinFolderPath();
+  if (settings.empty()) return settings;
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    if (settings == asked) return found;
+  }
+  char buf[PATH_MAX];
+  if (!::realpath(settings.c_str(), buf)) return settings;
+  std::lock_guard<std::mutex> guard(mutex);
+  asked = settings;
+  found = buf;
+  return found;
+}
 
 Subject SubjectOf(const std::string& path) {
   Subject s;
   s.name = CanonicalPath(path);
   s.real = CanonicalPath(RealFileOf(path));
   LookAt(s.real, s.realLook);
+  s.settings = SettingsFolder();
   return s;
 }
 
-// Every file named like a record at one of the subject's homes: beside
-// the name and beside the real file, at their homes in the settings folder,
-// and at the real file's identity homes (so that a record of a write in
-// place is found through any name of the file).
-std::vector<std::string> RecordsAtHomes(const Subject& s) {
-  std::map<std::string, std::vector<std::string>> homesByFolder;
+// The homes a record about the subject may stand at: beside the name and
+// beside the real file, their homes in the settings folder, and the real
+// file's identity homes (so that a record of a write in place is found
+// through any name of the file).
+std::vector<std::string> HomesOf(const Subject& s) {
+  std::vector<std::string> homes;
   const auto add = [&](const std::string& home) {
-    auto& homes = homesByFolder[FolderOf(home)];
     if (std::find(homes.begin(), homes.end(), home) == homes.end()) homes.push_back(home);
   };
-  const std::string settings = WinFolderPath();
-  for (const std::string& file : {s.name, s.real}) {
+  for (const std::string& file : {s.real, s.name}) {
     add(file);
-    if (!settings.empty()) add(SettingsHomeOf(file, settings));
+    if (!s.settings.empty()) add(SettingsHomeOf(file, s.settings));
   }
-  if (s.realLook.exists) {
-    for (const std::string& file : {s.name, s.real}) add(IdentityHomeIn(FolderOf(file), s.realLook.id));
-    if (!settings.empty()) add(IdentityHomeIn(settings, s.realLook.id));
+  if (s.realLook.exists && S_ISREG(s.realLook.mode)) {
+    for (const std::string& file : {s.real, s.name}) add(IdentityHomeIn(FolderOf(file), s.realLook.id));
+    if (!s.settings.empty()) add(IdentityHomeIn(s.settings, s.realLook.id));
   }
+  return homes;
+}
+
+// The files at the record slots of the subject's homes.
+std::vector<std::string> RecordsAtHomes(const Subject& s, const std::string& key) {
   std::vector<std::string> found;
-  for (const auto& [folder, homes] : homesByFolder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) continue;
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      for (const std::string& home : homes) {
-        if (IsRecordName(name, home)) {
-          found.push_back(InFolder(folder, name));
-          break;
-        }
-      }
+  for (const std::string& home : HomesOf(s)) {
+    for (int k = 0; k < kRecordSlots; ++k) {
+      const std::string p = SlotPath(key, home, true, k);
+      Look look;
+      if (LookAt(p, look) == 0 && look.exists) found.push_back(p);
     }
-    ::closedir(dir);
   }
-  std::sort(found.begin(), found.end());
   return found;
 }
 
-// A record file as found: not ours (left alone), whole and ours, or one of
-// this user's files named as a record that does not read back whole (the
-// record a killed save was writing: a leftover).
+// A record file as found: not ours (left alone), whole and ours, or a
+// private file of this user's that starts as a record but is cut short
+// (the record a killed save was writing: a leftover).
 struct Found {
   enum Kind { NotOurs, Torn, Whole } kind = NotOurs;
   std::string path;
   Look look;
   Record record;
+  int copy = -1;  // the copy read, of those the record lists
 };
 
-Found ReadRecordAt(const std::string& path) {
+Found ReadRecordAt(const std::string& path, const std::string& key, const std::string& settings) {
   Found f;
   f.path = path;
   if (LookAt(path, f.look) != 0 || !f.look.exists || !S_ISREG(f.look.mode) || f.look.uid != ::geteuid() ||
-      f.look.size > static_cast<long long>(kRecordMax))
+      f.look.nlink != 1 || (f.look.mode & 077) != 0 || f.look.size > static_cast<long long>(kRecordMax))
     return f;
-  const int fd = OpenIdentified(path, O_RDONLY, &f.look.id);
+  const Ident id = f.look.id;
+  const int fd = OpenChecked(path, O_RDONLY, [&](const Look& l) { return l.id == id; });
   if (fd < 0) return f;
   std::string bytes;
   char buf[8192];
@@ -698,76 +921,121 @@ Found ReadRecordAt(const std::string& path) {
     bytes.append(buf, static_cast<size_t>(n));
   }
   ::close(fd);
-  if (!ok || bytes.size() > kRecordMax) return f;
-  if (!ParseRecord(bytes, f.record)) {
-    // Only what starts as a record starts (an empty file included) is one
-    // a killed save was writing; anything else is someone's file.
-    const std::string head = kRecordHead;
-    const bool torn = bytes.size() < head.size() ? head.compare(0, bytes.size(), bytes) == 0
-                                                 : bytes.compare(0, head.size(), head) == 0 && !IsWholeRecord(bytes);
-    f.kind = torn ? Found::Torn : Found::NotOurs;
-    return f;
+  if (!ok || bytes.size() > kRecordMax || !StartsAsRecord(bytes)) return f;
+  switch (ParseRecord(bytes, key, f.record)) {
+    case Parsed::CutShort:
+      f.kind = Found::Torn;
+      return f;
+    case Parsed::NotOurs:
+      return f;
+    case Parsed::Ok:
+      break;
   }
   // A record lists its own copies: one read under another inode or birth
   // time (a copy brought back, one written by hand) is not the one written.
-  const bool self = std::any_of(f.record.copies.begin(), f.record.copies.end(),
-                                [&](const Side& c) { return c.path == path && c.id == f.look.id; });
-  f.kind = self ? Found::Whole : Found::NotOurs;
+  const bool inSettings = FolderOf(path) == settings;
+  const bool stable = KeepsInodes(FolderOf(path));
+  for (size_t i = 0; i < f.record.copies.size() && f.copy < 0; ++i) {
+    const Side& c = f.record.copies[i];
+    if (f.record.folders[static_cast<size_t>(c.folder)].settings == inSettings && c.name == NameOf(path) &&
+        (!stable || c.id.Recorded(f.look.id)))
+      f.copy = static_cast<int>(i);
+  }
+  f.kind = f.copy >= 0 ? Found::Whole : Found::NotOurs;
   return f;
 }
 
-// Whether p is empty or a temporary file at one of the homes of file.
-bool IsSideOf(const std::string& p, const std::string& file, const std::string& settings) {
-  if (p.empty()) return true;
-  if (!CleanPath(p)) return false;
-  if (FolderOf(p) == FolderOf(file) && IsTempName(NameOf(p), file)) return true;
-  return !settings.empty() && FolderOf(p) == settings && IsTempName(NameOf(p), SettingsHomeOf(file, settings));
-}
-
-// Whether a record of ours is about this subject and names nothing else:
-// the file, other names of it and their companions in their folder, its
-// side files at their homes, its copies at homes of its files.
-bool InScope(const Record& r, const Subject& s) {
-  const std::string settings = WinFolderPath();
-  std::vector<const RecordEntry*> anchors;
-  std::set<std::string> paths;
+// Places a record of ours found at copyFolder: finds which folder each of
+// its folders is now, fills in every path, and tells whether it is about
+// this subject and names nothing else. Its names are the name asked for,
+// other names of the same file, and the companions of those beside them;
+// each name leads to the file recorded for it; its side files stand beside
+// their files or in the settings folder, and its copies at their homes.
+bool PlaceRecord(Record& r, int copy, const std::string& copyFolder, const Subject& s) {
+  std::vector<std::string> at(r.folders.size());
+  const auto place = [&](int folder, const std::string& path) {
+    std::string& now = at[static_cast<size_t>(folder)];
+    if (now.empty()) now = path;
+    return now == path;
+  };
+  if (!place(r.copies[static_cast<size_t>(copy)].folder, copyFolder)) return false;
+  for (size_t i = 0; i < r.folders.size(); ++i)
+    if (r.folders[i].settings && (s.settings.empty() || !place(static_cast<int>(i), s.settings))) return false;
+  // Another name of the file asked for (a file written in place, reached
+  // through a name in another folder): the folder where the save found it,
+  // as long as that name there still leads to the same file.
   for (const RecordEntry& e : r.entries) {
-    if (!CleanPath(e.path) || !paths.insert(e.path).second) return false;
-    bool anchor = e.path == s.name || e.path == s.real;
-    if (!anchor && s.realLook.exists) {
+    if (!at[static_cast<size_t>(e.nameFolder)].empty() || e.op != RecordOp::InPlace || !s.realLook.exists) continue;
+    const std::string hint = r.folders[static_cast<size_t>(e.nameFolder)].hint;
+    Look there;
+    if (LookAt(InFolder(hint, e.nameName), there) == 0 && there.exists && there.id.SameInode(s.realLook.id))
+      place(e.nameFolder, hint);
+  }
+  // Else the folder of the names is that of the name asked for, known by
+  // that name or its companion among them.
+  const std::string nameFolder = FolderOf(s.name);
+  for (const RecordEntry& e : r.entries) {
+    const std::string asName = InFolder(nameFolder, e.nameName);
+    if (at[static_cast<size_t>(e.nameFolder)].empty() && (asName == s.name || IsCompanion(s.name, asName)))
+      place(e.nameFolder, nameFolder);
+  }
+  // Each name leads to its file, which places the file's folder.
+  std::set<std::string> files;
+  for (RecordEntry& e : r.entries) {
+    if (at[static_cast<size_t>(e.nameFolder)].empty()) return false;
+    e.name = InFolder(at[static_cast<size_t>(e.nameFolder)], e.nameName);
+    const std::string leads = e.op == RecordOp::Remove ? e.name : CanonicalPath(RealFileOf(e.name));
+    if (NameOf(leads) != e.fileName || !place(e.folder, FolderOf(leads))) return false;
+    e.path = leads;
+    if (!files.insert(e.path).second) return false;
+  }
+  for (const std::string& folder : at)
+    if (folder.empty()) return false;
+  // Side files beside their files or in the settings folder; copies at a
+  // file's folder or the settings folder; all under the engine's names.
+  for (RecordEntry& e : r.entries) {
+    for (Side* side : {&e.temp, &e.aside}) {
+      if (side->folder < 0) continue;
+      if ((side->folder != e.folder && !r.folders[static_cast<size_t>(side->folder)].settings) ||
+          !IsSideName(side->name, false))
+        return false;
+      side->path = InFolder(at[static_cast<size_t>(side->folder)], side->name);
+    }
+    e.stable = KeepsInodes(FolderOf(e.path));
+  }
+  for (Side& c : r.copies) {
+    const bool atFile = std::any_of(r.entries.begin(), r.entries.end(), [&](const RecordEntry& e) { return e.folder == c.folder; });
+    if ((!atFile && !r.folders[static_cast<size_t>(c.folder)].settings) || !IsSideName(c.name, true)) return false;
+    c.path = InFolder(at[static_cast<size_t>(c.folder)], c.name);
+  }
+  // The scope: the name asked for, or another name of its file, and the
+  // companions of those.
+  std::vector<const RecordEntry*> anchors;
+  for (const RecordEntry& e : r.entries) {
+    bool anchor = e.name == s.name;
+    if (!anchor && e.op != RecordOp::Remove && s.realLook.exists) {
       Look other;
-      anchor = LookAt(e.path, other) == 0 && other.exists && other.id == s.realLook.id;
+      anchor = LookAt(e.path, other) == 0 && other.exists && other.id.SameInode(s.realLook.id);
     }
     if (anchor) anchors.push_back(&e);
   }
   if (anchors.empty()) return false;
-  for (const RecordEntry& e : r.entries) {
-    const bool named = std::any_of(anchors.begin(), anchors.end(), [&](const RecordEntry* a) {
-      return a == &e || IsCompanion(a->path, e.path);
-    });
-    if (!named || !IsSideOf(e.temp.path, e.path, settings) || !IsSideOf(e.aside.path, e.path, settings)) return false;
-  }
-  for (const Side& c : r.copies) {
-    if (!CleanPath(c.path)) return false;
-    const std::string folder = FolderOf(c.path), name = NameOf(c.path);
-    const bool atHome = std::any_of(r.entries.begin(), r.entries.end(), [&](const RecordEntry& e) {
-      if (folder == FolderOf(e.path) && (IsRecordName(name, e.path) ||
-                                         (e.old.Known() && IsRecordName(name, IdentityHomeIn(folder, e.old)))))
-        return true;
-      return !settings.empty() && folder == settings &&
-             (IsRecordName(name, SettingsHomeOf(e.path, settings)) ||
-              (e.old.Known() && IsRecordName(name, IdentityHomeIn(settings, e.old))));
-    });
-    if (!atHome) return false;
-  }
-  return true;
+  return std::all_of(r.entries.begin(), r.entries.end(), [&](const RecordEntry& e) {
+    return std::any_of(anchors.begin(), anchors.end(),
+                       [&](const RecordEntry* a) { return a == &e || IsCompanion(a->name, e.name); });
+  });
 }
 
 // ---- Where a recorded save stands ----
 
 // One file of a recorded save as it stands now.
 struct EntryState {
-  enum Where { Before, After, Torn } where = Before;
+  enum Where {
+    Before,   // as the save found it
+    After,    // as the save made it
+    Torn,     // written in place part way: each byte old or new
+    Damaged,  // written in place, then left neither old, new nor a mix (a power loss's zeros or stale blocks)
+  } where = Before;
   bool tempThere = false;
   bool asideThere = false;
   bool newAtHand = false;  // its new content is in place, or whole in its temporary file
@@ -780,18 +1048,40 @@ enum class Standing {
   Error,       // a file could not be looked at
 };
 
-bool HoldsContent(const std::string& data, long long size, uint64_t hash) {
-  return static_cast<long long>(data.size()) == size && HashOf(data) == hash;
+bool HoldsContent(const std::string& data, long long size, const std::string& hash) {
+  return static_cast<long long>(data.size()) == size && savekey::ContentHash(data) == hash;
+}
+
+// Whether a file found now is the recorded one, where the file system keeps
+// inode numbers (elsewhere its content tells).
+bool IsRecordedFile(const Ident& recorded, bool stable, const Look& now) { return !stable || recorded.Recorded(now.id); }
+
+// Whether what stands at a side file's place is that side file: this
+// user's regular file, the one recorded. The old file kept aside by a
+// second name is its owner's; what a removal took aside is whatever stood
+// at the name.
+bool IsSide(const RecordEntry& e, const Side& side, const Look& l) {
+  const bool stable = KeepsInodes(FolderOf(side.path));
+  if (!IsRecordedFile(side.id, stable, l)) return false;
+  if (e.op == RecordOp::Remove && &side == &e.aside) return true;
+  if (!S_ISREG(l.mode)) return false;
+  if (l.uid == ::geteuid()) return true;
+  return e.op == RecordOp::Replace && &side == &e.aside && stable && e.aside.id.Recorded(e.old) &&
+         l.uid == e.attrs.uid;
+}
+
+bool ReadSide(const RecordEntry& e, const Side& side, std::string& data) {
+  return ReadChecked(side.path, [&](const Look& l) { return IsSide(e, side, l); }, data);
 }
 
 // Looks at a side file: there (and the one recorded), missing, or changed.
-Standing LookSide(const Side& side, bool& there, int& err) {
+Standing LookSide(const RecordEntry& e, const Side& side, bool& there, int& err) {
   there = false;
-  if (side.path.empty()) return Standing::Consistent;
+  if (side.folder < 0) return Standing::Consistent;
   Look look;
   if ((err = LookAt(side.path, look)) != 0) return Standing::Error;
   if (!look.exists) return Standing::Consistent;
-  if (!S_ISREG(look.mode) || look.id != side.id) return Standing::Changed;
+  if (!IsSide(e, side, look)) return Standing::Changed;
   there = true;
   return Standing::Consistent;
 }
@@ -799,24 +1089,28 @@ Standing LookSide(const Side& side, bool& there, int& err) {
 Standing Examine(const RecordEntry& e, EntryState& st, int& err) {
   st = EntryState{};
   err = 0;
-  Standing side = LookSide(e.temp, st.tempThere, err);
+  Standing side = LookSide(e, e.temp, st.tempThere, err);
   if (side != Standing::Consistent) return side;
-  side = LookSide(e.aside, st.asideThere, err);
+  side = LookSide(e, e.aside, st.asideThere, err);
   if (side != Standing::Consistent) return side;
   Look file;
   if ((err = LookAt(e.path, file)) != 0) return Standing::Error;
+  const auto readFile = [&](std::string& data) {
+    return ReadChecked(e.path, [&](const Look& l) { return l.id == file.id; }, data);
+  };
   const auto tempHoldsNew = [&] {
     std::string data;
-    return st.tempThere && ReadIdentified(e.temp.path, e.temp.id, data) && HoldsContent(data, e.size, e.hash);
+    return st.tempThere && ReadSide(e, e.temp, data) && HoldsContent(data, e.size, e.hash);
   };
   std::string data;
   switch (e.op) {
     case RecordOp::Replace:
       if (!file.exists || !S_ISREG(file.mode)) return Standing::Changed;
-      if (!ReadIdentified(e.path, file.id, data)) return (err = EIO), Standing::Error;
-      if ((file.id == e.old || file.id == e.aside.id) && HoldsContent(data, e.oldSize, e.oldHash))
+      if (!readFile(data)) return (err = EIO), Standing::Error;
+      if ((IsRecordedFile(e.old, e.stable, file) || IsRecordedFile(e.aside.id, e.stable, file)) &&
+          HoldsContent(data, e.oldSize, e.oldHash))
         st.where = EntryState::Before;  // the old file (or its copy put back)
-      else if (file.id == e.temp.id && HoldsContent(data, e.size, e.hash) && !st.tempThere)
+      else if (IsRecordedFile(e.temp.id, e.stable, file) && HoldsContent(data, e.size, e.hash) && !st.tempThere)
         st.where = EntryState::After;
       else
         return Standing::Changed;
@@ -825,8 +1119,8 @@ Standing Examine(const RecordEntry& e, EntryState& st, int& err) {
     case RecordOp::Create:
       if (!file.exists) {
         st.where = EntryState::Before;
-      } else if (S_ISREG(file.mode) && file.id == e.temp.id && !st.tempThere &&
-                 ReadIdentified(e.path, file.id, data) && HoldsContent(data, e.size, e.hash)) {
+      } else if (S_ISREG(file.mode) && IsRecordedFile(e.temp.id, e.stable, file) && !st.tempThere &&
+                 readFile(data) && HoldsContent(data, e.size, e.hash)) {
         st.where = EntryState::After;
       } else {
         return Standing::Changed;
@@ -834,34 +1128,36 @@ Standing Examine(const RecordEntry& e, EntryState& st, int& err) {
       st.newAtHand = st.where == EntryState::After || tempHoldsNew();
       return Standing::Consistent;
     case RecordOp::InPlace: {
-      if (!file.exists || !S_ISREG(file.mode) || file.id != e.old) return Standing::Changed;
-      if (!ReadIdentified(e.path, file.id, data)) return (err = EIO), Standing::Error;
+      if (!file.exists || !S_ISREG(file.mode) || !IsRecordedFile(e.old, e.stable, file)) return Standing::Changed;
+      if (!readFile(data)) return (err = EIO), Standing::Error;
       if (HoldsContent(data, e.size, e.hash)) {
         st.where = EntryState::After;
       } else if (HoldsContent(data, e.oldSize, e.oldHash)) {
         st.where = EntryState::Before;
       } else {
-        // Neither: a write of ours stopped part way, or a rewrite since. The
-        // old bytes kept aside and the new ones beside tell; without the old
-        // ones the file cannot be put back, which is said as such.
+        // Neither: a write of ours stopped part way, one a power loss left
+        // damaged, or a rewrite since. The old bytes kept aside and the new
+        // ones beside tell; without the old ones the file cannot be put
+        // back, which is said as such.
         std::string old, fresh;
-        if (!st.tempThere || !ReadIdentified(e.temp.path, e.temp.id, fresh) || !HoldsContent(fresh, e.size, e.hash)) {
-          return Standing::Changed;
-        } else if (!st.asideThere) {
+        const bool freshWhole = st.tempThere && ReadSide(e, e.temp, fresh) && HoldsContent(fresh, e.size, e.hash);
+        const bool oldWhole = st.asideThere && ReadSide(e, e.aside, old) && HoldsContent(old, e.oldSize, e.oldHash);
+        const long long len = static_cast<long long>(data.size());
+        if (freshWhole && !st.asideThere)
           st.where = EntryState::Torn;
-        } else if (!ReadIdentified(e.aside.path, e.aside.id, old) || !HoldsContent(old, e.oldSize, e.oldHash)) {
-          return Standing::Changed;
-        } else if (IsTornWrite(data, old, fresh)) {
+        else if (freshWhole && oldWhole && IsTornWrite(data, old, fresh))
           st.where = EntryState::Torn;
-        } else {
+        else if (oldWhole && e.stable && len >= std::min(e.oldSize, e.size) && len <= std::max(e.oldSize, e.size))
+          st.where = EntryState::Damaged;  // the very file, of a length the write could leave
+        else
           return Standing::Changed;
-        }
       }
       st.newAtHand = st.where == EntryState::After;
       return Standing::Consistent;
     }
     case RecordOp::Remove:
-      if (file.exists && file.id == e.old && !st.asideThere)
+      if (file.exists && IsRecordedFile(e.old, e.stable, file) && !st.asideThere &&
+          (e.stable || !S_ISREG(file.mode) || (readFile(data) && HoldsContent(data, e.oldSize, e.oldHash))))
         st.where = EntryState::Before;
       else if (!file.exists)
         st.where = EntryState::After;
@@ -878,10 +1174,48 @@ int AskResolve(const std::string& path) { return AskHook("resolve", path); }
 
 int Errno(int err, const std::string& path) { return FileErrorFromErrno(err, path); }
 
-// Finishes or rolls back a consistent recorded save; 0, or the error number
-// with failed naming the file.
-int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::string& failed) {
-  const bool finish = std::all_of(states.begin(), states.end(), [](const EntryState& s) { return s.newAtHand; });
+// Whether what stands at place is the file want; anything else that landed
+// there (what another user put at a side file's name just before the
+// rename) is taken out again.
+int CheckLanded(const std::string& place, const Ident& want) {
+  Look now;
+  if (LookAt(place, now) != 0) return kErrSideChanged;
+  if (now.exists && now.id.SameInode(want)) return 0;
+  if (now.exists && !S_ISDIR(now.mode)) ::unlink(place.c_str());
+  return kErrSideChanged;
+}
+
+// Puts a side file in its file's place by a rename: the side file is
+// opened and checked first (this user's regular file, the one recorded,
+// holding size and hash), given attrs when there are any, renamed (over
+// what stands there when replace, else only where nothing does), and what
+// then stands at the file's place is checked to be that very file. Should
+// anything else have landed, it is taken out, and back (when given) goes
+// back in its place.
+int PutSideInPlace(const RecordEntry& e, const Side& side, long long size, const std::string& hash,
+                   const Attrs* attrs, bool replace, const Side* back) {
+  const int fd = OpenChecked(side.path, O_RDONLY, [&](const Look& l) { return IsSide(e, side, l); });
+  if (fd < 0) return errno == ESTALE || errno == ELOOP || errno == ENOENT ? kErrSideChanged : Errno(errno, side.path);
+  Look held;
+  std::string data;
+  int err = LookFd(fd, held) && ReadAllFd(fd, data) && HoldsContent(data, size, hash) ? 0 : kErrSideChanged;
+  if (err == 0 && attrs)
+    if (const int a = fileattrs::GiveAttrs(fd, *attrs)) err = Errno(a, e.path);
+  ::close(fd);
+  if (err != 0) return err;
+  const int moved = replace ? (::rename(side.path.c_str(), e.path.c_str()) == 0 ? 0 : errno)
+                            : RenameNoReplace(side.path, e.path);
+  if (moved != 0) return Errno(moved, e.path);
+  err = CheckLanded(e.path, held.id);
+  if (err != 0 && back) PutSideInPlace(e, *back, e.oldSize, e.oldHash, nullptr, false, nullptr);
+  return err;
+}
+
+// Finishes (finish) or rolls back a consistent recorded save; 0, or the
+// error number with failed naming the file. acted tells whether it changed
+// any file before it failed.
+int ApplyRecord(const Record& r, const std::vector<EntryState>& states, bool finish, std::string& failed, bool& acted) {
+  acted = false;
   if (!finish) {
     // Every file the roll-back must put back needs its old copy: without
     // it, nothing is changed, and that is said.
@@ -901,6 +1235,11 @@ int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::str
     failed = e.path;
     return err;
   };
+  // What stands at the file's place now is still what was examined.
+  const auto still = [](const RecordEntry& e, const Ident& id) {
+    Look look;
+    return LookAt(e.path, look) == 0 && look.exists && IsRecordedFile(id, e.stable, look);
+  };
   if (finish) {
     for (size_t i = 0; i < r.entries.size(); ++i) {
       const RecordEntry& e = r.entries[i];
@@ -908,17 +1247,19 @@ int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::str
       if (const int fault = AskResolve(e.path)) return fail(fault, e);
       switch (e.op) {
         case RecordOp::Replace:
-          if (::rename(e.temp.path.c_str(), e.path.c_str()) != 0) return fail(Errno(errno, e.path), e);
+          if (const int err = PutSideInPlace(e, e.temp, e.size, e.hash, &e.attrs, true, &e.aside)) return fail(err, e);
           break;
         case RecordOp::Create:
-          if (const int err = RenameNoReplace(e.temp.path, e.path)) return fail(Errno(err, e.path), e);
+          if (const int err = PutSideInPlace(e, e.temp, e.size, e.hash, &e.attrs, false, nullptr)) return fail(err, e);
           break;
         case RecordOp::Remove:
+          if (!still(e, e.old)) return fail(kErrSideChanged, e);
           if (::unlink(e.path.c_str()) != 0 && errno != ENOENT) return fail(Errno(errno, e.path), e);
           break;
         case RecordOp::InPlace:
           break;  // holds its new content, or the save is not finished
       }
+      acted = true;
     }
   } else {
     for (size_t i = r.entries.size(); i-- > 0;) {
@@ -927,26 +1268,51 @@ int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::str
       if (s.where == EntryState::Before) continue;
       if (const int fault = AskResolve(e.path)) return fail(fault, e);
       switch (e.op) {
-        case RecordOp::Replace:
-          if (::rename(e.aside.path.c_str(), e.path.c_str()) != 0) return fail(Errno(errno, e.path), e);
+        case RecordOp::Replace: {
+          // The old file itself (a second name kept aside) has its
+          // attributes; a copy of its bytes is given them.
+          const bool copy = !e.stable || !e.aside.id.Recorded(e.old);
+          if (const int err = PutSideInPlace(e, e.aside, e.oldSize, e.oldHash, copy ? &e.attrs : nullptr, true, nullptr))
+            return fail(err, e);
           break;
+        }
         case RecordOp::Create:
+          if (!still(e, e.temp.id)) return fail(kErrSideChanged, e);
           if (::unlink(e.path.c_str()) != 0 && errno != ENOENT) return fail(Errno(errno, e.path), e);
           break;
         case RecordOp::InPlace: {
           // The old bytes go back into the same file, so every name keeps it.
           std::string old;
-          if (!ReadIdentified(e.aside.path, e.aside.id, old)) return fail(kErrOldCopyGone, e);
-          if (const int err = WriteInPlace(e.path, old, e.old)) return fail(err, e);
+          if (!ReadSide(e, e.aside, old) || !HoldsContent(old, e.oldSize, e.oldHash)) return fail(kErrOldCopyGone, e);
+          if (const int err = WriteInPlace(e.path, old, [&](const Look& l) { return IsRecordedFile(e.old, e.stable, l); }))
+            return fail(err, e);
           break;
         }
-        case RecordOp::Remove:
+        case RecordOp::Remove: {
+          Look aside;
+          if (LookAt(e.aside.path, aside) != 0 || !aside.exists || !IsSide(e, e.aside, aside))
+            return fail(kErrSideChanged, e);
           if (const int err = RenameNoReplace(e.aside.path, e.path)) return fail(Errno(err, e.path), e);
+          if (const int err = CheckLanded(e.path, aside.id)) return fail(err, e);
           break;
+        }
       }
+      acted = true;
     }
   }
   return 0;
+}
+
+// Removes a side file or a copy of a record, only where it is the one
+// recorded.
+void RemoveSide(const RecordEntry* e, const Side& side) {
+  if (side.folder < 0 || side.path.empty()) return;
+  Look look;
+  if (LookAt(side.path, look) != 0 || !look.exists) return;
+  const bool ours = e ? IsSide(*e, side, look)
+                      : S_ISREG(look.mode) && look.uid == ::geteuid() &&
+                            IsRecordedFile(side.id, KeepsInodes(FolderOf(side.path)), look);
+  if (ours) ::unlink(side.path.c_str());
 }
 
 // Removes a record's copies (their folders flushed, so that a resolved or
@@ -955,17 +1321,54 @@ int ApplyRecord(const Record& r, const std::vector<EntryState>& states, std::str
 void RemoveRecordAndSides(const Record& r) {
   std::set<std::string> folders;
   for (const RecordEntry& e : r.entries) folders.insert(FolderOf(e.path));
-  for (const std::string& f : folders) SyncFolder(f);
+  SyncFolders(folders);
   folders.clear();
   for (const Side& c : r.copies) {
-    RemoveIdentified(c.path, c.id);
+    RemoveSide(nullptr, c);
     folders.insert(FolderOf(c.path));
   }
-  for (const std::string& f : folders) SyncFolder(f);
+  SyncFolders(folders);
   for (const RecordEntry& e : r.entries) {
-    RemoveIdentified(e.temp.path, e.temp.id);
-    RemoveIdentified(e.aside.path, e.aside.id);
+    RemoveSide(&e, e.temp);
+    RemoveSide(&e, e.aside);
   }
+}
+
+// The old content of a file that a write in place left damaged, kept under
+// a name of its own beside the copy the save kept: "<file>.old" (or
+// ".old2" and on, where that name is taken), a second name of that copy or
+// a copy of its bytes. No save removes it; the user does. Its path comes
+// back (the copy's own where none could be made).
+std::string KeepOldCopy(const RecordEntry& e) {
+  Look aside;
+  std::string old;
+  if (LookAt(e.aside.path, aside) != 0 || !aside.exists || !ReadSide(e, e.aside, old)) return e.aside.path;
+  for (int n = 1; n < 100; ++n) {
+    const std::string name = NameOf(e.path) + ".old" + (n > 1 ? std::to_string(n) : std::string());
+    const std::string path = InFolder(FolderOf(e.aside.path), name);
+    Look there;
+    if (LookAt(path, there) != 0) break;
+    if (there.exists) {
+      if (there.id.SameInode(aside.id)) return path;
+      continue;
+    }
+    if (::link(e.aside.path.c_str(), path.c_str()) == 0) return path;
+    if (errno == EEXIST) continue;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      break;
+    }
+    const bool ok = WriteAll(fd, old.data(), old.size()) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (ok) {
+      SyncFolders({FolderOf(path)});
+      return path;
+    }
+    ::unlink(path.c_str());
+    break;
+  }
+  return e.aside.path;
 }
 
 // The resolve of killed saves for the files of one save, or of one open.
@@ -974,18 +1377,21 @@ class Resolver {
   // Resolves every record of ours about path: finished or rolled back, or
   // kept when that fails. 0, or the error number of the first that could
   // not be resolved (kErrSaveInUse when its folders stayed locked), failed
-  // then naming the file.
-  int Run(const std::string& path, std::string& failed) {
+  // then naming the file and, for a file a write in place left damaged,
+  // oldCopy where its old content is.
+  int Run(const std::string& path, std::string& failed, std::string& oldCopy) {
+    const std::string key = savekey::Key(false);
     Subject s = SubjectOf(path);
-    // The folders a resolve may change: the subject's and those of the
-    // files records of ours name. Only when there is such a record are
-    // they locked (a file of someone else's at a record's name waits for
-    // no lock), then everything is looked at again.
+    if (key.empty()) return LookWithoutKey(s, failed);
+    std::vector<std::string> candidates = RecordsAtHomes(s, key);
+    // Only a record of ours about this file is waited for: the folders it
+    // may change are locked (the subject's and those of the files it
+    // names), then everything is looked at again.
     std::vector<std::string> folders = {FolderOf(s.real), FolderOf(s.name)};
     bool ours = false;
-    for (const std::string& c : RecordsAtHomes(s)) {
-      const Found f = ReadRecordAt(c);
-      if (f.kind != Found::Whole || !InScope(f.record, s)) continue;
+    for (const std::string& c : candidates) {
+      Found f = ReadRecordAt(c, key, s.settings);
+      if (f.kind != Found::Whole || !PlaceRecord(f.record, f.copy, FolderOf(c), s)) continue;
       ours = true;
       for (const RecordEntry& e : f.record.entries) folders.push_back(FolderOf(e.path));
     }
@@ -997,12 +1403,12 @@ class Resolver {
       return kErrSaveInUse;
     }
     int result = 0;
-    for (const std::string& c : RecordsAtHomes(s)) {
+    for (const std::string& c : RecordsAtHomes(s, key)) {
       if (done_.count(c)) continue;
-      Found f = ReadRecordAt(c);
+      Found f = ReadRecordAt(c, key, s.settings);
       if (f.kind != Found::Whole) continue;
       s = SubjectOf(path);  // an earlier record may have moved the file
-      if (!InScope(f.record, s)) continue;
+      if (!PlaceRecord(f.record, f.copy, FolderOf(c), s)) continue;
       for (const Side& copy : f.record.copies) done_.insert(copy.path);
       std::vector<EntryState> states(f.record.entries.size());
       Standing standing = Standing::Consistent;
@@ -1019,11 +1425,30 @@ class Resolver {
         stale_.push_back(std::move(f.record));  // a later save's files: never applied
         continue;
       }
+      std::string copy;
       if (standing == Standing::Consistent) {
-        err = ApplyRecord(f.record, states, file);
-        if (err == 0) {
-          RemoveRecordAndSides(f.record);
-          continue;
+        const auto damaged = std::find_if(states.begin(), states.end(),
+                                          [](const EntryState& st) { return st.where == EntryState::Damaged; });
+        if (damaged != states.end()) {
+          // Neither finished nor rolled back: the old content is kept where
+          // the user finds it, and the record stays until a save of the file.
+          const RecordEntry& e = f.record.entries[static_cast<size_t>(damaged - states.begin())];
+          copy = KeepOldCopy(e);
+          file = e.path;
+          err = kErrDamaged;
+        } else {
+          const bool finish =
+              std::all_of(states.begin(), states.end(), [](const EntryState& st) { return st.newAtHand; });
+          bool acted = false;
+          err = ApplyRecord(f.record, states, finish, file, acted);
+          // A new content that is no longer the one recorded (someone
+          // changed it meanwhile) is not put in place: the save is rolled
+          // back instead, where nothing was changed yet.
+          if (err == kErrSideChanged && finish && !acted) err = ApplyRecord(f.record, states, false, file, acted);
+          if (err == 0) {
+            RemoveRecordAndSides(f.record);
+            continue;
+          }
         }
       }
       Keep(f.record);
@@ -1031,13 +1456,14 @@ class Resolver {
       if (result == 0) {
         result = err;
         failed = file;
+        oldCopy = copy;
       }
     }
     return result;
   }
 
-  // Whether a file is one that a record kept for a later resolve names.
-  bool Keeps(const Ident& id) const { return keep_.count(id) != 0; }
+  // Whether a side file is one that a record kept for a later resolve names.
+  bool Keeps(const std::string& path) const { return keep_.count(path) != 0; }
   // Records of ours found stale or kept, for a save to remove once it has
   // put its own files in place.
   const std::vector<Record>& Stale() const { return stale_; }
@@ -1045,27 +1471,64 @@ class Resolver {
 
  private:
   void Keep(const Record& r) {
-    for (const Side& c : r.copies) keep_.insert(c.id);
+    for (const Side& c : r.copies) keep_.insert(c.path);
     for (const RecordEntry& e : r.entries) {
-      if (e.temp.id.Known()) keep_.insert(e.temp.id);
-      if (e.aside.id.Known()) keep_.insert(e.aside.id);
+      if (e.temp.folder >= 0) keep_.insert(e.temp.path);
+      if (e.aside.folder >= 0) keep_.insert(e.aside.path);
     }
   }
 
+  // Without a key no record can be checked, so none is acted on. One that
+  // looks like one of ours about this file (a private file of this user,
+  // whole but for its mac, naming this file) is said, naming the first file
+  // of its save, and its side files stay; where the folder cannot even be
+  // listed, that is said, naming the folder.
+  static int LookWithoutKey(const Subject& s, std::string& failed) {
+    std::map<std::string, std::vector<std::string>> homesByFolder;
+    for (const std::string& home : HomesOf(s)) homesByFolder[FolderOf(home)].push_back(home);
+    for (const auto& [folder, homes] : homesByFolder) {
+      DIR* dir = ::opendir(folder.c_str());
+      if (!dir) {
+        if (folder == FolderOf(s.real) && errno == EACCES) {
+          failed = folder;  // one box for every file of the folder an open reads
+          return kErrNotLookedFor;
+        }
+        continue;
+      }
+      std::vector<std::string> names;
+      while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (std::any_of(homes.begin(), homes.end(), [&](const std::string& h) { return IsRecordName(name, h); }))
+          names.push_back(name);
+      }
+      ::closedir(dir);
+      for (const std::string& name : names) {
+        const std::string p = InFolder(folder, name);
+        Found f = ReadRecordAt(p, std::string(), s.settings);
+        if (f.kind == Found::Whole && PlaceRecord(f.record, f.copy, folder, s)) {
+          failed = f.record.entries.front().name;  // the same for each file of the save
+          return kErrUnchecked;
+        }
+      }
+    }
+    return 0;
+  }
+
   std::set<std::string> done_;
-  std::set<Ident> keep_;
+  std::set<std::string> keep_;
   std::vector<Record> stale_;
   std::vector<Record> kept_;
 };
 
 }  // namespace
 
-int ResolveKilledSave(const std::string& path, std::string* failedPath) {
+int ResolveKilledSave(const std::string& path, std::string* failedPath, std::string* oldCopy) {
   if (!PathUsable(path)) return 0;
   Resolver resolver;
-  std::string failed;
-  const int err = resolver.Run(path, failed);
+  std::string failed, copy;
+  const int err = resolver.Run(path, failed, copy);
   if (err != 0 && failedPath) *failedPath = failed;
+  if (err != 0 && oldCopy) *oldCopy = copy;
   return err;
 }
 
@@ -1075,68 +1538,87 @@ namespace {
 // what the save has done to it so far.
 struct SaveStep {
   const WholeFile* file = nullptr;
+  std::string name;       // the path as given, its folder canonical
   std::string real;       // the file the path names, links followed (canonical); for a removal the name
   std::string home;       // its side files are named after this: the file, or its name in the settings folder
   Look old;               // what stands there now
   bool existed = false;
   bool inPlace = false;   // rewritten in place (below)
-  std::string temp;       // the new content at the file's home
+  std::string temp;       // the new content at the file's home, private until it takes its place
   Ident tempId;
+  int tempFd = -1;
   std::string aside;      // the old file (a second name, or a copy), or the removed one
   Ident asideId;
+  int asideFd = -1;       // a copy's
+  Attrs attrs;            // what the new file is given: the old one's, or a new file's
   bool haveOld = false;   // oldBytes holds the old content
   std::string oldBytes;
   bool touched = false;   // the file itself was changed (put in place or removed)
   std::string refused;    // the folder that refused the step, when one did
 };
 
+// Extended attributes beyond this many bytes do not fit a record: such a
+// file is written in place, which keeps them.
+constexpr size_t kAttrBudget = 16 * 1024;
+
 int ReadOld(SaveStep& s) {
   if (s.haveOld) return 0;
-  if (!ReadIdentified(s.real, s.old.id, s.oldBytes)) return errno == ESTALE ? kErrPathFileAccess : LastError(s.real);
+  const Ident id = s.old.id;
+  if (!ReadChecked(s.real, [&](const Look& l) { return l.id == id; }, s.oldBytes))
+    return errno == ESTALE ? kErrPathFileAccess : LastError(s.real);
   s.haveOld = true;
   return 0;
 }
 
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
 // Removes what a step made beside its file (only what it made).
 void DiscardSideFiles(SaveStep& s) {
+  CloseFd(s.tempFd);
+  CloseFd(s.asideFd);
   RemoveIdentified(s.temp, s.tempId);
   RemoveIdentified(s.aside, s.asideId);
   s.temp.clear();
   s.aside.clear();
 }
 
-// Removes what killed saves of a file left at one of its homes: temporary
-// files, and records of ours that a resolve found stale or that were cut
-// short. Never a file a kept record names, never a record that is not ours,
-// and nothing of another user but a second name of the file itself.
-void RemoveLeftovers(const std::string& home, const Look& file, const Resolver& resolver) {
-  const std::string folder = FolderOf(home);
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  std::vector<std::string> found;
-  while (const dirent* e = ::readdir(dir))
-    if (IsTempName(e->d_name, home) || IsRecordName(e->d_name, home)) found.push_back(e->d_name);
-  ::closedir(dir);
-  for (const std::string& name : found) {
-    const std::string path = InFolder(folder, name);
+// Removes what killed saves of a file left at one of its homes, found at
+// the names their slots give (no folder is listed): temporary files, and
+// records of ours that a resolve found stale or that were cut short. Never
+// a file a kept record names, never a record that is not ours, and nothing
+// of another user or with another name but a second name of the file
+// itself.
+void RemoveLeftovers(const std::string& key, const std::string& home, const Look& file, const Resolver& resolver,
+                     const std::string& settings, bool temps) {
+  for (int k = 0; temps && k < kTempSlots; ++k) {
+    const std::string path = SlotPath(key, home, false, k);
     Look look;
-    if (LookAt(path, look) != 0 || !look.exists || !S_ISREG(look.mode) || resolver.Keeps(look.id)) continue;
-    const bool secondName = file.exists && look.id == file.id;
-    if (look.uid != ::geteuid() && !secondName) continue;
-    if (IsRecordName(name, home) && ReadRecordAt(path).kind == Found::NotOurs) continue;
+    if (LookAt(path, look) != 0 || !look.exists || !S_ISREG(look.mode) || resolver.Keeps(path)) continue;
+    const bool secondName = file.exists && look.id.SameInode(file.id);
+    if (!secondName && (look.uid != ::geteuid() || look.nlink != 1)) continue;
     ::unlink(path.c_str());
+  }
+  for (int k = 0; k < kRecordSlots; ++k) {
+    const std::string path = SlotPath(key, home, true, k);
+    if (resolver.Keeps(path)) continue;
+    if (ReadRecordAt(path, key, settings).kind != Found::NotOurs) ::unlink(path.c_str());
   }
 }
 
-void RemoveLeftoversOf(const std::string& file, const Resolver& resolver) {
+void RemoveLeftoversOf(const std::string& key, const std::string& file, const Resolver& resolver) {
+  if (key.empty()) return;
   Look look;
   LookAt(file, look);
-  const std::string settings = WinFolderPath();
-  RemoveLeftovers(file, look, resolver);
-  if (!settings.empty()) RemoveLeftovers(SettingsHomeOf(file, settings), look, resolver);
+  const std::string settings = SettingsFolder();
+  RemoveLeftovers(key, file, look, resolver, settings, true);
+  if (!settings.empty()) RemoveLeftovers(key, SettingsHomeOf(file, settings), look, resolver, settings, true);
+  // An identity home holds records only.
   if (look.exists) {
-    RemoveLeftovers(IdentityHomeIn(FolderOf(file), look.id), look, resolver);
-    if (!settings.empty()) RemoveLeftovers(IdentityHomeIn(settings, look.id), look, resolver);
+    RemoveLeftovers(key, IdentityHomeIn(FolderOf(file), look.id), look, resolver, settings, false);
+    if (!settings.empty()) RemoveLeftovers(key, IdentityHomeIn(settings, look.id), look, resolver, settings, false);
   }
 }
 
@@ -1148,14 +1630,23 @@ bool StickyRefuses(const std::string& folder, const Look& file) {
   return me != 0 && ::stat(folder.c_str(), &st) == 0 && (st.st_mode & S_ISVTX) && st.st_uid != me && file.uid != me;
 }
 
+// A name a removed file can be taken aside to: a free slot (or random name).
+std::string FreeSideName(const std::string& key, const std::string& home) {
+  std::string name;
+  for (int i = 0; !(name = SideName(key, home, false, i)).empty(); ++i) {
+    Look look;
+    if (LookAt(name, look) == 0 && !look.exists) return name;
+  }
+  return std::string();
+}
+
 // A removal takes away the name itself, as a delete does: a symbolic link
 // goes, not the file it points to. Refused, as a delete is, for a folder,
 // for a file that may not be written, and when its folder may not be
 // written (or keeps another user's file by its sticky bit).
-int PrepareRemoval(SaveStep& s, const Resolver& resolver) {
-  s.real = CanonicalPath(s.file->path);
+int PrepareRemoval(const std::string& key, SaveStep& s, const Resolver& resolver) {
   s.home = s.real;
-  RemoveLeftoversOf(s.real, resolver);
+  RemoveLeftoversOf(key, s.real, resolver);
   if (const int err = LookAt(s.real, s.old)) return Errno(err, s.real);
   s.existed = s.old.exists;
   if (!s.existed) return 0;
@@ -1170,39 +1661,39 @@ int PrepareRemoval(SaveStep& s, const Resolver& resolver) {
   if (err == 0 && StickyRefuses(folder, s.old)) err = kErrPathFileAccess;
   if (err == kErrPathFileAccess) s.refused = folder;
   if (err != 0) return err;
-  s.aside = SidePath(s.real, false);
+  // What is removed keeps its content in the record where it is a file, so
+  // that it is known where inode numbers are not kept.
+  if (S_ISREG(s.old.mode) && (err = ReadOld(s)) != 0) return err;
+  s.aside = FreeSideName(key, s.real);
+  if (s.aside.empty()) return kErrPathFileAccess;
   s.asideId = s.old.id;
   return 0;
 }
 
 // The folder of a file takes no new file: the file is saved in place, its
 // old bytes kept in the settings folder (made when missing).
-int KeepOldInSettingsFolder(SaveStep& s) {
+int KeepOldInSettingsFolder(const std::string& key, SaveStep& s) {
   s.inPlace = true;
   if (const int err = ReadOld(s)) return err;
   const std::string settings = WinFolder();
-  s.home = SettingsHomeOf(s.real, settings);
+  s.home = SettingsHomeOf(s.real, SettingsFolder());
   int err = AskHook("temp", settings);
-  if (err == 0) err = WriteTemp(s.home, s.oldBytes, &s.old, s.aside, s.asideId);
-  if (err == 0) err = WriteTemp(s.home, s.file->data, &s.old, s.temp, s.tempId);
+  if (err == 0) err = WriteTemp(key, s.home, s.oldBytes, s.aside, s.asideId, s.asideFd);
+  if (err == 0) err = WriteTemp(key, s.home, s.file->data, s.temp, s.tempId, s.tempFd);
   if (err != 0) s.refused = settings;
   return err;
 }
 
 // Looks at the file of a step and prepares its new content and the old one
 // aside. Nothing the user sees changes here.
-int PrepareStep(SaveStep& s, const Resolver& resolver) {
+int PrepareStep(const std::string& key, SaveStep& s, const Resolver& resolver) {
   const WholeFile& f = *s.file;
-  if (!f.remove) {
-    if (const int fault = AskHook("write", f.path)) return fault;
-  }
   if (!PathUsable(f.path)) return kErrBadFileName;
-  if (f.remove) return PrepareRemoval(s, resolver);
-  s.real = CanonicalPath(RealFileOf(f.path));
+  if (f.remove) return PrepareRemoval(key, s, resolver);
   s.home = s.real;
   // What a killed save left goes before the file is looked at, so that a
   // second name it left does not count as one of the file's own.
-  RemoveLeftoversOf(s.real, resolver);
+  RemoveLeftoversOf(key, s.real, resolver);
   if (const int err = LookAt(s.real, s.old)) return Errno(err, s.real);
   s.existed = s.old.exists;
   if (s.existed) {
@@ -1218,38 +1709,45 @@ int PrepareStep(SaveStep& s, const Resolver& resolver) {
   const std::string folder = FolderOf(s.real);
   int err = AskHook("temp", folder);
   if (err == 0 && !s.inPlace) {
-    bool ownerKept = true;
-    err = WriteTemp(s.real, f.data, s.existed ? &s.old : nullptr, s.temp, s.tempId, &ownerKept);
-    // A new file that cannot have the old one's owner and group (another
-    // user's file in a shared folder, which a rename would also take from
-    // its owner, or which a sticky folder keeps from being renamed over) is
-    // not put in its place: the file is written in place.
-    if (err == 0 && s.existed && !ownerKept) s.inPlace = true;  // the new content stays beside, as for any write in place
+    err = WriteTemp(key, s.real, f.data, s.temp, s.tempId, s.tempFd);
+    // The new file is to have what the old one had: its owner and group,
+    // mode and extended attributes (a new file, what a plain create would
+    // give it). Where they cannot all be given (another user's file in a
+    // shared folder, which a rename would also take from its owner or a
+    // sticky folder keeps from being renamed over; attributes the file
+    // system or the process refuses, or too many to record), the file is
+    // written in place, which keeps them; the new content stays beside, as
+    // for any write in place.
+    if (err == 0 && s.existed) {
+      const bool kept = fileattrs::ReadAttrs(s.real, s.attrs) && s.attrs.XattrBytes() <= kAttrBudget &&
+                        fileattrs::GiveWhilePrivate(s.tempFd, s.attrs);
+      if (!kept) s.inPlace = true;
+    } else if (err == 0 && !fileattrs::NewFileAttrs(s.tempFd, folder, s.attrs)) {
+      s.attrs.xattrs.clear();
+    }
   }
   // The old file is kept aside until the save is over: a second name for
   // it where the file system has them, else a copy of its bytes. A file
   // rewritten in place always needs the copy.
   if (err == 0 && s.existed && !s.inPlace) {
-    bool linked = false;
-    for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
-      s.aside = SidePath(s.real, false);
-      if (::link(s.real.c_str(), s.aside.c_str()) == 0)
-        linked = true;
-      else if (errno != EEXIST)
+    std::string name;
+    for (int i = 0; !(name = SideName(key, s.real, false, i)).empty(); ++i) {
+      if (::link(s.real.c_str(), name.c_str()) == 0) {
+        s.aside = name;
+        s.asideId = s.old.id;
         break;
+      }
+      if (errno != EEXIST) break;
     }
-    if (linked) {
-      s.asideId = s.old.id;
-    } else {
-      s.aside.clear();
+    if (s.aside.empty()) {
       err = ReadOld(s);
-      if (err == 0) err = WriteTemp(s.real, s.oldBytes, &s.old, s.aside, s.asideId);
+      if (err == 0) err = WriteTemp(key, s.real, s.oldBytes, s.aside, s.asideId, s.asideFd);
     }
   }
   if (err == 0 && s.inPlace) {
     err = ReadOld(s);
-    if (err == 0) err = WriteTemp(s.real, s.oldBytes, &s.old, s.aside, s.asideId);
-    if (err == 0 && s.temp.empty()) err = WriteTemp(s.real, f.data, &s.old, s.temp, s.tempId);
+    if (err == 0) err = WriteTemp(key, s.real, s.oldBytes, s.aside, s.asideId, s.asideFd);
+    if (err == 0 && s.temp.empty()) err = WriteTemp(key, s.real, f.data, s.temp, s.tempId, s.tempFd);
   }
   if (err != kErrPathFileAccess) return err;
   // The file may be written but its folder takes no new file.
@@ -1258,57 +1756,97 @@ int PrepareStep(SaveStep& s, const Resolver& resolver) {
     s.refused = folder;
     return err;
   }
-  return KeepOldInSettingsFolder(s);
+  return KeepOldInSettingsFolder(key, s);
 }
 
-// What the record says of a prepared step.
-RecordEntry EntryOf(const SaveStep& s) {
-  RecordEntry e;
-  const WholeFile& f = *s.file;
-  e.op = f.remove ? RecordOp::Remove : s.inPlace ? RecordOp::InPlace : s.existed ? RecordOp::Replace : RecordOp::Create;
-  e.path = s.real;
-  if (s.existed) e.old = s.old.id;
-  if (s.haveOld) {
-    e.oldSize = static_cast<long long>(s.oldBytes.size());
-    e.oldHash = HashOf(s.oldBytes);
+// Builds a record: the folders it names, by their place in its list.
+class RecordBuilder {
+ public:
+  explicit RecordBuilder(std::string settings) : settings_(std::move(settings)) {}
+  int Folder(const std::string& folder) {
+    for (size_t i = 0; i < folders_.size(); ++i)
+      if (paths_[i] == folder) return static_cast<int>(i);
+    RecFolder f;
+    f.settings = !settings_.empty() && folder == settings_;
+    f.hint = folder;
+    folders_.push_back(f);
+    paths_.push_back(folder);
+    return static_cast<int>(folders_.size()) - 1;
   }
-  if (!f.remove) {
-    e.size = static_cast<long long>(f.data.size());
-    e.hash = HashOf(f.data);
+  Side SideAt(const std::string& path, const Ident& id) {
+    Side s;
+    if (path.empty()) return s;
+    s.folder = Folder(FolderOf(path));
+    s.name = NameOf(path);
+    s.id = Ident{0, id.ino, id.bsec, id.bnsec};
+    s.path = path;
+    return s;
   }
-  e.temp = Side{s.temp, s.tempId};
-  e.aside = Side{s.aside, s.asideId};
-  return e;
-}
+  // What the record says of a prepared step.
+  RecordEntry EntryOf(const SaveStep& s) {
+    RecordEntry e;
+    const WholeFile& f = *s.file;
+    e.op = f.remove ? RecordOp::Remove : s.inPlace ? RecordOp::InPlace : s.existed ? RecordOp::Replace : RecordOp::Create;
+    e.nameFolder = Folder(FolderOf(s.name));
+    e.nameName = NameOf(s.name);
+    e.folder = Folder(FolderOf(s.real));
+    e.fileName = NameOf(s.real);
+    if (s.existed) e.old = Ident{0, s.old.id.ino, s.old.id.bsec, s.old.id.bnsec};
+    if (s.haveOld) {
+      e.oldSize = static_cast<long long>(s.oldBytes.size());
+      e.oldHash = savekey::ContentHash(s.oldBytes);
+    }
+    if (!f.remove) {
+      e.size = static_cast<long long>(f.data.size());
+      e.hash = savekey::ContentHash(f.data);
+    }
+    e.temp = SideAt(s.temp, s.tempId);
+    e.aside = SideAt(s.aside, s.asideId);
+    if (e.op == RecordOp::Replace || e.op == RecordOp::Create) e.attrs = s.attrs;
+    e.path = s.real;
+    return e;
+  }
+  std::vector<RecFolder> Folders() const { return folders_; }
+
+ private:
+  std::string settings_;
+  std::vector<RecFolder> folders_;
+  std::vector<std::string> paths_;
+};
 
 // A record copy being written.
 struct PendingCopy {
-  Side side;
+  std::string path;
+  Ident id;
   int fd = -1;
   bool identity = false;  // at an identity home
 };
 
 void DropCopies(std::vector<PendingCopy>& copies) {
   for (PendingCopy& c : copies) {
-    if (c.fd >= 0) ::close(c.fd);
-    RemoveIdentified(c.side.path, c.side.id);
+    CloseFd(c.fd);
+    RemoveIdentified(c.path, c.id);
   }
   copies.clear();
 }
 
 // Writes the record of a save, when the save needs one (a single file put
-// in place by one rename is whole either way): a copy at the home of each
-// file, and for a file written in place one more at its identity home, in
-// the settings folder (beside the file where that folder takes nothing).
-// Every copy is made first, so that each lists them all with their
-// identities, then each is written whole and flushed. record takes what was
-// written; failed the step whose record failed.
-int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
+// in place by one rename is whole either way) and there is a key: a copy at
+// the home of each file, and for a file written in place one more at its
+// identity home, in the settings folder (beside the file where that folder
+// takes nothing). A home whose record slots another holds gives way to the
+// file's home in the settings folder, or has no copy; a save none of whose
+// copies could be made goes on without a record. Every copy is made first,
+// so that each lists them all with their identities, then each is written
+// whole and flushed; the folders of the new contents and of the old files
+// aside are flushed before, and those of the records after. record takes
+// what was written; failed the step whose record failed.
+int WriteRecords(const std::string& key, std::vector<SaveStep>& steps, Record& record, size_t& failed) {
   std::vector<size_t> of;
   for (size_t i = 0; i < steps.size(); ++i)
     if (!(steps[i].file->remove && !steps[i].existed)) of.push_back(i);
   const bool needed = of.size() > 1 || std::any_of(of.begin(), of.end(), [&](size_t i) { return steps[i].inPlace; });
-  if (!needed) return 0;
+  if (!needed || key.empty()) return 0;
   for (const size_t i : of) {
     failed = i;
     if (steps[i].existed && !steps[i].file->remove)
@@ -1316,41 +1854,52 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
   }
   // The new contents and the old files aside are on the disk before the
   // record says they are.
+  std::set<std::string> sideFolders;
   for (const SaveStep& s : steps) {
-    SyncFolder(FolderOf(s.real));
-    SyncFolder(FolderOf(s.home));
+    if (!s.temp.empty()) sideFolders.insert(FolderOf(s.temp));
+    if (!s.aside.empty()) sideFolders.insert(FolderOf(s.aside));
   }
+  SyncFolders(sideFolders);
   // A settings folder that takes a new file but then no bytes (a full disk)
   // is given up for the identity copies, which then stand beside the files.
-  const std::string settings = WinFolderPath();
+  const std::string settings = SettingsFolder();
   bool useSettings = !settings.empty() && DirExists(settings);
   for (;;) {
     std::vector<PendingCopy> copies;
+    // A copy at home: 0, or the errno of the failure (EEXIST: every slot
+    // there is held).
     const auto make = [&](const std::string& home, bool identity) {
       PendingCopy c;
       c.identity = identity;
-      const int err = CreateSideFile(home, true, c.side.path, c.side.id, c.fd);
+      const int err = CreateSideFile(key, home, true, c.path, c.id, c.fd);
       if (err == 0) copies.push_back(c);
       return err;
     };
+    RecordBuilder builder(settings);
     Record r;
     for (const size_t i : of) {
       failed = i;
       SaveStep& s = steps[i];
       int err = make(s.home, false);
+      if (err == EEXIST && useSettings && FolderOf(s.home) != settings && AskHook("temp", settings) == 0)
+        err = make(SettingsHomeOf(s.real, settings), false);
+      if (err == EEXIST) err = 0;  // no copy for this file: the others list the save
       if (err == 0 && s.inPlace) {
-        int there = useSettings ? AskHook("temp", settings) : kErrPathNotFound;
-        if (there == 0) there = make(IdentityHomeIn(settings, s.old.id), true);
-        if (there != 0) err = make(IdentityHomeIn(FolderOf(s.real), s.old.id), true);
+        const bool there = useSettings && AskHook("temp", settings) == 0 &&
+                           make(IdentityHomeIn(settings, s.old.id), true) == 0;
+        if (!there) err = make(IdentityHomeIn(FolderOf(s.real), s.old.id), true);
+        if (err == EEXIST) err = 0;
       }
       if (err != 0) {
         DropCopies(copies);
-        return err;
+        return FileErrorFromErrno(err, s.home);
       }
-      r.entries.push_back(EntryOf(s));
+      r.entries.push_back(builder.EntryOf(s));
     }
-    for (const PendingCopy& c : copies) r.copies.push_back(c.side);
-    const std::string bytes = RecordBytes(r);
+    if (copies.empty()) return 0;
+    for (const PendingCopy& c : copies) r.copies.push_back(builder.SideAt(c.path, c.id));
+    r.folders = builder.Folders();
+    const std::string bytes = RecordBytes(r, key);
     if (bytes.size() > kRecordMax) {
       DropCopies(copies);
       return kErrBadFileName;
@@ -1362,16 +1911,16 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
     int err = 0;
     bool settingsRefused = false;
     for (PendingCopy& c : copies) {
-      err = AskHook("record", c.side.path);
-      if (err == 0 && !WriteAll(c.fd, bytes.data(), bytes.size())) err = LastError(c.side.path);
-      if (err == 0 && ::fsync(c.fd) != 0) err = LastError(c.side.path);
-      if (::close(c.fd) != 0 && err == 0) err = LastError(c.side.path);
+      err = AskHook("record", c.path);
+      if (err == 0 && !WriteAll(c.fd, bytes.data(), bytes.size())) err = LastError(c.path);
+      if (err == 0 && ::fsync(c.fd) != 0) err = LastError(c.path);
+      if (::close(c.fd) != 0 && err == 0) err = LastError(c.path);
       c.fd = -1;
       if (err != 0) {
-        settingsRefused = c.identity && FolderOf(c.side.path) == settings;
+        settingsRefused = c.identity && FolderOf(c.path) == settings;
         break;
       }
-      folders.insert(FolderOf(c.side.path));
+      folders.insert(FolderOf(c.path));
     }
     if (err != 0) {
       DropCopies(copies);
@@ -1381,13 +1930,14 @@ int WriteRecords(std::vector<SaveStep>& steps, Record& record, size_t& failed) {
       }
       return err;
     }
-    for (const std::string& f : folders) SyncFolder(f);
+    SyncFolders(folders);
     record = std::move(r);
     return 0;
   }
 }
 
-// Puts a prepared step in place.
+// Puts a prepared step in place: a new content takes the old file's
+// attributes just before its rename.
 int CommitStep(SaveStep& s) {
   const WholeFile& f = *s.file;
   if (f.remove) {
@@ -1400,8 +1950,11 @@ int CommitStep(SaveStep& s) {
   if (const int fault = AskHook("rename", f.path)) return fault;
   if (s.inPlace) {
     s.touched = true;  // a write that fails half-way is undone too
-    return WriteInPlace(s.real, f.data, s.old.id);
+    const Ident id = s.old.id;
+    return WriteInPlace(s.real, f.data, [&](const Look& l) { return l.id == id; });
   }
+  if (const int err = fileattrs::GiveAttrs(s.tempFd, s.attrs)) return Errno(err, s.real);
+  CloseFd(s.tempFd);
   if (::rename(s.temp.c_str(), s.real.c_str()) != 0) return LastError(s.real);
   s.temp.clear();
   s.touched = true;
@@ -1413,13 +1966,19 @@ bool UndoStep(SaveStep& s) {
   if (!s.touched) return true;
   bool undone = true;
   if (s.inPlace) {
-    undone = WriteInPlace(s.real, s.oldBytes, s.old.id) == 0;
+    const Ident id = s.old.id;
+    undone = WriteInPlace(s.real, s.oldBytes, [&](const Look& l) { return l.id == id; }) == 0;
   } else if (s.file->remove) {
     undone = RenameNoReplace(s.aside, s.real) == 0;
     if (undone) s.aside.clear();
   } else if (s.existed) {
-    undone = ::rename(s.aside.c_str(), s.real.c_str()) == 0;
-    if (undone) s.aside.clear();
+    // A copy of the old bytes is given the old file's attributes first.
+    if (s.asideFd >= 0) undone = fileattrs::GiveAttrs(s.asideFd, s.attrs) == 0;
+    undone = undone && ::rename(s.aside.c_str(), s.real.c_str()) == 0;
+    if (undone) {
+      CloseFd(s.asideFd);
+      s.aside.clear();
+    }
   } else {
     RemoveIdentified(s.real, s.tempId);
   }
@@ -1435,12 +1994,27 @@ bool NamesAnyOf(const Record& r, const std::vector<SaveStep>& steps) {
 
 }  // namespace
 
-int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath) {
+int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath, SaveNotice* unresolved) {
+  // Where each file is: its links followed, but never one another user
+  // made (MayFollow), which refuses the save before anything changes.
+  std::vector<SaveStep> steps(files.size());
+  std::vector<std::string> folders;
+  for (size_t i = 0; i < files.size(); ++i) {
+    SaveStep& s = steps[i];
+    s.file = &files[i];
+    if (!PathUsable(files[i].path)) continue;
+    s.name = CanonicalPath(files[i].path);
+    bool followed = true;
+    s.real = files[i].remove ? s.name : CanonicalPath(RealFileOf(files[i].path, followed));
+    if (!followed) {
+      if (failedPath) *failedPath = files[i].path;
+      return kErrForeignLink;
+    }
+    folders.push_back(FolderOf(s.real));
+  }
+
   // One save at a time in a folder: the folders of the files are locked for
   // the whole save, the resolve of killed saves included.
-  std::vector<std::string> folders;
-  for (const WholeFile& f : files)
-    if (PathUsable(f.path)) folders.push_back(FolderOf(CanonicalPath(f.remove ? f.path : RealFileOf(f.path))));
   FolderLocks locks;
   std::string busy;
   if (locks.Take(folders, busy) != 0) {
@@ -1456,36 +2030,44 @@ int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath
   }
 
   // Killed saves of these files are finished or rolled back first. One that
-  // can be neither is left as it stands (the caller says so): this save puts
-  // its own files in place all the same, which leaves that record stale.
+  // can be neither is left as it stands and told to the caller: this save
+  // puts its own files in place all the same, which leaves that record
+  // stale.
   Resolver resolver;
   for (const WholeFile& f : files) {
-    std::string ignored;
-    if (PathUsable(f.path)) resolver.Run(f.path, ignored);
+    std::string failed, copy;
+    if (!PathUsable(f.path)) continue;
+    const int err = resolver.Run(f.path, failed, copy);
+    if (err != 0 && unresolved && unresolved->err == 0) *unresolved = SaveNotice{err, failed.empty() ? f.path : failed, copy};
   }
 
-  std::vector<SaveStep> steps(files.size());
-  for (size_t i = 0; i < files.size(); ++i) steps[i].file = &files[i];
-
+  // The key names side files and signs the record; it is made here when
+  // there is none yet, once the save is about to write.
+  std::string key;
   int err = 0;
   size_t failed = 0;
   for (size_t i = 0; i < steps.size() && err == 0; ++i) {
-    err = PrepareStep(steps[i], resolver);
     failed = i;
+    if (!files[i].remove && (err = AskHook("write", files[i].path)) != 0) break;
+    if (key.empty()) key = savekey::Key(true);
+    err = PrepareStep(key, steps[i], resolver);
   }
   Record record;
-  if (err == 0) err = WriteRecords(steps, record, failed);
+  if (err == 0) err = WriteRecords(key, steps, record, failed);
   for (size_t i = 0; i < steps.size() && err == 0; ++i) {
     err = CommitStep(steps[i]);
     failed = i;
   }
+  // What was put in place (or back) is on the disk before the record goes.
+  std::set<std::string> fileFolders;
+  for (const SaveStep& s : steps)
+    if (s.touched) fileFolders.insert(FolderOf(s.real));
   bool undone = true;
   if (err != 0) {
     for (size_t i = steps.size(); i-- > 0;) undone = UndoStep(steps[i]) && undone;
     if (failedPath) *failedPath = steps[failed].refused.empty() ? files[failed].path : steps[failed].refused;
   }
-  // What was put in place (or back) is on the disk before the record goes.
-  for (const SaveStep& s : steps) SyncFolder(FolderOf(s.real));
+  SyncFolders(fileFolders);
   if (err == 0) {
     // Every file holds its new content: the save is done. (A stopping point
     // for tests: the answer is not used.)
@@ -1495,11 +2077,14 @@ int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath
     // A file that could not be put back keeps the record and what was kept
     // aside, for the next open or save to put it back; the new contents not
     // yet in place go, so that the save is rolled back, never finished.
-    for (SaveStep& s : steps)
+    for (SaveStep& s : steps) {
+      CloseFd(s.tempFd);
+      CloseFd(s.asideFd);
       if (!s.touched && !s.file->remove) {
         RemoveIdentified(s.temp, s.tempId);
         s.temp.clear();
       }
+    }
     return err;
   }
   // The record goes first, its folders flushed, so that a save stopped (or
@@ -1507,10 +2092,10 @@ int WriteWholeFiles(const std::vector<WholeFile>& files, std::string* failedPath
   // aside or not used.
   std::set<std::string> recordFolders;
   for (const Side& c : record.copies) {
-    RemoveIdentified(c.path, c.id);
+    RemoveSide(nullptr, c);
     recordFolders.insert(FolderOf(c.path));
   }
-  for (const std::string& f : recordFolders) SyncFolder(f);
+  SyncFolders(recordFolders);
   for (SaveStep& s : steps) DiscardSideFiles(s);
   if (err == 0) {
     // Records of earlier saves of these files that were found stale, or

@@ -216,9 +216,11 @@ TEST_F(SettingsWriteTest, AFailedWriteKeepsTheOldFileWholeAndSaysWhy) {
 // the records the write leaves alone are read from it.
 TEST_F(SettingsWriteTest, AWriteAKillStoppedIsResolvedBeforeTheNextOne) {
   const std::string ini = WinFile("Brenvolta.ini");
-  ASSERT_EQ(::link(ini.c_str(), WinFile(".Brenvolta.ini~brvABCDEF").c_str()), 0);
+  // Ended just before its rename: the old file has a second name aside.
+  ASSERT_TRUE(EndedInChildAt("rename", [] { SettingsWrite(MainWindowState()); }));
   struct stat before {}, after {};
   ASSERT_EQ(::stat(ini.c_str(), &before), 0);
+  ASSERT_EQ(before.st_nlink, 2u);
   ASSERT_EQ(SettingsWrite(MainWindowState()), 0);
   ASSERT_EQ(::stat(ini.c_str(), &after), 0);
   EXPECT_NE(after.st_ino, before.st_ino);

@@ -71,6 +71,13 @@ class FilesTest : public ::testing::Test {
   std::string P(const std::string& name) const { return dir_ + "/" + name; }
   // The settings folder, where a file written in place keeps its old bytes.
   std::string Settings() const { return Bytes(settings_.path()); }
+  // What stands in the settings folder but the user's save key, which the
+  // first save makes there.
+  std::vector<std::string> SettingsEntries() const {
+    std::vector<std::string> names = FolderEntries(Settings());
+    names.erase(std::remove(names.begin(), names.end(), "Brenvolta.key"), names.end());
+    return names;
+  }
 
   // Permission bits do not stop writes for root (or with CAP_DAC_OVERRIDE):
   // the permission cases are meaningful only where they do.
@@ -470,14 +477,19 @@ TEST_F(FilesTest, ASaveOfSeveralFilesPutsAllOrNoneInPlace) {
   EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"k.prg", "k2.prg", "new.gbl", "s.arr", "s.sty"}));
 }
 
+// What killed saves of a file left (its new content and the old file kept
+// aside, at the names the save gives them) goes with the next save of it;
+// files named like side files that no save of this file made there stay.
 TEST_F(FilesTest, ASaveRemovesWhatAKilledSaveOfTheSameFileLeft) {
   WriteRaw(P("doc.arr"), "old");
   ASSERT_EQ(MakeDirs(P(".doc.arr~brvFolder")), 0);  // a folder is never removed
-  const std::vector<std::string> kept = {".doc.arr~brvFolder", ".doc.arr~brvAB12", ".doc.arr~brv1234567",
-                                         ".other.arr~brvAbC123", "doc.arr~brvAbC123", ".doc.arr~brvAb_123"};
+  const std::vector<std::string> kept = {".doc.arr~brvFolder", ".doc.arr~brvAB12",   ".doc.arr~brv1234567",
+                                         ".other.arr~brvAbC123", "doc.arr~brvAbC123", ".doc.arr~brvAb_123",
+                                         ".doc.arr~brvAbC123",   ".doc.arr~brvZZZZZZ"};
   for (const std::string& n : kept)
     if (n != kept[0]) WriteRaw(P(n), "someone's");
-  for (const char* n : {".doc.arr~brvAbC123", ".doc.arr~brvZZZZZZ"}) WriteRaw(P(n), "left by a killed save");
+  ASSERT_EQ(SaveInChild({{P("doc.arr"), "killed"}}, EndAt("rename", 1)), 0);
+  ASSERT_EQ(FolderEntries(dir_).size(), kept.size() + 3) << "the killed save left its new content and the old file";
   ASSERT_EQ(WriteWholeFileAtomic(P("doc.arr"), "new"), 0);
   std::vector<std::string> want = kept;
   want.push_back("doc.arr");
@@ -485,6 +497,7 @@ TEST_F(FilesTest, ASaveRemovesWhatAKilledSaveOfTheSameFileLeft) {
   std::vector<std::string> got = FolderEntries(dir_);
   std::sort(got.begin(), got.end());
   EXPECT_EQ(got, want);
+  EXPECT_EQ(ReadAll(P("doc.arr")), "new");
 }
 
 TEST_F(FilesTest, OneLockPerOpenFile) {
@@ -600,11 +613,12 @@ TEST_F(FilesTest, MakeDirsAndKill) {
 // a rename, not rewrite it in place from the stale link count.
 TEST_F(FilesTest, ASecondNameAKilledSaveLeftDoesNotMakeTheNextSaveWriteInPlace) {
   WriteRaw(P("doc.prg"), "first save");
-  ASSERT_EQ(::link(P("doc.prg").c_str(), P(".doc.prg~brvABCDEF").c_str()), 0);
+  ASSERT_EQ(SaveInChild({{P("doc.prg"), "killed save"}}, EndAt("rename", 1)), 0);
   const int old = ::open(P("doc.prg").c_str(), O_RDONLY);
   ASSERT_GE(old, 0);
   struct stat before {}, after {};
   ASSERT_EQ(::fstat(old, &before), 0);
+  ASSERT_EQ(before.st_nlink, 2u) << "the killed save left a second name";
   ASSERT_EQ(WriteWholeFileAtomic(P("doc.prg"), "second save"), 0);
   ASSERT_EQ(::stat(P("doc.prg").c_str(), &after), 0);
   EXPECT_NE(after.st_ino, before.st_ino);
@@ -678,7 +692,7 @@ TEST_F(FilesTest, ASaveKilledBetweenItsFilesIsFinishedOrRolledBackByTheNextOpen)
       names.push_back(name);
     }
     EXPECT_EQ(FolderEntries(dir_), names);
-    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+    EXPECT_EQ(SettingsEntries(), std::vector<std::string>{});
     struct stat after {};
     ASSERT_EQ(::stat(P("k.arr").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, k.st_ino);
@@ -784,7 +798,7 @@ TEST_F(FilesTest, AFileInAFolderThatTakesNoNewFileIsSavedInPlace) {
     ASSERT_EQ(::stat((folder + "/a.arr").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(FolderEntries(folder), files);
-    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+    EXPECT_EQ(SettingsEntries(), std::vector<std::string>{});
 
     // The second file fails after the first was written in place.
     int renames = 0;
@@ -796,7 +810,7 @@ TEST_F(FilesTest, AFileInAFolderThatTakesNoNewFileIsSavedInPlace) {
     EXPECT_EQ(failed, folder + "/a.sty");
     EXPECT_EQ(ReadAll(folder + "/a.arr"), "new arr");
     EXPECT_EQ(ReadAll(folder + "/a.sty"), "new sty");
-    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+    EXPECT_EQ(SettingsEntries(), std::vector<std::string>{});
 
     // What such a folder refuses, and what refused.
     SetFileFaultHook(lock);
@@ -838,7 +852,7 @@ TEST_F(FilesTest, AFileInAFolderThatTakesNoNewFileIsSavedInPlace) {
     EXPECT_EQ(ReadAll(folder + "/a.sty"), "new sty");
     EXPECT_EQ(ReadAll(folder + "/gone.pgg"), "old pgg");
     EXPECT_EQ(FolderEntries(folder), files);
-    EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+    EXPECT_EQ(SettingsEntries(), std::vector<std::string>{});
   }
 }
 
@@ -862,7 +876,7 @@ TEST_F(FilesTest, AWriteInPlaceThatFailsHalfWayPutsTheOldBytesBackAtOnce) {
   EXPECT_EQ(WEXITSTATUS(status), kErrDeviceIO);
   EXPECT_EQ(ReadAll(P("doc.arr")), std::string(100, 'o'));
   EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"doc.arr"});
-  EXPECT_EQ(FolderEntries(Settings()), std::vector<std::string>{});
+  EXPECT_EQ(SettingsEntries(), std::vector<std::string>{});
 }
 
 }  // namespace

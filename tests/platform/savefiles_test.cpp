@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +19,9 @@
 #include <chrono>
 #include <dirent.h>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +32,7 @@
 #include "platform/winfolder.h"
 #include "tests/fixtures/asuser.h"
 #include "tests/fixtures/savechild.h"
+#include "tests/fixtures/saverecords.h"
 
 namespace {
 
@@ -48,6 +52,8 @@ void Put(const std::string& path, const std::string& data) {
   ::close(fd);
 }
 
+using Names = std::vector<std::string>;
+
 // The save lock's file, which stays in the settings folder, is not listed.
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
@@ -60,8 +66,6 @@ std::vector<std::string> Entries(const std::string& folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
-
-using Names = std::vector<std::string>;
 
 bool EndedThere(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
@@ -100,6 +104,13 @@ class SaveFilesTest : public ::testing::Test {
   std::string A(const std::string& name = "") const { return Canon(a_) + (name.empty() ? "" : "/" + name); }
   std::string B(const std::string& name = "") const { return Canon(b_) + (name.empty() ? "" : "/" + name); }
   std::string Settings() const { return Canon(settings_); }
+  // What stands in the settings folder but the user's save key, which the
+  // first save makes there.
+  Names SettingsEntries() const {
+    Names names = Entries(Settings());
+    names.erase(std::remove(names.begin(), names.end(), "Brenvolta.key"), names.end());
+    return names;
+  }
   static std::string Canon(const QTemporaryDir& d) { return Bytes(QFileInfo(d.path()).canonicalFilePath()); }
   // A hook that stands for a folder that takes no new file.
   static FileFaultHook Refusing(const std::string& folder) {
@@ -142,7 +153,7 @@ TEST_F(SaveFilesTest, ACompletedWriteInPlaceIsKeptWhenItsRecordComesBack) {
     }
     const int status = SaveInChild(save, EndAt("done", 1, c.secondName ? FileFaultHook{} : Refusing(A())));
     ASSERT_TRUE(EndedThere(status)) << status;
-    ASSERT_NE(Entries(A()).size() + Entries(Settings()).size(), names.size()) << "the record is there";
+    ASSERT_NE(Entries(A()).size() + SettingsEntries().size(), names.size()) << "the record is there";
 
     for (const std::string& f : c.files) EXPECT_EQ(ResolveKilledSave(A(f)), 0);
     for (const std::string& f : c.files) EXPECT_EQ(ReadAll(A(f)), "new " + f) << f;
@@ -150,7 +161,7 @@ TEST_F(SaveFilesTest, ACompletedWriteInPlaceIsKeptWhenItsRecordComesBack) {
       EXPECT_EQ(ReadAll(A("copy.arr")), "new song.arr");
     }
     EXPECT_EQ(Entries(A()), names);
-    EXPECT_EQ(Entries(Settings()), Names{});
+    EXPECT_EQ(SettingsEntries(), Names{});
   }
 }
 
@@ -190,8 +201,27 @@ TEST_F(SaveFilesTest, AKilledWriteInPlaceIsFoundThroughAnyName) {
     EXPECT_EQ(ReadAll(other), c.torn ? old : fresh);
     EXPECT_EQ(ReadAll(A("song.sty")), c.torn ? old : fresh);
     EXPECT_EQ(Entries(A()), c.sameFolder ? (Names{"song.sty", "tune.sty"}) : Names{"song.sty"});
-    EXPECT_EQ(Entries(Settings()), Names{});
+    EXPECT_EQ(SettingsEntries(), Names{});
   }
+}
+
+// A killed save of a pair whose arrangement file has a second name of the
+// same name in another folder (so it is written in place): an open through
+// that other name finds the save by the file's identity and finishes it in
+// the folder the save wrote, not in the folder of the name it was opened
+// by.
+TEST_F(SaveFilesTest, APairIsFoundThroughASecondNameOfTheSameNameElsewhere) {
+  Put(A("song.arr"), "old arr");
+  Put(A("song.sty"), "old sty");
+  ASSERT_EQ(::link(A("song.arr").c_str(), B("song.arr").c_str()), 0);
+  ASSERT_TRUE(EndedThere(SaveInChild({{A("song.arr"), "new arr"}, {A("song.sty"), "new sty"}}, EndAt("rename", 2))));
+  ASSERT_EQ(ReadAll(A("song.sty")), "old sty");
+  EXPECT_EQ(ResolveKilledSave(B("song.arr")), 0);
+  EXPECT_EQ(ReadAll(B("song.arr")), "new arr");
+  EXPECT_EQ(ReadAll(A("song.sty")), "new sty");
+  EXPECT_EQ(Entries(A()), (Names{"song.arr", "song.sty"}));
+  EXPECT_EQ(Entries(B()), Names{"song.arr"});
+  EXPECT_EQ(SettingsEntries(), Names{});
 }
 
 // A settings folder that takes a new file but no bytes (a full disk) does
@@ -209,7 +239,7 @@ TEST_F(SaveFilesTest, ASettingsFolderThatTakesNoBytesDoesNotStopAWriteInPlace) {
   SetFileFaultHook(nullptr);
   EXPECT_EQ(ReadAll(A("tune.sty")), "new sty");
   ASSERT_TRUE(EndedThere(SaveInChild({{A("song.sty"), "newer sty"}}, EndAt("done", 1, full))));
-  EXPECT_EQ(Entries(Settings()), Names{});
+  EXPECT_EQ(SettingsEntries(), Names{});
   EXPECT_EQ(ResolveKilledSave(A("tune.sty")), 0);
   EXPECT_EQ(ReadAll(A("song.sty")), "newer sty");
   EXPECT_EQ(Entries(A()), (Names{"song.sty", "tune.sty"}));
@@ -237,7 +267,7 @@ TEST_F(SaveFilesTest, AWriteInPlaceStoppedAtAnyByteIsPutBack) {
     EXPECT_EQ(ResolveKilledSave(B("tune.sty")), 0);
     EXPECT_EQ(ReadAll(A("song.sty")), old);
     EXPECT_EQ(Entries(A()), Names{"song.sty"});
-    EXPECT_EQ(Entries(Settings()), Names{});
+    EXPECT_EQ(SettingsEntries(), Names{});
   }
 }
 
@@ -471,7 +501,7 @@ TEST_F(SaveFilesTest, AnotherUsersFileInASharedFolderIsSavedAtTheFirstTry) {
     for (const char* f : {"kit.pgg", "song.arr", "song.sty"}) want.push_back(f);
     std::sort(want.begin(), want.end());
     EXPECT_EQ(Entries(A()), want);
-    EXPECT_EQ(Entries(Settings()), Names{});
+    EXPECT_EQ(SettingsEntries(), Names{});
   }
 }
 
@@ -513,7 +543,7 @@ TEST_F(SaveFilesTest, AKilledSaveInAFolderLockedSinceStopsNeitherOpenNorSave) {
   EXPECT_EQ(ReadAll(A("song.arr")), "saved arr");
   EXPECT_EQ(ReadAll(A("song.sty")), "saved sty");
   EXPECT_EQ(Entries(A()), left);
-  EXPECT_EQ(Entries(Settings()), Names{});
+  EXPECT_EQ(SettingsEntries(), Names{});
 }
 
 // Every name the file system takes saves with its companion: side-file
@@ -535,6 +565,198 @@ TEST_F(SaveFilesTest, EveryNameTheFileSystemTakesSaves) {
     EXPECT_EQ(ReadAll(A(name + ".sty")), "sty 3");
     EXPECT_EQ(Entries(A()), (Names{name + ".arr", name + ".sty"}));
   }
+}
+
+// A save's folders are flushed once each at each of four points: those of
+// the new contents and old files aside before the records are written,
+// those of the records once they are written and before the first file
+// takes its place, those of the files once every file is in place and
+// before the records go, and those of the records once they are gone,
+// before the save returns. A save that needs no record flushes its
+// folder once its file is in place.
+TEST_F(SaveFilesTest, EachFolderIsFlushedOnceAtEachPointOfASave) {
+  const std::string a = A(), settings = Settings();
+  const struct {
+    const char* what;
+    std::vector<std::string> files;
+    bool secondName;  // song.sty has a second name: written in place, a record copy in the settings folder
+    Names order;      // the flushes ("sync" and its folders, in any order between two other steps) among them
+  } cases[] = {
+      {"a pair in one folder", {"song.arr", "song.sty"}, false,
+       {"sync " + a, "record", "record", "sync " + a, "rename", "rename", "sync " + a, "done", "done", "sync " + a}},
+      {"a file written in place", {"song.sty"}, true,
+       {"sync " + a, "record", "record", "sync " + std::min(a, settings) + " " + std::max(a, settings), "rename",
+        "sync " + a, "done", "sync " + std::min(a, settings) + " " + std::max(a, settings)}},
+      {"one file renamed into place", {"song.arr"}, false, {"rename", "sync " + a, "done"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& n : Entries(A())) ::unlink(A(n).c_str());
+    std::vector<WholeFile> save;
+    for (const std::string& f : c.files) {
+      Put(A(f), "old " + f);
+      save.push_back({A(f), "new " + f});
+    }
+    if (c.secondName) {
+      ASSERT_EQ(::link(A("song.sty").c_str(), B("tune.sty").c_str()), 0);
+    }
+    Names asked;
+    SetFileFaultHook([&](const std::string& op, const std::string& path) {
+      if (op == "sync") {
+        // Flushes between two other steps are one point, whatever their
+        // order; a folder flushed twice there shows twice.
+        if (!asked.empty() && asked.back().rfind("sync ", 0) == 0) {
+          std::multiset<std::string> folders{path};
+          std::string rest = asked.back().substr(5);
+          for (size_t at = 0; at <= rest.size();) {
+            const size_t end = std::min(rest.find(' ', at), rest.size());
+            folders.insert(rest.substr(at, end - at));
+            at = end + 1;
+          }
+          std::string joined;
+          for (const std::string& f : folders) joined += (joined.empty() ? "" : " ") + f;
+          asked.back() = "sync " + joined;
+        } else {
+          asked.push_back("sync " + path);
+        }
+      }
+      if (op == "record" || op == "rename" || op == "done") asked.push_back(op);
+      return 0;
+    });
+    ASSERT_EQ(WriteWholeFiles(save), 0);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(asked, c.order);
+    ::unlink(B("tune.sty").c_str());
+  }
+}
+
+// Side files are private to the user who saves while they are side files
+// (the new content and the copy of the old one, the records): in a folder
+// everyone may write, another user who may write the file saved, or its
+// folder, can neither read nor link nor rewrite them meanwhile. A file
+// takes its mode only as it takes its place. Looked at each time the save
+// asks its fault hook, as the user of the save.
+TEST_F(SaveFilesTest, SideFilesArePrivateWhileTheyAreSideFiles) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as two users";
+  ASSERT_EQ(::chmod(Settings().c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(A().c_str(), 01777), 0);
+  Restore(A());
+  const struct {
+    const char* what;
+    uid_t owner;  // of the old files (none: new files)
+    mode_t mode;
+    bool exists;
+  } cases[] = {
+      {"another user's files of mode 666, written in place", kOtherUid, 0666, true},
+      {"the user's own files of mode 644, renamed over", kTestUid, 0644, true},
+      {"new files", kTestUid, 0644, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& n : Entries(A())) ::unlink(A(n).c_str());
+    for (const std::string& n : SettingsEntries()) ::unlink((Settings() + "/" + n).c_str());
+    std::set<ino_t> documents;
+    for (const char* f : {"song.arr", "song.sty"}) {
+      if (!c.exists) continue;
+      Put(A(f), std::string("old ") + f);
+      ASSERT_EQ(::chown(A(f).c_str(), c.owner, kTestGid), 0);
+      ASSERT_EQ(::chmod(A(f).c_str(), c.mode), 0);
+      struct stat st {};
+      ASSERT_EQ(::stat(A(f).c_str(), &st), 0);
+      documents.insert(st.st_ino);
+    }
+    std::string text;
+    const int rc = RunAsUser(
+        kTestUid, kTestGid,
+        [&](std::string& out) {
+          int looks = 0;
+          SetFileFaultHook([&](const std::string&, const std::string&) {
+            ++looks;
+            for (const std::string& folder : {A(), Settings()}) {
+              for (const std::string& n : Entries(folder)) {
+                struct stat st {};
+                if (n.find("~brv") == std::string::npos || ::lstat((folder + "/" + n).c_str(), &st) != 0) continue;
+                if (documents.count(st.st_ino)) continue;  // the old file itself, by a second name
+                if ((st.st_mode & 077) != 0 || st.st_uid != kTestUid)
+                  out += n + " of mode " + std::to_string(st.st_mode & 0777) + "; ";
+              }
+            }
+            return 0;
+          });
+          std::string failed;
+          const int e = WriteWholeFiles({{A("song.arr"), "new arr"}, {A("song.sty"), "new sty"}}, &failed);
+          if (e != 0) out += "save: " + std::to_string(e) + " " + failed;
+          if (looks < 5) out += "the hook was hardly asked";
+          return out.empty() ? 0 : 1;
+        },
+        text);
+    EXPECT_EQ(rc, 0) << text;
+    for (const char* f : {"song.arr", "song.sty"}) {
+      struct stat st {};
+      ASSERT_EQ(::stat(A(f).c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, c.mode) << f;
+      EXPECT_EQ(st.st_uid, c.owner) << f;
+    }
+    EXPECT_EQ(ReadAll(A("song.arr")), "new arr");
+    EXPECT_EQ(Entries(A()), (Names{"song.arr", "song.sty"}));
+  }
+}
+
+// A record past 64 KiB is not read, even one that would be acted on: the
+// same record (made by hand with the user's key) within the size finishes
+// its save. (Its size comes from an attribute it gives the new file.)
+TEST_F(SaveFilesTest, ARecordPastItsSizeCapIsNotRead) {
+  const struct {
+    const char* what;
+    size_t padding;
+    bool actedOn;
+  } cases[] = {
+      {"within the cap", 1000, true},
+      {"past the cap", 70000, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& n : Entries(A())) ::unlink(A(n).c_str());
+    Put(A("song.arr"), "old arr");
+    Put(A("song.sty"), "old sty");
+    const auto names = SideNamesOf({{A("song.arr"), "x"}, {A("song.sty"), "y"}});
+    const SideNames& song = names.at(A("song.arr"));
+    ASSERT_EQ(song.temps.size(), 2u);
+    Put(song.temps[0], "planted arr");
+    ASSERT_EQ(::link(A("song.arr").c_str(), song.temps[1].c_str()), 0);
+    PlantOptions options;
+    options.padding = std::string(c.padding, 'p');
+    PlantRecord(song.record, {{"replace", A("song.arr"), song.temps[0], song.temps[1]}}, options);
+    struct stat st {};
+    ASSERT_EQ(::stat(song.record.c_str(), &st), 0);
+    ASSERT_EQ(st.st_size > 64 * 1024, !c.actedOn);
+
+    EXPECT_EQ(ResolveKilledSave(A("song.arr")), 0);
+    EXPECT_EQ(ReadAll(A("song.arr")), c.actedOn ? "planted arr" : "old arr");
+    EXPECT_EQ(Entries(A()).size(), c.actedOn ? 2u : 5u);
+    if (c.actedOn) {
+      char value[2000];
+      EXPECT_EQ(::getxattr(A("song.arr").c_str(), "user.pad", value, sizeof value), 1000) << "the attribute given";
+    }
+  }
+}
+
+// A killed save of a pair, stopped before either file took its place; the
+// arrangement file then rewritten in place by another program (its inode
+// kept): the record's "replace" is stale, and is not finished over that
+// rewrite, nor is the style file changed.
+TEST_F(SaveFilesTest, AReplaceWhoseFileWasRewrittenInPlaceSinceIsNotFinished) {
+  Put(A("song.arr"), "old arr");
+  Put(A("song.sty"), "old sty");
+  ASSERT_TRUE(EndedThere(SaveInChild({{A("song.arr"), "new arr"}, {A("song.sty"), "new sty"}}, EndAt("rename", 1))));
+  Put(A("song.arr"), "rewritten");  // the same file, rewritten
+  EXPECT_EQ(ResolveKilledSave(A("song.arr")), 0);
+  EXPECT_EQ(ResolveKilledSave(A("song.sty")), 0);
+  EXPECT_EQ(ReadAll(A("song.arr")), "rewritten");
+  EXPECT_EQ(ReadAll(A("song.sty")), "old sty");
+  // The next save removes the stale record and what it kept.
+  ASSERT_EQ(WriteWholeFiles({{A("song.arr"), "saved arr"}, {A("song.sty"), "saved sty"}}), 0);
+  EXPECT_EQ(Entries(A()), (Names{"song.arr", "song.sty"}));
 }
 
 }  // namespace

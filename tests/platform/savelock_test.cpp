@@ -116,7 +116,7 @@ TEST_F(SaveLockTest, TheLockFileIsTheUsersAloneAndStays) {
   const std::string other = Bytes(QFileInfo(b.path()).canonicalFilePath());
   for (const std::string& folder : {A(), other, A()}) {
     ASSERT_EQ(WriteWholeFiles({{folder + "/song.arr", "arr"}, {folder + "/song.sty", "sty"}}), 0);
-    EXPECT_EQ(Entries(Settings()), Names{"saves.lock"});
+    EXPECT_EQ(Entries(Settings()), (Names{"Brenvolta.key", "saves.lock"}));
   }
   struct stat st {};
   ASSERT_EQ(::lstat(LockFile().c_str(), &st), 0);
@@ -140,7 +140,7 @@ TEST_F(SaveLockTest, TheLockFileIsTheUsersAloneAndStays) {
                       text),
             0)
       << text;
-  EXPECT_EQ(Entries(Settings()), Names{"saves.lock"});
+  EXPECT_EQ(Entries(Settings()), (Names{"Brenvolta.key", "saves.lock"}));
 }
 
 // Two copies of the program: a save's lock excludes every other taker, a
@@ -206,6 +206,7 @@ TEST_F(SaveLockTest, TheLockHoldsWhereverItsFileCanBeHad) {
     SCOPED_TRACE(c.what);
     ::chmod(Settings().c_str(), 0700);
     ::unlink(LockFile().c_str());
+    ::unlink((Settings() + "/Brenvolta.key").c_str());
     std::string text;
     const int rc = RunAsUser(
         kTestUid, kTestGid,
@@ -218,6 +219,7 @@ TEST_F(SaveLockTest, TheLockHoldsWhereverItsFileCanBeHad) {
           if (::chmod(Settings().c_str(), c.settingsMode) != 0 || ::chmod(A().c_str(), c.folderMode) != 0)
             return out = "chmod", 2;
           SetSaveLockFileMade(c.mayMake);
+          SetSaveKeyMayBeMade(c.mayMake);
           SetSaveLockWait(100);
           {
             FolderLockHolder holder(A());
@@ -234,7 +236,12 @@ TEST_F(SaveLockTest, TheLockHoldsWhereverItsFileCanBeHad) {
     ::chmod(A().c_str(), 0755);
     EXPECT_EQ(rc, 0) << text;
     EXPECT_EQ(ReadAll(A("song.arr")), "arr");
-    EXPECT_EQ(Entries(Settings()), c.locks ? Names{"saves.lock"} : Names{});
+    // The pair's save makes its key where the folder takes it.
+    const bool keyMade = c.mayMake && c.settingsMode == 0700;
+    Names made;
+    if (keyMade) made.push_back("Brenvolta.key");
+    if (c.locks) made.push_back("saves.lock");
+    EXPECT_EQ(Entries(Settings()), made);
   }
 }
 

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -27,6 +28,7 @@
 #include "services/paths.h"
 #include "tests/fixtures/asuser.h"
 #include "tests/fixtures/filebuilders.h"
+#include "tests/fixtures/savechild.h"
 #include "tests/fixtures/saverecords.h"
 #include "tests/ui/documents/arrwintest.h"
 #include "tests/ui/documents/docwintest.h"
@@ -35,6 +37,10 @@
 using arrwintest::ArrFile;
 using arrwintest::ClickLine;
 using arrwintest::Rec;
+
+namespace {
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+}  // namespace
 
 namespace {
 
@@ -146,58 +152,94 @@ class PlantedRecordsTest : public DocWindowTest {
     WriteBytes(O("notes.txt"), "private notes");
     WriteBytes(O("private.sty"), StyleFile());
   }
-  // A temporary file with Planted() and a second name of the song, as a
-  // killed save of it would leave them, and the record's entry for them.
-  PlantedEntry SongEntry() {
-    WriteBytes(P(".song.arr~brvPLANT1"), Planted());
-    ::link(P("song.arr").c_str(), P(".song.arr~brvASIDE1").c_str());
-    return PlantedEntry{"replace", P("song.arr"), P(".song.arr~brvPLANT1"), P(".song.arr~brvASIDE1"), ""};
+  // The names the engine gives the song's record and side files (which the
+  // user's key derives from the song's name), learnt from a save of the
+  // song and its style file that changes nothing.
+  void LearnNames() {
+    const auto names = SideNamesOf({{P("song.arr"), "x"}, {P("song.sty"), "y"}});
+    record_ = names.at(P("song.arr")).record;
+    temps_ = names.at(P("song.arr")).temps;
+    ASSERT_FALSE(record_.empty());
+    ASSERT_EQ(temps_.size(), 2u);
   }
-  std::string Record() const { return P(".song.arr~brvREC001.save"); }
+  // A temporary file with Planted() and a second name of the song, at the
+  // names a killed save of it would leave them, and the record's entry for
+  // them.
+  PlantedEntry SongEntry() {
+    WriteBytes(temps_[0], Planted());
+    ::link(P("song.arr").c_str(), temps_[1].c_str());
+    return PlantedEntry{"replace", P("song.arr"), temps_[0], temps_[1], ""};
+  }
+  const std::string& Record() const { return record_; }
+  // A path below the program folder as the snapshots name it.
+  std::string Rel(const std::string& path) const { return path.substr(Prog().size()); }
 
   QTemporaryDir other_;
+  std::string record_;
+  std::vector<std::string> temps_;
 };
 
-// A record of ours with every identity right is acted on: the open of the
-// song finishes the save it records. Each planted record below differs
-// from it in one thing only.
-TEST_F(PlantedRecordsTest, ARecordWithEveryCheckPassedIsActedOn) {
+// A record that passes every check but one: it was not made with the
+// user's key (someone who can write a file of the user's at the record's
+// name, or an archive, can write any bytes). The open of the song changes
+// nothing and says nothing; the save removes only what stands at the names
+// of the song's own side files.
+TEST_F(PlantedRecordsTest, ARecordNotMadeWithTheUsersKeyIsLeftAlone) {
   StartPlain();
   Fresh();
-  PlantRecord(Record(), {SongEntry()});
+  LearnNames();
+  PlantOptions someone;
+  someone.key = PlantKey::Someone;
+  PlantRecord(Record(), {SongEntry()}, someone);
+  const Snapshot before = Take(Prog());
   frmArrU* w = OpenSong();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(dialogs_.boxes.empty());
-  EXPECT_EQ(ReadBytes(P("song.arr")), Planted());
-  EXPECT_FALSE(Exists(Record()));
-  EXPECT_FALSE(Exists(P(".song.arr~brvASIDE1")));
+  EXPECT_EQ(Take(Prog()), before);
+  EXPECT_EQ(ReadBytes(P("song.arr")), Band());
+  DeleteLine(w, 0);
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  Snapshot want = before;
+  want["/song.arr"] = Digest(ReadBytes(P("song.arr")));
+  want.erase(Rel(temps_[0]));
+  want.erase(Rel(temps_[1]));
+  EXPECT_EQ(Take(Prog()), want);
+  EXPECT_NE(ReadBytes(P("song.arr")), Planted());
   Discard(w, 4);
 }
 
 TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
   StartPlain();
+  Fresh();
+  LearnNames();
+  const std::string rec = Rel(Record()), t0 = Rel(temps_[0]), t1 = Rel(temps_[1]);
   const struct {
     const char* what;
     std::function<void()> plant;
-    // What the save removes: temporary files named after the song (leftovers
-    // of its saves), and a record that lists itself rightly (which only this
-    // program could have written) once found stale, with what it names.
+    // What the save removes: what stands at the names of the song's own
+    // side files (leftovers of its saves), and a record there that only
+    // this program could have written, once found stale or not about the
+    // song's save, with what a stale one names.
     std::vector<std::string> goneAfterSave;
-    bool asRoot;                             // needs to plant files of another user
+    bool asRoot;  // needs to act as another user
   } cases[] = {
       {"nothing planted", [] {}, {}, false},
-      {"a file of another folder, by an absolute path",
+      {"a file of another folder",
        [&] { PlantRecord(Record(), {SongEntry(), {"remove", O("notes.txt"), "", O(".notes.txt~brvGONE01"), ""}}); },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
-      {"a file of another folder, by a path through ..",
+       {t0, t1, rec}, false},
+      {"a name that leads out of its folder",
        [&] {
-         const std::string up = Prog() + "/../" + QFileInfo(other_.path()).fileName().toStdString() + "/notes.txt";
-         PlantRecord(Record(), {SongEntry(), {"remove", up, "", O(".notes.txt~brvGONE01"), ""}});
+         const std::string up = "../" + QFileInfo(other_.path()).fileName().toStdString() + "/notes.txt";
+         PlantRecord(Record(), {SongEntry(), {"remove", P("notes.txt"), "", P(".notes.txt~brvGONE01"), "", up}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
-      {"the style file by a relative path",
-       [&] { PlantRecord(Record(), {SongEntry(), {"remove", "song.sty", "", ".song.sty~brvGONE01", ""}}); },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+       {t0, t1}, false},
+      {"a folder named by a relative path",
+       [&] {
+         PlantRecord(Record(),
+                     {SongEntry(), {"remove", P("song.sty"), "", P(".song.sty~brvGONE01"), "", "", "relative"}});
+       },
+       {t0, t1}, false},
       {"a link in the style file's place, written in place from planted old bytes",
        [&] {
          ::unlink(P("song.sty").c_str());
@@ -207,9 +249,7 @@ TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
          PlantRecord(Record(), {SongEntry(), {"inplace", P("song.sty"), P(".song.sty~brvNEW001"),
                                               P(".song.sty~brvOLD001"), ""}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save", "/.song.sty~brvOLD001",
-        "/.song.sty~brvNEW001"},
-       false},
+       {t0, t1, rec}, false},
       {"the notes beside the song",
        [&] {
          WriteBytes(P(".notes.txt~brvPLANT2"), "planted notes");
@@ -217,37 +257,57 @@ TEST_F(PlantedRecordsTest, OpenSaveAndSaveAsActAsIfAPlantedRecordWereNotThere) {
          PlantRecord(Record(), {SongEntry(),
                                 {"replace", P("notes.txt"), P(".notes.txt~brvPLANT2"), P(".notes.txt~brvASIDE3"), ""}});
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+       {t0, t1, rec}, false},
       {"the style file taken away by a record that does not list itself",
        [&] {
-         PlantRecord(Record(), {{"remove", P("song.sty"), "", P(".song.sty~brvGONE02"), ""}},
-                     PlantOptions{false, 0});
+         PlantOptions options;
+         options.selfIdentity = false;
+         PlantRecord(Record(), {{"remove", P("song.sty"), "", P(".song.sty~brvGONE02"), ""}}, options);
        },
        {}, false},
       {"the song overwritten from a temporary file that is not the one listed",
-       [&] { PlantRecord(Record(), {SongEntry()}, PlantOptions{true, 1}); },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1", "/.song.arr~brvREC001.save"}, false},
+       [&] {
+         PlantOptions options;
+         options.tempInodeOffset = 1;
+         PlantRecord(Record(), {SongEntry()}, options);
+       },
+       {t0, t1, rec}, false},
       {"a temporary file and an aside that are folders",
        [&] {
          ::mkdir(P(".song.arr~brvDIR001").c_str(), 0755);
          ::mkdir(P(".song.arr~brvDIR002").c_str(), 0755);
          PlantRecord(Record(), {{"replace", P("song.arr"), P(".song.arr~brvDIR001"), P(".song.arr~brvDIR002"), "x"}});
        },
-       {"/.song.arr~brvREC001.save"}, false},
+       {rec}, false},
       {"a record of the earlier format",
        [&] {
-         WriteBytes(P(".song.arr~brvOLDFMT"), Planted());
-         PlantOldFormatRecord(P(".song.arr~brv.save"), "replace", P("song.arr"), P(".song.arr~brvOLDFMT"), "",
-                              Planted());
+         WriteBytes(temps_[0], Planted());
+         PlantOldFormatRecord(Record(), "replace", P("song.arr"), temps_[0], "", Planted());
        },
-       {"/.song.arr~brvOLDFMT"}, false},
+       {t0}, false},
       {"a record of another user in a sticky folder",
        [&] {
          ::chmod(Prog().c_str(), 01777);
          PlantRecord(Record(), {SongEntry()});
          ChownTree(Record(), kOtherUid, kOtherGid);
        },
-       {"/.song.arr~brvPLANT1", "/.song.arr~brvASIDE1"}, true},
+       {t0, t1}, true},
+      {"a file of the user's that another user may write, linked at the record's name and rewritten by him",
+       [&] {
+         ::chmod(Prog().c_str(), 01777);
+         ::chmod(P("notes.txt").c_str(), 0666);
+         const int rc = RunAsUser(kOtherUid, kOtherGid, [&] {
+           if (::link(P("notes.txt").c_str(), Record().c_str()) != 0) return 1;
+           WriteBytes(temps_[0], Planted());  // his own "new content"
+           PlantOptions options;
+           options.key = PlantKey::Someone;
+           options.intoExisting = true;
+           PlantRecord(Record(), {{"replace", P("song.arr"), temps_[0], "", ""}}, options);
+           return 0;
+         });
+         ASSERT_EQ(rc, 0) << "the other user's link";
+       },
+       {}, true},
   };
   std::string saved;  // what the save of the song writes, from the first case
   for (const auto& c : cases) {
@@ -341,5 +401,150 @@ TEST_F(PlantedRecordsTest, TheLeftoversOfAKilledSaveBroughtBackAreLeftAlone) {
   EXPECT_EQ(Take(Prog()), want);
   EXPECT_EQ(ReadBytes(P("song.sty")), StyleFile());
   EXPECT_TRUE(dialogs_.boxes.empty());
+  Discard(w, 4);
+}
+
+// Another user's symbolic links to a file in the user's private folder,
+// where the user saves: at a new arrangement's style file in a folder
+// everyone may write (1777), and in place of the user's arrangement file
+// in one everyone may write without the sticky bit (777). File > Save As
+// and File > Save write through neither: they change nothing and say so
+// in one box naming the file and why.
+TEST_F(PlantedRecordsTest, ASaveNeverWritesThroughAnotherUsersLink) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as another user";
+  StartPlain();
+  const struct {
+    const char* what;
+    mode_t folderMode;
+    const char* link;  // where the other user puts his link
+    bool saveAs;       // File > Save As to new.arr, else File > Save
+  } cases[] = {
+      {"at a new arrangement's style file, in a sticky folder", 01777, "new.sty", true},
+      {"in place of the arrangement file, in a folder everyone may write", 0777, "song.arr", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    ::chmod(Other().c_str(), 0700);  // the user's private folder
+    WriteBytes(O("important.txt"), "important");
+    frmArrU* w = OpenSong();
+    ASSERT_NE(w, nullptr);
+    ::chmod(Prog().c_str(), c.folderMode);
+    const std::string link = P(c.link);
+    ASSERT_EQ(RunAsUser(kOtherUid, kOtherGid,
+                        [&] {
+                          ::unlink(link.c_str());
+                          return ::symlink(O("important.txt").c_str(), link.c_str()) == 0 ? 0 : 1;
+                        }),
+              0);
+    const Snapshot prog = Take(Prog()), other = Take(Other());
+    dialogs_.Clear();
+    DeleteLine(w, 0);
+    if (c.saveAs)
+      SaveAs(P("new.arr"));
+    else
+      main_->Item("mnuSalva")->trigger();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot write " + link + "\r\nThe file is a link another user made"});
+    EXPECT_EQ(Take(Prog()), prog);
+    EXPECT_EQ(Take(Other()), other);
+    EXPECT_EQ(ReadBytes(O("important.txt")), "important");
+    EXPECT_EQ(Asc(w->Tag(), 4), 1) << "not saved";
+    Discard(w, 4);
+    ::chmod(Other().c_str(), 0755);
+  }
+}
+
+// The race made certain: a save of the song and its style file killed
+// before the style file took its place, in a folder everyone may write
+// (777). As the user's File > Open Arr puts the style file's new content
+// in place, another user swaps it, just before the rename, for a link to a
+// file in the user's private folder. Nothing but the regular file the
+// resolve examined lands in the style file's place: the save is rolled
+// back instead, the pair is the old one, the private file keeps its bytes,
+// and the next save leaves the other user's link alone.
+TEST_F(PlantedRecordsTest, AResolvePutsNothingButTheFileItExaminedInADocumentsPlace) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as another user";
+  StartPlain();
+  Fresh();
+  ::chmod(Other().c_str(), 0700);
+  WriteBytes(O("important.txt"), "important");
+  ::chmod(Prog().c_str(), 0777);
+  const std::string killedArr = Planted(), killedSty = StyFileBytes(StyGroupBytes({{"Gamma", 42}}));
+  ASSERT_EQ(SaveInChild({{P("song.arr"), killedArr}, {P("song.sty"), killedSty}}, EndAt("rename", 2)), 0);
+  ASSERT_EQ(ReadBytes(P("song.arr")), killedArr);
+
+  // The style file's new content, waiting beside it.
+  std::string waiting;
+  for (const auto& [name, digest] : Take(Prog()))
+    if (name.rfind("/.song.sty~brv", 0) == 0 && ReadBytes(Prog() + name) == killedSty) waiting = Prog() + name;
+  ASSERT_FALSE(waiting.empty());
+  int swaps = 0;
+  SetFileFaultHook([&](const std::string& op, const std::string& path) {
+    if (op == "resolve" && NameOf(path) == "song.sty" && swaps++ == 0) {
+      RunAsUser(kOtherUid, kOtherGid, [&] {
+        ::unlink(waiting.c_str());
+        return ::symlink(O("important.txt").c_str(), waiting.c_str()) == 0 ? 0 : 1;
+      });
+    }
+    return 0;
+  });
+  dialogs_.Clear();
+  frmArrU* w = OpenSong();
+  SetFileFaultHook(nullptr);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(swaps, 1);
+  struct stat st {};
+  ASSERT_EQ(::lstat(P("song.sty").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadBytes(P("song.sty")), StyleFile());
+  EXPECT_EQ(ReadBytes(P("song.arr")), Band());
+  EXPECT_EQ(ReadBytes(O("important.txt")), "important");
+  ASSERT_EQ(::lstat(waiting.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the other user's link is left to him";
+  EXPECT_TRUE(dialogs_.boxes.empty());
+
+  DeleteLine(w, 0);
+  main_->Item("mnuSalva")->trigger();
+  EXPECT_EQ(Asc(w->Tag(), 4), 0);
+  ASSERT_EQ(::lstat(P("song.sty").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadBytes(O("important.txt")), "important");
+  std::vector<std::string> hidden;
+  for (const auto& [name, digest] : Take(Prog()))
+    if (name.rfind("/.", 0) == 0) hidden.push_back(Prog() + name);
+  EXPECT_EQ(hidden, std::vector<std::string>{waiting}) << "nothing but the other user's link beside the pair";
+  Discard(w, 4);
+  ::chmod(Other().c_str(), 0755);
+}
+
+// Another user's file at the name of the song's record, while he holds the
+// song's folder's flock: File > Open Arr takes no lock for a file that is
+// not a record of ours, and no lock of ours is one he can hold, so it waits
+// for nothing and shows no box.
+TEST_F(PlantedRecordsTest, AnOpenBesideAnotherUsersFileAtARecordsNameWaitsForNoLock) {
+  if (!CanSwitchUsers()) GTEST_SKIP() << "needs root to act as another user";
+  StartPlain();
+  Fresh();
+  LearnNames();
+  ::chmod(Prog().c_str(), 01777);
+  ASSERT_EQ(RunAsUser(kOtherUid, kOtherGid,
+                      [&] {
+                        WriteBytes(Record(), "Brenvolta save record 3\nhis junk\n");
+                        return 0;
+                      }),
+            0);
+  OtherUsersFlock his(Prog(), [] {});
+  ASSERT_TRUE(his.Holds());
+  SetSaveLockWait(3000);
+  const Snapshot before = Take(Prog());
+  dialogs_.Clear();
+  const auto start = std::chrono::steady_clock::now();
+  frmArrU* w = OpenSong();
+  const auto took = std::chrono::steady_clock::now() - start;
+  SetSaveLockWait(-1);
+  ASSERT_NE(w, nullptr);
+  EXPECT_LT(took, std::chrono::seconds(1));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(Take(Prog()), before);
   Discard(w, 4);
 }

@@ -101,55 +101,6 @@ class DialogsWithAction : public ScriptedDialogs {
   }
 };
 
-// Another user's process that plants files and then holds the flock of a
-// folder, from the constructor until Release: a grandchild of the test,
-// forked (not run anew) and dropped to that user.
-class OtherUsersFlock {
- public:
-  OtherUsersFlock(const std::string& folder, const std::function<void()>& plant) {
-    int ready[2], release[2], gone[2];
-    if (::pipe(ready) != 0 || ::pipe(release) != 0 || ::pipe(gone) != 0) return;
-    const int rc = RunAsUser(kOtherUid, kOtherGid, [&] {
-      const pid_t pid = ::fork();
-      if (pid == 0) {
-        ::close(gone[0]);
-        plant();
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-        char c = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-        (void)!::write(ready[1], &c, 1);
-        (void)!::read(release[0], &c, 1);
-        ::_exit(0);
-      }
-      return pid > 0 ? 0 : 1;
-    });
-    ::close(ready[1]);
-    ::close(release[0]);
-    ::close(gone[1]);
-    char c = 0;
-    holds_ = rc == 0 && ::read(ready[0], &c, 1) == 1 && c == 'y';
-    ::close(ready[0]);
-    release_ = release[1];
-    gone_ = gone[0];
-  }
-  ~OtherUsersFlock() { Release(); }
-  bool Holds() const { return holds_; }
-  // Lets the lock go and waits for the process to end.
-  void Release() {
-    if (release_ < 0) return;
-    (void)!::write(release_, "x", 1);
-    ::close(release_);
-    release_ = -1;
-    char c;
-    while (::read(gone_, &c, 1) > 0) {
-    }
-    ::close(gone_);
-  }
-
- private:
-  bool holds_ = false;
-  int release_ = -1;
-  int gone_ = -1;
-};
 
 }  // namespace
 
