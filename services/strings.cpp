@@ -21,6 +21,17 @@ constexpr StringRow kStringRows[] = {
 #include "resources/strings.inc"
 };
 
+// A text added under an id another text already has would hide one of the
+// two without a word (the table keeps the first): the build refuses it.
+constexpr bool IdsUnique() {
+  constexpr size_t n = sizeof kStringRows / sizeof kStringRows[0];
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = i + 1; j < n; ++j)
+      if (kStringRows[i].id == kStringRows[j].id) return false;
+  return true;
+}
+static_assert(IdsUnique(), "two texts of the string table share an id");
+
 // The table by absolute id, in Latin-1, built on first use.
 const std::map<int, std::string>& Table() {
   static const std::map<int, std::string> table = [] {
