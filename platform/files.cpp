@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "platform/files_internal.h"
 
@@ -38,6 +39,15 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool LinkTarget(const std::string& link, std::string& target) {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return false;
+  target.assign(buf, static_cast<size_t>(n));
+  if (target[0] != '/') target = FolderOf(link) + "/" + target;
+  return true;
 }
 
 int LastError(const std::string& path) {

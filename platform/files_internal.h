@@ -17,6 +17,9 @@ std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 // A name inside a folder.
 std::string InFolder(const std::string& folder, const std::string& name);
+// Where a symbolic link points, a relative target taken from the link's
+// folder; false when link cannot be read as a link.
+bool LinkTarget(const std::string& link, std::string& target);
 // The error number of errno after a failed call on path.
 int LastError(const std::string& path);
 // Writes all of data at the file's current offset.

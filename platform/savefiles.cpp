@@ -312,11 +312,9 @@ std::string RealFileOf(const std::string& path, bool& followed) {
       followed = false;
       return p;
     }
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return p;
-    const std::string target(buf, static_cast<size_t>(n));
-    p = target[0] == '/' ? target : FolderOf(p) + "/" + target;
+    std::string target;
+    if (!LinkTarget(p, target)) return p;
+    p = target;
   }
   return p;
 }

@@ -35,9 +35,7 @@ QListWidget* List1(ChildForm* w) { return w->findChild<QListWidget*>("List1"); }
 
 // A click on a line with a modifier key held, as the user makes it.
 void ClickLineWith(ChildForm* w, int row, Qt::KeyboardModifiers modifiers) {
-  QListWidget* list = List1(w);
-  list->scrollToItem(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+  ClickLine(List1(w), row, Qt::LeftButton, modifiers);
 }
 
 // A point of a window's body that no control covers.

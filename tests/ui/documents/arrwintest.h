@@ -98,10 +98,12 @@ void SettleUntil(Done done, int afterMs = 20) {
   while (QDateTime::currentMSecsSinceEpoch() < after) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-// A mouse click on a line of a list, as the user makes it.
-inline void ClickLine(QListWidget* list, int row, Qt::MouseButton button = Qt::LeftButton) {
+// A mouse click on a line of a list, as the user makes it (with a modifier
+// key held, when given).
+inline void ClickLine(QListWidget* list, int row, Qt::MouseButton button = Qt::LeftButton,
+                      Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   list->scrollToItem(list->item(row));
-  QTest::mouseClick(list->viewport(), button, Qt::NoModifier, list->visualItemRect(list->item(row)).center());
+  QTest::mouseClick(list->viewport(), button, modifiers, list->visualItemRect(list->item(row)).center());
 }
 
 // A right click as the windowing system delivers it: the press, the

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,17 @@
 #include "tests/fixtures/filebuilders.h"
 #include "tests/fixtures/mainfixture.h"
 #include "ui/main/childform.h"
+
+// Boxes answered as ScriptedDialogs answers them, with something done the
+// moment a box is shown.
+class DialogsWithAction : public ScriptedDialogs {
+ public:
+  std::function<void()> onBox;
+  int MessageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override {
+    if (onBox) onBox();
+    return ScriptedDialogs::MessageBox(title, text, icon, buttons);
+  }
+};
 
 class DocWindowTest : public MainFixture {
  protected:

@@ -55,17 +55,6 @@ std::vector<std::string> Hidden(const std::string& folder, const std::string& pr
   return names;
 }
 
-// Boxes answered as ScriptedDialogs answers them, with something done the
-// moment a box is shown.
-class DialogsWithAction : public ScriptedDialogs {
- public:
-  std::function<void()> onBox;
-  int MessageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override {
-    if (onBox) onBox();
-    return ScriptedDialogs::MessageBox(title, text, icon, buttons);
-  }
-};
-
 }  // namespace
 
 class InterruptedSavesTest : public DocWindowTest {

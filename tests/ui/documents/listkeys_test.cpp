@@ -35,10 +35,9 @@ namespace {
 
 QListWidget* List1(ChildForm* w) { return w->findChild<QListWidget*>("List1"); }
 
+// A click on a line with a modifier key held, as the user makes it.
 void ClickLineWith(ChildForm* w, int row, Qt::KeyboardModifiers modifiers) {
-  QListWidget* list = List1(w);
-  list->scrollToItem(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+  ClickLine(List1(w), row, Qt::LeftButton, modifiers);
 }
 
 // Ctrl+Space as the X platform delivers it: the Space key with Ctrl held

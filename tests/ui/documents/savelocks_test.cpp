@@ -90,17 +90,6 @@ std::map<std::string, std::string> Contents(const std::string& folder) {
   return out;
 }
 
-// Boxes answered as ScriptedDialogs answers them, with something done the
-// moment a box is shown.
-class DialogsWithAction : public ScriptedDialogs {
- public:
-  std::function<void()> onBox;
-  int MessageBox(const std::string& title, const std::string& text, MsgIcon icon, MsgButtons buttons) override {
-    if (onBox) onBox();
-    return ScriptedDialogs::MessageBox(title, text, icon, buttons);
-  }
-};
-
 
 }  // namespace
 
