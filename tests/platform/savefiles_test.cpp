@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <dirent.h>
 #include <functional>
 #include <map>
@@ -706,6 +707,15 @@ TEST_F(SaveFilesTest, SideFilesArePrivateWhileTheyAreSideFiles) {
 // same record (made by hand with the user's key) within the size finishes
 // its save. (Its size comes from an attribute it gives the new file.)
 TEST_F(SaveFilesTest, ARecordPastItsSizeCapIsNotRead) {
+  {
+    Put(A("probe"), "");
+    const int taken = ::setxattr(A("probe").c_str(), "user.pad", "p", 1, 0);
+    const int err = errno;
+    ::unlink(A("probe").c_str());
+    if (taken != 0)
+      GTEST_SKIP() << "the test folder's file system takes no user attribute, which the record's size comes from: "
+                   << std::strerror(err);
+  }
   const struct {
     const char* what;
     size_t padding;
