@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,10 +106,9 @@ int main(int argc, char** argv) {
   if (!mainWindow) return 1;
   app.processEvents();
 
-  // The saver's count of completed saves, in a small file it rewrites.
-  char countPath[] = "/tmp/bench_opensave.XXXXXX";
-  const int done = ::mkstemp(countPath);
-  ::unlink(countPath);
+  // The saver's count of completed saves, in a small file it rewrites: one
+  // in memory with no name, shared with the child through the descriptor.
+  const int done = ::memfd_create("bench_opensave", 0);
   int ready[2];
   if (done < 0 || ::pipe(ready) != 0) return 1;
   const pid_t saver = ::fork();
