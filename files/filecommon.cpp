@@ -131,28 +131,23 @@ void ReadDocumentTogether(const std::vector<std::string>& paths) {
 }
 
 int OpenForReading(RecordFile& file, const std::string& path, int recLen, bool mayRetry) {
-  bool missing = false;
+  // A file read together with its document is opened from those bytes, its
+  // killed save resolved already. Any other is resolved first: a save of it
+  // that was killed is finished or rolled back, so that what is read holds
+  // one save's files whole. One that can be neither is said once, and the
+  // file is read as it stands: a record never stops an open.
   const auto together = gReadTogether.find(path);
-  if (together != gReadTogether.end()) {
-    const int err = FileStatement(
-        [&] {
-          const int e = file.OpenRead(path, recLen, together->second);
-          if (e == kErrFileNotFound) missing = true;
-          return missing ? 0 : e;
-        },
-        mayRetry);
-    return missing ? kErrFileNotFound : err;
+  const bool readAlready = together != gReadTogether.end();
+  if (!readAlready) {
+    std::string failed, oldCopy;
+    if (const int e = ResolveKilledSave(path, &failed, &oldCopy))
+      ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e, oldCopy);
   }
-  // A save of this file that was killed is finished or rolled back first,
-  // so that what is read holds one save's files whole. One that can be
-  // neither is said once, and the file is read as it stands: a record never
-  // stops an open.
-  std::string failed, oldCopy;
-  if (const int e = ResolveKilledSave(path, &failed, &oldCopy))
-    ReportUnresolvedSave(gOpCaption, failed.empty() ? path : failed, e, oldCopy);
+  bool missing = false;
   const int err = FileStatement(
       [&] {
-        const int e = file.Open(path, recLen, OpenMode::ReadOnly);
+        const int e = readAlready ? file.OpenRead(path, recLen, together->second)
+                                  : file.Open(path, recLen, OpenMode::ReadOnly);
         if (e == kErrFileNotFound) missing = true;
         return missing ? 0 : e;
       },

@@ -141,6 +141,12 @@ void TxSysEx() {
   if (failed) ++gTxFailCount;
 }
 
+bool SentWithoutError(const std::function<void()>& send) {
+  const unsigned before = gTxFailCount;
+  send();
+  return gTxFailCount == before;
+}
+
 void MidiOutErrCheck() {
   if (gMidiErr == 0) return;
   ShowMsg(gMidiErr == MMSYSERR_ALLOCATED ? 20 : 21, kAppTitle, "");

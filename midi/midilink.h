@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/midi/winmm.h"
@@ -29,6 +30,10 @@ extern bool gKbdMonitorOn;     // the on-screen keyboard echoes its notes
 // file as held by the instrument only when the count is the same after its
 // last dump.
 extern unsigned gTxFailCount;
+// Runs send (the dumps of one file) and tells whether each send it made was
+// handed to an open output without error: whether the file may be recorded
+// as held by the instrument.
+bool SentWithoutError(const std::function<void()>& send);
 
 int MidiOutOpen();
 int MidiInOpen();

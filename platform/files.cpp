@@ -41,6 +41,15 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+uint64_t Fnv1a(const std::string& bytes) {
+  uint64_t h = 14695981039346656037ull;
+  for (const unsigned char c : bytes) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
 bool LinkTarget(const std::string& link, std::string& target) {
   char buf[PATH_MAX];
   const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace fileimpl {
@@ -17,6 +18,9 @@ std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 // A name inside a folder.
 std::string InFolder(const std::string& folder, const std::string& name);
+// The 64-bit FNV-1a hash of bytes: short names for long ones, and the
+// slots of the save lock.
+uint64_t Fnv1a(const std::string& bytes);
 // Where a symbolic link points, a relative target taken from the link's
 // folder; false when link cannot be read as a link.
 bool LinkTarget(const std::string& link, std::string& target);

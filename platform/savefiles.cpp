@@ -141,16 +141,8 @@ bool KeepsInodes(const std::string& folder) {
 
 // ---- Hashes ----
 
-// The 64-bit FNV-1a hash of bytes: it shortens long names. (Contents are
-// told apart by their BLAKE2b-256, savekey::ContentHash.)
-uint64_t HashOf(const std::string& data) {
-  uint64_t h = 14695981039346656037ull;
-  for (const unsigned char c : data) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  return h;
-}
+// Long names are shortened by their FNV-1a hash (Fnv1a); contents are told
+// apart by their BLAKE2b-256 (savekey::ContentHash).
 
 std::string Hex16(uint64_t v) {
   static const char kDigits[] = "0123456789abcdef";
@@ -189,7 +181,7 @@ constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVW
 
 std::string NamePart(const std::string& name) {
   if (name.size() <= kPlainNameMax) return name;
-  return name.substr(0, kPlainNameMax) + "-" + Hex16(HashOf(name));
+  return name.substr(0, kPlainNameMax) + "-" + Hex16(Fnv1a(name));
 }
 
 std::string SidePrefix(const std::string& home) { return "." + NamePart(NameOf(home)) + kMark; }
@@ -266,7 +258,7 @@ std::string SideName(const std::string& key, const std::string& home, bool recor
 // file's name and a hash of its canonical path, so that two documents of
 // one name never share it.
 std::string SettingsHomeOf(const std::string& file, const std::string& settings) {
-  return InFolder(settings, NameOf(file).substr(0, 100) + "-" + Hex16(HashOf(file)));
+  return InFolder(settings, NameOf(file).substr(0, 100) + "-" + Hex16(Fnv1a(file)));
 }
 
 // The home of the records of a file written in place, found through any of

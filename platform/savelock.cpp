@@ -57,13 +57,10 @@ void ForgetInherited() {
 // The byte a folder's lock falls on: the 64-bit FNV-1a hash of its device
 // and inode numbers.
 int SlotOf(const struct stat& st) {
-  uint64_t h = 14695981039346656037ull;
+  std::string bytes;
   for (const uint64_t v : {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)})
-    for (int i = 0; i < 8; ++i) {
-      h ^= (v >> (8 * i)) & 0xff;
-      h *= 1099511628211ull;
-    }
-  return static_cast<int>(h % kSlots);
+    for (int i = 0; i < 8; ++i) bytes += static_cast<char>((v >> (8 * i)) & 0xff);
+  return static_cast<int>(Fnv1a(bytes) % kSlots);
 }
 
 // A new descriptor of the lock file (an open file description of its own),

@@ -7,7 +7,8 @@
 // and is re-armed by the other's end; every end, failed or not, re-arms
 // what waits on it. A file is recorded in the info file as held by the
 // instrument only when every dump of it was handed to the output without
-// error (gTxFailCount did not move over them).
+// error (SentWithoutError; a style transfer over its timers counts the
+// failures of its banks, gTxFailCount).
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -63,9 +64,7 @@ void frmArrU::CommLoadArr_Click() {
   TxModeSongPlay();
   TxModeArrPlay();
   MidiMonLog("");
-  const unsigned fails = gTxFailCount;
-  TxArrBank(winTag_);
-  if (gTxFailCount == fails) SharedInfoPutArr(winTag_);
+  if (SentWithoutError([&] { TxArrBank(winTag_); })) SharedInfoPutArr(winTag_);
   StatusShow(0, "");
   TimerLoadArr->setInterval(10);
   ResumeFindChain(800);
@@ -161,16 +160,13 @@ void frmArrU::CommLoadPrg_Click() {
       // .pgg the flag that sends its reference records as zeros.
       std::string doc = Space(270) + gPrgFileBuf;
       if (gCurExt == "pgg") MidAssign(doc, 19, Chr(1));
-      const unsigned fails = gTxFailCount;
-      TxPrgFile(doc);
-      if (gTxFailCount == fails) SharedInfoPutPrg(PadRight(Space(20) + gCurFilePath, 270), gCurExt);
+      if (SentWithoutError([&] { TxPrgFile(doc); }))
+        SharedInfoPutPrg(PadRight(Space(20) + gCurFilePath, 270), gCurExt);
       break;
     }
     case 8:
       if (const std::string* doc = ProgramWindowTag(gPrgSlotIdx)) {
-        const unsigned fails = gTxFailCount;
-        TxPrgFile(*doc);
-        if (gTxFailCount == fails) SharedInfoPutPrg(*doc, gCurExt);
+        if (SentWithoutError([&] { TxPrgFile(*doc); })) SharedInfoPutPrg(*doc, gCurExt);
       }
       break;
     default:
@@ -191,15 +187,12 @@ void frmArrU::CommLoadAll_Click() {
       TimerLoadAll->setInterval(11);
       TimerLoadAll->SetEnabled(true);
       break;
-    case 11: {
-      const unsigned fails = gTxFailCount;
-      TxArrBank(winTag_);
-      if (gTxFailCount == fails) SharedInfoPutArr(winTag_);
+    case 11:
+      if (SentWithoutError([&] { TxArrBank(winTag_); })) SharedInfoPutArr(winTag_);
       StatusShow(0, "");
       TimerLoadAll->setInterval(820);
       TimerLoadAll->SetEnabled(true);
       break;
-    }
     case 820:
       StatusShow(2, "");
       TimerLoadAll->setInterval(12);

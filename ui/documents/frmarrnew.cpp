@@ -304,9 +304,7 @@ void frmArrNew::CommLoadArr_Click() {
   timerLoadArr_->SetEnabled(false);  // a press while pending is the step itself
   MidiMonLog("");
   // Recorded as held only when the dump was handed over without error.
-  const unsigned fails = gTxFailCount;
-  TxArrBank(winTag_);
-  if (gTxFailCount == fails) SharedInfoPutArr(winTag_);
+  if (SentWithoutError([&] { TxArrBank(winTag_); })) SharedInfoPutArr(winTag_);
   StatusShow(0, "");
   timerLoadArr_->setInterval(kIdle);
   if (timerList1_->interval() == kWaitBank) timerList1_->SetEnabled(true);

@@ -198,10 +198,9 @@ void frmPrgUN::CommLoad_Click() {
   TxModeArrPlay();
   MidiMonLog("");
   // Recorded as held only when the dump was handed over without error.
-  const unsigned fails = gTxFailCount;
-  TxPrgFile(winTag_);
+  const bool sent = SentWithoutError([&] { TxPrgFile(winTag_); });
   gCurExt = Asc(winTag_, kPggPos) == 0 ? "prg" : "pgg";
-  if (gTxFailCount == fails) SharedInfoPutPrg(winTag_, gCurExt);
+  if (sent) SharedInfoPutPrg(winTag_, gCurExt);
   if (mode == 1) TxModeSongPlay();
   StatusShow(0, "");
   if (timerList1_->interval() == kFileStep) timerList1_->SetEnabled(true);
